@@ -1,0 +1,34 @@
+// What the send path and the reply dispatcher work on: the settings mirror,
+// the link state, the result boxes and the transport. The program holds one;
+// tests build their own from fakes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "link/link_state.h"
+#include "link/result_messages.h"
+#include "model/device_settings.h"
+
+namespace kelvrix {
+
+// The bytes' way out: a COM port or a socket.
+class LinkTransport {
+ public:
+  virtual ~LinkTransport() = default;
+  // Writes one serial frame; the transport keeps the bytes until the write ends.
+  virtual void WriteSerial(std::string frame) = 0;
+  // Sends one line on the chosen socket; false when the send failed.
+  virtual bool SendOnSocket(std::string_view line) = 0;
+  // Waits, bounded, for the unit's answer and hands it to the waiting dialog.
+  virtual void AwaitSocketReply() = 0;
+};
+
+struct Panel {
+  DeviceSettings& settings;
+  LinkState& link;
+  ResultMessages& messages;
+  LinkTransport& transport;
+};
+
+}  // namespace kelvrix

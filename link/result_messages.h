@@ -1,0 +1,22 @@
+// The short result and error boxes the whole program uses.
+//
+// The Win32 build shows message boxes (with the system question sound first);
+// tests record the calls. Texts are UTF-8.
+#pragma once
+
+#include <string_view>
+
+namespace kelvrix {
+
+class ResultMessages {
+ public:
+  virtual ~ResultMessages() = default;
+  // Caption "Success", no icon.
+  virtual void ShowSuccess(std::string_view text) = 0;
+  // Caption "Error", error icon.
+  virtual void ShowError(std::string_view text) = 0;
+  // Caption "Error", warning icon, owned by the active window.
+  virtual void ShowWarning(std::string_view text) = 0;
+};
+
+}  // namespace kelvrix

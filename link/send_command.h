@@ -1,0 +1,37 @@
+// The one road by which a command line leaves the program.
+//
+// SendCommand picks the serial or the socket sender by the link interface.
+// The Send functions below it take a builder's result: a refused command shows
+// its message and sends nothing. Timed runs that must bypass a builder's
+// "run in progress" guard call the builder and Send directly.
+#pragma once
+
+#include <string_view>
+
+#include "link/panel.h"
+#include "model/command_catalogue.h"
+
+namespace kelvrix {
+
+// True on the serial link, or on TCP/IP once a socket is connected.
+bool CanSendOverSocket(const LinkState& link);
+
+void SendCommand(Panel& panel, std::string_view command);
+void SerialSend(Panel& panel, std::string_view command);
+void SocketSend(Panel& panel, std::string_view command);
+
+// Sends a built command, or shows why it was refused.
+void Send(Panel& panel, const BuiltCommand& command);
+// The unit's network settings go to the serial sender whatever the interface.
+void SendSerialOnly(Panel& panel, const BuiltCommand& command);
+
+// Builders that do nothing while a timed run is under way.
+void SendDwellTimes(Panel& panel);
+void SendClearAlarmHistory(Panel& panel);
+void SendClearVideoLossHistory(Panel& panel);
+
+// The serial reply time-out, run on every main-timer tick: shows "No Connect"
+// once when a frame has gone unanswered for 27 ticks.
+void TickReplyTimeout(Panel& panel);
+
+}  // namespace kelvrix

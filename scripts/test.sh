@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds everything and runs every test: the native core
+# under ASan + UBSan, the fuzz target for a bounded time, and the Windows build
+# under Wine on a virtual display.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/setup.sh
+
+for kind in native fuzz windows; do
+  echo "== build $kind"
+  bash scripts/build.sh "$kind"
+done
+
+echo "== test native"
+ctest --test-dir build/native --output-on-failure
+
+echo "== test fuzz"
+ctest --test-dir build/fuzz --output-on-failure
+
+echo "== test windows (Wine)"
+export LANG=ja_JP.UTF-8
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build/windows --output-on-failure

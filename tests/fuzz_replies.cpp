@@ -1,0 +1,55 @@
+// Feeds arbitrary bytes to both dispatcher variants and to every decoder.
+// The first byte picks the RS-485 mode and how the rest is cut into socket
+// receives, so split lines and address stripping are both explored.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "link/reply_dispatcher.h"
+#include "model/reply_decoders.h"
+
+namespace {
+
+using namespace kelvrix;
+
+class NullMessages : public ResultMessages {
+ public:
+  void ShowSuccess(std::string_view) override {}
+  void ShowError(std::string_view) override {}
+  void ShowWarning(std::string_view) override {}
+};
+
+class NullTransport : public LinkTransport {
+ public:
+  void WriteSerial(std::string) override {}
+  bool SendOnSocket(std::string_view) override { return true; }
+  void AwaitSocketReply() override {}
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const uint8_t control = data[0];
+  const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+
+  static DeviceSettings settings;
+  static LinkState link;
+  static NullMessages messages;
+  static NullTransport transport;
+  static Panel panel{settings, link, messages, transport};
+  ResetSettingsToDefaults(settings);
+  link.rsControl = control & 1;
+  link.batchStep = control & 2;
+
+  DispatchSerialReply(panel, bytes);
+
+  const std::size_t piece = 1 + (control >> 2);
+  for (std::size_t at = 0; at < bytes.size(); at += piece) {
+    const std::string_view received = bytes.substr(at, piece);
+    DispatchSocketReply(panel, received, static_cast<int>(received.size()));
+  }
+
+  for (const ReplyDecoder& row : ReplyDecoders()) row.decode(bytes, settings);
+  return 0;
+}

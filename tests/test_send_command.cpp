@@ -1,0 +1,128 @@
+// The send path: interface choice, RS-485 framing, the socket guard, the
+// Send layer's refusals and batch guards, and the "No Connect" tick.
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "link/send_command.h"
+
+namespace kelvrix {
+namespace {
+
+using testing::Box;
+using testing::TestPanel;
+
+TEST(SendCommand, SerialRs485AddressesTheChosenUnitAndArmsTheTimeout) {
+  TestPanel t;
+  t.link.rsControl = kRs485;
+  t.link.slaveAddressIndex = 7;
+  SendCommand(t.panel, "VAB03120\r\n");
+  EXPECT_EQ(t.transport.serialFrames, (std::vector<std::string>{"07VAB03120\r\n"}));
+  EXPECT_EQ(t.link.replyPending, 1);
+  EXPECT_TRUE(t.transport.socketLines.empty());
+}
+
+TEST(SendCommand, BroadcastIsNotAwaited) {
+  TestPanel t;
+  t.link.rsControl = kRs485;
+  t.link.slaveAddressIndex = kBroadcastAddressIndex;
+  SendCommand(t.panel, "MOF\r\n");
+  EXPECT_EQ(t.transport.serialFrames, (std::vector<std::string>{"FFMOF\r\n"}));
+  EXPECT_EQ(t.link.replyPending, 0);
+  for (int tick = 0; tick < 40; ++tick) TickReplyTimeout(t.panel);
+  EXPECT_TRUE(t.messages.boxes.empty());
+}
+
+TEST(SendCommand, UnansweredSerialFrameGivesOneNoConnect) {
+  TestPanel t;
+  SendCommand(t.panel, "RVN\r\n");
+  for (int tick = 1; tick <= 26; ++tick) TickReplyTimeout(t.panel);
+  EXPECT_TRUE(t.messages.boxes.empty());
+  TickReplyTimeout(t.panel);
+  EXPECT_EQ(t.messages.boxes, (std::vector<Box>{{"error", "No Connect"}}));
+  for (int tick = 0; tick < 40; ++tick) TickReplyTimeout(t.panel);
+  EXPECT_EQ(t.messages.boxes.size(), 1u);
+}
+
+TEST(SendCommand, SocketSendsTheBareLineAndWaits) {
+  TestPanel t;
+  t.link.linkInterface = kSocketInterface;
+  t.link.socketConnected = 1;
+  t.link.rsControl = kRs485;  // never framed on TCP/IP
+  t.link.slaveAddressIndex = 7;
+  SendCommand(t.panel, "VAB03120\r\n");
+  EXPECT_EQ(t.transport.socketLines, (std::vector<std::string>{"VAB03120\r\n"}));
+  EXPECT_EQ(t.transport.socketWaits, 1);
+  EXPECT_TRUE(t.transport.serialFrames.empty());
+  EXPECT_EQ(t.link.replyPending, 0);
+}
+
+TEST(SendCommand, SocketNotConnectedSendsNothing) {
+  TestPanel t;
+  t.link.linkInterface = kSocketInterface;
+  EXPECT_FALSE(CanSendOverSocket(t.link));
+  SendCommand(t.panel, "RVN\r\n");
+  EXPECT_TRUE(t.transport.socketLines.empty());
+  EXPECT_EQ(t.messages.boxes, (std::vector<Box>{{"warning", "Socket が接続されていません"}}));
+}
+
+TEST(SendCommand, FailedSocketSendSetsReplyErrorAndDoesNotWait) {
+  TestPanel t;
+  t.link.linkInterface = kSocketInterface;
+  t.link.socketConnected = 1;
+  t.transport.socketSendSucceeds = false;
+  SendCommand(t.panel, "RVN\r\n");
+  EXPECT_EQ(t.link.replyError, 1);
+  EXPECT_EQ(t.transport.socketWaits, 0);
+  EXPECT_EQ(t.messages.boxes, (std::vector<Box>{{"warning", "Socket 送信"}}));
+}
+
+TEST(CanSendOverSocket, SerialAlwaysSocketOnlyWhenConnected) {
+  LinkState link;
+  EXPECT_TRUE(CanSendOverSocket(link));
+  link.linkInterface = kSocketInterface;
+  EXPECT_FALSE(CanSendOverSocket(link));
+  link.socketConnected = 1;
+  EXPECT_TRUE(CanSendOverSocket(link));
+}
+
+TEST(Send, RefusedCommandShowsItsMessageAndSendsNothing) {
+  TestPanel t;
+  t.settings.layout4[0][1] = t.settings.layout4[0][0];
+  Send(t.panel, BuildLayout(t.settings, 0));
+  EXPECT_TRUE(t.transport.serialFrames.empty());
+  EXPECT_EQ(t.messages.boxes, (std::vector<Box>{{"warning", "チャンネルが重複しています"}}));
+}
+
+TEST(Send, SerialOnlyIgnoresTheSocketInterface) {
+  TestPanel t;
+  t.link.linkInterface = kSocketInterface;
+  SendSerialOnly(t.panel, BuildSM(t.settings));
+  EXPECT_EQ(t.transport.serialFrames, (std::vector<std::string>{"SMC\r\n"}));
+  EXPECT_TRUE(t.transport.socketLines.empty());
+}
+
+TEST(Send, DwellTimesAndHistoryClearsWaitForTheRunToEnd) {
+  TestPanel t;
+  t.link.batchStep = 5;
+  t.settings.autoSequenceDwell.fill(0);
+  SendDwellTimes(t.panel);  // not even the all-zero check runs
+  SendClearAlarmHistory(t.panel);
+  SendClearVideoLossHistory(t.panel);
+  EXPECT_TRUE(t.transport.serialFrames.empty());
+  EXPECT_TRUE(t.messages.boxes.empty());
+
+  t.link.batchStep = 0;
+  SendDwellTimes(t.panel);
+  EXPECT_EQ(t.messages.boxes, (std::vector<Box>{{"warning", "全て0秒です"}}));
+  t.settings.autoSequenceDwell[0] = 5;
+  SendDwellTimes(t.panel);
+  SendClearAlarmHistory(t.panel);
+  SendClearVideoLossHistory(t.panel);
+  EXPECT_EQ(t.transport.serialFrames,
+            (std::vector<std::string>{
+                "CASTM05000000000000000000000000000000000000000000000000000000\r\n", "AHD\r\n",
+                "VLHD\r\n"}));
+}
+
+}  // namespace
+}  // namespace kelvrix
