@@ -1,0 +1,75 @@
+#include "sim/simulated_bus.h"
+
+#include <charconv>
+
+#include "link/digits.h"
+
+namespace kelvrix::sim {
+
+Faults Faults::Parse(std::string_view text) {
+  Faults faults;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+
+    if (line == "normal") {
+      faults = {};
+    } else if (line == "silent") {
+      faults.silent = true;
+    } else if (line.starts_with("reply ")) {
+      faults.reply = line.substr(6);
+    } else if (line.starts_with("delay ")) {
+      std::from_chars(line.data() + 6, line.data() + line.size(), faults.delayMs);
+    } else if (line.starts_with("split ")) {
+      faults.split.clear();
+      std::string_view sizes = line.substr(6);
+      while (!sizes.empty()) {
+        std::size_t size = 0;
+        auto [next, error] = std::from_chars(sizes.data(), sizes.data() + sizes.size(), size);
+        if (error != std::errc() || size == 0) break;
+        faults.split.push_back(size);
+        sizes.remove_prefix(static_cast<std::size_t>(next - sizes.data()));
+        if (!sizes.empty() && sizes.front() == ',') sizes.remove_prefix(1);
+      }
+    }
+  }
+  return faults;
+}
+
+SimulatedBus::SimulatedBus(bool rs485, const std::vector<int>& addresses) : rs485_(rs485) {
+  if (!rs485) {
+    units_[0];
+    return;
+  }
+  for (int address : addresses) units_[address];
+}
+
+std::optional<std::string> SimulatedBus::AnswerFrom(SimulatedUnit& unit, std::string_view command,
+                                                    const Faults& faults) {
+  std::string answer = unit.Answer(command);
+  if (faults.silent) return std::nullopt;
+  if (!faults.reply.empty()) answer = faults.reply + "\r\n";
+  return answer;
+}
+
+std::optional<std::string> SimulatedBus::Handle(std::string_view frame, const Faults& faults) {
+  if (!rs485_) return AnswerFrom(units_.begin()->second, frame, faults);
+
+  if (frame.size() < 2) return std::nullopt;
+  const std::string_view address = frame.substr(0, 2);
+  const std::string_view command = frame.substr(2);
+  if (address == "FF") {
+    for (auto& [number, unit] : units_) unit.Answer(command);
+    return std::nullopt;
+  }
+  if (!IsDigits(address, 0, 2)) return std::nullopt;
+  auto it = units_.find(ParseTwoDigits(address.data()));
+  if (it == units_.end()) return std::nullopt;
+  auto answer = AnswerFrom(it->second, command, faults);
+  if (!answer) return std::nullopt;
+  return std::string(address) + *answer;
+}
+
+}  // namespace kelvrix::sim

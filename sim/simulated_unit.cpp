@@ -1,0 +1,181 @@
+#include "sim/simulated_unit.h"
+
+#include <functional>
+#include <map>
+
+#include "link/digits.h"
+#include "model/command_catalogue.h"
+#include "model/reply_decoders.h"
+
+namespace kelvrix::sim {
+
+namespace {
+
+constexpr std::string_view kGo = "GO\r\n";
+constexpr std::string_view kCommandError = "E3\r\n";
+
+using ReplyBuilder = std::function<std::string(const DeviceSettings&)>;
+
+// The unit reports its network values under "E" + the set command's mnemonic.
+ReplyBuilder NetworkReply(BuiltCommand (*build)(const DeviceSettings&)) {
+  return [build](const DeviceSettings& s) { return "E" + build(s).text; };
+}
+
+ReplyBuilder Reply(BuiltCommand (*build)(const DeviceSettings&)) {
+  return [build](const DeviceSettings& s) { return build(s).text; };
+}
+
+ReplyBuilder LayoutReply(int division) {
+  return [division](const DeviceSettings& s) {
+    // The unit reports what it holds, duplicates and all.
+    std::string line(kDivisionPatterns[division].mnemonic);
+    for (int32_t channel : LayoutPanes(s, division)) {
+      char digits[2];
+      FormatTwoDigits(channel + 1, digits);
+      line.append(digits, 2);
+    }
+    return line + "\r\n";
+  };
+}
+
+const std::map<std::string, ReplyBuilder, std::less<>>& FixedReplies() {
+  static const auto replies = [] {
+    std::map<std::string, ReplyBuilder, std::less<>> m{
+        {"RAD", Reply(BuildAD)},    {"RADT", Reply(BuildADT)},    {"RAM", Reply(BuildAM)},
+        {"RAP", Reply(BuildAP)},    {"RAR", Reply(BuildAR)},      {"RBL", Reply(BuildBL)},
+        {"RCASM", Reply(BuildCASM)}, {"RCDS", Reply(BuildCDS)},   {"RCI", Reply(BuildCI)},
+        {"RPOS", Reply(BuildPowerOnScreen)}, {"RSS", Reply(BuildSS)}, {"RTSD", Reply(BuildTSDO)},
+        {"RTSDR", Reply(BuildTSDR)}, {"RECT", Reply(BuildECT)},   {"REKA", Reply(BuildEKA)},
+        {"RETR", Reply(BuildETR)},  {"REIA", NetworkReply(BuildIA)}, {"REGA", NetworkReply(BuildGA)},
+        {"REAA", NetworkReply(BuildAA)}, {"RESM", NetworkReply(BuildSM)}, {"REPN", NetworkReply(BuildPN)},
+        {"REMA", [](const DeviceSettings& s) { return std::string("EMA") + s.macAddress + "\r\n"; }},
+        // Dwell times are reported even when all are zero.
+        {"RCASTM", [](const DeviceSettings& s) {
+           std::string line("CASTM");
+           for (int32_t t : s.autoSequenceDwell) {
+             char digits[2];
+             FormatTwoDigits(t, digits);
+             line.append(digits, 2);
+           }
+           return line + "\r\n";
+         }},
+    };
+    for (int e = 0; e < 6; ++e) {
+      m["R" + std::string(kAspectRatioMnemonics[e])] = [e](const DeviceSettings& s) {
+        return BuildAspectRatio(s, e).text;
+      };
+      m["R" + std::string(kTitleDisplayMnemonics[e])] = [e](const DeviceSettings& s) {
+        return BuildTitleDisplay(s, e).text;
+      };
+    }
+    for (int d = 0; d < kDivisionPatternCount; ++d) {
+      m["R" + std::string(kDivisionPatterns[d].mnemonic)] = LayoutReply(d);
+    }
+    return m;
+  }();
+  return replies;
+}
+
+// Set commands that only act on the unit and change nothing the panel reads.
+bool IsActionCommand(std::string_view command) {
+  for (std::string_view stem : {"CS", "CD", "CCAS", "DSY", "DSM", "DSD", "TSH", "TSM", "TSS", "TSA", "MOF"}) {
+    if (command.starts_with(stem)) return true;
+  }
+  return false;
+}
+
+std::string TwoDigits(int value) {
+  char digits[3] = {};
+  FormatTwoDigits(value, digits);
+  return digits;
+}
+
+std::string ThreeDigits(int value) {
+  char digits[4] = {};
+  FormatThreeDigits(value, digits);
+  return digits;
+}
+
+void Fill(History& history, int count, int firstChannelOffset) {
+  for (int k = 0; k < kHistoryEntryCount && k < count; ++k) {
+    history[k] = {(k + firstChannelOffset) % kChannelCount + 1, 26, 12, 1 + k % 28, k % 24, k % 60, (7 * k) % 60};
+  }
+}
+
+}  // namespace
+
+std::string FormatHistoryReply(std::string_view prefix, int entry, const HistoryRecord& record) {
+  std::string line(prefix);
+  line += ThreeDigits(entry) + " ";
+  if (record.channel == kEmptyHistoryChannel) return line + "N\r\n";
+  line += TwoDigits(record.channel) + " - " + TwoDigits(record.year) + "/" + TwoDigits(record.month) +
+          "/" + TwoDigits(record.day) + " " + TwoDigits(record.hour) + ":" + TwoDigits(record.minute) +
+          ":" + TwoDigits(record.second);
+  return line + "\r\n";
+}
+
+SimulatedUnit::SimulatedUnit() { ResetSettingsToDefaults(settings); }
+
+void SimulatedUnit::FillAlarmHistory(int count) { Fill(settings.alarmHistory, count, 0); }
+void SimulatedUnit::FillVideoLossHistory(int count) { Fill(settings.videoLossHistory, count, 5); }
+
+std::string SimulatedUnit::Answer(std::string_view command) {
+  while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.remove_suffix(1);
+  if (auto reply = AnswerRead(command)) return *reply;
+  return Apply(command) ? std::string(kGo) : std::string(kCommandError);
+}
+
+std::optional<std::string> SimulatedUnit::AnswerRead(std::string_view request) {
+  const auto& fixed = FixedReplies();
+  if (auto it = fixed.find(request); it != fixed.end()) return it->second(settings);
+  if (request == "RVN") return "Ver. " + version + "\r\n";
+
+  auto numberAfter = [&](std::string_view stem, std::size_t digits, int low, int high) -> std::optional<int> {
+    if (!request.starts_with(stem) || request.size() != stem.size() + digits ||
+        !IsDigits(request, stem.size(), digits)) {
+      return std::nullopt;
+    }
+    const int n = digits == 2 ? ParseTwoDigits(&request[stem.size()]) : ParseThreeDigits(&request[stem.size()]);
+    if (n < low || n > high) return std::nullopt;
+    return n;
+  };
+  if (auto entry = numberAfter("RAH", 3, 1, kHistoryEntryCount)) {
+    return FormatHistoryReply("AH", *entry, settings.alarmHistory[*entry - 1]);
+  }
+  if (auto entry = numberAfter("RVLH", 3, 1, kHistoryEntryCount)) {
+    return FormatHistoryReply("VLH", *entry, settings.videoLossHistory[*entry - 1]);
+  }
+  if (auto channel = numberAfter("RCT", 2, 1, kChannelCount)) {
+    return "CT" + TwoDigits(*channel) + std::string(settings.channelTitle[*channel - 1], kTitleLength) + "\r\n";
+  }
+  for (int item = 0; item < static_cast<int>(kVideoAdjustItems.size()); ++item) {
+    const std::string stem = "R" + std::string(kVideoAdjustItems[item].mnemonic);
+    if (auto channel = numberAfter(stem, 2, 1, kChannelCount)) {
+      return BuildVideoAdjust(settings, static_cast<VideoAdjust>(item), *channel - 1).text;
+    }
+  }
+  return std::nullopt;
+}
+
+bool SimulatedUnit::Apply(std::string_view command) {
+  if (command == "AHD") {
+    for (auto& record : settings.alarmHistory) record.channel = kEmptyHistoryChannel;
+    return true;
+  }
+  if (command == "VLHD") {
+    for (auto& record : settings.videoLossHistory) record.channel = kEmptyHistoryChannel;
+    return true;
+  }
+  if (IsActionCommand(command)) return true;
+  for (std::string_view stem : {"IA", "GA", "AA", "SM", "PN"}) {
+    if (command.starts_with(stem)) {
+      const std::string reply = "E" + std::string(command);
+      const ReplyDecoder* decoder = FindReplyDecoder(reply);
+      return decoder && decoder->decode(reply, settings);
+    }
+  }
+  const ReplyDecoder* decoder = FindReplyDecoder(command);
+  return decoder != nullptr && decoder->prefix != kVersionPrefix && decoder->decode(command, settings);
+}
+
+}  // namespace kelvrix::sim

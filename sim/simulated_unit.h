@@ -1,0 +1,39 @@
+// One simulated Kelvrix unit: answers each command line the way the unit does.
+//
+// Set commands are applied to the unit's own settings mirror with the same
+// decoders the panel uses (the unit reports a value in the form of its set
+// command), and answered "GO". Read requests are answered from the mirror with
+// the panel's own builders, so both sides share one wire vocabulary.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model/device_settings.h"
+
+namespace kelvrix::sim {
+
+class SimulatedUnit {
+ public:
+  SimulatedUnit();
+
+  // The reply to one command line (with or without CR LF), ending in CR LF.
+  std::string Answer(std::string_view command);
+
+  // Fills the first `count` entries of a history with generated events.
+  void FillAlarmHistory(int count);
+  void FillVideoLossHistory(int count);
+
+  DeviceSettings settings{};
+  std::string version = "1.00";
+
+ private:
+  std::optional<std::string> AnswerRead(std::string_view request);
+  bool Apply(std::string_view command);
+};
+
+// "AH012 03 - 26/12/08 19:30:05" or "AH012 N", the layout the unit reports.
+std::string FormatHistoryReply(std::string_view prefix, int entry, const HistoryRecord& record);
+
+}  // namespace kelvrix::sim
