@@ -8,6 +8,9 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "model/device_settings.h"
 
 namespace kelvrix {
 
@@ -24,6 +27,7 @@ struct LinkState {
   int32_t comPort = 0;                       // 0..5 for COM1..COM6
   int32_t rsControl = kRs232c;               // 0 RS-232C, 1 RS-485
   int32_t selectedConnection = 0;
+  std::vector<Ipv4Address> hostList;  // units the TCP client can connect to
   int32_t slaveAddressIndex = 0;  // 0..31 a unit, 32 broadcast
 
   // Flags shared with the serial reader thread

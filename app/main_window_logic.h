@@ -1,0 +1,43 @@
+// What the main window decides without a window: its height, the status bar
+// texts, the menu items enabled for the link, the hidden maintenance gesture
+// and the tool tips.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "link/link_state.h"
+
+namespace kelvrix {
+
+inline constexpr int kMainWindowWidth = 607;
+inline constexpr int kMainTimerId = 1;
+inline constexpr int kMainTimerPeriodMs = 300;
+
+// 90 pixels up to Windows 2000 (5.0), 104 from XP (5.1) on and for anything unknown.
+int MainWindowHeight(unsigned major, unsigned minor);
+
+std::string_view MainWindowCaption(int32_t clientServerMode);
+
+// Part 0 of the status bar: "2026年12月 8日  火曜日" (weekday 0 = Sunday).
+std::string StatusBarDate(int year, int month, int day, int weekday);
+// Part 1: "09：05：07" with full-width colons.
+std::string StatusBarTime(int hour, int minute, int second);
+
+struct MenuItemState {
+  int command;
+  bool enabled;
+};
+// The link-dependent items, as WM_MENUSELECT sets them.
+std::array<MenuItemState, 4> MenuEnabling(const LinkState& link);
+
+// Counts context-menu requests in the top-left 20 x 20 pixels of the screen;
+// true on the tenth in a row, which opens the settings read dialog.
+bool CountHiddenClick(int32_t& hiddenClickCount, uint16_t x, uint16_t y);
+
+// Tool tip of tool bar command 501..513; empty for any other id.
+std::string_view ToolTipText(int command);
+
+}  // namespace kelvrix

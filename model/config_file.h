@@ -1,0 +1,55 @@
+// kelvrix.ini: the program's own link configuration, section "Kelvrix_Section".
+//
+// The file is read once at start-up and written key by key the moment the
+// operator changes a value; there is no copy of it in memory. The key logic
+// is here, behind ProfileStore; the Win32 build stores through the system's
+// private-profile functions, tests through a map.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "link/link_state.h"
+#include "model/device_settings.h"
+
+namespace kelvrix {
+
+class ProfileStore {
+ public:
+  virtual ~ProfileStore() = default;
+  // The key's text, or `defaultText` when the file, section or key is missing.
+  virtual std::string Read(std::string_view key, std::string_view defaultText) = 0;
+  virtual void Write(std::string_view key, std::string_view value) = 0;
+};
+
+inline constexpr int kMaxHosts = 100;  // two digits in the key name
+
+// "ip07_2": byte 2 of host-list entry 7.
+std::string HostKey(int entry, int byte);
+
+// Leading decimal digits as an integer; 0 when there are none.
+int ProfileInteger(std::string_view text);
+
+// Start-up, as the last part of the reset: ClientServer, select_number,
+// list_count and the host list.
+void ReadHostListKeys(ProfileStore& store, LinkState& link);
+// Start-up, right after: com_port, rs_control, Interface, p_port_number.
+void ReadConfigFile(ProfileStore& store, LinkState& link, DeviceSettings& settings);
+
+// Writes of single values, the moment they change.
+void WriteClientServer(ProfileStore& store, const LinkState& link);
+void WriteSelectedConnection(ProfileStore& store, const LinkState& link);
+void WriteComPort(ProfileStore& store, const LinkState& link);
+void WriteRsControl(ProfileStore& store, const LinkState& link);
+void WriteInterface(ProfileStore& store, const LinkState& link);
+void WritePortNumber(ProfileStore& store, const DeviceSettings& settings);
+
+// Appends a host and writes list_count, then its four keys. False when the
+// list is full.
+bool AddHost(ProfileStore& store, LinkState& link, const Ipv4Address& address);
+// Removes the host at `position`: list_count first, then the keys of every
+// entry that moved up, under its new number.
+bool DeleteHost(ProfileStore& store, LinkState& link, int position);
+
+}  // namespace kelvrix

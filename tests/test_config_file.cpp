@@ -1,0 +1,162 @@
+// kelvrix.ini: start-up reads, defaults, bad values, and the order of writes.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "model/config_file.h"
+
+namespace kelvrix {
+namespace {
+
+class MemoryStore : public ProfileStore {
+ public:
+  std::string Read(std::string_view key, std::string_view defaultText) override {
+    reads.emplace_back(key);
+    auto it = keys.find(std::string(key));
+    return it == keys.end() ? std::string(defaultText) : it->second;
+  }
+  void Write(std::string_view key, std::string_view value) override {
+    writes.push_back(std::string(key) + "=" + std::string(value));
+    keys[std::string(key)] = value;
+  }
+  std::map<std::string, std::string> keys;
+  std::vector<std::string> reads;
+  std::vector<std::string> writes;
+};
+
+struct Loaded {
+  LinkState link;
+  DeviceSettings settings{};
+};
+
+void Load(MemoryStore& store, Loaded& loaded) {
+  ResetSettingsToDefaults(loaded.settings);
+  ReadHostListKeys(store, loaded.link);
+  ReadConfigFile(store, loaded.link, loaded.settings);
+}
+
+TEST(ConfigFile, MissingFileGivesTheDefaults) {
+  MemoryStore store;
+  Loaded loaded;
+  loaded.link.comPort = 3;
+  Load(store, loaded);
+  EXPECT_EQ(loaded.link.clientServerMode, 0);
+  EXPECT_EQ(loaded.link.linkInterface, 0);
+  EXPECT_EQ(loaded.link.comPort, 0);
+  EXPECT_EQ(loaded.link.rsControl, 0);
+  EXPECT_TRUE(loaded.link.hostList.empty());
+  EXPECT_STREQ(loaded.settings.portNumber, "09004");
+  EXPECT_EQ(store.reads, (std::vector<std::string>{"ClientServer", "select_number", "list_count",
+                                                   "com_port", "rs_control", "Interface",
+                                                   "p_port_number"}));
+}
+
+TEST(ConfigFile, ReadsEveryKeyAndOnlyListCountHosts) {
+  MemoryStore store;
+  store.keys = {{"ClientServer", "1"}, {"select_number", "1"}, {"list_count", "2"},
+                {"ip00_0", "192"},     {"ip00_1", "168"},      {"ip00_2", "1"},
+                {"ip00_3", "3"},       {"ip01_0", "10"},       {"ip01_1", "0"},
+                {"ip01_2", "0"},       {"ip01_3", "254"},      {"ip02_0", "172"},
+                {"com_port", "5"},     {"rs_control", "1"},    {"Interface", "1"},
+                {"p_port_number", "10001"}};
+  Loaded loaded;
+  Load(store, loaded);
+  EXPECT_EQ(loaded.link.clientServerMode, 1);
+  EXPECT_EQ(loaded.link.selectedConnection, 1);
+  EXPECT_EQ(loaded.link.hostList, (std::vector<Ipv4Address>{{192, 168, 1, 3}, {10, 0, 0, 254}}));
+  EXPECT_EQ(loaded.link.comPort, 5);
+  EXPECT_EQ(loaded.link.rsControl, 1);
+  EXPECT_EQ(loaded.link.linkInterface, 1);
+  EXPECT_STREQ(loaded.settings.portNumber, "10001");
+}
+
+TEST(ConfigFile, ValuesTheProgramCannotUseFallBackToDefaults) {
+  MemoryStore store;
+  store.keys = {{"ClientServer", "7"}, {"select_number", "5"}, {"list_count", "250"},
+                {"ip00_0", "300"},     {"ip00_1", "12abc"},    {"com_port", "6"},
+                {"rs_control", "-1"},  {"Interface", "x"},     {"p_port_number", "123456789"}};
+  Loaded loaded;
+  Load(store, loaded);
+  EXPECT_EQ(loaded.link.clientServerMode, 0);
+  EXPECT_TRUE(loaded.link.hostList.empty());  // 250 hosts cannot be keyed
+  EXPECT_EQ(loaded.link.selectedConnection, 0);
+  EXPECT_EQ(loaded.link.comPort, 0);
+  EXPECT_EQ(loaded.link.rsControl, 0);
+  EXPECT_EQ(loaded.link.linkInterface, 0);
+  EXPECT_STREQ(loaded.settings.portNumber, "12345");  // the 6-character read buffer
+
+  store.keys = {{"list_count", "1"}, {"ip00_0", "300"}, {"ip00_1", "12abc"}, {"select_number", "3"}};
+  Load(store, loaded);
+  EXPECT_EQ(loaded.link.hostList, (std::vector<Ipv4Address>{{0, 12, 0, 0}}));
+  EXPECT_EQ(loaded.link.selectedConnection, 0);  // beyond the list
+}
+
+TEST(ConfigFile, ProfileIntegerTakesLeadingDigits) {
+  EXPECT_EQ(ProfileInteger("42"), 42);
+  EXPECT_EQ(ProfileInteger("7x"), 7);
+  EXPECT_EQ(ProfileInteger(""), 0);
+  EXPECT_EQ(ProfileInteger("-3"), 0);
+  EXPECT_EQ(ProfileInteger("99999999999999"), 999999999);  // never overflows
+}
+
+TEST(ConfigFile, SingleValueWrites) {
+  MemoryStore store;
+  LinkState link;
+  DeviceSettings settings{};
+  ResetSettingsToDefaults(settings);
+  link.clientServerMode = 1;
+  link.selectedConnection = 12;
+  link.comPort = 5;
+  link.rsControl = 1;
+  link.linkInterface = 1;
+  CopyText(settings.portNumber, "00080");
+  WriteClientServer(store, link);
+  WriteSelectedConnection(store, link);
+  WriteComPort(store, link);
+  WriteRsControl(store, link);
+  WriteInterface(store, link);
+  WritePortNumber(store, settings);
+  EXPECT_EQ(store.writes, (std::vector<std::string>{"ClientServer=1", "select_number=12", "com_port=5",
+                                                    "rs_control=1", "Interface=1", "p_port_number=00080"}));
+}
+
+TEST(ConfigFile, AddingAHostWritesTheCountFirst) {
+  MemoryStore store;
+  LinkState link;
+  ASSERT_TRUE(AddHost(store, link, {192, 168, 1, 3}));
+  EXPECT_EQ(store.writes, (std::vector<std::string>{"list_count=1", "ip00_0=192", "ip00_1=168",
+                                                    "ip00_2=1", "ip00_3=3"}));
+}
+
+TEST(ConfigFile, DeletingAHostMovesTheRestUpAndLeavesTheOldLastKeys) {
+  MemoryStore store;
+  LinkState link;
+  AddHost(store, link, {10, 0, 0, 1});
+  AddHost(store, link, {10, 0, 0, 2});
+  AddHost(store, link, {10, 0, 0, 3});
+  store.writes.clear();
+  ASSERT_TRUE(DeleteHost(store, link, 0));
+  EXPECT_EQ(store.writes, (std::vector<std::string>{"list_count=2", "ip00_0=10", "ip00_1=0", "ip00_2=0",
+                                                    "ip00_3=2", "ip01_0=10", "ip01_1=0", "ip01_2=0",
+                                                    "ip01_3=3"}));
+  EXPECT_EQ(store.keys["ip02_3"], "3");  // beyond list_count, never read
+
+  Loaded loaded;
+  Load(store, loaded);
+  EXPECT_EQ(loaded.link.hostList, (std::vector<Ipv4Address>{{10, 0, 0, 2}, {10, 0, 0, 3}}));
+  EXPECT_FALSE(DeleteHost(store, link, 2));
+  EXPECT_FALSE(DeleteHost(store, link, -1));
+}
+
+TEST(ConfigFile, TheListHoldsAHundredHosts) {
+  MemoryStore store;
+  LinkState link;
+  for (int i = 0; i < kMaxHosts; ++i) ASSERT_TRUE(AddHost(store, link, {10, 0, 0, static_cast<uint8_t>(i)}));
+  EXPECT_EQ(store.keys["ip99_3"], "99");
+  EXPECT_FALSE(AddHost(store, link, {10, 0, 1, 0}));
+  EXPECT_EQ(store.keys["list_count"], "100");
+}
+
+}  // namespace
+}  // namespace kelvrix
