@@ -2,12 +2,13 @@
 // serial device (one end of a pty pair). Every frame it receives is logged,
 // so tests can check the exact bytes the panel wrote.
 //
-//   kelvrix-sim --device PATH [--rs485 [--addresses 0,5,7]] [--log FILE]
-//               [--control FILE] [--ready FILE] [--fault LINE]...
-//               [--alarm-history N] [--video-loss-history N]
+//   kelvrix-sim --device PATH [--addresses 0,5,7] [--log FILE] [--control FILE]
+//               [--ready FILE] [--mode LINE]... [--alarm-history N] [--video-loss-history N]
 //
-// Faults (--fault, or the lines of the control file, read before each answer):
-// "silent", "reply E3" (or GN, E0..E2, MENU), "split 2,5,3", "delay 100", "normal".
+// It plays one unit on RS-232C and, with the mode line "rs485", the units of
+// --addresses (default 0) on an RS-485 bus. Mode lines (--mode, then the lines
+// of the control file, read again before each answer): "rs485", "silent",
+// "reply E3" (or GN, E0..E2, MENU), "split 2,5,3", "delay 100", "normal".
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -76,14 +77,14 @@ void WriteAll(int fd, std::string_view bytes) {
   tcdrain(fd);
 }
 
-// Writes the answer whole or in the pieces the faults ask for, each piece a
+// Writes the answer whole or in the pieces the mode ask for, each piece a
 // separate read on the other side.
-void WriteAnswer(int fd, std::string_view answer, const Faults& faults) {
-  if (faults.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(faults.delayMs));
+void WriteAnswer(int fd, std::string_view answer, const SimMode& mode) {
+  if (mode.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(mode.delayMs));
   std::size_t piece = 0;
   while (!answer.empty()) {
     std::size_t size = answer.size();
-    if (piece < faults.split.size()) size = std::min(size, faults.split[piece++]);
+    if (piece < mode.split.size()) size = std::min(size, mode.split[piece++]);
     WriteAll(fd, answer.substr(0, size));
     answer.remove_prefix(size);
     if (!answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(60));
@@ -100,26 +101,22 @@ std::vector<int> ParseAddresses(const char* text) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: kelvrix-sim --device PATH [--rs485 [--addresses 0,5,7]] [--log FILE]\n"
-               "       [--control FILE] [--ready FILE] [--fault LINE]... [--alarm-history N]\n"
-               "       [--video-loss-history N]\n");
+               "usage: kelvrix-sim --device PATH [--addresses 0,5,7] [--log FILE] [--control FILE]\n"
+               "       [--ready FILE] [--mode LINE]... [--alarm-history N] [--video-loss-history N]\n");
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string device, logPath, controlPath, readyPath, faultLines;
-  bool rs485 = false;
+  std::string device, logPath, controlPath, readyPath, modeLines;
   std::vector<int> addresses = {0};
   int alarmEntries = 0, videoLossEntries = 0;
 
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (arg == "--rs485") {
-      rs485 = true;
-    } else if (!hasValue) {
+    if (!hasValue) {
       return Usage();
     } else if (arg == "--device") {
       device = argv[++i];
@@ -131,8 +128,8 @@ int main(int argc, char** argv) {
       controlPath = argv[++i];
     } else if (arg == "--ready") {
       readyPath = argv[++i];
-    } else if (arg == "--fault") {
-      faultLines += std::string(argv[++i]) + "\n";
+    } else if (arg == "--mode") {
+      modeLines += std::string(argv[++i]) + "\n";
     } else if (arg == "--alarm-history") {
       alarmEntries = std::atoi(argv[++i]);
     } else if (arg == "--video-loss-history") {
@@ -154,10 +151,13 @@ int main(int argc, char** argv) {
     tcsetattr(fd, TCSANOW, &mode);  // no flush: bytes already queued stay
   }
 
-  SimulatedBus bus(rs485, addresses);
-  for (auto& [address, unit] : bus.units()) {
-    unit.FillAlarmHistory(alarmEntries);
-    unit.FillVideoLossHistory(videoLossEntries);
+  SimulatedBus pointToPoint(false, {});
+  SimulatedBus rs485Bus(true, addresses);
+  for (SimulatedBus* bus : {&pointToPoint, &rs485Bus}) {
+    for (auto& [address, unit] : bus->units()) {
+      unit.FillAlarmHistory(alarmEntries);
+      unit.FillVideoLossHistory(videoLossEntries);
+    }
   }
 
   std::signal(SIGTERM, OnSignal);
@@ -189,10 +189,11 @@ int main(int argc, char** argv) {
         std::fprintf(log, "%s\n", Escaped(frame).c_str());
         std::fflush(log);
       }
-      std::string faultText = faultLines;
-      if (!controlPath.empty()) faultText += ReadFile(controlPath);
-      const Faults faults = Faults::Parse(faultText);
-      if (auto answer = bus.Handle(frame, faults)) WriteAnswer(fd, *answer, faults);
+      std::string modeText = modeLines;
+      if (!controlPath.empty()) modeText += ReadFile(controlPath);
+      const SimMode mode = SimMode::Parse(modeText);
+      SimulatedBus& bus = mode.rs485 ? rs485Bus : pointToPoint;
+      if (auto answer = bus.Handle(frame, mode)) WriteAnswer(fd, *answer, mode);
     }
     if (pending.size() > 4096) pending.clear();  // no LF in sight: noise
   }

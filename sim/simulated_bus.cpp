@@ -6,8 +6,8 @@
 
 namespace kelvrix::sim {
 
-Faults Faults::Parse(std::string_view text) {
-  Faults faults;
+SimMode SimMode::Parse(std::string_view text) {
+  SimMode mode;
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
@@ -15,27 +15,29 @@ Faults Faults::Parse(std::string_view text) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
 
     if (line == "normal") {
-      faults = {};
+      mode = {};
+    } else if (line == "rs485") {
+      mode.rs485 = true;
     } else if (line == "silent") {
-      faults.silent = true;
+      mode.silent = true;
     } else if (line.starts_with("reply ")) {
-      faults.reply = line.substr(6);
+      mode.reply = line.substr(6);
     } else if (line.starts_with("delay ")) {
-      std::from_chars(line.data() + 6, line.data() + line.size(), faults.delayMs);
+      std::from_chars(line.data() + 6, line.data() + line.size(), mode.delayMs);
     } else if (line.starts_with("split ")) {
-      faults.split.clear();
+      mode.split.clear();
       std::string_view sizes = line.substr(6);
       while (!sizes.empty()) {
         std::size_t size = 0;
         auto [next, error] = std::from_chars(sizes.data(), sizes.data() + sizes.size(), size);
         if (error != std::errc() || size == 0) break;
-        faults.split.push_back(size);
+        mode.split.push_back(size);
         sizes.remove_prefix(static_cast<std::size_t>(next - sizes.data()));
         if (!sizes.empty() && sizes.front() == ',') sizes.remove_prefix(1);
       }
     }
   }
-  return faults;
+  return mode;
 }
 
 SimulatedBus::SimulatedBus(bool rs485, const std::vector<int>& addresses) : rs485_(rs485) {
@@ -47,15 +49,15 @@ SimulatedBus::SimulatedBus(bool rs485, const std::vector<int>& addresses) : rs48
 }
 
 std::optional<std::string> SimulatedBus::AnswerFrom(SimulatedUnit& unit, std::string_view command,
-                                                    const Faults& faults) {
+                                                    const SimMode& mode) {
   std::string answer = unit.Answer(command);
-  if (faults.silent) return std::nullopt;
-  if (!faults.reply.empty()) answer = faults.reply + "\r\n";
+  if (mode.silent) return std::nullopt;
+  if (!mode.reply.empty()) answer = mode.reply + "\r\n";
   return answer;
 }
 
-std::optional<std::string> SimulatedBus::Handle(std::string_view frame, const Faults& faults) {
-  if (!rs485_) return AnswerFrom(units_.begin()->second, frame, faults);
+std::optional<std::string> SimulatedBus::Handle(std::string_view frame, const SimMode& mode) {
+  if (!rs485_) return AnswerFrom(units_.begin()->second, frame, mode);
 
   if (frame.size() < 2) return std::nullopt;
   const std::string_view address = frame.substr(0, 2);
@@ -67,7 +69,7 @@ std::optional<std::string> SimulatedBus::Handle(std::string_view frame, const Fa
   if (!IsDigits(address, 0, 2)) return std::nullopt;
   auto it = units_.find(ParseTwoDigits(address.data()));
   if (it == units_.end()) return std::nullopt;
-  auto answer = AnswerFrom(it->second, command, faults);
+  auto answer = AnswerFrom(it->second, command, mode);
   if (!answer) return std::nullopt;
   return std::string(address) + *answer;
 }

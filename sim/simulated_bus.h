@@ -1,4 +1,4 @@
-// The units on the other end of the serial line, and the faults they play.
+// The units on the other end of the serial line, and the mode they play.
 //
 // On RS-232C one unit answers every frame. On RS-485 each frame starts with
 // an address: the unit with that address answers with its address in front,
@@ -15,15 +15,18 @@
 
 namespace kelvrix::sim {
 
-struct Faults {
+// How the simulator behaves for the next frame: the bus it plays and the
+// faults it injects.
+struct SimMode {
+  bool rs485 = false;             // play the RS-485 bus instead of the single RS-232C unit
   std::string reply;              // when set, every answer is this status line ("E3", "GN", ...)
   bool silent = false;            // answer nothing
   std::vector<std::size_t> split; // write an answer in pieces of these sizes
   int delayMs = 0;                // wait before answering
 
-  // Reads "normal", "silent", "reply E3", "split 2,5,3" or "delay 100", one per
-  // line; unknown lines are ignored. Returns the faults after those lines.
-  static Faults Parse(std::string_view text);
+  // Reads "rs485", "normal", "silent", "reply E3", "split 2,5,3" or "delay 100",
+  // one per line; unknown lines are ignored. Returns the mode after those lines.
+  static SimMode Parse(std::string_view text);
 };
 
 class SimulatedBus {
@@ -32,13 +35,13 @@ class SimulatedBus {
   SimulatedBus(bool rs485, const std::vector<int>& addresses);
 
   // The bytes to write back for one received frame (ending in LF), if any.
-  std::optional<std::string> Handle(std::string_view frame, const Faults& faults);
+  std::optional<std::string> Handle(std::string_view frame, const SimMode& mode);
 
   std::map<int, SimulatedUnit>& units() { return units_; }
 
  private:
   std::optional<std::string> AnswerFrom(SimulatedUnit& unit, std::string_view command,
-                                        const Faults& faults);
+                                        const SimMode& mode);
   bool rs485_;
   std::map<int, SimulatedUnit> units_;
 };

@@ -69,12 +69,12 @@ TEST(SimulatedBus, Rs485AnswersOnlyItsOwnAddressAndNeverABroadcast) {
   EXPECT_EQ(bus.Handle("VAB01050\r\n", {}), std::nullopt);     // "VA" is no address
 }
 
-TEST(SimulatedBus, FaultsReplaceOrSilenceTheAnswer) {
+TEST(SimulatedBus, SimModeReplaceOrSilenceTheAnswer) {
   SimulatedBus bus(false, {});
-  EXPECT_EQ(bus.Handle("RVN\r\n", Faults::Parse("reply E3\n")), "E3\r\n");
-  EXPECT_EQ(bus.Handle("RVN\r\n", Faults::Parse("silent\n")), std::nullopt);
-  EXPECT_EQ(bus.Handle("RVN\r\n", Faults::Parse("silent\nnormal\n")), "Ver. 1.00\r\n");
-  const Faults split = Faults::Parse("split 2,5,3\ndelay 40\n");
+  EXPECT_EQ(bus.Handle("RVN\r\n", SimMode::Parse("reply E3\n")), "E3\r\n");
+  EXPECT_EQ(bus.Handle("RVN\r\n", SimMode::Parse("silent\n")), std::nullopt);
+  EXPECT_EQ(bus.Handle("RVN\r\n", SimMode::Parse("silent\nnormal\n")), "Ver. 1.00\r\n");
+  const SimMode split = SimMode::Parse("split 2,5,3\ndelay 40\n");
   EXPECT_EQ(split.split, (std::vector<std::size_t>{2, 5, 3}));
   EXPECT_EQ(split.delayMs, 40);
 }

@@ -1,0 +1,18 @@
+#include "app/app_state_win.h"
+
+namespace kelvrix::app {
+
+HINSTANCE instance = nullptr;
+HWND mainWindow = nullptr;
+HWND statusBar = nullptr;
+HWND toolBar = nullptr;
+
+DeviceSettings deviceSettings{};
+LinkState linkState;
+MessageBoxResults messages;
+SerialLink serialLink;
+Panel panel{deviceSettings, linkState, messages, serialLink};
+
+int32_t hiddenClickCount = 0;
+
+}  // namespace kelvrix::app

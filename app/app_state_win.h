@@ -1,0 +1,26 @@
+// The process-wide state of the running program: the settings mirror, the
+// link, the result boxes, the serial port and the main window's handles.
+#pragma once
+
+#include <windows.h>
+
+#include "link/message_boxes_win.h"
+#include "link/panel.h"
+#include "link/serial_port_win.h"
+
+namespace kelvrix::app {
+
+extern HINSTANCE instance;
+extern HWND mainWindow;
+extern HWND statusBar;
+extern HWND toolBar;
+
+extern DeviceSettings deviceSettings;
+extern LinkState linkState;
+extern MessageBoxResults messages;
+extern SerialLink serialLink;
+extern Panel panel;
+
+extern int32_t hiddenClickCount;
+
+}  // namespace kelvrix::app

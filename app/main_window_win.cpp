@@ -1,0 +1,214 @@
+#include "app/main_window_win.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <string>
+
+#include "app/app_state_win.h"
+#include "app/main_window_logic.h"
+#include "app/wide_text_win.h"
+#include "link/reply_dispatcher.h"
+#include "link/send_command.h"
+#include "resources/resource.h"
+
+namespace kelvrix::app {
+
+namespace {
+
+int Scaled(HWND window, int pixels) { return MulDiv(pixels, static_cast<int>(GetDpiForWindow(window)), 96); }
+
+HWND CreateStatusBar(HWND parent, HINSTANCE instance) {
+  InitCommonControls();
+  HWND bar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_BOTTOM, 0, 0, 0, 0, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)), instance, nullptr);
+  int edges[2] = {Scaled(parent, 500), Scaled(parent, 700)};
+  SendMessageW(bar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
+  return bar;
+}
+
+HWND CreateToolBar(HWND parent, HINSTANCE instance) {
+  InitCommonControls();
+  std::array<TBBUTTON, TOOL_BUTTON_COUNT> buttons{};
+  for (int i = 0; i < TOOL_BUTTON_COUNT; ++i) {
+    buttons[i].iBitmap = i;
+    buttons[i].idCommand = IDT_DATE_TIME + i;
+    buttons[i].fsState = TBSTATE_ENABLED;
+    buttons[i].fsStyle = TBSTYLE_BUTTON;
+  }
+  return CreateToolbarEx(parent, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS, IDC_TOOL_BAR, TOOL_BUTTON_COUNT,
+                         instance, IDB_TOOLBAR, buttons.data(), TOOL_BUTTON_COUNT, 0, 0, 39, 24,
+                         sizeof(TBBUTTON));
+}
+
+void SetStatusText(int part, UINT border, const std::string& text) {
+  SendMessageW(statusBar, SB_SETTEXTW, static_cast<WPARAM>(part | border),
+               reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
+}
+
+void UpdateClock() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  SetStatusText(0, 0, StatusBarDate(now.wYear, now.wMonth, now.wDay, now.wDayOfWeek));
+  SetStatusText(1, SBT_POPOUT, StatusBarTime(now.wHour, now.wMinute, now.wSecond));
+}
+
+// The serial reply time-out and the deferred "Success" of a serial "GO".
+void TimerTick() {
+  TickReplyTimeout(panel);
+  if (linkState.successPending.exchange(0) == 1) messages.ShowSuccess("Success");
+}
+
+// Lines the reader has queued, dispatched in order. A box raised by one line
+// runs its own message loop; lines arriving meanwhile wait for it to close.
+void DispatchQueuedLines() {
+  static bool dispatching = false;
+  if (dispatching) return;
+  dispatching = true;
+  while (auto line = serialLink.TakeLine()) DispatchSerialReply(panel, *line);
+  dispatching = false;
+}
+
+void UpdateMenu(HWND window) {
+  HMENU menu = GetMenu(window);
+  for (const MenuItemState& item : MenuEnabling(linkState)) {
+    EnableMenuItem(menu, item.command, MF_BYCOMMAND | (item.enabled ? MF_ENABLED : MF_GRAYED));
+  }
+  InvalidateRect(window, nullptr, TRUE);
+}
+
+LRESULT ToolTipRequest(NMHDR* header) {
+  if (header->code != TTN_GETDISPINFOW) return 0;
+  static std::array<std::wstring, TOOL_BUTTON_COUNT> texts = [] {
+    std::array<std::wstring, TOOL_BUTTON_COUNT> wide;
+    for (int i = 0; i < TOOL_BUTTON_COUNT; ++i) wide[i] = WideFromUtf8(ToolTipText(IDT_DATE_TIME + i));
+    return wide;
+  }();
+  auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+  info->hinst = instance;
+  const int index = static_cast<int>(header->idFrom) - IDT_DATE_TIME;
+  if (header->idFrom != 0 && index >= 0 && index < TOOL_BUTTON_COUNT) info->lpszText = texts[index].data();
+  return 0;
+}
+
+// Answering "No" to the question means "save first". Saving comes with the
+// File menu; until then both answers simply end the program.
+void ConfirmExit() {
+  if (deviceSettings.dataChanged == 0) return;
+  MessageBoxW(nullptr, L"データを保存せずに終了しますか？", L"Kelvrix", MB_ICONQUESTION | MB_YESNO);
+}
+
+void OnCommand(HWND window, int command) {
+  switch (command) {
+    case IDM_EXIT:
+      RequestExit(window);
+      break;
+    case IDM_PROTOCOL:
+      if (linkState.linkInterface == kSocketInterface) messages.ShowError("インターフェースをRS-232Cにしてください。");
+      break;
+    default:
+      break;  // the other commands open dialogs as they are built
+  }
+}
+
+}  // namespace
+
+bool RegisterMainClass(HINSTANCE instance) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, L"MYICON");
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszMenuName = L"IDM_MENU";
+  windowClass.lpszClassName = kMainClassName;
+  return RegisterClassExW(&windowClass) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  GetVersionExW(&version);
+  const std::wstring caption = WideFromUtf8(MainWindowCaption(linkState.clientServerMode));
+  HWND window = CreateWindowExW(0, kMainClassName, caption.c_str(),
+                                WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX, 0, 0, kMainWindowWidth,
+                                MainWindowHeight(version.dwMajorVersion, version.dwMinorVersion), nullptr,
+                                nullptr, instance, nullptr);
+  if (!window) return nullptr;
+  // Sizes are given at 96 DPI; keep them readable above it.
+  RECT frame;
+  GetWindowRect(window, &frame);
+  SetWindowPos(window, nullptr, 0, 0, Scaled(window, frame.right - frame.left),
+               Scaled(window, frame.bottom - frame.top), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+
+  // Of the system menu only the close command stays.
+  HMENU systemMenu = GetSystemMenu(window, FALSE);
+  for (int position = GetMenuItemCount(systemMenu) - 1; position >= 0; --position) {
+    if (GetMenuItemID(systemMenu, position) != SC_CLOSE) DeleteMenu(systemMenu, position, MF_BYPOSITION);
+  }
+  DrawMenuBar(window);
+  return window;
+}
+
+void RequestExit(HWND window) {
+  if (linkState.socketConnected == 1) {
+    messages.ShowError("TCP/IPを切断してください。");
+    return;
+  }
+  ConfirmExit();
+  KillTimer(window, kMainTimerId);
+  linkState.readerRunning = 0;
+  serialLink.StopReader();
+  PostQuitMessage(0);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      mainWindow = window;
+      statusBar = CreateStatusBar(window, instance);
+      toolBar = CreateToolBar(window, instance);
+      linkState.readerRunning = 1;
+      return 0;
+    case WM_SIZE:
+      SendMessageW(toolBar, WM_SIZE, wParam, lParam);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      BeginPaint(window, &paint);
+      EndPaint(window, &paint);
+      SetTimer(window, kMainTimerId, kMainTimerPeriodMs, nullptr);
+      return 0;
+    }
+    case WM_CLOSE:
+      RequestExit(window);
+      return 0;
+    case WM_NOTIFY:
+      return ToolTipRequest(reinterpret_cast<NMHDR*>(lParam));
+    case WM_CONTEXTMENU:
+      // The settings read dialog opens here once it is built.
+      CountHiddenClick(hiddenClickCount, LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_COMMAND:
+      OnCommand(window, LOWORD(wParam));
+      return 0;
+    case WM_TIMER:
+      TimerTick();
+      UpdateClock();
+      return 0;
+    case WM_MENUSELECT:
+      UpdateMenu(window);
+      return 0;
+    case MsgSerialLine:
+      DispatchQueuedLines();
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace kelvrix::app

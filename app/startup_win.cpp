@@ -1,0 +1,56 @@
+#include "app/startup_win.h"
+
+#include "app/app_state_win.h"
+#include "app/main_window_win.h"
+#include "model/config_file_win.h"
+
+namespace kelvrix::app {
+
+namespace {
+
+constexpr const wchar_t* kMutexName = L"Kelvrix TCP_X_Mutex";
+
+// Creating the mutex and asking whether it existed is one step, so two copies
+// started at the same moment cannot both pass.
+bool AnotherCopyRuns() {
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, kMutexName);  // held until the process ends
+  return mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+int RunMessageLoop() {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+
+void LoadStartUpState() {
+  linkState.socketConnected = 0;
+  PrivateProfileStore store;
+  ResetSettingsToDefaults(deviceSettings);
+  ReadHostListKeys(store, linkState);
+  ReadConfigFile(store, linkState, deviceSettings);
+}
+
+int StartUp(HINSTANCE programInstance, HINSTANCE previousInstance) {
+  instance = programInstance;
+  if (AnotherCopyRuns()) {
+    MessageBoxW(nullptr, L"２重に起動はできません", L"Kelvrix", MB_OK);
+    return 0;
+  }
+  if (!previousInstance && !RegisterMainClass(instance)) return 0;
+  LoadStartUpState();
+  if (!CreateMainWindow(instance)) return 0;
+
+  if (linkState.linkInterface == kSerialInterface && serialLink.Open(linkState.comPort, messages) &&
+      !serialLink.StartReader(mainWindow, linkState)) {
+    messages.ShowWarning("error creating read thread");
+  }
+  return RunMessageLoop();
+}
+
+}  // namespace kelvrix::app

@@ -1,0 +1,66 @@
+// The COM port: opening it with the unit's fixed line settings, writing
+// frames, and the reader thread that cuts received bytes into lines.
+//
+// The reader only assembles lines. Each complete line goes into a locked
+// queue and a message to the notify window; the GUI thread takes the lines
+// and dispatches them, so decoding, model writes and boxes all happen there.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "link/panel.h"
+#include "link/serial_line_assembler.h"
+
+namespace kelvrix {
+
+// Posted to the notify window when a line waits in the queue.
+inline constexpr UINT MsgSerialLine = WM_APP + 1;
+
+class SerialLink : public LinkTransport {
+ public:
+  SerialLink() = default;
+  ~SerialLink() override;
+  SerialLink(const SerialLink&) = delete;
+  SerialLink& operator=(const SerialLink&) = delete;
+
+  // Opens "COM1".."COM6" for `comPort` 0..5. Each failed step shows its
+  // "Miss! …" warning and the next step is still tried. True when the port is open.
+  bool Open(int comPort, ResultMessages& messages);
+
+  // Starts the reader; lines are announced to `notifyWindow`. False when the
+  // port is not open or the thread cannot be made.
+  bool StartReader(HWND notifyWindow, LinkState& link);
+  // Stops the reader and waits for it.
+  void StopReader();
+
+  // The next received line, oldest first.
+  std::optional<std::string> TakeLine();
+
+  void WriteSerial(std::string frame) override;
+  bool SendOnSocket(std::string_view line) override;
+  void AwaitSocketReply() override;
+
+ private:
+  void ReadLoop(HWND notifyWindow, LinkState* link);
+  void WaitForPendingWrite();
+
+  HANDLE port_ = INVALID_HANDLE_VALUE;
+  HANDLE readEvent_ = nullptr;
+  HANDLE writeEvent_ = nullptr;
+  HANDLE stopEvent_ = nullptr;
+  OVERLAPPED write_{};
+  bool writePending_ = false;
+  std::string writeBuffer_;  // lives until its overlapped write ends
+  std::thread reader_;
+
+  std::mutex linesLock_;
+  std::deque<std::string> lines_;
+};
+
+}  // namespace kelvrix
