@@ -12,7 +12,9 @@ jobs=$(nproc)
 
 case "$kind" in
   native)  args=(-DCMAKE_BUILD_TYPE=Debug -DKELVRIX_SANITIZE=ON) ;;
-  windows) args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake") ;;
+  # The Windows tests talk to the native unit simulator of the native build.
+  windows) args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
+                 -DKELVRIX_SIMULATOR="$root/build/native/kelvrix-sim") ;;
   fuzz)    args=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DKELVRIX_SANITIZE=ON -DKELVRIX_FUZZ=ON) ;;
   bench)   args=(-DCMAKE_BUILD_TYPE=Release -DKELVRIX_BENCH=ON) ;;
   *) echo "unknown build: $kind" >&2; exit 2 ;;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes and starts, or stops, the Wine prefix the Windows tests run in.
-#   wine-prefix.sh start DIR   make DIR once (fonts, unmanaged windows), start a persistent wineserver
+#   wine-prefix.sh start DIR   make DIR once (fonts, unmanaged windows, COM1 on DIR/../serial/com1,
+#                              COM2 on a path that never exists), start a persistent wineserver
 #   wine-prefix.sh stop DIR    stop that wineserver and wait for it
 set -euo pipefail
 action=$1
@@ -16,6 +17,9 @@ case "$action" in
       WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >"$WINEPREFIX.log" 2>&1
       wineserver -w
       wine regedit /S "$(winepath -w "$here/wine-prefix.reg")" </dev/null >>"$WINEPREFIX.log" 2>&1
+      serial=$(dirname "$WINEPREFIX")/serial
+      wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$serial/com1" /f </dev/null >>"$WINEPREFIX.log" 2>&1
+      wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$serial/no-such-port" /f </dev/null >>"$WINEPREFIX.log" 2>&1
       wineserver -w
       touch "$WINEPREFIX/.kelvrix-ready"
     fi

@@ -43,7 +43,7 @@ BOOL CALLBACK BoxWatcher::OnThreadWindow(HWND window, LPARAM) {
   GetDlgItemTextW(window, 0xFFFF, text, 512);
   activeWatcher->boxes.push_back({WindowText(window), text, IconOf(window), GetWindow(window, GW_OWNER)});
   activeWatcher->lastClosed_ = window;
-  PostMessageW(window, WM_COMMAND, IDOK, 0);
+  PostMessageW(window, WM_COMMAND, activeWatcher->answer, 0);
   return FALSE;
 }
 

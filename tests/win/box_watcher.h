@@ -25,6 +25,7 @@ class BoxWatcher {
   BoxWatcher& operator=(const BoxWatcher&) = delete;
 
   std::vector<SeenBox> boxes;
+  int answer = IDOK;  // the button each box is closed with
 
  private:
   static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
