@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes and starts, or stops, the Wine prefix the Windows tests run in.
 #   wine-prefix.sh start DIR   make DIR once (fonts, unmanaged windows, COM1 on DIR/../serial/com1,
-#                              COM2 on a path that never exists), start a persistent wineserver
+#                              COM2 on a folder, which no program can open as a port), start a
+#                              persistent wineserver
 #   wine-prefix.sh stop DIR    stop that wineserver and wait for it
 set -euo pipefail
 action=$1
@@ -19,7 +20,7 @@ case "$action" in
       wine regedit /S "$(winepath -w "$here/wine-prefix.reg")" </dev/null >>"$WINEPREFIX.log" 2>&1
       serial=$(dirname "$WINEPREFIX")/serial
       wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$serial/com1" /f </dev/null >>"$WINEPREFIX.log" 2>&1
-      wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$serial/no-such-port" /f </dev/null >>"$WINEPREFIX.log" 2>&1
+      wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$WINEPREFIX/drive_c" /f </dev/null >>"$WINEPREFIX.log" 2>&1
       wineserver -w
       touch "$WINEPREFIX/.kelvrix-ready"
     fi

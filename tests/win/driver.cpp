@@ -1,0 +1,90 @@
+// kelvrix_driver.exe: drives the running panel from outside for the
+// end-to-end tests. It finds windows by class, posts commands, and reads and
+// closes message boxes, printing what it saw as UTF-8 lines.
+//
+//   wait-window CLASS MS     print the caption of the first window of CLASS
+//   window-exists CLASS      exit 0 when a window of CLASS exists
+//   command CLASS ID         post WM_COMMAND ID to it
+//   close CLASS              post WM_CLOSE to it
+//   boxes COUNT MS           read and close COUNT message boxes, one after the
+//                            other, printing "caption<TAB>text" for each
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono;
+
+void Print(const std::wstring& text) {
+  const std::wstring line = text + L"\n";
+  const int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0,
+                                       nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), utf8.data(), size, nullptr,
+                      nullptr);
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[1024] = {};
+  GetWindowTextW(window, text, 1024);
+  return text;
+}
+
+HWND WaitFor(const std::function<HWND()>& find, int milliseconds) {
+  const auto end = steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  for (;;) {
+    if (HWND window = find()) return window;
+    if (steady_clock::now() >= end) return nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+HWND VisibleBox() {
+  HWND box = nullptr;
+  while ((box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr) {
+    if (IsWindowVisible(box)) return box;
+  }
+  return nullptr;
+}
+
+int Boxes(int count, int milliseconds) {
+  for (int seen = 0; seen < count; ++seen) {
+    HWND box = WaitFor(VisibleBox, milliseconds);
+    if (!box) return 1;
+    wchar_t text[1024] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    Print(TextOf(box) + L"\t" + text);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    WaitFor([box]() -> HWND { return IsWindow(box) && IsWindowVisible(box) ? nullptr : box; }, 5000);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  const std::wstring verb = argv[1];
+  const wchar_t* windowClass = argv[2];
+  auto find = [windowClass] { return FindWindowW(windowClass, nullptr); };
+
+  if (verb == L"boxes" && argc == 4) return Boxes(_wtoi(argv[2]), _wtoi(argv[3]));
+  if (verb == L"wait-window" && argc == 4) {
+    HWND window = WaitFor(find, _wtoi(argv[3]));
+    if (!window) return 1;
+    Print(TextOf(window));
+    return 0;
+  }
+  if (verb == L"window-exists") return find() ? 0 : 1;
+  HWND window = find();
+  if (!window) return 1;
+  if (verb == L"command" && argc == 4) return PostMessageW(window, WM_COMMAND, _wtoi(argv[3]), 0) ? 0 : 1;
+  if (verb == L"close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+  return 2;
+}
