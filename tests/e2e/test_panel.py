@@ -106,8 +106,8 @@ class PanelTest(unittest.TestCase):
         rc, boxes = driver("boxes", 5, 15000)
         self.assertEqual(boxes, ["Error\tMiss! File Open", "Error\tMiss! Mask Set", "Error\tMiss! Buffer Set",
                                  "Error\tMiss! Time Out Set", "Error\tMiss! Set Comm State"])
-        rc, caption = driver("wait-window", MAIN_CLASS, 15000)
-        self.assertEqual(caption, ["Kelvrix Server Program"])
+        rc, caption = driver("wait-window", MAIN_CLASS, 15000, "Kelvrix Server Program")
+        self.assertEqual((rc, caption), (0, ["Kelvrix Server Program"]))
 
         with open(f"/proc/{panel.pid}/cmdline", "rb") as f:
             self.assertIn(b"kelvrix.exe", f.read(), "the measured process is the panel itself")

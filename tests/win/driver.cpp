@@ -2,7 +2,9 @@
 // end-to-end tests. It finds windows by class, posts commands, and reads and
 // closes message boxes, printing what it saw as UTF-8 lines.
 //
-//   wait-window CLASS MS     print the caption of the first window of CLASS
+//   wait-window CLASS MS [CAPTION]
+//                            print the caption of the first window of CLASS
+//                            (and CAPTION, when given)
 //   window-exists CLASS      exit 0 when a window of CLASS exists
 //   command CLASS ID         post WM_COMMAND ID to it
 //   close CLASS              post WM_CLOSE to it
@@ -75,8 +77,9 @@ int wmain(int argc, wchar_t** argv) {
   auto find = [windowClass] { return FindWindowW(windowClass, nullptr); };
 
   if (verb == L"boxes" && argc == 4) return Boxes(_wtoi(argv[2]), _wtoi(argv[3]));
-  if (verb == L"wait-window" && argc == 4) {
-    HWND window = WaitFor(find, _wtoi(argv[3]));
+  if (verb == L"wait-window" && (argc == 4 || argc == 5)) {
+    const wchar_t* caption = argc == 5 ? argv[4] : nullptr;
+    HWND window = WaitFor([=] { return FindWindowW(windowClass, caption); }, _wtoi(argv[3]));
     if (!window) return 1;
     Print(TextOf(window));
     return 0;

@@ -1,7 +1,7 @@
-// The program's serial link end to end in one process: the real main window,
-// the real COM port (COM1, a pty) and its reader thread, against the unit
-// simulator on the other end of the pty. The simulator logs every frame it
-// receives and takes its mode from a control file.
+// The main window and the serial link end to end in one process: the real
+// main window, the real COM port (COM1, a pty) and its reader thread, against
+// the unit simulator on the other end of the pty. The simulator logs every
+// frame it receives and takes its mode from a control file.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,8 +12,12 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include "app/app_state_win.h"
 #include "app/main_window_win.h"
+#include "resources/resource.h"
 #include "box_watcher.h"
 #include "link/send_command.h"
 
@@ -64,7 +68,7 @@ bool PumpUntil(const std::function<bool()>& done, milliseconds limit) {
 
 void Pump(milliseconds time) { PumpUntil([] { return false; }, time); }
 
-class SerialLinkTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     app::instance = GetModuleHandleW(nullptr);
@@ -98,7 +102,99 @@ class SerialLinkTest : public ::testing::Test {
   BoxWatcher watcher;
 };
 
-TEST_F(SerialLinkTest, Rs232cFrameIsTheBareLineAndGoShowsSuccess) {
+TEST_F(MainWindowTest, MainWindowShape) {
+  wchar_t caption[64] = {};
+  GetWindowTextW(app::mainWindow, caption, 64);
+  EXPECT_STREQ(caption, L"Kelvrix Client Program");
+  RECT frame;
+  GetWindowRect(app::mainWindow, &frame);
+  EXPECT_EQ(frame.left, 0);
+  EXPECT_EQ(frame.top, 0);
+  EXPECT_EQ(frame.right - frame.left, 607);
+  EXPECT_EQ(frame.bottom - frame.top, 104);  // the manifest declares Windows 10
+  EXPECT_FALSE(GetWindowLongW(app::mainWindow, GWL_STYLE) & WS_MAXIMIZEBOX);
+
+  HMENU systemMenu = GetSystemMenu(app::mainWindow, FALSE);
+  ASSERT_EQ(GetMenuItemCount(systemMenu), 1);
+  EXPECT_EQ(GetMenuItemID(systemMenu, 0), static_cast<UINT>(SC_CLOSE));
+
+  HMENU bar = GetMenu(app::mainWindow);
+  ASSERT_EQ(GetMenuItemCount(bar), 5);
+  wchar_t title[32] = {};
+  GetMenuStringW(bar, 4, title, 32, MF_BYPOSITION);
+  EXPECT_STREQ(title, L"情報");
+  GetMenuStringW(bar, IDM_READ_ALL, title, 32, MF_BYCOMMAND);
+  EXPECT_STREQ(title, L"設定項目の読み込み");
+
+  EXPECT_EQ(GetDlgCtrlID(app::statusBar), IDC_STATUS_BAR);
+  int edges[2] = {};
+  ASSERT_EQ(SendMessageW(app::statusBar, SB_GETPARTS, 2, reinterpret_cast<LPARAM>(edges)), 2);
+  EXPECT_EQ(edges[0], 500);
+  EXPECT_EQ(edges[1], 700);
+
+  EXPECT_EQ(GetDlgCtrlID(app::toolBar), IDC_TOOL_BAR);
+  ASSERT_EQ(SendMessageW(app::toolBar, TB_BUTTONCOUNT, 0, 0), 13);
+  for (int i = 0; i < 13; ++i) {
+    TBBUTTON button{};
+    SendMessageW(app::toolBar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
+    EXPECT_EQ(button.idCommand, IDT_DATE_TIME + i);
+    EXPECT_EQ(button.iBitmap, i);
+  }
+}
+
+TEST_F(MainWindowTest, StatusBarClockRunsOnTheTimer) {
+  ASSERT_TRUE(PumpUntil([] { return SendMessageW(app::statusBar, SB_GETTEXTLENGTHW, 1, 0) != 0; }, seconds(2)));
+  wchar_t time[32] = {};
+  const LRESULT result = SendMessageW(app::statusBar, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(time));
+  EXPECT_EQ(HIWORD(result) & SBT_POPOUT, SBT_POPOUT);
+  const std::wstring text = time;
+  ASSERT_EQ(text.size(), 8u) << "hh：mm：ss";
+  EXPECT_EQ(text[2], L'：');
+  EXPECT_EQ(text[5], L'：');
+  wchar_t date[64] = {};
+  SendMessageW(app::statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(date));
+  EXPECT_NE(std::wstring(date).find(L"日  "), std::wstring::npos) << "two spaces before the weekday";
+}
+
+TEST_F(MainWindowTest, ToolTipsNameTheButtons) {
+  NMTTDISPINFOW info{};
+  info.hdr.hwndFrom = app::toolBar;
+  info.hdr.idFrom = IDT_VIDEO_ADJUST;
+  info.hdr.code = TTN_GETDISPINFOW;
+  SendMessageW(app::mainWindow, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+  ASSERT_NE(info.lpszText, nullptr);
+  EXPECT_STREQ(info.lpszText, L"ビデオ調整の設定");
+}
+
+TEST_F(MainWindowTest, MenuItemsFollowTheInterface) {
+  HMENU menu = GetMenu(app::mainWindow);
+  auto grayed = [menu](UINT command) { return (GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+  app::linkState.linkInterface = kSocketInterface;
+  SendMessageW(app::mainWindow, WM_MENUSELECT, 0, 0);
+  EXPECT_TRUE(grayed(IDM_SERIAL));
+  EXPECT_TRUE(grayed(IDM_SLAVE_ADDRESS));
+  EXPECT_FALSE(grayed(IDM_TCPIP));
+  EXPECT_FALSE(grayed(IDM_CLIENT_SERVER));
+
+  app::linkState.linkInterface = kSerialInterface;
+  app::linkState.rsControl = kRs485;
+  SendMessageW(app::mainWindow, WM_MENUSELECT, 0, 0);
+  EXPECT_FALSE(grayed(IDM_SERIAL));
+  EXPECT_FALSE(grayed(IDM_SLAVE_ADDRESS));
+  EXPECT_TRUE(grayed(IDM_TCPIP));
+  EXPECT_TRUE(grayed(IDM_CLIENT_SERVER));
+}
+
+TEST_F(MainWindowTest, ProtocolSettingsAreRefusedOnTcpIp) {
+  app::linkState.linkInterface = kSocketInterface;
+  SendMessageW(app::mainWindow, WM_COMMAND, IDM_PROTOCOL, 0);
+  app::linkState.linkInterface = kSerialInterface;
+  ASSERT_EQ(watcher.boxes.size(), 1u);
+  EXPECT_EQ(watcher.boxes[0].caption, L"Error");
+  EXPECT_EQ(watcher.boxes[0].text, L"インターフェースをRS-232Cにしてください。");
+}
+
+TEST_F(MainWindowTest, Rs232cFrameIsTheBareLineAndGoShowsSuccess) {
   SendCommand(app::panel, "VAB03120\r\n");
   ASSERT_TRUE(WaitForFrames(1));
   EXPECT_EQ(NewFrames(), (std::vector<std::string>{"VAB03120\\r\\n"}));
@@ -109,7 +205,7 @@ TEST_F(SerialLinkTest, Rs232cFrameIsTheBareLineAndGoShowsSuccess) {
   EXPECT_EQ(watcher.boxes.size(), 1u);
 }
 
-TEST_F(SerialLinkTest, Rs485FrameCarriesTheUnitAddress) {
+TEST_F(MainWindowTest, Rs485FrameCarriesTheUnitAddress) {
   SetSimulatorMode("rs485");
   app::linkState.rsControl = kRs485;
   app::linkState.slaveAddressIndex = 7;
@@ -120,7 +216,7 @@ TEST_F(SerialLinkTest, Rs485FrameCarriesTheUnitAddress) {
   EXPECT_EQ(watcher.boxes[0].text, L"Success");
 }
 
-TEST_F(SerialLinkTest, BroadcastIsNotAwaited) {
+TEST_F(MainWindowTest, BroadcastIsNotAwaited) {
   SetSimulatorMode("rs485");
   app::linkState.rsControl = kRs485;
   app::linkState.slaveAddressIndex = kBroadcastAddressIndex;
@@ -131,7 +227,7 @@ TEST_F(SerialLinkTest, BroadcastIsNotAwaited) {
   EXPECT_TRUE(watcher.boxes.empty());
 }
 
-TEST_F(SerialLinkTest, SilentUnitGivesOneNoConnectAfterAboutEightSeconds) {
+TEST_F(MainWindowTest, SilentUnitGivesOneNoConnectAfterAboutEightSeconds) {
   SetSimulatorMode("silent");
   const auto sent = steady_clock::now();
   SendCommand(app::panel, "RVN\r\n");
@@ -145,7 +241,7 @@ TEST_F(SerialLinkTest, SilentUnitGivesOneNoConnectAfterAboutEightSeconds) {
   EXPECT_EQ(watcher.boxes.size(), 1u);
 }
 
-TEST_F(SerialLinkTest, CommandErrorReply) {
+TEST_F(MainWindowTest, CommandErrorReply) {
   SetSimulatorMode("reply E3");
   SendCommand(app::panel, "VAB03120\r\n");
   ASSERT_TRUE(PumpUntil([&] { return !watcher.boxes.empty(); }, seconds(3)));
@@ -154,7 +250,7 @@ TEST_F(SerialLinkTest, CommandErrorReply) {
   EXPECT_EQ(app::linkState.replyError, 1);
 }
 
-TEST_F(SerialLinkTest, ReplyInThreePiecesIsDispatchedOnce) {
+TEST_F(MainWindowTest, ReplyInThreePiecesIsDispatchedOnce) {
   SendCommand(app::panel, "VAB03120\r\n");  // the simulated unit now holds 120
   ASSERT_TRUE(PumpUntil([&] { return !watcher.boxes.empty(); }, seconds(2)));
   watcher.boxes.clear();
@@ -168,7 +264,7 @@ TEST_F(SerialLinkTest, ReplyInThreePiecesIsDispatchedOnce) {
   EXPECT_EQ(app::linkState.replyPending, 0);
 }
 
-TEST_F(SerialLinkTest, ExitIsRefusedWhileASocketIsConnected) {
+TEST_F(MainWindowTest, ExitIsRefusedWhileASocketIsConnected) {
   app::linkState.socketConnected = 1;
   SendMessageW(app::mainWindow, WM_CLOSE, 0, 0);
   app::linkState.socketConnected = 0;
@@ -181,7 +277,7 @@ TEST_F(SerialLinkTest, ExitIsRefusedWhileASocketIsConnected) {
 }
 
 // Last: the program then ends, its reader stopped.
-TEST_F(SerialLinkTest, UnsavedChangesAskBeforeExit) {
+TEST_F(MainWindowTest, UnsavedChangesAskBeforeExit) {
   app::deviceSettings.dataChanged = 1;
   watcher.answer = IDYES;
   SendMessageW(app::mainWindow, WM_CLOSE, 0, 0);
