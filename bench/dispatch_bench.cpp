@@ -6,24 +6,11 @@
 #include <vector>
 
 #include "link/reply_dispatcher.h"
+#include "tests/null_panel.h"
 
 namespace {
 
 using namespace kelvrix;
-
-class NullMessages : public ResultMessages {
- public:
-  void ShowSuccess(std::string_view) override {}
-  void ShowError(std::string_view) override {}
-  void ShowWarning(std::string_view) override {}
-};
-
-class NullTransport : public LinkTransport {
- public:
-  void WriteSerial(std::string) override {}
-  bool SendOnSocket(std::string_view) override { return true; }
-  void AwaitSocketReply() override {}
-};
 
 const std::vector<std::string> kReplyMix = {
     "GO\r\n", "VAB03120\r\n", "VAC01092\r\n", "VASH1607\r\n", "VASV16128\r\n",
@@ -33,17 +20,8 @@ const std::vector<std::string> kReplyMix = {
     "VLNNNNNNNNNNNNNNNN\r\n", "Ver. 1.23\r\n", "ETR6\r\n", "HELLO\r\n",
 };
 
-struct BenchPanel {
-  BenchPanel() { ResetSettingsToDefaults(settings); }
-  DeviceSettings settings{};
-  LinkState link;
-  NullMessages messages;
-  NullTransport transport;
-  Panel panel{settings, link, messages, transport};
-};
-
 void BM_DispatchSerialReply(benchmark::State& state) {
-  BenchPanel b;
+  testing::NullPanel b;
   b.link.rsControl = kRs485;
   std::vector<std::string> lines;
   for (const auto& reply : kReplyMix) lines.push_back("05" + reply);
@@ -55,7 +33,7 @@ void BM_DispatchSerialReply(benchmark::State& state) {
 BENCHMARK(BM_DispatchSerialReply);
 
 void BM_DispatchSocketReply(benchmark::State& state) {
-  BenchPanel b;
+  testing::NullPanel b;
   for (auto _ : state) {
     for (const auto& line : kReplyMix) {
       DispatchSocketReply(b.panel, line, static_cast<int>(line.size()));

@@ -7,40 +7,18 @@
 
 #include "link/reply_dispatcher.h"
 #include "model/reply_decoders.h"
-
-namespace {
-
-using namespace kelvrix;
-
-class NullMessages : public ResultMessages {
- public:
-  void ShowSuccess(std::string_view) override {}
-  void ShowError(std::string_view) override {}
-  void ShowWarning(std::string_view) override {}
-};
-
-class NullTransport : public LinkTransport {
- public:
-  void WriteSerial(std::string) override {}
-  bool SendOnSocket(std::string_view) override { return true; }
-  void AwaitSocketReply() override {}
-};
-
-}  // namespace
+#include "null_panel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const uint8_t control = data[0];
   const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  static DeviceSettings settings;
-  static LinkState link;
-  static NullMessages messages;
-  static NullTransport transport;
-  static Panel panel{settings, link, messages, transport};
-  ResetSettingsToDefaults(settings);
-  link.rsControl = control & 1;
-  link.batchStep = control & 2;
+  using namespace kelvrix;
+  testing::NullPanel null;  // afresh for every input, so that a finding replays alone
+  Panel& panel = null.panel;
+  null.link.rsControl = control & 1;
+  null.link.batchStep = control & 2;
 
   DispatchSerialReply(panel, bytes);
 
@@ -50,6 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DispatchSocketReply(panel, received, static_cast<int>(received.size()));
   }
 
-  for (const ReplyDecoder& row : ReplyDecoders()) row.decode(bytes, settings);
+  for (const ReplyDecoder& row : ReplyDecoders()) row.decode(bytes, null.settings);
   return 0;
 }

@@ -1,0 +1,36 @@
+// A panel whose boxes and transport do nothing, for the fuzz target and the
+// benchmarks, which only care about what dispatch does to the mirror.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "link/panel.h"
+
+namespace kelvrix::testing {
+
+class NullMessages : public ResultMessages {
+ public:
+  void ShowSuccess(std::string_view) override {}
+  void ShowError(std::string_view) override {}
+  void ShowWarning(std::string_view) override {}
+};
+
+class NullTransport : public LinkTransport {
+ public:
+  void WriteSerial(std::string) override {}
+  bool SendOnSocket(std::string_view) override { return true; }
+  void AwaitSocketReply() override {}
+};
+
+struct NullPanel {
+  NullPanel() { ResetSettingsToDefaults(settings); }
+
+  DeviceSettings settings{};
+  LinkState link;
+  NullMessages messages;
+  NullTransport transport;
+  Panel panel{settings, link, messages, transport};
+};
+
+}  // namespace kelvrix::testing
