@@ -46,9 +46,10 @@ int StartUp(HINSTANCE programInstance, HINSTANCE previousInstance) {
   LoadStartUpState();
   if (!CreateMainWindow(instance)) return 0;
 
-  if (linkState.linkInterface == kSerialInterface && serialLink.Open(linkState.comPort, messages) &&
-      !serialLink.StartReader(mainWindow, linkState)) {
-    messages.ShowWarning("error creating read thread");
+  // TCP/IP links are opened from their dialogs, never here. A port that did not
+  // open gets no reader: there would be nothing to wait on.
+  if (linkState.linkInterface == kSerialInterface && serialLink.Open(linkState.comPort, messages)) {
+    if (!serialLink.StartReader(mainWindow, linkState)) messages.ShowWarning("error creating read thread");
   }
   return RunMessageLoop();
 }

@@ -18,8 +18,8 @@ namespace kelvrix {
 // A line with its address and terminator must fit the sender's 600 bytes.
 inline constexpr std::size_t kMaxCommandLength = 597;
 
-// A serial reply that has not come within this many main-timer ticks (300 ms)
-// is reported; the report comes on the tick after.
+// The reply time-out fires on the first main-timer tick (300 ms) that finds
+// more than this many ticks counted: the 27th after the send, about 8 s.
 inline constexpr int32_t kReplyWaitTicks = 25;
 
 struct SerialFrame {

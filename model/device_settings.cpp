@@ -2,6 +2,7 @@
 #include "model/device_settings.h"
 
 #include <cstdio>
+#include <type_traits>
 
 namespace kelvrix {
 
@@ -15,15 +16,18 @@ const std::array<DivisionPattern, kDivisionPatternCount> kDivisionPatterns = {{
 
 namespace {
 
-// Each division pattern's panes, with where its row sits in the model.
-std::span<int32_t> PanesOf(DeviceSettings& s, int division) {
+// Each division pattern's panes, with where its row sits in the model; for a
+// mutable and a read-only mirror alike.
+template <typename Settings>
+auto PanesOf(Settings& s, int division) {
+  using Panes = std::span<std::remove_reference_t<decltype(s.layout16[0])>>;
   switch (division) {
-    case 0: case 1: case 2: case 3: return s.layout4[division];
-    case 4: case 5: case 6: return s.layout6[division - 4];
-    case 7: case 8: return s.layout9[division - 7];
-    case 9: case 10: return s.layout12[division - 9];
-    case 11: return s.layout16;
-    default: return {};
+    case 0: case 1: case 2: case 3: return Panes(s.layout4[division]);
+    case 4: case 5: case 6: return Panes(s.layout6[division - 4]);
+    case 7: case 8: return Panes(s.layout9[division - 7]);
+    case 9: case 10: return Panes(s.layout12[division - 9]);
+    case 11: return Panes(s.layout16);
+    default: return Panes();
   }
 }
 
@@ -52,7 +56,7 @@ std::span<int32_t> LayoutPanes(DeviceSettings& settings, int division) {
 }
 
 std::span<const int32_t> LayoutPanes(const DeviceSettings& settings, int division) {
-  return PanesOf(const_cast<DeviceSettings&>(settings), division);
+  return PanesOf(settings, division);
 }
 
 void ResetSettingsToDefaults(DeviceSettings& s) {
