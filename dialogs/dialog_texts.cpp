@@ -1,0 +1,113 @@
+#include "dialogs/dialog_texts.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kelvrix {
+
+namespace {
+
+std::string Digits(int value, int width) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*d", width, value);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> SlaveAddressEntries(bool withBroadcast) {
+  std::vector<std::string> entries = NumberEntries(0, 31, 2);
+  if (withBroadcast) entries.emplace_back("Bloadcast");
+  return entries;
+}
+
+std::vector<std::string> NumberEntries(int from, int to, int width) {
+  std::vector<std::string> entries;
+  for (int value = from; value <= to; ++value) entries.push_back(Digits(value, width));
+  return entries;
+}
+
+const std::array<LayoutEntry, kDivisionPatternCount> kLayoutEntries = {{
+    {" Div.4A ", " 4分割A "}, {" Div.4B ", " 4分割B "}, {" Div.4C ", " 4分割C "}, {" Div.4D ", " 4分割D "},
+    {" Div.6A ", " 6分割A "}, {" Div.6B ", " 6分割B "}, {" Div.6C ", " 6分割C "},
+    {" Div.9A ", " 9分割A "}, {" Div.9B ", " 9分割B "},
+    {" Div.12A", "12分割A "}, {" Div.12B", "12分割B "},
+    {" Div.16 ", "16分割  "},
+}};
+
+int LayoutPaneCount(int layoutIndex) { return kDivisionPatterns.at(layoutIndex).paneCount; }
+
+std::string PaneEntry(int pane) { return "No." + Digits(pane + 1, 2); }
+
+int32_t PaneIndexFor(int32_t paneIndex, int layoutIndex) {
+  return std::clamp(paneIndex, 0, LayoutPaneCount(layoutIndex) - 1);
+}
+
+std::vector<PlacedText> LayoutPicture(const DeviceSettings& settings, int layoutIndex) {
+  std::vector<PlacedText> texts = {{20, 6, kLayoutEntries.at(layoutIndex).heading}};
+  const auto panes = LayoutPanes(settings, layoutIndex);
+  for (int row = 0; row < kChannelCount; ++row) {
+    const int y = 26 + 20 * row;
+    if (row < static_cast<int>(panes.size())) {
+      texts.push_back({10, y, PaneEntry(row)});
+      texts.push_back({70, y, "ch." + Digits(panes[row] + 1, 2)});
+    } else {
+      texts.push_back({10, y, std::string(18, ' ')});  // wipes a longer layout's row
+    }
+  }
+  return texts;
+}
+
+VideoStep VideoAllSetStep(int step) {
+  static constexpr VideoAdjust kOrder[] = {kBrightness, kContrast, kSharpness, kHue, kSaturationU, kSaturationV};
+  const int index = std::clamp(step, 1, kVideoAllSetSteps) - 1;
+  return {kOrder[index / kChannelCount], index % kChannelCount};
+}
+
+std::vector<PlacedText> VideoAdjustTable(const DeviceSettings& settings, int currentChannel) {
+  struct Row {
+    const char* label;
+    VideoAdjust item;
+  };
+  static constexpr Row kRows[] = {{"Brightness", kBrightness}, {"Contrast", kContrast},
+                                  {"Hue", kHue},               {"Sharpness", kSharpness},
+                                  {"Saturation U", kSaturationU}, {"Saturation V", kSaturationV}};
+  const int first = currentChannel < 8 ? 0 : 8;
+  std::vector<PlacedText> texts;
+  for (int column = 0; column < 8; ++column) {
+    texts.push_back({160 + 60 * column, 6, "ch." + Digits(first + column + 1, 2)});
+  }
+  for (int row = 0; row < 6; ++row) {
+    const int y = 26 + 20 * row;
+    const VideoAdjustItem& item = kVideoAdjustItems[kRows[row].item];
+    texts.push_back({20, y, kRows[row].label});
+    for (int column = 0; column < 8; ++column) {
+      const int value = (settings.*item.field)[first + column];
+      const std::string text = item.digits == 2 ? "  " + Digits(value, 2) : " " + Digits(value, 3);
+      texts.push_back({160 + 60 * column, y, text});
+    }
+  }
+  return texts;
+}
+
+std::vector<std::string> SequenceScreenEntries() {
+  std::vector<std::string> entries;
+  for (int channel = 1; channel <= kChannelCount; ++channel) entries.push_back("ch." + Digits(channel, 2) + "  ");
+  for (const LayoutEntry& layout : kLayoutEntries) entries.push_back(std::string(layout.comboText + 1));
+  return entries;
+}
+
+std::vector<PlacedText> DwellList(const DeviceSettings& settings) {
+  std::vector<PlacedText> texts;
+  for (int i = 0; i < kDwellStepCount; ++i) {
+    const std::string time = " = " + Digits(settings.autoSequenceDwell[i], 2) + " 秒";
+    if (i < kChannelCount) {
+      texts.push_back({0, 10 + 20 * i, "  ch." + Digits(i + 1, 2) + time});
+    } else {
+      texts.push_back({130, 10 + 20 * (i - kChannelCount), kLayoutEntries[i - kChannelCount].comboText + time});
+    }
+  }
+  return texts;
+}
+
+}  // namespace kelvrix

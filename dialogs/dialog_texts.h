@@ -1,0 +1,71 @@
+// What the setting dialogs show, decided without a window: combo entries,
+// the division layout catalogue, the texts of the drawn tables and their
+// places, and the steps of the video all-set. Texts are UTF-8.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/command_catalogue.h"
+#include "model/device_settings.h"
+
+namespace kelvrix {
+
+// Selections the dialogs share and keep between openings.
+struct DialogState {
+  int32_t layoutIndex = 0;          // division layout dialog: 0..11
+  int32_t paneIndex = 0;            // its pane, always below the layout's pane count
+  int32_t currentChannel = 0;       // the picture dialogs' channel, 0..15
+  int32_t sequenceScreenIndex = 0;  // auto sequence dialog: 0..27
+  int32_t redrawPending = 0;        // a dialog owes a redraw of its drawn table
+};
+
+// A text of a drawn table, at a pixel position (96 DPI) in its frame.
+struct PlacedText {
+  int x;
+  int y;
+  std::string text;
+  bool operator==(const PlacedText&) const = default;
+};
+
+// Slave address box: "00".."31", then "Bloadcast" where broadcast may be chosen.
+std::vector<std::string> SlaveAddressEntries(bool withBroadcast);
+
+// Fixed-width decimal entries from..to ("000".."255" with width 3, "0".."15" with width 0).
+std::vector<std::string> NumberEntries(int from, int to, int width);
+
+// --- Division layout dialog ---------------------------------------------------
+
+struct LayoutEntry {
+  const char* comboText;  // " Div.4A "
+  const char* heading;    // " 4分割A "
+};
+extern const std::array<LayoutEntry, kDivisionPatternCount> kLayoutEntries;
+
+int LayoutPaneCount(int layoutIndex);
+std::string PaneEntry(int pane);  // "No.01" for pane 0
+// The pane kept when the layout changes: the same one, or the last pane of a
+// layout that has fewer.
+int32_t PaneIndexFor(int32_t paneIndex, int layoutIndex);
+std::vector<PlacedText> LayoutPicture(const DeviceSettings& settings, int layoutIndex);
+
+// --- Video adjust dialog ------------------------------------------------------
+
+inline constexpr int kVideoAllSetSteps = 96;
+struct VideoStep {
+  VideoAdjust item;
+  int channel;  // index 0..15
+};
+// Step 1..96: brightness, contrast, sharpness, hue, saturation U, saturation V,
+// each for channels 1..16: the order of the set buttons.
+VideoStep VideoAllSetStep(int step);
+std::vector<PlacedText> VideoAdjustTable(const DeviceSettings& settings, int currentChannel);
+
+// --- Auto sequence dialog -----------------------------------------------------
+
+std::vector<std::string> SequenceScreenEntries();  // "ch.01  " .. "Div.16 "
+std::vector<PlacedText> DwellList(const DeviceSettings& settings);
+
+}  // namespace kelvrix

@@ -1,0 +1,107 @@
+// What the setting dialogs show: entries, drawn tables and the all-set order.
+#include <gtest/gtest.h>
+
+#include "dialogs/dialog_texts.h"
+
+namespace kelvrix {
+namespace {
+
+DeviceSettings Defaults() {
+  DeviceSettings s{};
+  ResetSettingsToDefaults(s);
+  return s;
+}
+
+TEST(DialogTexts, SlaveAddressEntries) {
+  auto withBroadcast = SlaveAddressEntries(true);
+  ASSERT_EQ(withBroadcast.size(), 33u);
+  EXPECT_EQ(withBroadcast[0], "00");
+  EXPECT_EQ(withBroadcast[31], "31");
+  EXPECT_EQ(withBroadcast[32], "Bloadcast");
+  EXPECT_EQ(SlaveAddressEntries(false).size(), 32u);
+}
+
+TEST(DialogTexts, NumberEntriesAreTheirPosition) {
+  auto values = NumberEntries(0, 255, 3);
+  ASSERT_EQ(values.size(), 256u);
+  EXPECT_EQ(values[0], "000");
+  EXPECT_EQ(values[128], "128");
+  auto plain = NumberEntries(0, 15, 0);
+  EXPECT_EQ(plain[7], "7");
+  EXPECT_EQ(plain[15], "15");
+}
+
+TEST(LayoutPicture, FirstOpeningShowsFourPanesAndBlanksTheRest) {
+  const auto texts = LayoutPicture(Defaults(), 0);
+  ASSERT_EQ(texts.size(), 1u + 4 * 2 + 12);
+  EXPECT_EQ(texts[0], (PlacedText{20, 6, " 4分割A "}));
+  EXPECT_EQ(texts[1], (PlacedText{10, 26, "No.01"}));
+  EXPECT_EQ(texts[2], (PlacedText{70, 26, "ch.01"}));
+  EXPECT_EQ(texts[8], (PlacedText{70, 86, "ch.04"}));
+  EXPECT_EQ(texts[9], (PlacedText{10, 106, std::string(18, ' ')}));
+  EXPECT_EQ(texts.back(), (PlacedText{10, 326, std::string(18, ' ')}));
+}
+
+TEST(LayoutPicture, SixteenPanesAndTheWrappedLayout) {
+  DeviceSettings s = Defaults();
+  auto sixteen = LayoutPicture(s, 11);
+  EXPECT_EQ(sixteen[0].text, "16分割  ");
+  EXPECT_EQ(sixteen.size(), 1u + 16 * 2);
+  EXPECT_EQ(sixteen.back(), (PlacedText{70, 326, "ch.16"}));
+  auto sixC = LayoutPicture(s, 6);
+  EXPECT_EQ(sixC[10].text, "ch.01");  // pane 5 of 6C shows channel 1
+}
+
+TEST(LayoutDialog, PaneCountsAndThePaneKept) {
+  const int counts[] = {4, 4, 4, 4, 6, 6, 6, 9, 9, 12, 12, 16};
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(LayoutPaneCount(i), counts[i]);
+  EXPECT_EQ(PaneEntry(0), "No.01");
+  EXPECT_EQ(PaneEntry(15), "No.16");
+  EXPECT_EQ(PaneIndexFor(13, 0), 3);
+  EXPECT_EQ(PaneIndexFor(2, 0), 2);
+  EXPECT_EQ(PaneIndexFor(13, 11), 13);
+}
+
+TEST(VideoAllSet, NinetySixStepsInButtonOrder) {
+  std::string order;
+  for (int step = 1; step <= kVideoAllSetSteps; ++step) {
+    const VideoStep s = VideoAllSetStep(step);
+    EXPECT_EQ(s.channel, (step - 1) % 16);
+    if (s.channel == 0) order += std::string(kVideoAdjustItems[s.item].mnemonic) + " ";
+  }
+  EXPECT_EQ(order, "VAB VAC VASH VAH VASU VASV ");
+}
+
+TEST(VideoAdjustTable, ShowsTheHalfThatHoldsTheChannel) {
+  DeviceSettings s = Defaults();
+  s.videoSharpness[8] = 7;
+  s.videoBrightness[15] = 255;
+  const auto texts = VideoAdjustTable(s, 8);
+  EXPECT_EQ(texts[0], (PlacedText{160, 6, "ch.09"}));
+  EXPECT_EQ(texts[7], (PlacedText{580, 6, "ch.16"}));
+  EXPECT_EQ(texts[8], (PlacedText{20, 26, "Brightness"}));
+  EXPECT_EQ(texts[16], (PlacedText{580, 26, " 255"}));
+  EXPECT_EQ(texts[3 * 9 + 8], (PlacedText{20, 86, "Sharpness"}));
+  EXPECT_EQ(texts[3 * 9 + 9], (PlacedText{160, 86, "  07"}));
+  EXPECT_EQ(VideoAdjustTable(s, 7)[0].text, "ch.01");
+}
+
+TEST(AutoSequence, ScreenEntriesAndDwellList) {
+  const auto screens = SequenceScreenEntries();
+  ASSERT_EQ(screens.size(), 28u);
+  EXPECT_EQ(screens[0], "ch.01  ");
+  EXPECT_EQ(screens[16], "Div.4A ");
+  EXPECT_EQ(screens[26], "Div.12B");
+  EXPECT_EQ(screens[27], "Div.16 ");
+
+  DeviceSettings s = Defaults();
+  s.autoSequenceDwell[4] = 10;
+  const auto list = DwellList(s);
+  ASSERT_EQ(list.size(), 28u);
+  EXPECT_EQ(list[4], (PlacedText{0, 90, "  ch.05 = 10 秒"}));
+  EXPECT_EQ(list[16], (PlacedText{130, 10, " Div.4A  = 02 秒"}));
+  EXPECT_EQ(list[27], (PlacedText{130, 230, " Div.16  = 02 秒"}));
+}
+
+}  // namespace
+}  // namespace kelvrix
