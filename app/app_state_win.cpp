@@ -13,6 +13,4 @@ MessageBoxResults messages;
 SerialLink serialLink;
 Panel panel{deviceSettings, linkState, messages, serialLink};
 
-int32_t hiddenClickCount = 0;
-
 }  // namespace kelvrix::app

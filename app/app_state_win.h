@@ -21,6 +21,4 @@ extern MessageBoxResults messages;
 extern SerialLink serialLink;
 extern Panel panel;
 
-extern int32_t hiddenClickCount;
-
 }  // namespace kelvrix::app

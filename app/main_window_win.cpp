@@ -8,6 +8,8 @@
 #include "app/app_state_win.h"
 #include "app/main_window_logic.h"
 #include "app/wide_text_win.h"
+#include "dialogs/dialog_frame_win.h"
+#include "dialogs/setting_dialogs_win.h"
 #include "link/reply_dispatcher.h"
 #include "link/send_command.h"
 #include "resources/resource.h"
@@ -98,7 +100,28 @@ void ConfirmExit() {
   MessageBoxW(nullptr, L"データを保存せずに終了しますか？", L"Kelvrix", MB_ICONQUESTION | MB_YESNO);
 }
 
+// Menu and tool bar commands that open a setting dialog.
+struct DialogRoute {
+  int menuCommand;
+  int toolCommand;
+  int templateId;
+  DLGPROC procedure;
+};
+constexpr DialogRoute kDialogRoutes[] = {
+    {IDM_AUTO_SEQUENCE, IDT_AUTO_SEQUENCE, IDD_AUTO_SEQUENCE, dialogs::AutoSequenceDialogProc},
+    {IDM_ALARM, IDT_ALARM, IDD_ALARM, dialogs::AlarmDialogProc},
+    {IDM_VIDEO_ADJUST, IDT_VIDEO_ADJUST, IDD_VIDEO_ADJUST, dialogs::VideoAdjustDialogProc},
+    {IDM_DIVISION_LAYOUT, IDT_DIVISION_LAYOUT, IDD_DIVISION_LAYOUT, dialogs::DivisionLayoutDialogProc},
+};
+
 void OnCommand(HWND window, int command) {
+  for (const DialogRoute& route : kDialogRoutes) {
+    if (command == route.menuCommand || command == route.toolCommand) {
+      DialogBoxParamW(instance, MAKEINTRESOURCEW(route.templateId), window, route.procedure,
+                      reinterpret_cast<LPARAM>(&panel));
+      return;
+    }
+  }
   switch (command) {
     case IDM_EXIT:
       RequestExit(window);
@@ -107,7 +130,7 @@ void OnCommand(HWND window, int command) {
       if (linkState.linkInterface == kSocketInterface) messages.ShowError("インターフェースをRS-232Cにしてください。");
       break;
     default:
-      break;  // the other commands open dialogs as they are built
+      break;  // the other dialogs come as they are built
   }
 }
 
@@ -191,7 +214,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return ToolTipRequest(reinterpret_cast<NMHDR*>(lParam));
     case WM_CONTEXTMENU:
       // The settings read dialog opens here once it is built.
-      CountHiddenClick(hiddenClickCount, LOWORD(lParam), HIWORD(lParam));
+      CountHiddenClick(dialogs::SharedDialogState().hiddenClickCount, LOWORD(lParam), HIWORD(lParam));
       return 0;
     case WM_COMMAND:
       OnCommand(window, LOWORD(wParam));

@@ -83,7 +83,8 @@ std::vector<PlacedText> VideoAdjustTable(const DeviceSettings& settings, int cur
     texts.push_back({20, y, kRows[row].label});
     for (int column = 0; column < 8; ++column) {
       const int value = (settings.*item.field)[first + column];
-      const std::string text = item.digits == 2 ? "  " + Digits(value, 2) : " " + Digits(value, 3);
+      std::string text(4 - item.digits, ' ');  // " 128", and "  07" for sharpness
+      text += Digits(value, item.digits);
       texts.push_back({160 + 60 * column, y, text});
     }
   }

@@ -20,6 +20,7 @@ struct DialogState {
   int32_t currentChannel = 0;       // the picture dialogs' channel, 0..15
   int32_t sequenceScreenIndex = 0;  // auto sequence dialog: 0..27
   int32_t redrawPending = 0;        // a dialog owes a redraw of its drawn table
+  int32_t hiddenClickCount = 0;     // the main window's hidden gesture; most dialogs reset it
 };
 
 // A text of a drawn table, at a pixel position (96 DPI) in its frame.

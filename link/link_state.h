@@ -41,6 +41,10 @@ struct LinkState {
   int32_t socketConnected = 0;
   int32_t batchStep = 0;  // 0 = no timed run; else the run's next step
 
+  // The last socket receive, as the reply wait stored it for the waiting dialog
+  std::string receiveBuffer;
+  int32_t receiveLength = 0;
+
   // A socket reply whose LF has not arrived yet
   std::string socketLine;
   int32_t socketLineOpen = 0;

@@ -1,0 +1,93 @@
+// Dialog 142 "アラームの設定": alarm mode, hold time, input polarity, display
+// and return, each with its own set button.
+#include <array>
+
+#include "dialogs/dialog_frame_win.h"
+#include "dialogs/setting_dialogs_win.h"
+#include "link/send_command.h"
+#include "resources/resource.h"
+
+namespace kelvrix::dialogs {
+
+namespace {
+
+struct ChoiceControl {
+  int combo;
+  int32_t DeviceSettings::*field;
+  std::array<const char*, 2> entries;
+};
+constexpr std::array<ChoiceControl, 4> kChoices = {{
+    {IDC_ALARM_DISPLAY, &DeviceSettings::alarmDisplay, {"OFF", " ON"}},
+    {IDC_ALARM_RETURN, &DeviceSettings::alarmReturn, {"OFF", " ON"}},
+    {IDC_ALARM_POLARITY, &DeviceSettings::alarmInputPolarity, {"Make ", "Break"}},
+    {IDC_ALARM_MODE, &DeviceSettings::alarmMode, {"Internal", "External"}},
+}};
+
+struct SetButton {
+  int id;
+  BuiltCommand (*build)(const DeviceSettings&);
+};
+constexpr std::array<SetButton, 5> kButtons = {{
+    {IDC_ALARM_SEND_MODE, BuildAM},
+    {IDC_ALARM_SEND_HOLD_TIME, BuildADT},
+    {IDC_ALARM_SEND_POLARITY, BuildAP},
+    {IDC_ALARM_SEND_DISPLAY, BuildAD},
+    {IDC_ALARM_SEND_RETURN, BuildAR},
+}};
+
+void OnInit(HWND dialog, LPARAM initParam) {
+  // This dialog leaves the hidden gesture's count as it is.
+  Panel& panel = OpenFrame(dialog, initParam, {L"アラームの設定 ", true, false});
+  for (const ChoiceControl& choice : kChoices) {
+    AddEntries(dialog, choice.combo, {choice.entries[0], choice.entries[1]});
+    SelectEntry(dialog, choice.combo, panel.settings.*choice.field);
+  }
+  SendDlgItemMessageW(dialog, IDC_ALARM_HOLD_TIME, EM_LIMITTEXT, 3, 0);
+  SetDlgItemTextA(dialog, IDC_ALARM_HOLD_TIME, panel.settings.alarmHoldTime);
+}
+
+void OnCommand(HWND dialog, WPARAM wParam) {
+  Panel& panel = PanelOf(dialog);
+  const int id = LOWORD(wParam);
+  if (id == IDOK) {
+    EndDialog(dialog, IDC_CLOSE);
+    return;
+  }
+  if (id == IDC_ALARM_HOLD_TIME && HIWORD(wParam) == EN_CHANGE) {
+    wchar_t text[4] = {};
+    GetDlgItemTextW(dialog, id, text, 4);
+    std::string digits;  // a pasted non-digit is not kept; a short text goes out zero-padded
+    for (const wchar_t* c = text; *c; ++c) {
+      if (*c >= L'0' && *c <= L'9') digits += static_cast<char>(*c);
+    }
+    CopyText(panel.settings.alarmHoldTime, digits);
+    return;
+  }
+  for (const ChoiceControl& choice : kChoices) {
+    if (id == choice.combo && IsSelectionChange(wParam)) {
+      const int selected = SelectedEntry(dialog, id);
+      if (selected >= 0) panel.settings.*choice.field = selected;
+      return;
+    }
+  }
+  for (const SetButton& button : kButtons) {
+    if (id == button.id) Send(panel, button.build(panel.settings));
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK AlarmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    OnInit(dialog, lParam);
+    return TRUE;
+  }
+  if (HandleFrameMessage(dialog, message, wParam)) return TRUE;
+  if (message == WM_COMMAND) {
+    OnCommand(dialog, wParam);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace kelvrix::dialogs

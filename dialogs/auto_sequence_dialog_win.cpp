@@ -1,0 +1,90 @@
+// Dialog 138 "自動切換え": the sequence mode and the dwell time of each of the
+// 28 screens, shown as a drawn list and sent together.
+#include "dialogs/dialog_frame_win.h"
+#include "dialogs/setting_dialogs_win.h"
+#include "link/send_command.h"
+#include "resources/resource.h"
+
+namespace kelvrix::dialogs {
+
+namespace {
+
+constexpr UINT kRedrawTimer = 2;
+constexpr int kSameTimeDefault = 2;
+
+void DrawList(HWND dialog) { DrawTexts(dialog, IDC_SEQUENCE_LIST, DwellList(PanelOf(dialog).settings)); }
+
+void OnInit(HWND dialog, LPARAM initParam) {
+  const DialogState& state = SharedDialogState();
+  AddEntries(dialog, IDC_SEQUENCE_SCREEN, SequenceScreenEntries());
+  AddEntries(dialog, IDC_SEQUENCE_MODE, {"Single  ", "Division", "Mix     "});
+  const auto seconds = NumberEntries(0, 99, 0);
+  AddEntries(dialog, IDC_SEQUENCE_TIME, seconds);
+  AddEntries(dialog, IDC_SEQUENCE_ALL_TIMES, seconds);
+  Panel& panel = OpenFrame(dialog, initParam, {L"自動切換えの設定 "});
+  SelectEntry(dialog, IDC_SEQUENCE_MODE, panel.settings.autoSequenceMode);
+  SelectEntry(dialog, IDC_SEQUENCE_SCREEN, state.sequenceScreenIndex);
+  SelectEntry(dialog, IDC_SEQUENCE_TIME, panel.settings.autoSequenceDwell[state.sequenceScreenIndex]);
+  SelectEntry(dialog, IDC_SEQUENCE_ALL_TIMES, kSameTimeDefault);
+  ScheduleRedraw(dialog, kRedrawTimer, 200);
+}
+
+void OnCommand(HWND dialog, WPARAM wParam) {
+  Panel& panel = PanelOf(dialog);
+  DialogState& state = SharedDialogState();
+  const int id = LOWORD(wParam);
+  if (id == IDC_SEQUENCE_SEND_TIMES) {
+    SendDwellTimes(panel);
+    return;
+  }
+  if (id == IDC_SEQUENCE_SEND_MODE) {
+    Send(panel, BuildCASM(panel.settings));
+    return;
+  }
+  if (!IsSelectionChange(wParam)) return;
+  const int selected = SelectedEntry(dialog, id);
+  if (selected < 0) return;
+  auto& dwell = panel.settings.autoSequenceDwell;
+  switch (id) {
+    case IDC_SEQUENCE_MODE:
+      panel.settings.autoSequenceMode = selected;
+      return;
+    case IDC_SEQUENCE_SCREEN:
+      state.sequenceScreenIndex = selected;
+      break;
+    case IDC_SEQUENCE_TIME:
+      dwell[state.sequenceScreenIndex] = selected;
+      break;
+    case IDC_SEQUENCE_ALL_TIMES:
+      dwell.fill(selected);
+      break;
+    default:
+      return;
+  }
+  DrawList(dialog);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK AutoSequenceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    OnInit(dialog, lParam);
+    return TRUE;
+  }
+  if (HandleFrameMessage(dialog, message, wParam)) return TRUE;
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(dialog, wParam);
+      return TRUE;
+    case WM_PAINT:
+      OnPaintDeferRedraw(dialog, kRedrawTimer);
+      return TRUE;
+    case WM_TIMER:
+      OnRedrawTimer(dialog, kRedrawTimer, [dialog] { DrawList(dialog); });
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace kelvrix::dialogs

@@ -1,0 +1,179 @@
+#include "dialogs/dialog_frame_win.h"
+
+#include <commctrl.h>
+
+#include "app/wide_text_win.h"
+#include "link/reply_dispatcher.h"
+#include "link/send_command.h"
+#include "resources/resource.h"
+
+namespace kelvrix::dialogs {
+
+namespace {
+
+constexpr const wchar_t* kPanelProperty = L"KelvrixPanel";
+// Set while the dialog owns the running stepped run.
+constexpr const wchar_t* kRunProperty = L"KelvrixRun";
+
+HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+void EnableClose(HWND dialog, bool enabled) { EnableWindow(Item(dialog, IDC_CLOSE), enabled); }
+
+void EndRun(HWND dialog, const SteppedRun& run, bool emptyBar) {
+  Panel& panel = PanelOf(dialog);
+  KillTimer(dialog, run.timerId);
+  panel.link.batchStep = 0;
+  panel.link.replyError = 0;
+  if (emptyBar) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
+  EnableClose(dialog, true);
+  RemovePropW(dialog, kRunProperty);
+}
+
+}  // namespace
+
+HWND replyWindow = nullptr;
+
+DialogState& SharedDialogState() {
+  static DialogState state;
+  return state;
+}
+
+Panel& PanelOf(HWND dialog) { return *static_cast<Panel*>(GetPropW(dialog, kPanelProperty)); }
+
+Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options) {
+  SetPropW(dialog, kPanelProperty, reinterpret_cast<HANDLE>(initParam));
+  Panel& panel = PanelOf(dialog);
+  replyWindow = dialog;
+
+  AddEntries(dialog, IDC_SLAVE_ADDRESS, SlaveAddressEntries(options.withBroadcast));
+  const LinkState& link = panel.link;
+  if (link.rsControl == kRs485 && link.linkInterface == kSerialInterface) {
+    SelectEntry(dialog, IDC_SLAVE_ADDRESS, link.slaveAddressIndex);
+  } else {
+    EnableWindow(Item(dialog, IDC_SLAVE_ADDRESS), FALSE);
+  }
+  if (options.resetsHiddenClicks) SharedDialogState().hiddenClickCount = 0;
+  // The server role shows which unit the dialog talks to after the caption;
+  // the connection table that holds those addresses comes with the TCP/IP link.
+  if (link.selectedConnection != -1) SetWindowTextW(dialog, options.caption);
+  return panel;
+}
+
+bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDC_SLAVE_ADDRESS) {
+        if (IsSelectionChange(wParam)) {
+          const int selected = SelectedEntry(dialog, IDC_SLAVE_ADDRESS);
+          if (selected >= 0) PanelOf(dialog).link.slaveAddressIndex = selected;
+        }
+        return true;
+      }
+      if (LOWORD(wParam) == IDC_CLOSE) {
+        EndDialog(dialog, IDC_CLOSE);
+        return true;
+      }
+      return false;
+    case MsgReplyReceived: {
+      Panel& panel = PanelOf(dialog);
+      DispatchSocketReply(panel, panel.link.receiveBuffer, panel.link.receiveLength);
+      return true;
+    }
+    case WM_DESTROY:
+      // However the dialog ends, a run it started must not stay counted.
+      if (RemovePropW(dialog, kRunProperty)) PanelOf(dialog).link.batchStep = 0;
+      if (replyWindow == dialog) replyWindow = nullptr;
+      RemovePropW(dialog, kPanelProperty);
+      return false;
+    default:
+      return false;
+  }
+}
+
+void AddEntries(HWND dialog, int id, const std::vector<std::string>& entries) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    SendDlgItemMessageW(dialog, id, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(WideFromUtf8(entries[i]).c_str()));
+  }
+}
+
+void SelectEntry(HWND dialog, int id, int index) { SendDlgItemMessageW(dialog, id, CB_SETCURSEL, index, 0); }
+
+int SelectedEntry(HWND dialog, int id) {
+  return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
+}
+
+void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts) {
+  HWND frame = Item(dialog, frameId);
+  HDC context = GetDC(frame);
+  // The dialog's font: the context's own system font has no Japanese glyphs here.
+  HGDIOBJ oldFont = SelectObject(context, reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+  const int dpi = static_cast<int>(GetDpiForWindow(frame));
+  for (const PlacedText& placed : texts) {
+    const std::wstring text = WideFromUtf8(placed.text);
+    TextOutW(context, MulDiv(placed.x, dpi, 96), MulDiv(placed.y, dpi, 96), text.c_str(),
+             static_cast<int>(text.size()));
+  }
+  SelectObject(context, oldFont);
+  ReleaseDC(frame, context);
+}
+
+void ScheduleRedraw(HWND dialog, UINT timerId, UINT periodMs) {
+  SharedDialogState().redrawPending = 1;
+  SetTimer(dialog, timerId, periodMs, nullptr);
+}
+
+void OnPaintDeferRedraw(HWND dialog, UINT timerId) {
+  PAINTSTRUCT paint;
+  BeginPaint(dialog, &paint);
+  EndPaint(dialog, &paint);
+  ScheduleRedraw(dialog, timerId, 20);
+}
+
+void OnRedrawTimer(HWND dialog, UINT timerId, const std::function<void()>& draw) {
+  KillTimer(dialog, timerId);
+  DialogState& state = SharedDialogState();
+  if (state.redrawPending == 0) return;
+  draw();
+  state.redrawPending = 0;
+}
+
+void InitProgress(HWND dialog, const SteppedRun& run) {
+  SendDlgItemMessageW(dialog, run.progressId, PBM_SETRANGE, 0, MAKELPARAM(0, run.stepCount));
+  SendDlgItemMessageW(dialog, run.progressId, PBM_SETSTEP, 1, 0);
+}
+
+void StartRun(HWND dialog, const SteppedRun& run) {
+  Panel& panel = PanelOf(dialog);
+  if (!CanSendOverSocket(panel.link)) {
+    panel.messages.ShowWarning("Socket が接続されていません");
+    return;
+  }
+  if (panel.link.batchStep != 0) return;
+  EnableClose(dialog, false);
+  panel.link.batchStep = 1;
+  SetPropW(dialog, kRunProperty, reinterpret_cast<HANDLE>(1));
+  SetTimer(dialog, run.timerId, run.periodMs, nullptr);
+}
+
+void TickRun(HWND dialog, const SteppedRun& run, const std::function<void(int step)>& sendStep) {
+  Panel& panel = PanelOf(dialog);
+  if (panel.link.batchStep == 0) {  // not ours, or already over
+    KillTimer(dialog, run.timerId);
+    return;
+  }
+  if (panel.link.replyError != 0) {
+    EndRun(dialog, run, false);  // the bar shows how far it came
+    return;
+  }
+  // A box raised by the send runs its own message loop: no tick may come then.
+  KillTimer(dialog, run.timerId);
+  sendStep(panel.link.batchStep);
+  SendDlgItemMessageW(dialog, run.progressId, PBM_STEPIT, 0, 0);
+  if (++panel.link.batchStep > run.stepCount || panel.link.replyError != 0) {
+    EndRun(dialog, run, true);
+    return;
+  }
+  SetTimer(dialog, run.timerId, run.periodMs, nullptr);
+}
+
+}  // namespace kelvrix::dialogs

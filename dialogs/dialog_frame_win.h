@@ -1,0 +1,72 @@
+// What every setting dialog shares: the panel it works on, the slave address
+// box, the caption, socket replies, combo helpers, the deferred drawing of a
+// table into a frame control, and the paced "stepped" runs.
+//
+// A dialog gets its Panel as the init parameter of DialogBoxParam, so tests
+// can open it on a panel of their own.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dialogs/dialog_texts.h"
+#include "link/panel.h"
+
+namespace kelvrix::dialogs {
+
+// A socket reply waits in the link's receive buffer.
+inline constexpr UINT MsgReplyReceived = WM_USER + 2;
+
+// The selections the dialogs share for the whole run of the program.
+DialogState& SharedDialogState();
+
+// The dialog that socket replies go to.
+extern HWND replyWindow;
+
+struct FrameOptions {
+  const wchar_t* caption;  // e.g. L"アラームの設定 "
+  bool withBroadcast = true;
+  bool resetsHiddenClicks = true;
+};
+
+// The opening steps every setting dialog shares. Returns the dialog's panel.
+Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options);
+Panel& PanelOf(HWND dialog);
+
+// Handles the slave address box, socket replies, Close (id 2) and the end of
+// the dialog. True when the message was the frame's.
+bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam);
+
+// Combo boxes
+void AddEntries(HWND dialog, int id, const std::vector<std::string>& entries);
+void SelectEntry(HWND dialog, int id, int index);
+int SelectedEntry(HWND dialog, int id);  // -1 when nothing is selected
+inline bool IsSelectionChange(WPARAM wParam) { return HIWORD(wParam) == CBN_SELCHANGE; }
+
+// Drawn tables: a WM_PAINT defers the drawing to a timer, so that the frame's
+// own white background is painted first.
+void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts);
+void ScheduleRedraw(HWND dialog, UINT timerId, UINT periodMs);
+void OnPaintDeferRedraw(HWND dialog, UINT timerId);
+// On the redraw timer: draws once if a redraw is owed, then stops the timer.
+void OnRedrawTimer(HWND dialog, UINT timerId, const std::function<void()>& draw);
+
+// A stepped run: one command per tick of its own timer, with a progress bar.
+struct SteppedRun {
+  UINT timerId;
+  UINT periodMs;
+  int stepCount;
+  int progressId;
+};
+void InitProgress(HWND dialog, const SteppedRun& run);
+// The start button: the socket guard, nothing while any run is under way,
+// otherwise Close disabled, step 1 and the timer started.
+void StartRun(HWND dialog, const SteppedRun& run);
+// One tick: ends the run on an error reply, else sends step `batchStep` and
+// moves on; after the last step the run ends and the bar empties.
+void TickRun(HWND dialog, const SteppedRun& run, const std::function<void(int step)>& sendStep);
+
+}  // namespace kelvrix::dialogs

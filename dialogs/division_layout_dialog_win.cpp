@@ -1,0 +1,103 @@
+// Dialog 150 "分割画面の配置": the channel shown in each pane of the twelve
+// division layouts, sent one layout at a time.
+#include "dialogs/setting_dialogs_win.h"
+
+#include "dialogs/dialog_frame_win.h"
+#include "link/send_command.h"
+#include "resources/resource.h"
+
+namespace kelvrix::dialogs {
+
+namespace {
+
+constexpr UINT kRedrawTimer = 14;
+
+void DrawPicture(HWND dialog) {
+  const DialogState& state = SharedDialogState();
+  DrawTexts(dialog, IDC_LAYOUT_PICTURE, LayoutPicture(PanelOf(dialog).settings, state.layoutIndex));
+}
+
+void FillPaneEntries(HWND dialog, int from, int to) {
+  for (int pane = from; pane < to; ++pane) AddEntries(dialog, IDC_LAYOUT_PANE, {PaneEntry(pane)});
+}
+
+// The pane box keeps one entry per pane of the layout: appended or cut at the end.
+void ChangeLayout(HWND dialog, int layout) {
+  DialogState& state = SharedDialogState();
+  const int oldCount = LayoutPaneCount(state.layoutIndex);
+  const int newCount = LayoutPaneCount(layout);
+  state.layoutIndex = layout;
+  DrawPicture(dialog);
+  FillPaneEntries(dialog, oldCount, newCount);
+  for (int pane = oldCount - 1; pane >= newCount; --pane) {
+    SendDlgItemMessageW(dialog, IDC_LAYOUT_PANE, CB_DELETESTRING, pane, 0);
+  }
+  state.paneIndex = PaneIndexFor(state.paneIndex, layout);
+  SelectEntry(dialog, IDC_LAYOUT_PANE, state.paneIndex);
+}
+
+void OnInit(HWND dialog, LPARAM initParam) {
+  DialogState& state = SharedDialogState();
+  AddEntries(dialog, IDC_CHANNEL, NumberEntries(1, kChannelCount, 2));
+  FillPaneEntries(dialog, 0, LayoutPaneCount(state.layoutIndex));
+  std::vector<std::string> layouts;
+  for (const LayoutEntry& entry : kLayoutEntries) layouts.emplace_back(entry.comboText);
+  AddEntries(dialog, IDC_LAYOUT, layouts);
+  OpenFrame(dialog, initParam, {L"分割画面の配置設定 "});
+  SelectEntry(dialog, IDC_LAYOUT, state.layoutIndex);
+  SelectEntry(dialog, IDC_LAYOUT_PANE, state.paneIndex);
+  SelectEntry(dialog, IDC_CHANNEL, state.currentChannel);
+  ScheduleRedraw(dialog, kRedrawTimer, 200);
+}
+
+void OnCommand(HWND dialog, WPARAM wParam) {
+  DialogState& state = SharedDialogState();
+  const int id = LOWORD(wParam);
+  if (id == IDC_LAYOUT_SEND) {
+    Panel& panel = PanelOf(dialog);
+    Send(panel, BuildLayout(panel.settings, state.layoutIndex));
+    return;
+  }
+  if (!IsSelectionChange(wParam)) return;
+  const int selected = SelectedEntry(dialog, id);
+  if (selected < 0) return;
+  switch (id) {
+    case IDC_LAYOUT:
+      if (selected < kDivisionPatternCount) ChangeLayout(dialog, selected);
+      break;
+    case IDC_LAYOUT_PANE:
+      state.paneIndex = PaneIndexFor(selected, state.layoutIndex);
+      DrawPicture(dialog);
+      break;
+    case IDC_CHANNEL:
+      state.currentChannel = selected;
+      LayoutPanes(PanelOf(dialog).settings, state.layoutIndex)[state.paneIndex] = selected;
+      DrawPicture(dialog);
+      break;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK DivisionLayoutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    OnInit(dialog, lParam);
+    return TRUE;
+  }
+  if (HandleFrameMessage(dialog, message, wParam)) return TRUE;
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(dialog, wParam);
+      return TRUE;
+    case WM_PAINT:
+      OnPaintDeferRedraw(dialog, kRedrawTimer);
+      return TRUE;
+    case WM_TIMER:
+      OnRedrawTimer(dialog, kRedrawTimer, [dialog] { DrawPicture(dialog); });
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace kelvrix::dialogs
