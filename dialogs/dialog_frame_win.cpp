@@ -91,8 +91,10 @@ bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam) {
 }
 
 void AddEntries(HWND dialog, int id, const std::vector<std::string>& entries) {
+  const auto first = static_cast<std::size_t>(SendDlgItemMessageW(dialog, id, CB_GETCOUNT, 0, 0));
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    SendDlgItemMessageW(dialog, id, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(WideFromUtf8(entries[i]).c_str()));
+    SendDlgItemMessageW(dialog, id, CB_INSERTSTRING, first + i,
+                        reinterpret_cast<LPARAM>(WideFromUtf8(entries[i]).c_str()));
   }
 }
 

@@ -40,7 +40,7 @@ Panel& PanelOf(HWND dialog);
 // the dialog. True when the message was the frame's.
 bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam);
 
-// Combo boxes
+// Combo boxes: entries go in after those already there.
 void AddEntries(HWND dialog, int id, const std::vector<std::string>& entries);
 void SelectEntry(HWND dialog, int id, int index);
 int SelectedEntry(HWND dialog, int id);  // -1 when nothing is selected

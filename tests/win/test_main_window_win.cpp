@@ -19,6 +19,7 @@
 #include "app/main_window_win.h"
 #include "resources/resource.h"
 #include "box_watcher.h"
+#include "dialog_harness.h"
 #include "link/send_command.h"
 
 namespace kelvrix {
@@ -26,6 +27,8 @@ namespace {
 
 using namespace std::chrono;
 using testing::BoxWatcher;
+using testing::Pump;
+using testing::PumpUntil;
 
 // The simulator's files, seen from Windows through drive Z:.
 std::string SerialFile(const char* name) {
@@ -46,27 +49,6 @@ std::vector<std::string> SimulatorLog() {
   return lines;
 }
 
-// Runs the message loop until `done` holds or `limit` passes; true when it held.
-bool PumpUntil(const std::function<bool()>& done, milliseconds limit) {
-  const auto end = steady_clock::now() + limit;
-  while (!done()) {
-    const auto left = duration_cast<milliseconds>(end - steady_clock::now()).count();
-    if (left <= 0) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(left, 50)), QS_ALLINPUT);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(message.wParam));
-        return done();
-      }
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-  return true;
-}
-
-void Pump(milliseconds time) { PumpUntil([] { return false; }, time); }
 
 class MainWindowTest : public ::testing::Test {
  protected:

@@ -1,0 +1,42 @@
+// Opens a setting dialog in-process from its template, on a panel of the
+// test's own, and drives it by control id. Used by every dialog test.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/panel.h"
+
+namespace kelvrix::testing {
+
+// Runs the thread's message loop until `done` holds or `limit` passes.
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+void Pump(std::chrono::milliseconds time);
+
+class DialogHarness {
+ public:
+  DialogHarness(int templateId, DLGPROC procedure, Panel& panel);
+  ~DialogHarness();
+  DialogHarness(const DialogHarness&) = delete;
+  DialogHarness& operator=(const DialogHarness&) = delete;
+
+  // Selects an entry as the operator would: the selection, then its notification.
+  void Choose(int comboId, int index);
+  void Click(int buttonId);
+  void Type(int editId, const std::wstring& text);
+
+  std::vector<std::wstring> Entries(int comboId) const;
+  std::wstring SelectedText(int comboId) const;
+  int Selection(int comboId) const;
+  bool IsEnabled(int id) const;
+  bool IsVisible(int id) const;
+  std::wstring Caption() const;
+
+  HWND window;
+};
+
+}  // namespace kelvrix::testing
