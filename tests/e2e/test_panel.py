@@ -19,7 +19,16 @@ DRIVER = os.environ["KELVRIX_DRIVER"]
 MAIN_CLASS = "Kelvrix TCP Server"
 INI = os.path.join(PREFIX, "drive_c", "windows", "kelvrix.ini")
 ENV = dict(os.environ, WINEDEBUG="-all")
-COM1 = os.path.join(os.environ["KELVRIX_SERIAL_DIR"], "com1")
+SERIAL_DIR = os.environ["KELVRIX_SERIAL_DIR"]
+COM1 = os.path.join(SERIAL_DIR, "com1")
+
+# Command and control ids of resources/resource.h that the tests use.
+IDM_VIDEO_ADJUST = 32784
+IDC_CLOSE = 2
+IDC_SLAVE_ADDRESS = 1015
+IDC_VIDEO_BRIGHTNESS = 1076
+IDC_VIDEO_SEND_BRIGHTNESS = 1082
+IDC_CHANNEL = 1090
 
 
 def write_ini(**keys):
@@ -34,6 +43,20 @@ def driver(*args, timeout=30):
                             stderr=subprocess.DEVNULL, env=ENV, timeout=timeout).returncode
         out.seek(0)
         return rc, out.read().decode("utf-8").splitlines()
+
+
+def set_simulator_mode(mode):
+    with open(os.path.join(SERIAL_DIR, "sim.control"), "w") as f:
+        f.write(mode + "\n")
+
+
+def simulator_frames():
+    """The frames the simulator received, CR and LF written as \\r and \\n."""
+    try:
+        with open(os.path.join(SERIAL_DIR, "sim.log")) as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
 
 
 def fresh_line():
@@ -126,6 +149,36 @@ class PanelTest(unittest.TestCase):
         self.assertEqual(rc, 0)
         rc, boxes = driver("boxes", 1, 1500)
         self.assertEqual(boxes, [], "no Miss! box: no port is opened on TCP/IP")
+
+    def test_brightness_set_in_the_video_dialog_reaches_the_unit(self):
+        cases = [  # rs_control, simulator mode, slave address entry, the frame the unit gets
+            (0, "normal", None, r"VAB03120\r\n"),
+            (1, "rs485", 7, r"07VAB03120\r\n"),
+        ]
+        self.addCleanup(set_simulator_mode, "normal")
+        for rs_control, mode, address, frame in cases:
+            with self.subTest(rs_control=rs_control):
+                set_simulator_mode(mode)
+                write_ini(com_port=0, rs_control=rs_control)
+                panel = self.launch()
+                self.assertEqual(driver("wait-window", MAIN_CLASS, 15000)[0], 0)
+                self.assertEqual(driver("command", MAIN_CLASS, IDM_VIDEO_ADJUST)[0], 0)
+                rc, caption = driver("wait-window", "#32770", 10000, "ビデオ調整 ")
+                self.assertEqual((rc, caption), (0, ["ビデオ調整 "]))
+                if address is not None:
+                    self.assertEqual(driver("dialog-choose", IDC_SLAVE_ADDRESS, address)[0], 0)
+                self.assertEqual(driver("dialog-choose", IDC_CHANNEL, 2)[0], 0)
+                self.assertEqual(driver("dialog-choose", IDC_VIDEO_BRIGHTNESS, 120)[0], 0)
+                already = len(simulator_frames())
+                self.assertEqual(driver("dialog-click", IDC_VIDEO_SEND_BRIGHTNESS)[0], 0)
+
+                rc, boxes = driver("boxes", 1, 5000)
+                self.assertEqual(boxes, ["Success\tSuccess"])
+                self.assertEqual(simulator_frames()[already:], [frame])
+
+                self.assertEqual(driver("dialog-click", IDC_CLOSE)[0], 0)
+                self.assertEqual(driver("close", MAIN_CLASS)[0], 0)
+                self.assertEqual(panel.wait(timeout=10), 0)
 
 
 if __name__ == "__main__":

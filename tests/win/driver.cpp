@@ -10,6 +10,9 @@
 //   close CLASS              post WM_CLOSE to it
 //   boxes COUNT MS           read and close COUNT message boxes, one after the
 //                            other, printing "caption<TAB>text" for each
+//   dialog-choose ID INDEX   in the open setting dialog, select entry INDEX
+//                            of combo box ID as the operator would
+//   dialog-click ID          in the open setting dialog, press button ID
 #include <windows.h>
 
 #include <chrono>
@@ -47,12 +50,34 @@ HWND WaitFor(const std::function<HWND()>& find, int milliseconds) {
   }
 }
 
-HWND VisibleBox() {
-  HWND box = nullptr;
-  while ((box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr) {
-    if (IsWindowVisible(box)) return box;
+// Every setting dialog holds the slave address box; a message box does not.
+constexpr int kSlaveAddressBox = 1015;
+
+HWND VisibleDialog(bool settingDialog) {
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr) {
+    const bool isSetting = GetDlgItem(window, kSlaveAddressBox) != nullptr;
+    if (IsWindowVisible(window) && isSetting == settingDialog) return window;
   }
   return nullptr;
+}
+
+HWND VisibleBox() { return VisibleDialog(false); }
+
+int DialogChoose(int comboId, int index) {
+  HWND dialog = WaitFor([] { return VisibleDialog(true); }, 5000);
+  HWND combo = dialog ? GetDlgItem(dialog, comboId) : nullptr;
+  if (!combo || SendMessageW(combo, CB_SETCURSEL, index, 0) != index) return 1;
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  return 0;
+}
+
+// Posted: a press may raise a box, whose loop would hold a sent message.
+int DialogClick(int buttonId) {
+  HWND dialog = WaitFor([] { return VisibleDialog(true); }, 5000);
+  HWND button = dialog ? GetDlgItem(dialog, buttonId) : nullptr;
+  if (!button) return 1;
+  return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button)) ? 0 : 1;
 }
 
 int Boxes(int count, int milliseconds) {
@@ -77,6 +102,8 @@ int wmain(int argc, wchar_t** argv) {
   auto find = [windowClass] { return FindWindowW(windowClass, nullptr); };
 
   if (verb == L"boxes" && argc == 4) return Boxes(_wtoi(argv[2]), _wtoi(argv[3]));
+  if (verb == L"dialog-choose" && argc == 4) return DialogChoose(_wtoi(argv[2]), _wtoi(argv[3]));
+  if (verb == L"dialog-click" && argc == 3) return DialogClick(_wtoi(argv[2]));
   if (verb == L"wait-window" && (argc == 4 || argc == 5)) {
     const wchar_t* caption = argc == 5 ? argv[4] : nullptr;
     HWND window = WaitFor([=] { return FindWindowW(windowClass, caption); }, _wtoi(argv[3]));
