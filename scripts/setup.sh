@@ -7,7 +7,7 @@ packages=(
   cmake make g++ clang libclang-rt-dev python3
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth socat fonts-ipafont-gothic imagemagick x11-utils locales
+  wine wine64 fonts-wine xvfb xauth socat fonts-ipafont-gothic imagemagick x11-utils locales
 )
 
 missing=()

@@ -21,6 +21,9 @@ case "$action" in
       serial=$(dirname "$WINEPREFIX")/serial
       wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$serial/com1" /f </dev/null >>"$WINEPREFIX.log" 2>&1
       wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$WINEPREFIX/drive_c" /f </dev/null >>"$WINEPREFIX.log" 2>&1
+      # Wine draws caption buttons with Marlett, which Debian's Wine ships (fonts-wine)
+      # but does not load from its own folder; the prefix's font folder is always read.
+      cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
       wineserver -w
       touch "$WINEPREFIX/.kelvrix-ready"
     fi

@@ -6,6 +6,7 @@
 //                            print the caption of the first window of CLASS
 //                            (and CAPTION, when given)
 //   window-exists CLASS      exit 0 when a window of CLASS exists
+//   geometry CLASS CAPTION   print the window's screen rectangle as WxH+X+Y
 //   command CLASS ID         post WM_COMMAND ID to it
 //   close CLASS              post WM_CLOSE to it
 //   boxes COUNT MS           read and close COUNT message boxes, one after the
@@ -112,6 +113,14 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (verb == L"window-exists") return find() ? 0 : 1;
+  if (verb == L"geometry" && argc == 4) {
+    RECT r;
+    HWND window = FindWindowW(windowClass, argv[3]);
+    if (!window || !GetWindowRect(window, &r)) return 1;
+    Print(std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top) + L"+" +
+          std::to_wstring(r.left) + L"+" + std::to_wstring(r.top));
+    return 0;
+  }
   HWND window = find();
   if (!window) return 1;
   if (verb == L"command" && argc == 4) return PostMessageW(window, WM_COMMAND, _wtoi(argv[3]), 0) ? 0 : 1;

@@ -1,0 +1,49 @@
+# Sourced by run.sh and screenshots.sh: builds, then starts the panel under
+# Wine against the simulated unit (one end of a pty pair, the other end the
+# prefix's COM1). Without a usable $DISPLAY it starts a virtual one.
+#   start_session DIR [simulator options...]   sets $driver, $panel, $virtual
+# The session stops when the sourcing script exits.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+driver=$root/build/windows/tests/kelvrix_driver.exe
+main_class="Kelvrix TCP Server"
+xvfb_pid=""
+
+stop_session() {
+  wine "$driver" close "$main_class" >/dev/null 2>&1 || true
+  sleep 1
+  bash "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+  bash "$root/scripts/serial-pair.sh" stop "$session/serial"
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+
+start_session() {
+  session=$1
+  shift
+  bash "$root/scripts/setup.sh"
+  bash "$root/scripts/build.sh" native >/dev/null
+  bash "$root/scripts/build.sh" windows >/dev/null
+
+  export WINEPREFIX=$session/wineprefix WINEDEBUG=-all LANG=ja_JP.UTF-8
+  mkdir -p "$session"
+  trap stop_session EXIT
+
+  if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    exec {display_fd}<> <(:)
+    Xvfb -displayfd "$display_fd" -screen 0 1024x600x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    read -r -u "$display_fd" number
+    export DISPLAY=":$number"
+    virtual=1
+  else
+    virtual=0
+  fi
+
+  echo "session: preparing the Wine prefix (the first time takes about 20 s)"
+  bash "$root/scripts/wine-prefix.sh" start "$WINEPREFIX"
+  bash "$root/scripts/serial-pair.sh" start "$session/serial" "$root/build/native/kelvrix-sim" "$@"
+  echo "session: simulated unit on COM1, frames it receives are logged to $session/serial/sim.log"
+
+  wine "$root/build/windows/kelvrix.exe" </dev/null >"$session/kelvrix.log" 2>&1 &
+  panel=$!
+  wine "$driver" wait-window "$main_class" 20000 >/dev/null 2>&1
+}

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Renders docs/screenshots/: the main window and each setting dialog, opened
+# from the menu of the running panel on a virtual display.
+set -euo pipefail
+unset DISPLAY  # always a virtual display of known size
+source "$(dirname "$0")/panel-session.sh"
+
+out=$root/docs/screenshots
+start_session "$root/build/screenshots" --addresses 0,5,7
+
+shoot() {  # CLASS CAPTION FILE
+  sleep 1.5  # the tables are drawn on the dialog's first timer tick
+  geometry=$(wine "$driver" geometry "$1" "$2" | tr -d '\r')
+  import -window root -crop "$geometry" +repage "$out/$3"
+  echo "screenshots: $out/$3"
+}
+
+shoot "$main_class" "Kelvrix Client Program" main-window.png
+# menu command, caption, file
+while IFS='|' read -r command caption file; do
+  wine "$driver" command "$main_class" "$command"
+  wine "$driver" wait-window "#32770" 10000 "$caption" >/dev/null
+  shoot "#32770" "$caption" "$file"
+  wine "$driver" dialog-click 2  # Close
+  sleep 0.5
+done <<'LIST'
+32792|分割画面の配置設定 |division-layout.png
+32784|ビデオ調整 |video-adjust.png
+32782|アラームの設定 |alarm.png
+32781|自動切換えの設定 |auto-sequence.png
+LIST
