@@ -78,16 +78,8 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 INT_PTR CALLBACK AlarmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    OnInit(dialog, lParam);
-    return TRUE;
-  }
-  if (HandleFrameMessage(dialog, message, wParam)) return TRUE;
-  if (message == WM_COMMAND) {
-    OnCommand(dialog, wParam);
-    return TRUE;
-  }
-  return FALSE;
+  static constexpr DialogParts kParts = {OnInit, OnCommand};
+  return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 
 }  // namespace kelvrix::dialogs

@@ -67,24 +67,8 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 INT_PTR CALLBACK AutoSequenceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    OnInit(dialog, lParam);
-    return TRUE;
-  }
-  if (HandleFrameMessage(dialog, message, wParam)) return TRUE;
-  switch (message) {
-    case WM_COMMAND:
-      OnCommand(dialog, wParam);
-      return TRUE;
-    case WM_PAINT:
-      OnPaintDeferRedraw(dialog, kRedrawTimer);
-      return TRUE;
-    case WM_TIMER:
-      OnRedrawTimer(dialog, kRedrawTimer, [dialog] { DrawList(dialog); });
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  static constexpr DialogParts kParts = {OnInit, OnCommand, DrawList, kRedrawTimer};
+  return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 
 }  // namespace kelvrix::dialogs

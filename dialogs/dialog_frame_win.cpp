@@ -19,16 +19,6 @@ HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 void EnableClose(HWND dialog, bool enabled) { EnableWindow(Item(dialog, IDC_CLOSE), enabled); }
 
-void EndRun(HWND dialog, const SteppedRun& run, bool emptyBar) {
-  Panel& panel = PanelOf(dialog);
-  KillTimer(dialog, run.timerId);
-  panel.link.batchStep = 0;
-  panel.link.replyError = 0;
-  if (emptyBar) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
-  EnableClose(dialog, true);
-  RemovePropW(dialog, kRunProperty);
-}
-
 }  // namespace
 
 HWND replyWindow = nullptr;
@@ -57,37 +47,6 @@ Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options) {
   // the connection table that holds those addresses comes with the TCP/IP link.
   if (link.selectedConnection != -1) SetWindowTextW(dialog, options.caption);
   return panel;
-}
-
-bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam) {
-  switch (message) {
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDC_SLAVE_ADDRESS) {
-        if (IsSelectionChange(wParam)) {
-          const int selected = SelectedEntry(dialog, IDC_SLAVE_ADDRESS);
-          if (selected >= 0) PanelOf(dialog).link.slaveAddressIndex = selected;
-        }
-        return true;
-      }
-      if (LOWORD(wParam) == IDC_CLOSE) {
-        EndDialog(dialog, IDC_CLOSE);
-        return true;
-      }
-      return false;
-    case MsgReplyReceived: {
-      Panel& panel = PanelOf(dialog);
-      DispatchSocketReply(panel, panel.link.receiveBuffer, panel.link.receiveLength);
-      return true;
-    }
-    case WM_DESTROY:
-      // However the dialog ends, a run it started must not stay counted.
-      if (RemovePropW(dialog, kRunProperty)) PanelOf(dialog).link.batchStep = 0;
-      if (replyWindow == dialog) replyWindow = nullptr;
-      RemovePropW(dialog, kPanelProperty);
-      return false;
-    default:
-      return false;
-  }
 }
 
 void AddEntries(HWND dialog, int id, const std::vector<std::string>& entries) {
@@ -124,21 +83,6 @@ void ScheduleRedraw(HWND dialog, UINT timerId, UINT periodMs) {
   SetTimer(dialog, timerId, periodMs, nullptr);
 }
 
-void OnPaintDeferRedraw(HWND dialog, UINT timerId) {
-  PAINTSTRUCT paint;
-  BeginPaint(dialog, &paint);
-  EndPaint(dialog, &paint);
-  ScheduleRedraw(dialog, timerId, 20);
-}
-
-void OnRedrawTimer(HWND dialog, UINT timerId, const std::function<void()>& draw) {
-  KillTimer(dialog, timerId);
-  DialogState& state = SharedDialogState();
-  if (state.redrawPending == 0) return;
-  draw();
-  state.redrawPending = 0;
-}
-
 void InitProgress(HWND dialog, const SteppedRun& run) {
   SendDlgItemMessageW(dialog, run.progressId, PBM_SETRANGE, 0, MAKELPARAM(0, run.stepCount));
   SendDlgItemMessageW(dialog, run.progressId, PBM_SETSTEP, 1, 0);
@@ -157,7 +101,68 @@ void StartRun(HWND dialog, const SteppedRun& run) {
   SetTimer(dialog, run.timerId, run.periodMs, nullptr);
 }
 
-void TickRun(HWND dialog, const SteppedRun& run, const std::function<void(int step)>& sendStep) {
+namespace {
+
+void EndRun(HWND dialog, const SteppedRun& run, bool emptyBar) {
+  Panel& panel = PanelOf(dialog);
+  KillTimer(dialog, run.timerId);
+  panel.link.batchStep = 0;
+  panel.link.replyError = 0;
+  if (emptyBar) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
+  EnableClose(dialog, true);
+  RemovePropW(dialog, kRunProperty);
+}
+
+// The slave address box, socket replies, Close (id 2) and the end of the
+// dialog. True when the message was the frame's.
+bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDC_SLAVE_ADDRESS) {
+        if (IsSelectionChange(wParam)) {
+          const int selected = SelectedEntry(dialog, IDC_SLAVE_ADDRESS);
+          if (selected >= 0) PanelOf(dialog).link.slaveAddressIndex = selected;
+        }
+        return true;
+      }
+      if (LOWORD(wParam) == IDC_CLOSE) {
+        EndDialog(dialog, IDC_CLOSE);
+        return true;
+      }
+      return false;
+    case MsgReplyReceived: {
+      Panel& panel = PanelOf(dialog);
+      DispatchSocketReply(panel, panel.link.receiveBuffer, panel.link.receiveLength);
+      return true;
+    }
+    case WM_DESTROY:
+      // However the dialog ends, a run it started must not stay counted.
+      if (RemovePropW(dialog, kRunProperty)) PanelOf(dialog).link.batchStep = 0;
+      if (replyWindow == dialog) replyWindow = nullptr;
+      RemovePropW(dialog, kPanelProperty);
+      return false;
+    default:
+      return false;
+  }
+}
+
+void OnPaintDeferRedraw(HWND dialog, UINT timerId) {
+  PAINTSTRUCT paint;
+  BeginPaint(dialog, &paint);
+  EndPaint(dialog, &paint);
+  ScheduleRedraw(dialog, timerId, 20);
+}
+
+// On the redraw timer: draws once if a redraw is owed, then stops the timer.
+void OnRedrawTimer(HWND dialog, UINT timerId, void (*draw)(HWND)) {
+  KillTimer(dialog, timerId);
+  DialogState& state = SharedDialogState();
+  if (state.redrawPending == 0) return;
+  draw(dialog);
+  state.redrawPending = 0;
+}
+
+void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
   Panel& panel = PanelOf(dialog);
   if (panel.link.batchStep == 0) {  // not ours, or already over
     KillTimer(dialog, run.timerId);
@@ -169,13 +174,41 @@ void TickRun(HWND dialog, const SteppedRun& run, const std::function<void(int st
   }
   // A box raised by the send runs its own message loop: no tick may come then.
   KillTimer(dialog, run.timerId);
-  sendStep(panel.link.batchStep);
+  sendStep(dialog, panel.link.batchStep);
   SendDlgItemMessageW(dialog, run.progressId, PBM_STEPIT, 0, 0);
   if (++panel.link.batchStep > run.stepCount || panel.link.replyError != 0) {
     EndRun(dialog, run, true);
     return;
   }
   SetTimer(dialog, run.timerId, run.periodMs, nullptr);
+}
+
+}  // namespace
+
+INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, const DialogParts& parts) {
+  if (message == WM_INITDIALOG) {
+    parts.open(dialog, lParam);
+    return TRUE;
+  }
+  if (HandleFrameMessage(dialog, message, wParam)) return TRUE;
+  switch (message) {
+    case WM_COMMAND:
+      parts.command(dialog, wParam);
+      return TRUE;
+    case WM_PAINT:
+      if (!parts.draw) return FALSE;
+      OnPaintDeferRedraw(dialog, parts.redrawTimer);
+      return TRUE;
+    case WM_TIMER:
+      if (parts.draw && wParam == parts.redrawTimer) {
+        OnRedrawTimer(dialog, parts.redrawTimer, parts.draw);
+      } else if (parts.run && wParam == parts.run->timerId) {
+        TickRun(dialog, *parts.run, parts.sendStep);
+      }
+      return TRUE;
+    default:
+      return FALSE;
+  }
 }
 
 }  // namespace kelvrix::dialogs

@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,10 +35,6 @@ struct FrameOptions {
 Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options);
 Panel& PanelOf(HWND dialog);
 
-// Handles the slave address box, socket replies, Close (id 2) and the end of
-// the dialog. True when the message was the frame's.
-bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam);
-
 // Combo boxes: entries go in after those already there.
 void AddEntries(HWND dialog, int id, const std::vector<std::string>& entries);
 void SelectEntry(HWND dialog, int id, int index);
@@ -50,9 +45,6 @@ inline bool IsSelectionChange(WPARAM wParam) { return HIWORD(wParam) == CBN_SELC
 // own white background is painted first.
 void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts);
 void ScheduleRedraw(HWND dialog, UINT timerId, UINT periodMs);
-void OnPaintDeferRedraw(HWND dialog, UINT timerId);
-// On the redraw timer: draws once if a redraw is owed, then stops the timer.
-void OnRedrawTimer(HWND dialog, UINT timerId, const std::function<void()>& draw);
 
 // A stepped run: one command per tick of its own timer, with a progress bar.
 struct SteppedRun {
@@ -65,8 +57,22 @@ void InitProgress(HWND dialog, const SteppedRun& run);
 // The start button: the socket guard, nothing while any run is under way,
 // otherwise Close disabled, step 1 and the timer started.
 void StartRun(HWND dialog, const SteppedRun& run);
-// One tick: ends the run on an error reply, else sends step `batchStep` and
-// moves on; after the last step the run ends and the bar empties.
-void TickRun(HWND dialog, const SteppedRun& run, const std::function<void(int step)>& sendStep);
+
+// What a setting dialog supplies of its own. The frame routes the messages:
+// the slave address box, Close (id 2), socket replies and the end of the dialog
+// are its; WM_PAINT defers the table's drawing to `redrawTimer`; a tick of the
+// run's timer ends the run on an error reply, else sends step `batchStep` and
+// moves on, and after the last step the run ends and the bar empties.
+struct DialogParts {
+  void (*open)(HWND dialog, LPARAM initParam);
+  void (*command)(HWND dialog, WPARAM wParam);
+  void (*draw)(HWND dialog) = nullptr;  // the drawn table, if the dialog has one
+  UINT redrawTimer = 0;
+  const SteppedRun* run = nullptr;      // the stepped run, if the dialog has one
+  void (*sendStep)(HWND dialog, int step) = nullptr;
+};
+
+// The body of every setting dialog's procedure.
+INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, const DialogParts& parts);
 
 }  // namespace kelvrix::dialogs

@@ -80,24 +80,8 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 INT_PTR CALLBACK DivisionLayoutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    OnInit(dialog, lParam);
-    return TRUE;
-  }
-  if (HandleFrameMessage(dialog, message, wParam)) return TRUE;
-  switch (message) {
-    case WM_COMMAND:
-      OnCommand(dialog, wParam);
-      return TRUE;
-    case WM_PAINT:
-      OnPaintDeferRedraw(dialog, kRedrawTimer);
-      return TRUE;
-    case WM_TIMER:
-      OnRedrawTimer(dialog, kRedrawTimer, [dialog] { DrawPicture(dialog); });
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  static constexpr DialogParts kParts = {OnInit, OnCommand, DrawPicture, kRedrawTimer};
+  return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 
 }  // namespace kelvrix::dialogs

@@ -90,28 +90,8 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 INT_PTR CALLBACK VideoAdjustDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    OnInit(dialog, lParam);
-    return TRUE;
-  }
-  if (HandleFrameMessage(dialog, message, wParam)) return TRUE;
-  switch (message) {
-    case WM_COMMAND:
-      OnCommand(dialog, wParam);
-      return TRUE;
-    case WM_PAINT:
-      OnPaintDeferRedraw(dialog, kRedrawTimer);
-      return TRUE;
-    case WM_TIMER:
-      if (wParam == kRedrawTimer) {
-        OnRedrawTimer(dialog, kRedrawTimer, [dialog] { DrawTable(dialog); });
-      } else if (wParam == kAllSet.timerId) {
-        TickRun(dialog, kAllSet, [dialog](int step) { SendStep(dialog, step); });
-      }
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  static constexpr DialogParts kParts = {OnInit, OnCommand, DrawTable, kRedrawTimer, &kAllSet, SendStep};
+  return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 
 }  // namespace kelvrix::dialogs
