@@ -65,10 +65,15 @@ int SelectedEntry(HWND dialog, int id) {
 
 void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts) {
   HWND frame = Item(dialog, frameId);
-  HDC context = GetDC(frame);
-  // The dialog's font: the context's own system font has no Japanese glyphs here.
-  HGDIOBJ oldFont = SelectObject(context, reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
   const int dpi = static_cast<int>(GetDpiForWindow(frame));
+  // Fixed pitch, as the tables are laid out for: a run of blanks wipes what a
+  // longer text left at the same place. The stock system font would do, but
+  // has no Japanese glyphs outside a Japanese Windows.
+  static HFONT font = CreateFontW(-MulDiv(12, dpi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                  FIXED_PITCH | FF_MODERN, L"MS Gothic");
+  HDC context = GetDC(frame);
+  HGDIOBJ oldFont = SelectObject(context, font);
   for (const PlacedText& placed : texts) {
     const std::wstring text = WideFromUtf8(placed.text);
     TextOutW(context, MulDiv(placed.x, dpi, 96), MulDiv(placed.y, dpi, 96), text.c_str(),

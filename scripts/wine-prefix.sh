@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes and starts, or stops, the Wine prefix the Windows tests run in.
-#   wine-prefix.sh start DIR   make DIR once (fonts, unmanaged windows, COM1 on DIR/../serial/com1,
+#   wine-prefix.sh start DIR   make DIR when needed (fonts, unmanaged windows, COM1 on DIR/../serial/com1,
 #                              COM2 on a folder, which no program can open as a port), start a
 #                              persistent wineserver
 #   wine-prefix.sh stop DIR    stop that wineserver and wait for it
@@ -12,7 +12,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 case "$action" in
   start)
-    if [ ! -f "$WINEPREFIX/.kelvrix-ready" ]; then
+    # Made again whenever this script or its registry settings change.
+    stamp=$(cat "$0" "$here/wine-prefix.reg" | md5sum)
+    if [ "$(cat "$WINEPREFIX/.kelvrix-ready" 2>/dev/null)" != "$stamp" ]; then
       rm -rf "$WINEPREFIX"
       mkdir -p "$WINEPREFIX"
       WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >"$WINEPREFIX.log" 2>&1
@@ -25,7 +27,7 @@ case "$action" in
       # but does not load from its own folder; the prefix's font folder is always read.
       cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
       wineserver -w
-      touch "$WINEPREFIX/.kelvrix-ready"
+      echo "$stamp" >"$WINEPREFIX/.kelvrix-ready"
     fi
     # A persistent server makes each later start warm (0.15 s instead of 0.9 s).
     setsid wineserver -p </dev/null >/dev/null 2>&1 &

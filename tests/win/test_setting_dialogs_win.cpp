@@ -102,6 +102,30 @@ TEST_F(SettingDialogTest, PaneBoxFollowsTheLayout) {
   EXPECT_EQ(dialog.SelectedText(IDC_LAYOUT_PANE), L"No.06");
 }
 
+// Dark pixels in one row of the drawn pane list (20 pixels a row, from y 26).
+int InkInPaneRow(HWND dialog, int row) {
+  HWND frame = GetDlgItem(dialog, IDC_LAYOUT_PICTURE);
+  HDC context = GetDC(frame);
+  int ink = 0;
+  for (int y = 26 + 20 * row; y < 42 + 20 * row; ++y) {
+    for (int x = 10; x < 130; ++x) {
+      if (GetRValue(GetPixel(context, x, y)) < 128) ++ink;
+    }
+  }
+  ReleaseDC(frame, context);
+  return ink;
+}
+
+TEST_F(SettingDialogTest, FewerPanesWipeTheRowsALargerLayoutDrew) {
+  DialogHarness dialog(IDD_DIVISION_LAYOUT, dialogs::DivisionLayoutDialogProc, t.panel);
+  dialog.Choose(IDC_LAYOUT, 11);  // " Div.16 " draws at once
+  testing::Pump(milliseconds(300));
+  ASSERT_GT(InkInPaneRow(dialog.window, 15), 0);
+  dialog.Choose(IDC_LAYOUT, 0);
+  for (int row = 4; row < 16; ++row) EXPECT_EQ(InkInPaneRow(dialog.window, row), 0) << "row " << row;
+  EXPECT_GT(InkInPaneRow(dialog.window, 3), 0);
+}
+
 TEST_F(SettingDialogTest, DuplicateChannelIsRefusedThenTheLayoutGoesOut) {
   DialogHarness dialog(IDD_DIVISION_LAYOUT, dialogs::DivisionLayoutDialogProc, t.panel);
   dialog.Choose(IDC_LAYOUT_PANE, 1);
