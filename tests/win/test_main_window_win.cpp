@@ -17,10 +17,11 @@
 
 #include "app/app_state_win.h"
 #include "app/main_window_win.h"
-#include "resources/resource.h"
 #include "box_watcher.h"
 #include "dialog_harness.h"
+#include "dialogs/dialog_frame_win.h"
 #include "link/send_command.h"
+#include "resources/resource.h"
 
 namespace kelvrix {
 namespace {
@@ -174,6 +175,28 @@ TEST_F(MainWindowTest, ProtocolSettingsAreRefusedOnTcpIp) {
   ASSERT_EQ(watcher.boxes.size(), 1u);
   EXPECT_EQ(watcher.boxes[0].caption, L"Error");
   EXPECT_EQ(watcher.boxes[0].text, L"インターフェースをRS-232Cにしてください。");
+}
+
+TEST_F(MainWindowTest, MenuAndToolBarOpenTheSettingDialogs) {
+  struct Route {
+    int command;
+    const wchar_t* caption;
+  };
+  const Route routes[] = {
+      {IDM_AUTO_SEQUENCE, L"自動切換えの設定 "}, {IDT_AUTO_SEQUENCE, L"自動切換えの設定 "},
+      {IDM_ALARM, L"アラームの設定 "},           {IDT_ALARM, L"アラームの設定 "},
+      {IDM_VIDEO_ADJUST, L"ビデオ調整 "},        {IDT_VIDEO_ADJUST, L"ビデオ調整 "},
+      {IDM_DIVISION_LAYOUT, L"分割画面の配置設定 "}, {IDT_DIVISION_LAYOUT, L"分割画面の配置設定 "},
+  };
+  watcher.answer = IDC_CLOSE;  // the watcher sees the modal dialog and closes it
+  for (const Route& route : routes) {
+    const auto seen = watcher.boxes.size();
+    SendMessageW(app::mainWindow, WM_COMMAND, route.command, 0);  // returns when the dialog has ended
+    ASSERT_EQ(watcher.boxes.size(), seen + 1) << route.command;
+    EXPECT_EQ(watcher.boxes.back().caption, route.caption);
+    EXPECT_EQ(watcher.boxes.back().owner, app::mainWindow);
+  }
+  EXPECT_EQ(dialogs::replyWindow, nullptr);
 }
 
 TEST_F(MainWindowTest, Rs232cFrameIsTheBareLineAndGoShowsSuccess) {
