@@ -7,15 +7,8 @@
 namespace kelvrix {
 
 int MainWindowHeight(unsigned major, unsigned minor) {
-  int versionClass = 4;
-  if (major == 6) {
-    versionClass = 5;
-  } else if (major == 5) {
-    versionClass = minor == 1 ? 4 : 3;
-  } else if (major == 4) {
-    versionClass = minor == 0 ? 0 : minor == 10 ? 1 : 2;
-  }
-  return versionClass <= 3 ? 90 : 104;
+  const bool lowerFrame = major == 4 || (major == 5 && minor != 1);
+  return lowerFrame ? 90 : 104;
 }
 
 std::string_view MainWindowCaption(int32_t clientServerMode) {

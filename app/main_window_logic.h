@@ -16,7 +16,7 @@ inline constexpr int kMainWindowWidth = 607;
 inline constexpr int kMainTimerId = 1;
 inline constexpr int kMainTimerPeriodMs = 300;
 
-// 90 pixels up to Windows 2000 (5.0), 104 from XP (5.1) on and for anything unknown.
+// 90 pixels on Windows 4.x, 5.0 and 5.2; 104 on XP (5.1), 6.x and anything else.
 int MainWindowHeight(unsigned major, unsigned minor);
 
 std::string_view MainWindowCaption(int32_t clientServerMode);

@@ -1,19 +1,10 @@
 #include "dialogs/dialog_texts.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "link/digits.h"
 
 namespace kelvrix {
-
-namespace {
-
-std::string Digits(int value, int width) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%0*d", width, value);
-  return text;
-}
-
-}  // namespace
 
 std::vector<std::string> SlaveAddressEntries(bool withBroadcast) {
   std::vector<std::string> entries = NumberEntries(0, 31, 2);
@@ -23,7 +14,7 @@ std::vector<std::string> SlaveAddressEntries(bool withBroadcast) {
 
 std::vector<std::string> NumberEntries(int from, int to, int width) {
   std::vector<std::string> entries;
-  for (int value = from; value <= to; ++value) entries.push_back(Digits(value, width));
+  for (int value = from; value <= to; ++value) entries.push_back(PaddedDecimal(value, width));
   return entries;
 }
 
@@ -37,7 +28,7 @@ const std::array<LayoutEntry, kDivisionPatternCount> kLayoutEntries = {{
 
 int LayoutPaneCount(int layoutIndex) { return kDivisionPatterns.at(layoutIndex).paneCount; }
 
-std::string PaneEntry(int pane) { return "No." + Digits(pane + 1, 2); }
+std::string PaneEntry(int pane) { return "No." + PaddedDecimal(pane + 1, 2); }
 
 int32_t PaneIndexFor(int32_t paneIndex, int layoutIndex) {
   return std::clamp(paneIndex, 0, LayoutPaneCount(layoutIndex) - 1);
@@ -50,7 +41,7 @@ std::vector<PlacedText> LayoutPicture(const DeviceSettings& settings, int layout
     const int y = 26 + 20 * row;
     if (row < static_cast<int>(panes.size())) {
       texts.push_back({10, y, PaneEntry(row)});
-      texts.push_back({70, y, "ch." + Digits(panes[row] + 1, 2)});
+      texts.push_back({70, y, "ch." + PaddedDecimal(panes[row] + 1, 2)});
     } else {
       texts.push_back({10, y, std::string(18, ' ')});  // wipes a longer layout's row
     }
@@ -75,7 +66,7 @@ std::vector<PlacedText> VideoAdjustTable(const DeviceSettings& settings, int cur
   const int first = currentChannel < 8 ? 0 : 8;
   std::vector<PlacedText> texts;
   for (int column = 0; column < 8; ++column) {
-    texts.push_back({160 + 60 * column, 6, "ch." + Digits(first + column + 1, 2)});
+    texts.push_back({160 + 60 * column, 6, "ch." + PaddedDecimal(first + column + 1, 2)});
   }
   for (int row = 0; row < 6; ++row) {
     const int y = 26 + 20 * row;
@@ -84,7 +75,7 @@ std::vector<PlacedText> VideoAdjustTable(const DeviceSettings& settings, int cur
     for (int column = 0; column < 8; ++column) {
       const int value = (settings.*item.field)[first + column];
       std::string text(4 - item.digits, ' ');  // " 128", and "  07" for sharpness
-      text += Digits(value, item.digits);
+      text += PaddedDecimal(value, item.digits);
       texts.push_back({160 + 60 * column, y, text});
     }
   }
@@ -93,7 +84,9 @@ std::vector<PlacedText> VideoAdjustTable(const DeviceSettings& settings, int cur
 
 std::vector<std::string> SequenceScreenEntries() {
   std::vector<std::string> entries;
-  for (int channel = 1; channel <= kChannelCount; ++channel) entries.push_back("ch." + Digits(channel, 2) + "  ");
+  for (int channel = 1; channel <= kChannelCount; ++channel) {
+    entries.push_back("ch." + PaddedDecimal(channel, 2) + "  ");
+  }
   for (const LayoutEntry& layout : kLayoutEntries) entries.push_back(std::string(layout.comboText + 1));
   return entries;
 }
@@ -101,9 +94,9 @@ std::vector<std::string> SequenceScreenEntries() {
 std::vector<PlacedText> DwellList(const DeviceSettings& settings) {
   std::vector<PlacedText> texts;
   for (int i = 0; i < kDwellStepCount; ++i) {
-    const std::string time = " = " + Digits(settings.autoSequenceDwell[i], 2) + " 秒";
+    const std::string time = " = " + PaddedDecimal(settings.autoSequenceDwell[i], 2) + " 秒";
     if (i < kChannelCount) {
-      texts.push_back({0, 10 + 20 * i, "  ch." + Digits(i + 1, 2) + time});
+      texts.push_back({0, 10 + 20 * i, "  ch." + PaddedDecimal(i + 1, 2) + time});
     } else {
       texts.push_back({130, 10 + 20 * (i - kChannelCount), kLayoutEntries[i - kChannelCount].comboText + time});
     }

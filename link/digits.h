@@ -4,6 +4,7 @@
 // field before it trusts it.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kelvrix {
@@ -23,6 +24,14 @@ inline int ParseTwoDigits(const char* p) { return 10 * (p[0] - '0') + (p[1] - '0
 
 inline int ParseThreeDigits(const char* p) {
   return 100 * (p[0] - '0') + 10 * (p[1] - '0') + (p[2] - '0');
+}
+
+// `value` (0 or more) in decimal with leading zeros up to `width` digits:
+// (5, 3) -> "005", (5, 0) -> "5". For texts the panel shows or reports.
+inline std::string PaddedDecimal(int value, int width) {
+  std::string text = std::to_string(value);
+  if (static_cast<int>(text.size()) < width) text.insert(0, static_cast<std::size_t>(width) - text.size(), '0');
+  return text;
 }
 
 // True when text holds `count` decimal digits from `pos` on.

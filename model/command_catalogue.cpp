@@ -134,15 +134,18 @@ BuiltCommand BuildTitleDisplay(const DeviceSettings& s, int element) {
 
 // --- Automatic sequence -----------------------------------------------------
 
+std::string DwellTimesLine(const DeviceSettings& s) {
+  std::string line("CASTM");
+  for (int32_t seconds : s.autoSequenceDwell) AppendTwoDigits(line, seconds);
+  return line += kLineEnd;
+}
+
 BuiltCommand BuildCASTM(const DeviceSettings& s) {
   const auto& dwell = s.autoSequenceDwell;
   if (std::all_of(dwell.begin(), dwell.end(), [](int32_t t) { return t == 0; })) {
     return {{}, Refusal::AllDwellTimesZero};
   }
-  std::string line("CASTM");
-  for (int32_t seconds : dwell) AppendTwoDigits(line, seconds);
-  line += kLineEnd;
-  return {line};
+  return {DwellTimesLine(s)};
 }
 
 BuiltCommand BuildCASM(const DeviceSettings& s) {
@@ -197,6 +200,12 @@ BuiltCommand BuildETR(const DeviceSettings& s) {
 
 // --- Division layouts -------------------------------------------------------
 
+std::string LayoutLine(const DeviceSettings& s, int division) {
+  std::string line(kDivisionPatterns.at(division).mnemonic);
+  for (int32_t channel : LayoutPanes(s, division)) AppendTwoDigits(line, channel + 1);
+  return line += kLineEnd;
+}
+
 BuiltCommand BuildLayout(const DeviceSettings& s, int division) {
   const auto panes = LayoutPanes(s, division);
   for (std::size_t i = 0; i < panes.size(); ++i) {
@@ -204,10 +213,7 @@ BuiltCommand BuildLayout(const DeviceSettings& s, int division) {
       if (panes[i] == panes[j]) return {{}, Refusal::DuplicateChannel};
     }
   }
-  std::string line(kDivisionPatterns.at(division).mnemonic);
-  for (int32_t channel : panes) AppendTwoDigits(line, channel + 1);
-  line += kLineEnd;
-  return {line};
+  return {LayoutLine(s, division)};
 }
 
 // --- Screen -----------------------------------------------------------------

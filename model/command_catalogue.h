@@ -67,8 +67,10 @@ BuiltCommand BuildVLHD();
 // Aspect ratio, element 0..5
 BuiltCommand BuildAspectRatio(const DeviceSettings& s, int element);
 
-// Automatic sequence
+// Automatic sequence. DwellTimesLine is the CASTM line without the all-zero
+// refusal: the unit reports its times that way whatever they are.
 BuiltCommand BuildCASTM(const DeviceSettings& s);
+std::string DwellTimesLine(const DeviceSettings& s);
 BuiltCommand BuildCASM(const DeviceSettings& s);
 
 // Date and time: values come from the dialog, not the model
@@ -98,8 +100,10 @@ BuiltCommand BuildECT(const DeviceSettings& s);
 BuiltCommand BuildEKA(const DeviceSettings& s);
 BuiltCommand BuildETR(const DeviceSettings& s);
 
-// Division layout of pattern 0..11 (kDivisionPatterns order)
+// Division layout of pattern 0..11 (kDivisionPatterns order). LayoutLine is
+// the SPD line without the duplicate refusal, as the unit reports a layout.
 BuiltCommand BuildLayout(const DeviceSettings& s, int division);
+std::string LayoutLine(const DeviceSettings& s, int division);
 
 // Screen: POS from powerOnScreen, CS/CD/CCAS from screenSwitch
 BuiltCommand BuildPowerOnScreen(const DeviceSettings& s);

@@ -25,19 +25,6 @@ ReplyBuilder Reply(BuiltCommand (*build)(const DeviceSettings&)) {
   return [build](const DeviceSettings& s) { return build(s).text; };
 }
 
-ReplyBuilder LayoutReply(int division) {
-  return [division](const DeviceSettings& s) {
-    // The unit reports what it holds, duplicates and all.
-    std::string line(kDivisionPatterns[division].mnemonic);
-    for (int32_t channel : LayoutPanes(s, division)) {
-      char digits[2];
-      FormatTwoDigits(channel + 1, digits);
-      line.append(digits, 2);
-    }
-    return line + "\r\n";
-  };
-}
-
 const std::map<std::string, ReplyBuilder, std::less<>>& FixedReplies() {
   static const auto replies = [] {
     std::map<std::string, ReplyBuilder, std::less<>> m{
@@ -49,16 +36,8 @@ const std::map<std::string, ReplyBuilder, std::less<>>& FixedReplies() {
         {"RETR", Reply(BuildETR)},  {"REIA", NetworkReply(BuildIA)}, {"REGA", NetworkReply(BuildGA)},
         {"REAA", NetworkReply(BuildAA)}, {"RESM", NetworkReply(BuildSM)}, {"REPN", NetworkReply(BuildPN)},
         {"REMA", [](const DeviceSettings& s) { return std::string("EMA") + s.macAddress + "\r\n"; }},
-        // Dwell times are reported even when all are zero.
-        {"RCASTM", [](const DeviceSettings& s) {
-           std::string line("CASTM");
-           for (int32_t t : s.autoSequenceDwell) {
-             char digits[2];
-             FormatTwoDigits(t, digits);
-             line.append(digits, 2);
-           }
-           return line + "\r\n";
-         }},
+        // Dwell times are reported even when all are zero, layouts duplicates and all.
+        {"RCASTM", DwellTimesLine},
     };
     for (int e = 0; e < 6; ++e) {
       m["R" + std::string(kAspectRatioMnemonics[e])] = [e](const DeviceSettings& s) {
@@ -69,7 +48,7 @@ const std::map<std::string, ReplyBuilder, std::less<>>& FixedReplies() {
       };
     }
     for (int d = 0; d < kDivisionPatternCount; ++d) {
-      m["R" + std::string(kDivisionPatterns[d].mnemonic)] = LayoutReply(d);
+      m["R" + std::string(kDivisionPatterns[d].mnemonic)] = [d](const DeviceSettings& s) { return LayoutLine(s, d); };
     }
     return m;
   }();
@@ -84,18 +63,6 @@ bool IsActionCommand(std::string_view command) {
   return false;
 }
 
-std::string TwoDigits(int value) {
-  char digits[3] = {};
-  FormatTwoDigits(value, digits);
-  return digits;
-}
-
-std::string ThreeDigits(int value) {
-  char digits[4] = {};
-  FormatThreeDigits(value, digits);
-  return digits;
-}
-
 void Fill(History& history, int count, int firstChannelOffset) {
   for (int k = 0; k < kHistoryEntryCount && k < count; ++k) {
     history[k] = {(k + firstChannelOffset) % kChannelCount + 1, 26, 12, 1 + k % 28, k % 24, k % 60, (7 * k) % 60};
@@ -105,13 +72,11 @@ void Fill(History& history, int count, int firstChannelOffset) {
 }  // namespace
 
 std::string FormatHistoryReply(std::string_view prefix, int entry, const HistoryRecord& record) {
-  std::string line(prefix);
-  line += ThreeDigits(entry) + " ";
+  std::string line = std::string(prefix) + PaddedDecimal(entry, 3) + " ";
   if (record.channel == kEmptyHistoryChannel) return line + "N\r\n";
-  line += TwoDigits(record.channel) + " - " + TwoDigits(record.year) + "/" + TwoDigits(record.month) +
-          "/" + TwoDigits(record.day) + " " + TwoDigits(record.hour) + ":" + TwoDigits(record.minute) +
-          ":" + TwoDigits(record.second);
-  return line + "\r\n";
+  auto two = [](int value) { return PaddedDecimal(value, 2); };
+  return line + two(record.channel) + " - " + two(record.year) + "/" + two(record.month) + "/" + two(record.day) +
+         " " + two(record.hour) + ":" + two(record.minute) + ":" + two(record.second) + "\r\n";
 }
 
 SimulatedUnit::SimulatedUnit() { ResetSettingsToDefaults(settings); }
@@ -146,7 +111,7 @@ std::optional<std::string> SimulatedUnit::AnswerRead(std::string_view request) {
     return FormatHistoryReply("VLH", *entry, settings.videoLossHistory[*entry - 1]);
   }
   if (auto channel = numberAfter("RCT", 2, 1, kChannelCount)) {
-    return "CT" + TwoDigits(*channel) + std::string(settings.channelTitle[*channel - 1], kTitleLength) + "\r\n";
+    return "CT" + PaddedDecimal(*channel, 2) + std::string(settings.channelTitle[*channel - 1], kTitleLength) + "\r\n";
   }
   for (int item = 0; item < static_cast<int>(kVideoAdjustItems.size()); ++item) {
     const std::string stem = "R" + std::string(kVideoAdjustItems[item].mnemonic);

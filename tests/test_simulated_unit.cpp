@@ -23,6 +23,15 @@ TEST(SimulatedUnit, SetThenReadRoundTrips) {
   EXPECT_EQ(unit.Answer("RVN\r\n"), "Ver. 1.00\r\n");
 }
 
+// The unit reports what it holds; the panel's refusals are for sending only.
+TEST(SimulatedUnit, ReportsAllZeroTimesAndDuplicateChannels) {
+  SimulatedUnit unit;
+  unit.settings.autoSequenceDwell.fill(0);
+  EXPECT_EQ(unit.Answer("RCASTM\r\n"), "CASTM" + std::string(56, '0') + "\r\n");
+  EXPECT_EQ(unit.Answer("SPD4A03030303\r\n"), "GO\r\n");
+  EXPECT_EQ(unit.Answer("RSPD4A\r\n"), "SPD4A03030303\r\n");
+}
+
 TEST(SimulatedUnit, UnknownOrMalformedCommandIsACommandError) {
   SimulatedUnit unit;
   EXPECT_EQ(unit.Answer("XYZ\r\n"), "E3\r\n");
