@@ -23,8 +23,8 @@ void OnInit(HWND dialog, LPARAM initParam) {
   AddEntries(dialog, IDC_SEQUENCE_ALL_TIMES, seconds);
   Panel& panel = OpenFrame(dialog, initParam, {L"自動切換えの設定 "});
   SelectEntry(dialog, IDC_SEQUENCE_MODE, panel.settings.autoSequenceMode);
-  SelectEntry(dialog, IDC_SEQUENCE_SCREEN, state.sequenceScreenIndex);
-  SelectEntry(dialog, IDC_SEQUENCE_TIME, panel.settings.autoSequenceDwell[state.sequenceScreenIndex]);
+  SelectEntry(dialog, IDC_SEQUENCE_SCREEN, state.SequenceScreen());
+  SelectEntry(dialog, IDC_SEQUENCE_TIME, panel.settings.autoSequenceDwell[state.SequenceScreen()]);
   SelectEntry(dialog, IDC_SEQUENCE_ALL_TIMES, kSameTimeDefault);
   ScheduleRedraw(dialog, kRedrawTimer, 200);
 }
@@ -53,7 +53,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       state.sequenceScreenIndex = selected;
       break;
     case IDC_SEQUENCE_TIME:
-      dwell[state.sequenceScreenIndex] = selected;
+      dwell[state.SequenceScreen()] = selected;
       break;
     case IDC_SEQUENCE_ALL_TIMES:
       dwell.fill(selected);

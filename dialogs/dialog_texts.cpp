@@ -6,6 +6,11 @@
 
 namespace kelvrix {
 
+int DialogState::Channel() const { return std::clamp(currentChannel, 0, kChannelCount - 1); }
+int DialogState::Layout() const { return std::clamp(layoutIndex, 0, kDivisionPatternCount - 1); }
+int DialogState::Pane() const { return PaneIndexFor(paneIndex, Layout()); }
+int DialogState::SequenceScreen() const { return std::clamp(sequenceScreenIndex, 0, kDwellStepCount - 1); }
+
 std::vector<std::string> SlaveAddressEntries(bool withBroadcast) {
   std::vector<std::string> entries = NumberEntries(0, 31, 2);
   if (withBroadcast) entries.emplace_back("Bloadcast");
@@ -26,7 +31,9 @@ const std::array<LayoutEntry, kDivisionPatternCount> kLayoutEntries = {{
     {" Div.16 ", "16分割  "},
 }};
 
-int LayoutPaneCount(int layoutIndex) { return kDivisionPatterns.at(layoutIndex).paneCount; }
+int LayoutPaneCount(int layoutIndex) {
+  return kDivisionPatterns[std::clamp(layoutIndex, 0, kDivisionPatternCount - 1)].paneCount;
+}
 
 std::string PaneEntry(int pane) { return "No." + PaddedDecimal(pane + 1, 2); }
 
@@ -35,7 +42,8 @@ int32_t PaneIndexFor(int32_t paneIndex, int layoutIndex) {
 }
 
 std::vector<PlacedText> LayoutPicture(const DeviceSettings& settings, int layoutIndex) {
-  std::vector<PlacedText> texts = {{20, 6, kLayoutEntries.at(layoutIndex).heading}};
+  layoutIndex = std::clamp(layoutIndex, 0, kDivisionPatternCount - 1);
+  std::vector<PlacedText> texts = {{20, 6, kLayoutEntries[layoutIndex].heading}};
   const auto panes = LayoutPanes(settings, layoutIndex);
   for (int row = 0; row < kChannelCount; ++row) {
     const int y = 26 + 20 * row;
@@ -63,7 +71,7 @@ std::vector<PlacedText> VideoAdjustTable(const DeviceSettings& settings, int cur
   static constexpr Row kRows[] = {{"Brightness", kBrightness}, {"Contrast", kContrast},
                                   {"Hue", kHue},               {"Sharpness", kSharpness},
                                   {"Saturation U", kSaturationU}, {"Saturation V", kSaturationV}};
-  const int first = currentChannel < 8 ? 0 : 8;
+  const int first = currentChannel >= 8 ? 8 : 0;
   std::vector<PlacedText> texts;
   for (int column = 0; column < 8; ++column) {
     texts.push_back({160 + 60 * column, 6, "ch." + PaddedDecimal(first + column + 1, 2)});

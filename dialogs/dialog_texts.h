@@ -21,6 +21,14 @@ struct DialogState {
   int32_t sequenceScreenIndex = 0;  // auto sequence dialog: 0..27
   int32_t redrawPending = 0;        // a dialog owes a redraw of its drawn table
   int32_t hiddenClickCount = 0;     // the main window's hidden gesture; most dialogs reset it
+
+  // The selections as indexes into the tables they choose from. These values
+  // outlive every dialog, so each use checks them: one out of range takes the
+  // nearest valid index instead of reading past a table.
+  int Channel() const;
+  int Layout() const;
+  int Pane() const;  // within Layout()'s panes
+  int SequenceScreen() const;
 };
 
 // A text of a drawn table, at a pixel position (96 DPI) in its frame.

@@ -14,7 +14,7 @@ constexpr UINT kRedrawTimer = 14;
 
 void DrawPicture(HWND dialog) {
   const DialogState& state = SharedDialogState();
-  DrawTexts(dialog, IDC_LAYOUT_PICTURE, LayoutPicture(PanelOf(dialog).settings, state.layoutIndex));
+  DrawTexts(dialog, IDC_LAYOUT_PICTURE, LayoutPicture(PanelOf(dialog).settings, state.Layout()));
 }
 
 void FillPaneEntries(HWND dialog, int from, int to) {
@@ -24,7 +24,7 @@ void FillPaneEntries(HWND dialog, int from, int to) {
 // The pane box keeps one entry per pane of the layout: appended or cut at the end.
 void ChangeLayout(HWND dialog, int layout) {
   DialogState& state = SharedDialogState();
-  const int oldCount = LayoutPaneCount(state.layoutIndex);
+  const int oldCount = LayoutPaneCount(state.Layout());
   const int newCount = LayoutPaneCount(layout);
   state.layoutIndex = layout;
   DrawPicture(dialog);
@@ -32,21 +32,21 @@ void ChangeLayout(HWND dialog, int layout) {
   for (int pane = oldCount - 1; pane >= newCount; --pane) {
     SendDlgItemMessageW(dialog, IDC_LAYOUT_PANE, CB_DELETESTRING, pane, 0);
   }
-  state.paneIndex = PaneIndexFor(state.paneIndex, layout);
+  state.paneIndex = state.Pane();
   SelectEntry(dialog, IDC_LAYOUT_PANE, state.paneIndex);
 }
 
 void OnInit(HWND dialog, LPARAM initParam) {
   DialogState& state = SharedDialogState();
   AddEntries(dialog, IDC_CHANNEL, NumberEntries(1, kChannelCount, 2));
-  FillPaneEntries(dialog, 0, LayoutPaneCount(state.layoutIndex));
+  FillPaneEntries(dialog, 0, LayoutPaneCount(state.Layout()));
   std::vector<std::string> layouts;
   for (const LayoutEntry& entry : kLayoutEntries) layouts.emplace_back(entry.comboText);
   AddEntries(dialog, IDC_LAYOUT, layouts);
   OpenFrame(dialog, initParam, {L"分割画面の配置設定 "});
-  SelectEntry(dialog, IDC_LAYOUT, state.layoutIndex);
-  SelectEntry(dialog, IDC_LAYOUT_PANE, state.paneIndex);
-  SelectEntry(dialog, IDC_CHANNEL, state.currentChannel);
+  SelectEntry(dialog, IDC_LAYOUT, state.Layout());
+  SelectEntry(dialog, IDC_LAYOUT_PANE, state.Pane());
+  SelectEntry(dialog, IDC_CHANNEL, state.Channel());
   ScheduleRedraw(dialog, kRedrawTimer, 200);
 }
 
@@ -55,7 +55,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
   const int id = LOWORD(wParam);
   if (id == IDC_LAYOUT_SEND) {
     Panel& panel = PanelOf(dialog);
-    Send(panel, BuildLayout(panel.settings, state.layoutIndex));
+    Send(panel, BuildLayout(panel.settings, state.Layout()));
     return;
   }
   if (!IsSelectionChange(wParam)) return;
@@ -66,12 +66,12 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       if (selected < kDivisionPatternCount) ChangeLayout(dialog, selected);
       break;
     case IDC_LAYOUT_PANE:
-      state.paneIndex = PaneIndexFor(selected, state.layoutIndex);
+      state.paneIndex = PaneIndexFor(selected, state.Layout());
       DrawPicture(dialog);
       break;
     case IDC_CHANNEL:
       state.currentChannel = selected;
-      LayoutPanes(PanelOf(dialog).settings, state.layoutIndex)[state.paneIndex] = selected;
+      if (selected < kChannelCount) LayoutPanes(PanelOf(dialog).settings, state.Layout())[state.Pane()] = selected;
       DrawPicture(dialog);
       break;
   }

@@ -36,7 +36,7 @@ int32_t& ValueOf(Panel& panel, VideoAdjust item, int channel) {
 
 void DrawTable(HWND dialog) {
   DrawTexts(dialog, IDC_VIDEO_TABLE,
-            VideoAdjustTable(PanelOf(dialog).settings, SharedDialogState().currentChannel));
+            VideoAdjustTable(PanelOf(dialog).settings, SharedDialogState().Channel()));
 }
 
 void SendStep(HWND dialog, int step) {
@@ -46,7 +46,7 @@ void SendStep(HWND dialog, int step) {
 }
 
 void OnInit(HWND dialog, LPARAM initParam) {
-  const int channel = SharedDialogState().currentChannel;
+  const int channel = SharedDialogState().Channel();
   AddEntries(dialog, IDC_VIDEO_SHARPNESS, NumberEntries(0, 15, 0));
   AddEntries(dialog, IDC_CHANNEL, NumberEntries(1, kChannelCount, 0));
   Panel& panel = OpenFrame(dialog, initParam, {L"ビデオ調整 "});
@@ -70,12 +70,12 @@ void OnCommand(HWND dialog, WPARAM wParam) {
   }
   for (const ValueControl& control : kControls) {
     if (id == control.button) {
-      Send(panel, BuildVideoAdjust(panel.settings, control.item, state.currentChannel));
+      Send(panel, BuildVideoAdjust(panel.settings, control.item, state.Channel()));
       return;
     }
     if (id == control.combo && IsSelectionChange(wParam)) {
       const int selected = SelectedEntry(dialog, id);
-      if (selected >= 0) ValueOf(panel, control.item, state.currentChannel) = selected;
+      if (selected >= 0) ValueOf(panel, control.item, state.Channel()) = selected;
       DrawTable(dialog);
       return;
     }

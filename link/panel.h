@@ -16,8 +16,9 @@ namespace kelvrix {
 class LinkTransport {
  public:
   virtual ~LinkTransport() = default;
-  // Writes one serial frame; the transport keeps the bytes until the write ends.
-  virtual void WriteSerial(std::string frame) = 0;
+  // Writes one serial frame; the transport keeps the bytes until the write
+  // ends. False when the port is not open or refused the write.
+  virtual bool WriteSerial(std::string frame) = 0;
   // Sends one line on the chosen socket; false when the send failed.
   virtual bool SendOnSocket(std::string_view line) = 0;
   // Waits, bounded, for the unit's answer and hands it to the waiting dialog.

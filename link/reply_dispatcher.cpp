@@ -81,9 +81,10 @@ void Dispatch(Panel& panel, std::string_view line, Variant variant) {
     panel.messages.ShowError("Menu Display");
     return;
   }
-  if (const ReplyDecoder* decoder = FindReplyDecoder(line)) {
-    decoder->decode(line, panel.settings);
-    if (decoder->prefix == kVersionPrefix && variant == Variant::Serial) {
+  const std::string_view value = ReplyValue(line);
+  if (const ReplyDecoder* decoder = FindReplyDecoder(value)) {
+    const bool stored = decoder->decode(value, panel.settings);
+    if (stored && decoder->prefix == kVersionPrefix && variant == Variant::Serial) {
       panel.link.successPending = 1;
     }
     return;

@@ -16,21 +16,31 @@ void SendCommand(Panel& panel, std::string_view command) {
   }
 }
 
+// A send that failed or was refused counts as a failed step of a timed run,
+// which then stops at its next tick.
 void SerialSend(Panel& panel, std::string_view command) {
   auto frame = FrameSerialCommand(command, panel.link.rsControl, panel.link.slaveAddressIndex);
-  if (!frame) return;
+  if (!frame) {
+    panel.link.replyError = 1;
+    return;
+  }
   // Armed before the write, so that a fast reply cannot be cleared first.
+  // A failed write stays armed: the reply time-out tells the operator.
   panel.link.replyPending = frame->awaitsReply ? 1 : 0;
-  panel.transport.WriteSerial(std::move(frame->bytes));
+  if (!panel.transport.WriteSerial(std::move(frame->bytes))) panel.link.replyError = 1;
 }
 
 void SocketSend(Panel& panel, std::string_view command) {
   if (!CanSendOverSocket(panel.link)) {
+    panel.link.replyError = 1;
     panel.messages.ShowWarning("Socket が接続されていません");
     return;
   }
   auto line = FrameSocketCommand(command);
-  if (!line) return;
+  if (!line) {
+    panel.link.replyError = 1;
+    return;
+  }
   if (!panel.transport.SendOnSocket(*line)) {
     panel.link.replyError = 1;
     panel.messages.ShowWarning("Socket 送信");
@@ -73,8 +83,12 @@ void SendClearVideoLossHistory(Panel& panel) {
   Send(panel, BuildVLHD());
 }
 
+// A missing reply is a failed step too; set before the box, whose own message
+// loop runs the next tick of a timed run.
 void TickReplyTimeout(Panel& panel) {
-  if (CountReplyWaitTick(panel.link)) panel.messages.ShowError("No Connect");
+  if (!CountReplyWaitTick(panel.link)) return;
+  panel.link.replyError = 1;
+  panel.messages.ShowError("No Connect");
 }
 
 }  // namespace kelvrix

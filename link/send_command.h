@@ -2,7 +2,8 @@
 //
 // SendCommand picks the serial or the socket sender by the link interface.
 // The Send functions below it take a builder's result: a refused command shows
-// its message and sends nothing. Timed runs that must bypass a builder's
+// its message and sends nothing. A send the link refuses or fails sets
+// replyError, as an error reply does, so a timed run stops at its next tick. Timed runs that must bypass a builder's
 // "run in progress" guard call the builder and Send directly.
 #pragma once
 
@@ -31,7 +32,7 @@ void SendClearAlarmHistory(Panel& panel);
 void SendClearVideoLossHistory(Panel& panel);
 
 // The serial reply time-out, run on every main-timer tick: shows "No Connect"
-// once when a frame has gone unanswered for 27 ticks.
+// once when a frame has gone unanswered for 27 ticks, and sets replyError.
 void TickReplyTimeout(Panel& panel);
 
 }  // namespace kelvrix

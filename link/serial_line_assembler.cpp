@@ -2,25 +2,29 @@
 
 namespace kelvrix {
 
-std::optional<std::string> SerialLineAssembler::AddRead(std::string_view bytes) {
-  if (bytes.empty()) return std::nullopt;
+std::vector<std::string> SerialLineAssembler::AddRead(std::string_view bytes) {
+  if (bytes.empty()) return {};
   const bool endsLine = bytes.back() == '\n';
-  if (!discarding_) {
-    if (line_.size() + bytes.size() > kMaxLineLength) {
-      line_.clear();
-      discarding_ = true;
-    } else {
-      line_.append(bytes);
-    }
+  if (!discarding_ && collected_.size() + bytes.size() > kMaxLineLength) {
+    collected_.clear();
+    discarding_ = true;
   }
-  if (!endsLine) return std::nullopt;
   if (discarding_) {
-    discarding_ = false;
-    return std::nullopt;
+    if (!endsLine) return {};
+    discarding_ = false;  // this read starts afresh
   }
-  std::string line;
-  line.swap(line_);
-  return line;
+  collected_.append(bytes);
+  if (!endsLine) return {};
+
+  std::vector<std::string> lines;
+  std::string_view rest = collected_;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n') + 1;  // the text ends in LF: always found
+    if (end <= kMaxLineLength) lines.emplace_back(rest.substr(0, end));
+    rest.remove_prefix(end);
+  }
+  collected_.clear();
+  return lines;
 }
 
 }  // namespace kelvrix

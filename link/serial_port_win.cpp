@@ -139,16 +139,17 @@ void SerialLink::WaitForPendingWrite() {
   writePending_ = false;
 }
 
-void SerialLink::WriteSerial(std::string frame) {
-  if (port_ == INVALID_HANDLE_VALUE) return;  // the reply time-out reports it
+bool SerialLink::WriteSerial(std::string frame) {
+  if (port_ == INVALID_HANDLE_VALUE) return false;  // the reply time-out tells the operator
   WaitForPendingWrite();
   writeBuffer_ = std::move(frame);
   write_ = {};
   write_.hEvent = writeEvent_;
   ResetEvent(writeEvent_);
   DWORD written = 0;
-  if (WriteFile(port_, writeBuffer_.data(), static_cast<DWORD>(writeBuffer_.size()), &written, &write_)) return;
+  if (WriteFile(port_, writeBuffer_.data(), static_cast<DWORD>(writeBuffer_.size()), &written, &write_)) return true;
   writePending_ = GetLastError() == ERROR_IO_PENDING;
+  return writePending_;
 }
 
 bool SerialLink::SendOnSocket(std::string_view) { return false; }

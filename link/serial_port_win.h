@@ -42,7 +42,7 @@ class SerialLink : public LinkTransport {
   // The next received line, oldest first.
   std::optional<std::string> TakeLine();
 
-  void WriteSerial(std::string frame) override;
+  bool WriteSerial(std::string frame) override;
   bool SendOnSocket(std::string_view line) override;
   void AwaitSocketReply() override;
 

@@ -45,11 +45,17 @@ bool ReadChannelIndex(Line line, std::size_t pos, int& index) {
   return true;
 }
 
+// A text field never takes a line end or a terminator from a reply: a
+// shortened line or two lines run together are not a value.
+bool IsTextByte(char c) { return c != '\r' && c != '\n' && c != '\0'; }
+
 template <std::size_t N>
 bool StoreText(Line line, std::size_t pos, std::size_t count, char (&field)[N]) {
   static_assert(N > 1);
   if (pos + count > line.size() || count > N - 1) return false;
-  std::memcpy(field, &line[pos], count);
+  const Line text = line.substr(pos, count);
+  if (!std::all_of(text.begin(), text.end(), IsTextByte)) return false;
+  std::memcpy(field, text.data(), count);
   field[count] = '\0';
   return true;
 }
@@ -126,10 +132,7 @@ bool DecodeCI(Line l, DeviceSettings& s) { return StoreOffUnless(l, 2, 'A', s.co
 
 bool DecodeCT(Line l, DeviceSettings& s) {
   int channel;
-  if (!ReadChannelIndex(l, 2, channel) || l.size() < 4 + kTitleLength) return false;
-  std::memcpy(s.channelTitle[channel], &l[4], kTitleLength);
-  s.channelTitle[channel][kTitleLength] = '\0';
-  return true;
+  return ReadChannelIndex(l, 2, channel) && StoreText(l, 4, kTitleLength, s.channelTitle[channel]);
 }
 
 bool DecodePOSS(Line l, DeviceSettings& s) {
@@ -316,6 +319,12 @@ constexpr ReplyDecoder kTable[] = {
 }  // namespace
 
 std::span<const ReplyDecoder> ReplyDecoders() { return kTable; }
+
+std::string_view ReplyValue(std::string_view line) {
+  line = line.substr(0, line.find('\n'));
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return line;
+}
 
 const ReplyDecoder* FindReplyDecoder(std::string_view line) {
   for (const ReplyDecoder& row : kTable) {

@@ -16,6 +16,14 @@ constexpr std::string_view kCommandError = "E3\r\n";
 
 using ReplyBuilder = std::function<std::string(const DeviceSettings&)>;
 
+// Replies are built the way the panel builds its set commands, except where
+// the panel applies a rule of its own when sending: the unit reports what it
+// holds. The time register goes out as "ETR1" while keep-alive is off, yet
+// the unit still holds and reports the register it was given.
+std::string TimeRegisterReply(const DeviceSettings& s) {
+  return std::string("ETR") + static_cast<char>('1' + s.timeRegister) + "\r\n";
+}
+
 // The unit reports its network values under "E" + the set command's mnemonic.
 ReplyBuilder NetworkReply(BuiltCommand (*build)(const DeviceSettings&)) {
   return [build](const DeviceSettings& s) { return "E" + build(s).text; };
@@ -33,7 +41,7 @@ const std::map<std::string, ReplyBuilder, std::less<>>& FixedReplies() {
         {"RCASM", Reply(BuildCASM)}, {"RCDS", Reply(BuildCDS)},   {"RCI", Reply(BuildCI)},
         {"RPOS", Reply(BuildPowerOnScreen)}, {"RSS", Reply(BuildSS)}, {"RTSD", Reply(BuildTSDO)},
         {"RTSDR", Reply(BuildTSDR)}, {"RECT", Reply(BuildECT)},   {"REKA", Reply(BuildEKA)},
-        {"RETR", Reply(BuildETR)},  {"REIA", NetworkReply(BuildIA)}, {"REGA", NetworkReply(BuildGA)},
+        {"RETR", TimeRegisterReply},  {"REIA", NetworkReply(BuildIA)}, {"REGA", NetworkReply(BuildGA)},
         {"REAA", NetworkReply(BuildAA)}, {"RESM", NetworkReply(BuildSM)}, {"REPN", NetworkReply(BuildPN)},
         {"REMA", [](const DeviceSettings& s) { return std::string("EMA") + s.macAddress + "\r\n"; }},
         // Dwell times are reported even when all are zero, layouts duplicates and all.
@@ -80,6 +88,50 @@ std::string FormatHistoryReply(std::string_view prefix, int entry, const History
 }
 
 SimulatedUnit::SimulatedUnit() { ResetSettingsToDefaults(settings); }
+
+void SimulatedUnit::UseOffDefaultSettings() {
+  DeviceSettings& s = settings;
+  s.alarmMode = 1;
+  CopyText(s.alarmHoldTime, "123");
+  s.alarmInputPolarity = 1;
+  s.alarmDisplay = 0;
+  s.alarmReturn = 0;
+  s.autoSequenceMode = 0;
+  for (int k = 0; k < kDwellStepCount; ++k) s.autoSequenceDwell[k] = 99 - k;
+  for (int e = 0; e < 6; ++e) s.aspectRatio[e] = e == 4 ? 0 : 1;
+  for (int e = 0; e < 6; ++e) s.titleDisplay[e] = 0;
+  for (int c = 0; c < kChannelCount; ++c) {
+    CopyText(s.channelTitle[c], "CAM-" + PaddedDecimal(c + 1, 2) + "\xDF.");
+    s.videoBrightness[c] = 200 + c;
+    s.videoContrast[c] = 10 + c;
+    s.videoHue[c] = 30 + c;
+    s.videoSharpness[c] = 15 - c % 15;
+    s.videoSaturationU[c] = 60 + c;
+    s.videoSaturationV[c] = 250 - c;
+  }
+  for (int d = 0; d < kDivisionPatternCount; ++d) {
+    const auto panes = LayoutPanes(s, d);
+    for (int j = 0; j < static_cast<int>(panes.size()); ++j) panes[j] = (2 * kChannelCount - 1 - j - d) % kChannelCount;
+  }
+  s.powerOnScreen = 25;
+  s.screenSize = 2;
+  s.connectorInput = 1;
+  s.borderLine = 2;
+  s.characterSize = 1;
+  s.dateTimeDisplay = 0;
+  s.dateTimeDisplayForm = 6;
+  s.unitIpAddress = {192, 168, 1, 3};
+  s.unitGatewayAddress = {192, 168, 1, 254};
+  s.unitActiveAddress = {10, 0, 0, 7};
+  s.unitSubnetClass = 1;
+  CopyText(s.portNumber, "10001");
+  s.connectionTry = 1;
+  s.keepAlive = 1;
+  s.timeRegister = 2;
+  CopyText(s.macAddress, "00-1A-2B-3C-4D-5E");
+  version = "2.31";
+  CopyText(s.firmwareVersion, version);
+}
 
 void SimulatedUnit::FillAlarmHistory(int count) { Fill(settings.alarmHistory, count, 0); }
 void SimulatedUnit::FillVideoLossHistory(int count) { Fill(settings.videoLossHistory, count, 5); }

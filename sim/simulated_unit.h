@@ -2,8 +2,9 @@
 //
 // Set commands are applied to the unit's own settings mirror with the same
 // decoders the panel uses (the unit reports a value in the form of its set
-// command), and answered "GO". Read requests are answered from the mirror with
-// the panel's own builders, so both sides share one wire vocabulary.
+// command), and answered "GO". Read requests are answered from the mirror in
+// the reply layouts, built with the panel's builders where a builder writes
+// exactly what the unit holds, so both sides share one wire vocabulary.
 #pragma once
 
 #include <optional>
@@ -20,6 +21,10 @@ class SimulatedUnit {
 
   // The reply to one command line (with or without CR LF), ending in CR LF.
   std::string Answer(std::string_view command);
+
+  // Every setting the panel can read back takes a value other than its
+  // default, so a test sees which ones a read really fills.
+  void UseOffDefaultSettings();
 
   // Fills the first `count` entries of a history with generated events.
   void FillAlarmHistory(int count);

@@ -25,7 +25,10 @@ class RecordingMessages : public ResultMessages {
 
 class RecordingTransport : public LinkTransport {
  public:
-  void WriteSerial(std::string frame) override { serialFrames.push_back(std::move(frame)); }
+  bool WriteSerial(std::string frame) override {
+    serialFrames.push_back(std::move(frame));
+    return serialWriteSucceeds;
+  }
   bool SendOnSocket(std::string_view line) override {
     socketLines.emplace_back(line);
     return socketSendSucceeds;
@@ -34,6 +37,7 @@ class RecordingTransport : public LinkTransport {
 
   std::vector<std::string> serialFrames;
   std::vector<std::string> socketLines;
+  bool serialWriteSucceeds = true;
   bool socketSendSucceeds = true;
   int socketWaits = 0;
 };

@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to both dispatcher variants and to every decoder.
+// Feeds arbitrary bytes to both dispatcher variants (the serial one also
+// through the line assembler) and to every decoder.
 // The first byte picks the RS-485 mode and how the rest is cut into socket
 // receives, so split lines and address stripping are both explored.
 #include <cstddef>
@@ -6,6 +7,7 @@
 #include <string_view>
 
 #include "link/reply_dispatcher.h"
+#include "link/serial_line_assembler.h"
 #include "model/reply_decoders.h"
 #include "null_panel.h"
 
@@ -23,6 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DispatchSerialReply(panel, bytes);
 
   const std::size_t piece = 1 + (control >> 2);
+  SerialLineAssembler assembler;  // the same bytes as serial reads of `piece` bytes
+  for (std::size_t at = 0; at < bytes.size(); at += piece) {
+    for (const std::string& line : assembler.AddRead(bytes.substr(at, piece))) DispatchSerialReply(panel, line);
+  }
+
   for (std::size_t at = 0; at < bytes.size(); at += piece) {
     const std::string_view received = bytes.substr(at, piece);
     DispatchSocketReply(panel, received, static_cast<int>(received.size()));

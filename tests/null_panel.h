@@ -18,7 +18,7 @@ class NullMessages : public ResultMessages {
 
 class NullTransport : public LinkTransport {
  public:
-  void WriteSerial(std::string) override {}
+  bool WriteSerial(std::string) override { return true; }
   bool SendOnSocket(std::string_view) override { return true; }
   void AwaitSocketReply() override {}
 };

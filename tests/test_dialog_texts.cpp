@@ -31,6 +31,30 @@ TEST(DialogTexts, NumberEntriesAreTheirPosition) {
   EXPECT_EQ(plain[15], "15");
 }
 
+// Shared selections out of range, as a stale or corrupt value would leave
+// them, index their tables at the nearest valid entry.
+TEST(DialogState, SelectionsIndexTheirTablesWithinBounds) {
+  struct Case {
+    DialogState state;
+    int channel, layout, pane, screen;
+  };
+  const Case cases[] = {
+      {{}, 0, 0, 0, 0},
+      {{11, 15, 15, 27}, 15, 11, 15, 27},
+      {{12, 9, 16, 28}, 15, 11, 9, 27},
+      {{-1, -5, -3, -1}, 0, 0, 0, 0},
+      {{0, 7, 99, 2}, 15, 0, 3, 2},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.state.Channel(), c.channel);
+    EXPECT_EQ(c.state.Layout(), c.layout);
+    EXPECT_EQ(c.state.Pane(), c.pane);
+    EXPECT_EQ(c.state.SequenceScreen(), c.screen);
+  }
+  EXPECT_EQ(LayoutPicture(Defaults(), 12), LayoutPicture(Defaults(), 11));
+  EXPECT_EQ(LayoutPaneCount(-1), 4);
+}
+
 TEST(LayoutPicture, FirstOpeningShowsFourPanesAndBlanksTheRest) {
   const auto texts = LayoutPicture(Defaults(), 0);
   ASSERT_EQ(texts.size(), 1u + 4 * 2 + 12);

@@ -4,6 +4,8 @@
 #include <functional>
 #include <vector>
 
+#include "fakes.h"
+#include "link/reply_dispatcher.h"
 #include "model/reply_decoders.h"
 
 namespace kelvrix {
@@ -15,10 +17,12 @@ DeviceSettings Defaults() {
   return s;
 }
 
-// Decodes `line` into `s`; false when no row matched or the decoder stored nothing.
+// Decodes `line` into `s` as the dispatcher hands it over, without its line
+// end; false when no row matched or the decoder stored nothing.
 bool Decode(std::string_view line, DeviceSettings& s) {
-  const ReplyDecoder* decoder = FindReplyDecoder(line);
-  return decoder != nullptr && decoder->decode(line, s);
+  const std::string_view value = ReplyValue(line);
+  const ReplyDecoder* decoder = FindReplyDecoder(value);
+  return decoder != nullptr && decoder->decode(value, s);
 }
 
 struct DecodeCase {
@@ -86,6 +90,7 @@ const DecodeCase kDecodeCases[] = {
     {"TSDOF\r\n", [](auto& s) { s.dateTimeDisplay = 0; }},
     {"TSDR8\r\n", [](auto& s) { s.dateTimeDisplayForm = 7; }},
     {"VAB03120\r\n", [](auto& s) { s.videoBrightness[2] = 120; }},
+    {"VAB04121\n", [](auto& s) { s.videoBrightness[3] = 121; }},
     {"VAC16255\r\n", [](auto& s) { s.videoContrast[15] = 255; }},
     {"VAH01007\r\n", [](auto& s) { s.videoHue[0] = 7; }},
     {"VASH1607\r\n", [](auto& s) { s.videoSharpness[15] = 7; }},
@@ -177,29 +182,39 @@ TEST(ReplyDecoders, TitleReplyKeepsTheSlotTerminated) {
   EXPECT_STREQ(s.channelTitle[0], "12345678");
 }
 
-// Lines a unit should never send: each must leave the whole mirror untouched.
+// Lines a unit should never send, given to both dispatchers as they arrive:
+// with CR LF and with LF alone. Each must leave the whole mirror untouched
+// and announce nothing.
 TEST(ReplyDecoders, MalformedLinesStoreNothing) {
   const std::string_view lines[] = {
-      "ADO", "ADT1\r\n", "ADT1X3\r\n",
-      "AH000 03 - 26/12/08 19:30:05\r\n", "AH101 03 - 26/12/08 19:30:05\r\n", "AH999 N\r\n",
-      "AH012 03 - 26/12/08 19:30\r\n", "AH012 0X - 26/12/08 19:30:05\r\n", "AH012", "AH0",
-      "AM", "AP", "ARO", "BL", "CASM", "CASTM0102\r\n",
-      "CASTM010203040506070809101112131415161718192021222324252627X8\r\n",
+      "ADO", "ADT1", "ADT1X3",
+      "AH000 03 - 26/12/08 19:30:05", "AH101 03 - 26/12/08 19:30:05", "AH999 N",
+      "AH012 03 - 26/12/08 19:30", "AH012 0X - 26/12/08 19:30:05", "AH012", "AH0",
+      "AM", "AP", "ARO", "BL", "CASM", "CASTM0102",
+      "CASTM010203040506070809101112131415161718192021222324252627X8",
       "CDS", "CI", "CTDD4O", "CTDD12O", "CTDSO",
-      "CT00ABCDEFGH\r\n", "CT17ABCDEFGH\r\n", "CT99ABCDEFGH\r\n", "CT1AABCDEFGH\r\n", "CT01ABC\r\n", "CT",
-      "POSS00\r\n", "POSS17\r\n", "POSSAB\r\n", "POSS1", "POSD", "POSD4", "POSD12", "POSDX1\r\n",
-      "SARS", "SARD12", "SPD4A0102030\r\n", "SPD4A01020300\r\n", "SPD4A01020317\r\n",
-      "SPD16010203040506070809101112131415\r\n", "SPD12A0102030405060708091011A2\r\n",
-      "SS0\r\n", "SS4\r\n", "SS", "TSDO", "TSDR0\r\n", "TSDR9\r\n", "TSDR",
-      "VAB00120\r\n", "VAB17120\r\n", "VAB0312\r\n", "VAB03A20\r\n", "VASH160\r\n", "VASU01-12\r\n",
-      "VASV99000\r\n", "VLBC", "VLD", "VLH000 N\r\n", "VLH101 01 - 26/01/01 00:00:00\r\n", "VLH00",
-      "VLNNNN\r\n", "EAA192.168.001\r\n", "EAA256.000.000.000\r\n", "EGA1.2.3.4\r\n",
-      "EIA192.168.0x1.003\r\n", "EMA00-1A\r\n", "ESMD\r\n", "ESM", "EPN1234\r\n", "EPN12a45\r\n",
-      "ECT", "EKA", "ETR0\r\n", "ETR7\r\n", "Ver.1\r\n", "Ver."};
+      "CT00ABCDEFGH", "CT17ABCDEFGH", "CT99ABCDEFGH", "CT1AABCDEFGH", "CT01ABC", "CT", "CT03DOOR1 ",
+      "CT03AB\rCDEFGH",
+      "POSS00", "POSS17", "POSSAB", "POSS1", "POSD", "POSD4", "POSD12", "POSDX1",
+      "SARS", "SARD4", "SARD12", "SPD4A0102030", "SPD4A01020300", "SPD4A01020317",
+      "SPD16010203040506070809101112131415", "SPD12A0102030405060708091011A2",
+      "SS0", "SS4", "SS", "TSDO", "TSDR0", "TSDR9", "TSDR",
+      "VAB00120", "VAB17120", "VAB0312", "VAB03A20", "VASH160", "VASU01-12",
+      "VASV99000", "VLBC", "VLD", "VLH000 N", "VLH101 01 - 26/01/01 00:00:00", "VLH00",
+      "VLNNNN", "VLFNNNNNNNNNNNNN", "EAA192.168.001", "EAA256.000.000.000", "EGA1.2.3.4",
+      "EIA192.168.0x1.003", "EMA00-1A", "EMA00-1A-2B-3C-4D-5", "ESMD", "ESM", "EPN1234", "EPN12a45",
+      "ECT", "EKA", "ETR", "ETR0", "ETR7", "Ver.1", "Ver.", "Ver. 2.1"};
   for (std::string_view line : lines) {
-    DeviceSettings s = Defaults();
-    EXPECT_FALSE(Decode(line, s)) << line;
-    EXPECT_TRUE(s == Defaults()) << line;
+    for (std::string_view end : {"\r\n", "\n"}) {
+      const std::string received = std::string(line) + std::string(end);
+      testing::TestPanel serial;
+      DispatchSerialReply(serial.panel, received);
+      EXPECT_TRUE(serial.settings == Defaults()) << "serial " << ::testing::PrintToString(received);
+      EXPECT_EQ(serial.link.successPending, 0) << ::testing::PrintToString(received);
+      testing::TestPanel socket;
+      DispatchSocketReply(socket.panel, received, static_cast<int>(received.size()));
+      EXPECT_TRUE(socket.settings == Defaults()) << "socket " << ::testing::PrintToString(received);
+    }
   }
 }
 

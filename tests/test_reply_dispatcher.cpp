@@ -137,6 +137,11 @@ TEST(ReplyDispatcher, VersionReplyAnnouncedOnlyOnSerial) {
   EXPECT_STREQ(serial.settings.firmwareVersion, "2.10");
   EXPECT_EQ(serial.link.successPending, 1);
 
+  TestPanel refused;
+  DispatchSerialReply(refused.panel, "Ver. 2.1\r\n");  // one character short: no version, no "Success"
+  EXPECT_STREQ(refused.settings.firmwareVersion, "0.00");
+  EXPECT_EQ(refused.link.successPending, 0);
+
   TestPanel socket;
   Receive(socket, "Ver. 2.10\r\n");
   EXPECT_STREQ(socket.settings.firmwareVersion, "2.10");

@@ -37,8 +37,10 @@ TEST(SendCommand, UnansweredSerialFrameGivesOneNoConnect) {
   SendCommand(t.panel, "RVN\r\n");
   for (int tick = 1; tick <= 26; ++tick) TickReplyTimeout(t.panel);
   EXPECT_TRUE(t.messages.boxes.empty());
+  EXPECT_EQ(t.link.replyError, 0);
   TickReplyTimeout(t.panel);
   EXPECT_EQ(t.messages.boxes, (std::vector<Box>{{"error", "No Connect"}}));
+  EXPECT_EQ(t.link.replyError, 1) << "a missing reply stops a timed run";
   for (int tick = 0; tick < 40; ++tick) TickReplyTimeout(t.panel);
   EXPECT_EQ(t.messages.boxes.size(), 1u);
 }
@@ -63,6 +65,27 @@ TEST(SendCommand, SocketNotConnectedSendsNothing) {
   SendCommand(t.panel, "RVN\r\n");
   EXPECT_TRUE(t.transport.socketLines.empty());
   EXPECT_EQ(t.messages.boxes, (std::vector<Box>{{"warning", "Socket が接続されていません"}}));
+  EXPECT_EQ(t.link.replyError, 1);
+}
+
+// A serial send that cannot go out is a failed step, whatever stopped it.
+TEST(SendCommand, SerialSendThatCannotGoOutSetsReplyError) {
+  TestPanel failedWrite;
+  failedWrite.transport.serialWriteSucceeds = false;
+  SendCommand(failedWrite.panel, "RVN\r\n");
+  EXPECT_EQ(failedWrite.link.replyError, 1);
+  EXPECT_EQ(failedWrite.link.replyPending, 1) << "the reply time-out still tells the operator";
+
+  TestPanel noUnit;
+  noUnit.link.rsControl = kRs485;
+  noUnit.link.slaveAddressIndex = -1;
+  SendCommand(noUnit.panel, "RVN\r\n");
+  EXPECT_EQ(noUnit.link.replyError, 1);
+
+  TestPanel tooLong;
+  SendCommand(tooLong.panel, std::string(600, 'A') + "\r\n");
+  EXPECT_EQ(tooLong.link.replyError, 1);
+  EXPECT_TRUE(tooLong.transport.serialFrames.empty() && noUnit.transport.serialFrames.empty());
 }
 
 TEST(SendCommand, FailedSocketSendSetsReplyErrorAndDoesNotWait) {

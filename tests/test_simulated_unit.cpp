@@ -1,6 +1,8 @@
 // The unit simulator: what it answers, and that its answers decode back.
 #include <gtest/gtest.h>
 
+#include "fakes.h"
+#include "link/reply_dispatcher.h"
 #include "model/command_catalogue.h"
 #include "model/reply_decoders.h"
 #include "sim/simulated_bus.h"
@@ -41,27 +43,44 @@ TEST(SimulatedUnit, UnknownOrMalformedCommandIsACommandError) {
   EXPECT_EQ(unit.Answer("Ver. 9.99\r\n"), "E3\r\n");
 }
 
-// Every fixed read request gets an answer the panel's dispatcher decodes.
-TEST(SimulatedUnit, EveryFixedReadRequestAnswersInADecodableLayout) {
-  SimulatedUnit unit;
-  for (std::string_view request : kFixedReadRequests) {
-    const std::string answer = unit.Answer(request);
-    DeviceSettings decoded{};
-    ResetSettingsToDefaults(decoded);
-    const ReplyDecoder* decoder = FindReplyDecoder(answer);
-    ASSERT_NE(decoder, nullptr) << request << " -> " << answer;
-    EXPECT_TRUE(decoder->decode(answer, decoded)) << request << " -> " << answer;
+// Every read request, answered by a unit whose settings are all off their
+// defaults and dispatched as the panel receives it, brings back exactly what
+// the unit holds: no rule of the panel's sending side may leak into a reply.
+TEST(SimulatedUnit, EveryReadAnswerReportsWhatTheUnitHolds) {
+  std::vector<std::string> requests(kFixedReadRequests.begin(), kFixedReadRequests.end());
+  for (int c = 0; c < kChannelCount; ++c) {
+    requests.push_back(BuildTitleReadRequest(c));
+    for (int item = 0; item < static_cast<int>(kVideoAdjustItems.size()); ++item) {
+      requests.push_back(BuildVideoAdjustReadRequest(static_cast<VideoAdjust>(item), c));
+    }
+  }
+  for (int keepAlive : {1, 0}) {  // with keep-alive off the panel sends "ETR1", yet the unit holds its register
+    SimulatedUnit unit;
+    unit.UseOffDefaultSettings();
+    unit.settings.keepAlive = keepAlive;
+    testing::TestPanel panel;
+    for (const std::string& request : requests) DispatchSerialReply(panel.panel, unit.Answer(request));
+    EXPECT_TRUE(panel.messages.boxes.empty());
+
+    DeviceSettings read = panel.settings;  // what no read request covers is the unit's own
+    read.alarmHistory = unit.settings.alarmHistory;
+    read.videoLossHistory = unit.settings.videoLossHistory;
+    read.videoLossDetect = unit.settings.videoLossDetect;
+    read.videoLossDisplay = unit.settings.videoLossDisplay;
+    read.videoLossBackground = unit.settings.videoLossBackground;
+    read.screenSwitch = unit.settings.screenSwitch;
+    EXPECT_TRUE(read == unit.settings) << "keep-alive " << keepAlive;
+    EXPECT_EQ(read.timeRegister, 2);
+    EXPECT_STREQ(read.channelTitle[4], "CAM-05\xDF.");
   }
 }
 
 TEST(SimulatedUnit, HistoriesFillClearAndDecode) {
   SimulatedUnit unit;
   unit.FillAlarmHistory(3);
-  const std::string answer = unit.Answer("RAH002\r\n");
-  DeviceSettings decoded{};
-  ResetSettingsToDefaults(decoded);
-  ASSERT_TRUE(FindReplyDecoder(answer)->decode(answer, decoded)) << answer;
-  EXPECT_EQ(decoded.alarmHistory[1], unit.settings.alarmHistory[1]);
+  testing::TestPanel panel;
+  DispatchSerialReply(panel.panel, unit.Answer("RAH002\r\n"));
+  EXPECT_EQ(panel.settings.alarmHistory[1], unit.settings.alarmHistory[1]);
   EXPECT_EQ(unit.Answer("RAH004\r\n"), "AH004 N\r\n");
   EXPECT_EQ(unit.Answer("AHD\r\n"), "GO\r\n");
   EXPECT_EQ(unit.Answer("RAH002\r\n"), "AH002 N\r\n");
