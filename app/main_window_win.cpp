@@ -56,9 +56,20 @@ void UpdateClock() {
 }
 
 // The serial reply time-out and the deferred "Success" of a serial "GO".
+// A box shown here runs its own message loop, in which this timer goes on
+// ticking: one box at a time, and a success that comes while one is up is
+// folded into it. Without this a unit sending "GO" on its own every few
+// milliseconds would nest boxes until the stack overflows.
 void TimerTick() {
+  static bool boxUp = false;
+  if (boxUp) {
+    linkState.successPending = 0;
+    return;
+  }
+  boxUp = true;
   TickReplyTimeout(panel);
   if (linkState.successPending.exchange(0) == 1) messages.ShowSuccess("Success");
+  boxUp = false;
 }
 
 // Lines the reader has queued, dispatched in order. A box raised by one line
@@ -160,11 +171,14 @@ HWND CreateMainWindow(HINSTANCE instance) {
                                 MainWindowHeight(version.dwMajorVersion, version.dwMinorVersion), nullptr,
                                 nullptr, instance, nullptr);
   if (!window) return nullptr;
-  // Sizes are given at 96 DPI; keep them readable above it.
+  // Sizes are given at 96 DPI; keep them readable above it. The status bar
+  // placed itself in the window as first made, and is not resized on later
+  // changes of size: place it once more in the scaled window.
   RECT frame;
   GetWindowRect(window, &frame);
   SetWindowPos(window, nullptr, 0, 0, Scaled(window, frame.right - frame.left),
                Scaled(window, frame.bottom - frame.top), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageW(statusBar, WM_SIZE, 0, 0);
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
 

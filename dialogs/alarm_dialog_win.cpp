@@ -2,6 +2,7 @@
 // and return, each with its own set button.
 #include <array>
 
+#include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/setting_dialogs_win.h"
 #include "link/send_command.h"
@@ -35,32 +36,37 @@ constexpr std::array<SetButton, 5> kButtons = {{
     {IDC_ALARM_SEND_RETURN, BuildAR},
 }};
 
-void OnInit(HWND dialog, LPARAM initParam) {
-  // This dialog leaves the hidden gesture's count as it is.
-  Panel& panel = OpenFrame(dialog, initParam, {L"アラームの設定 ", true, false});
+void OnInit(HWND dialog, Panel& panel) {
   for (const ChoiceControl& choice : kChoices) {
     AddEntries(dialog, choice.combo, {choice.entries[0], choice.entries[1]});
     SelectEntry(dialog, choice.combo, panel.settings.*choice.field);
   }
   SendDlgItemMessageW(dialog, IDC_ALARM_HOLD_TIME, EM_LIMITTEXT, 3, 0);
-  SetDlgItemTextA(dialog, IDC_ALARM_HOLD_TIME, panel.settings.alarmHoldTime);
+  SetDlgItemTextW(dialog, IDC_ALARM_HOLD_TIME, WideFromUtf8(panel.settings.alarmHoldTime).c_str());
+}
+
+// Only digits are kept: a pasted non-digit is dropped from the model and from
+// the edit, so the edit shows what will be sent (a short text goes out
+// zero-padded).
+void OnHoldTimeChange(HWND dialog, Panel& panel) {
+  wchar_t text[4] = {};
+  GetDlgItemTextW(dialog, IDC_ALARM_HOLD_TIME, text, 4);
+  std::wstring digits;
+  for (const wchar_t* c = text; *c; ++c) {
+    if (*c >= L'0' && *c <= L'9') digits += *c;
+  }
+  CopyText(panel.settings.alarmHoldTime, std::string(digits.begin(), digits.end()));
+  if (digits != text) {
+    SetDlgItemTextW(dialog, IDC_ALARM_HOLD_TIME, digits.c_str());  // notifies again, with digits only
+    SendDlgItemMessageW(dialog, IDC_ALARM_HOLD_TIME, EM_SETSEL, digits.size(), digits.size());
+  }
 }
 
 void OnCommand(HWND dialog, WPARAM wParam) {
   Panel& panel = PanelOf(dialog);
   const int id = LOWORD(wParam);
-  if (id == IDOK) {
-    EndDialog(dialog, IDC_CLOSE);
-    return;
-  }
   if (id == IDC_ALARM_HOLD_TIME && HIWORD(wParam) == EN_CHANGE) {
-    wchar_t text[4] = {};
-    GetDlgItemTextW(dialog, id, text, 4);
-    std::string digits;  // a pasted non-digit is not kept; a short text goes out zero-padded
-    for (const wchar_t* c = text; *c; ++c) {
-      if (*c >= L'0' && *c <= L'9') digits += static_cast<char>(*c);
-    }
-    CopyText(panel.settings.alarmHoldTime, digits);
+    OnHoldTimeChange(dialog, panel);
     return;
   }
   for (const ChoiceControl& choice : kChoices) {
@@ -78,7 +84,9 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 INT_PTR CALLBACK AlarmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  static constexpr DialogParts kParts = {OnInit, OnCommand};
+  // Enter closes this dialog too, and it leaves the hidden gesture's count as it is.
+  static constexpr DialogParts kParts = {
+      {.caption = L"アラームの設定 ", .resetsHiddenClicks = false, .closesOnOk = true}, OnInit, OnCommand};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

@@ -14,14 +14,13 @@ constexpr int kSameTimeDefault = 2;
 
 void DrawList(HWND dialog) { DrawTexts(dialog, IDC_SEQUENCE_LIST, DwellList(PanelOf(dialog).settings)); }
 
-void OnInit(HWND dialog, LPARAM initParam) {
+void OnInit(HWND dialog, Panel& panel) {
   const DialogState& state = SharedDialogState();
   AddEntries(dialog, IDC_SEQUENCE_SCREEN, SequenceScreenEntries());
   AddEntries(dialog, IDC_SEQUENCE_MODE, {"Single  ", "Division", "Mix     "});
   const auto seconds = NumberEntries(0, 99, 0);
   AddEntries(dialog, IDC_SEQUENCE_TIME, seconds);
   AddEntries(dialog, IDC_SEQUENCE_ALL_TIMES, seconds);
-  Panel& panel = OpenFrame(dialog, initParam, {L"自動切換えの設定 "});
   SelectEntry(dialog, IDC_SEQUENCE_MODE, panel.settings.autoSequenceMode);
   SelectEntry(dialog, IDC_SEQUENCE_SCREEN, state.SequenceScreen());
   SelectEntry(dialog, IDC_SEQUENCE_TIME, panel.settings.autoSequenceDwell[state.SequenceScreen()]);
@@ -67,7 +66,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 INT_PTR CALLBACK AutoSequenceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  static constexpr DialogParts kParts = {OnInit, OnCommand, DrawList, kRedrawTimer};
+  static constexpr DialogParts kParts = {{L"自動切換えの設定 "}, OnInit, OnCommand, DrawList, kRedrawTimer};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

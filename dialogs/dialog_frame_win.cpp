@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <map>
+#include <string>
+
 #include "app/wide_text_win.h"
 #include "link/reply_dispatcher.h"
 #include "link/send_command.h"
@@ -30,17 +33,24 @@ DialogState& SharedDialogState() {
 
 Panel& PanelOf(HWND dialog) { return *static_cast<Panel*>(GetPropW(dialog, kPanelProperty)); }
 
+namespace {
+
+// The opening steps every setting dialog shares, before it fills its own controls.
 Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options) {
   SetPropW(dialog, kPanelProperty, reinterpret_cast<HANDLE>(initParam));
   Panel& panel = PanelOf(dialog);
   replyWindow = dialog;
 
-  AddEntries(dialog, IDC_SLAVE_ADDRESS, SlaveAddressEntries(options.withBroadcast));
   const LinkState& link = panel.link;
-  if (link.rsControl == kRs485 && link.linkInterface == kSerialInterface) {
-    SelectEntry(dialog, IDC_SLAVE_ADDRESS, link.slaveAddressIndex);
-  } else {
-    EnableWindow(Item(dialog, IDC_SLAVE_ADDRESS), FALSE);
+  const SlaveAddressBox box = options.slaveAddressBox;
+  if (box != SlaveAddressBox::None) {
+    AddEntries(dialog, IDC_SLAVE_ADDRESS, SlaveAddressEntries(box != SlaveAddressBox::UnitsOnly));
+    const bool usable = link.rsControl == kRs485 && link.linkInterface == kSerialInterface;
+    if (usable || box == SlaveAddressBox::AlwaysEnabled) {
+      SelectEntry(dialog, IDC_SLAVE_ADDRESS, link.slaveAddressIndex);
+    } else {
+      EnableWindow(Item(dialog, IDC_SLAVE_ADDRESS), FALSE);
+    }
   }
   if (options.resetsHiddenClicks) SharedDialogState().hiddenClickCount = 0;
   // The server role shows which unit the dialog talks to after the caption;
@@ -48,6 +58,15 @@ Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options) {
   if (link.selectedConnection != -1) SetWindowTextW(dialog, options.caption);
   return panel;
 }
+
+void InitProgress(HWND dialog, const SteppedRun& run) {
+  if (run.progressId == 0) return;
+  const int range = run.progressRange != 0 ? run.progressRange : run.stepCount;
+  SendDlgItemMessageW(dialog, run.progressId, PBM_SETRANGE, 0, MAKELPARAM(0, range));
+  SendDlgItemMessageW(dialog, run.progressId, PBM_SETSTEP, 1, 0);
+}
+
+}  // namespace
 
 void AddEntries(HWND dialog, int id, const std::vector<std::string>& entries) {
   const auto first = static_cast<std::size_t>(SendDlgItemMessageW(dialog, id, CB_GETCOUNT, 0, 0));
@@ -63,17 +82,30 @@ int SelectedEntry(HWND dialog, int id) {
   return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
 }
 
+namespace {
+
+// Fixed pitch, as the tables are laid out for: a run of blanks wipes what a
+// longer text left at the same place. The stock system font would do, but has
+// no Japanese glyphs outside a Japanese Windows. One font per DPI, since each
+// dialog takes the DPI of the monitor it opens on.
+HFONT TableFont(int dpi) {
+  static std::map<int, HFONT> fonts;
+  HFONT& font = fonts[dpi];
+  if (!font) {
+    font = CreateFontW(-MulDiv(12, dpi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
+                       L"MS Gothic");
+  }
+  return font;
+}
+
+}  // namespace
+
 void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts) {
   HWND frame = Item(dialog, frameId);
   const int dpi = static_cast<int>(GetDpiForWindow(frame));
-  // Fixed pitch, as the tables are laid out for: a run of blanks wipes what a
-  // longer text left at the same place. The stock system font would do, but
-  // has no Japanese glyphs outside a Japanese Windows.
-  static HFONT font = CreateFontW(-MulDiv(12, dpi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  FIXED_PITCH | FF_MODERN, L"MS Gothic");
   HDC context = GetDC(frame);
-  HGDIOBJ oldFont = SelectObject(context, font);
+  HGDIOBJ oldFont = SelectObject(context, TableFont(dpi));
   for (const PlacedText& placed : texts) {
     const std::wstring text = WideFromUtf8(placed.text);
     TextOutW(context, MulDiv(placed.x, dpi, 96), MulDiv(placed.y, dpi, 96), text.c_str(),
@@ -88,18 +120,16 @@ void ScheduleRedraw(HWND dialog, UINT timerId, UINT periodMs) {
   SetTimer(dialog, timerId, periodMs, nullptr);
 }
 
-void InitProgress(HWND dialog, const SteppedRun& run) {
-  SendDlgItemMessageW(dialog, run.progressId, PBM_SETRANGE, 0, MAKELPARAM(0, run.stepCount));
-  SendDlgItemMessageW(dialog, run.progressId, PBM_SETSTEP, 1, 0);
-}
-
 void StartRun(HWND dialog, const SteppedRun& run) {
   Panel& panel = PanelOf(dialog);
-  if (!CanSendOverSocket(panel.link)) {
+  if (run.linkGuard && !CanSendOverSocket(panel.link)) {
     panel.messages.ShowWarning("Socket が接続されていません");
     return;
   }
   if (panel.link.batchStep != 0) return;
+  // An error left by an earlier single command is not this run's.
+  panel.link.replyError = 0;
+  if (run.progressId != 0) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
   EnableClose(dialog, false);
   panel.link.batchStep = 1;
   SetPropW(dialog, kRunProperty, reinterpret_cast<HANDLE>(1));
@@ -108,44 +138,62 @@ void StartRun(HWND dialog, const SteppedRun& run) {
 
 namespace {
 
-void EndRun(HWND dialog, const SteppedRun& run, bool emptyBar) {
+bool OwnsRun(HWND dialog) { return GetPropW(dialog, kRunProperty) != nullptr; }
+
+// Stopped by a failed step, the bar and the percentage show how far it came.
+void EndRun(HWND dialog, const SteppedRun& run, bool completed) {
   Panel& panel = PanelOf(dialog);
   KillTimer(dialog, run.timerId);
   panel.link.batchStep = 0;
   panel.link.replyError = 0;
-  if (emptyBar) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
-  EnableClose(dialog, true);
   RemovePropW(dialog, kRunProperty);
+  EnableClose(dialog, true);
+  if (!completed) return;
+  if (run.progressId != 0) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
+  if (run.percentId != 0) SetDlgItemTextW(dialog, run.percentId, run.percentCleared);
+  if (run.finish) run.finish(dialog);
 }
 
-// The slave address box, socket replies, Close (id 2) and the end of the
-// dialog. True when the message was the frame's.
-bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam) {
+bool IsCloseCommand(WPARAM wParam, const FrameOptions& options) {
+  const int id = LOWORD(wParam);
+  return id == IDC_CLOSE || (id == IDOK && options.closesOnOk);
+}
+
+// The slave address box, socket replies, Close and the end of the dialog.
+// True when the message was the frame's.
+bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam, const FrameOptions& options) {
   switch (message) {
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDC_SLAVE_ADDRESS) {
+      if (LOWORD(wParam) == IDC_SLAVE_ADDRESS && options.slaveAddressBox != SlaveAddressBox::None) {
         if (IsSelectionChange(wParam)) {
           const int selected = SelectedEntry(dialog, IDC_SLAVE_ADDRESS);
           if (selected >= 0) PanelOf(dialog).link.slaveAddressIndex = selected;
         }
         return true;
       }
-      if (LOWORD(wParam) == IDC_CLOSE) {
-        EndDialog(dialog, IDC_CLOSE);
+      if (IsCloseCommand(wParam, options)) {
+        if (!(options.refusesCloseWhileRunning && PanelOf(dialog).link.batchStep != 0)) {
+          EndDialog(dialog, IDC_CLOSE);
+        }
         return true;
       }
       return false;
     case MsgReplyReceived: {
+      if (!options.handlesSocketReplies) return false;
       Panel& panel = PanelOf(dialog);
       DispatchSocketReply(panel, panel.link.receiveBuffer, panel.link.receiveLength);
       return true;
     }
-    case WM_DESTROY:
-      // However the dialog ends, a run it started must not stay counted.
-      if (RemovePropW(dialog, kRunProperty)) PanelOf(dialog).link.batchStep = 0;
+    case WM_DESTROY: {
+      // However the dialog ends, a run it started must not stay counted, and
+      // an error it saw must not stop the next dialog's run.
+      Panel& panel = PanelOf(dialog);
+      if (RemovePropW(dialog, kRunProperty)) panel.link.batchStep = 0;
+      panel.link.replyError = 0;
       if (replyWindow == dialog) replyWindow = nullptr;
       RemovePropW(dialog, kPanelProperty);
       return false;
+    }
     default:
       return false;
   }
@@ -167,21 +215,33 @@ void OnRedrawTimer(HWND dialog, UINT timerId, void (*draw)(HWND)) {
   state.redrawPending = 0;
 }
 
+void ShowPercent(HWND dialog, const SteppedRun& run, int step) {
+  const std::wstring percent = std::to_wstring(step * 100 / run.stepCount);
+  SetDlgItemTextW(dialog, run.percentId, percent.c_str());
+}
+
 void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
   Panel& panel = PanelOf(dialog);
-  if (panel.link.batchStep == 0) {  // not ours, or already over
+  if (panel.link.batchStep == 0 || !OwnsRun(dialog)) {  // not ours, or already over
     KillTimer(dialog, run.timerId);
     return;
   }
   if (panel.link.replyError != 0) {
-    EndRun(dialog, run, false);  // the bar shows how far it came
+    EndRun(dialog, run, false);
     return;
   }
-  // A box raised by the send runs its own message loop: no tick may come then.
+  // A box raised by the step runs its own message loop: no tick may come then.
   KillTimer(dialog, run.timerId);
-  sendStep(dialog, panel.link.batchStep);
-  SendDlgItemMessageW(dialog, run.progressId, PBM_STEPIT, 0, 0);
-  if (++panel.link.batchStep > run.stepCount || panel.link.replyError != 0) {
+  const int step = panel.link.batchStep;
+  if (step <= run.stepCount) {
+    sendStep(dialog, step);
+    if (run.percentId != 0) ShowPercent(dialog, run, step);
+  }
+  if (run.progressId != 0) SendDlgItemMessageW(dialog, run.progressId, PBM_STEPIT, 0, 0);
+  if (!OwnsRun(dialog)) return;  // the dialog ended inside the step
+  panel.link.batchStep = step + 1;
+  if (run.closeEnabledAt != 0 && panel.link.batchStep >= run.closeEnabledAt) EnableClose(dialog, true);
+  if (step >= (run.endStep != 0 ? run.endStep : run.stepCount)) {
     EndRun(dialog, run, true);
     return;
   }
@@ -192,10 +252,12 @@ void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
 
 INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, const DialogParts& parts) {
   if (message == WM_INITDIALOG) {
-    parts.open(dialog, lParam);
+    parts.open(dialog, OpenFrame(dialog, lParam, parts.frame));
+    if (parts.run) InitProgress(dialog, *parts.run);
     return TRUE;
   }
-  if (HandleFrameMessage(dialog, message, wParam)) return TRUE;
+  if (GetPropW(dialog, kPanelProperty) == nullptr) return FALSE;  // before opening or after the end
+  if (HandleFrameMessage(dialog, message, wParam, parts.frame)) return TRUE;
   switch (message) {
     case WM_COMMAND:
       parts.command(dialog, wParam);

@@ -25,14 +25,24 @@ DialogState& SharedDialogState();
 // The dialog that socket replies go to.
 extern HWND replyWindow;
 
-struct FrameOptions {
-  const wchar_t* caption;  // e.g. L"アラームの設定 "
-  bool withBroadcast = true;
-  bool resetsHiddenClicks = true;
+// The slave address box 1015 as a dialog has it.
+enum class SlaveAddressBox {
+  WithBroadcast,  // "00".."31" and "Bloadcast"; enabled on RS-485 over the serial link
+  UnitsOnly,      // "00".."31" alone: the reading dialogs, where broadcast makes no sense
+  AlwaysEnabled,  // 33 entries, enabled whatever the link: the slave address dialog
+  None,           // the dialog has no box
 };
 
-// The opening steps every setting dialog shares. Returns the dialog's panel.
-Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options);
+// How a dialog differs from the common frame, stated as data.
+struct FrameOptions {
+  const wchar_t* caption;  // e.g. L"アラームの設定 "
+  SlaveAddressBox slaveAddressBox = SlaveAddressBox::WithBroadcast;
+  bool resetsHiddenClicks = true;         // most dialogs reset the main window's hidden gesture
+  bool closesOnOk = false;                // Enter (id 1) ends the dialog as Close (id 2) does
+  bool refusesCloseWhileRunning = false;  // Close, Enter and Esc do nothing while a run goes
+  bool handlesSocketReplies = true;       // false for the dialogs that never send over TCP/IP
+};
+
 Panel& PanelOf(HWND dialog);
 
 // Combo boxes: entries go in after those already there.
@@ -46,25 +56,37 @@ inline bool IsSelectionChange(WPARAM wParam) { return HIWORD(wParam) == CBN_SELC
 void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts);
 void ScheduleRedraw(HWND dialog, UINT timerId, UINT periodMs);
 
-// A stepped run: one command per tick of its own timer, with a progress bar.
+// A stepped run: one command per tick of its own timer, shown on a progress
+// bar, as a percentage, or both. Steps 1..stepCount send; a run may go on for
+// ticks that send nothing up to endStep, and may enable Close before its end.
 struct SteppedRun {
   UINT timerId;
   UINT periodMs;
   int stepCount;
-  int progressId;
+  int progressId = 0;                   // the bar, stepped on every tick (0: none)
+  int progressRange = 0;                // the bar's range 0..N (0: stepCount)
+  int percentId = 0;                    // edit showing step * 100 / stepCount (0: none)
+  const wchar_t* percentCleared = L"";  // its text once the run has ended
+  int endStep = 0;                      // the last tick (0: stepCount)
+  int closeEnabledAt = 0;               // Close comes back once batchStep reaches this (0: at the end)
+  bool linkGuard = true;                // refuse to start on TCP/IP without a socket
+  void (*finish)(HWND dialog) = nullptr;  // after the last tick: refresh the controls, close, ...
 };
-void InitProgress(HWND dialog, const SteppedRun& run);
-// The start button: the socket guard, nothing while any run is under way,
-// otherwise Close disabled, step 1 and the timer started.
+// The start button: the link guard, nothing while any run is under way,
+// otherwise replyError cleared, the bar emptied, Close disabled, step 1 and
+// the timer started.
 void StartRun(HWND dialog, const SteppedRun& run);
 
 // What a setting dialog supplies of its own. The frame routes the messages:
-// the slave address box, Close (id 2), socket replies and the end of the dialog
-// are its; WM_PAINT defers the table's drawing to `redrawTimer`; a tick of the
-// run's timer ends the run on an error reply, else sends step `batchStep` and
-// moves on, and after the last step the run ends and the bar empties.
+// it opens the frame before `open` fills the dialog's own controls, and owns
+// the slave address box, Close, socket replies and the end of the dialog;
+// WM_PAINT defers the table's drawing to `redrawTimer`; a tick of the run's
+// timer ends the run when the last step failed (replyError: an error reply,
+// a failed or refused send, a missing reply), else performs step `batchStep`
+// and moves on, and after the last tick the run ends and `finish` runs.
 struct DialogParts {
-  void (*open)(HWND dialog, LPARAM initParam);
+  FrameOptions frame;
+  void (*open)(HWND dialog, Panel& panel);
   void (*command)(HWND dialog, WPARAM wParam);
   void (*draw)(HWND dialog) = nullptr;  // the drawn table, if the dialog has one
   UINT redrawTimer = 0;

@@ -36,14 +36,13 @@ void ChangeLayout(HWND dialog, int layout) {
   SelectEntry(dialog, IDC_LAYOUT_PANE, state.paneIndex);
 }
 
-void OnInit(HWND dialog, LPARAM initParam) {
+void OnInit(HWND dialog, Panel&) {
   DialogState& state = SharedDialogState();
   AddEntries(dialog, IDC_CHANNEL, NumberEntries(1, kChannelCount, 2));
   FillPaneEntries(dialog, 0, LayoutPaneCount(state.Layout()));
   std::vector<std::string> layouts;
   for (const LayoutEntry& entry : kLayoutEntries) layouts.emplace_back(entry.comboText);
   AddEntries(dialog, IDC_LAYOUT, layouts);
-  OpenFrame(dialog, initParam, {L"分割画面の配置設定 "});
   SelectEntry(dialog, IDC_LAYOUT, state.Layout());
   SelectEntry(dialog, IDC_LAYOUT_PANE, state.Pane());
   SelectEntry(dialog, IDC_CHANNEL, state.Channel());
@@ -80,7 +79,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 INT_PTR CALLBACK DivisionLayoutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  static constexpr DialogParts kParts = {OnInit, OnCommand, DrawPicture, kRedrawTimer};
+  static constexpr DialogParts kParts = {{L"分割画面の配置設定 "}, OnInit, OnCommand, DrawPicture, kRedrawTimer};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

@@ -13,7 +13,8 @@ namespace {
 
 // The run paces on timer 5; the table's deferred redraw has a timer of its
 // own, so that a repaint never stops the run.
-constexpr SteppedRun kAllSet = {5, 100, kVideoAllSetSteps, IDC_VIDEO_PROGRESS};
+constexpr SteppedRun kAllSet = {.timerId = 5, .periodMs = 100, .stepCount = kVideoAllSetSteps,
+                                .progressId = IDC_VIDEO_PROGRESS};
 constexpr UINT kRedrawTimer = 105;
 
 struct ValueControl {
@@ -45,18 +46,16 @@ void SendStep(HWND dialog, int step) {
   Send(panel, BuildVideoAdjust(panel.settings, s.item, s.channel));
 }
 
-void OnInit(HWND dialog, LPARAM initParam) {
+void OnInit(HWND dialog, Panel& panel) {
   const int channel = SharedDialogState().Channel();
   AddEntries(dialog, IDC_VIDEO_SHARPNESS, NumberEntries(0, 15, 0));
   AddEntries(dialog, IDC_CHANNEL, NumberEntries(1, kChannelCount, 0));
-  Panel& panel = OpenFrame(dialog, initParam, {L"ビデオ調整 "});
   const auto values = NumberEntries(0, 255, 3);
   for (const ValueControl& control : kControls) {
     if (control.item != kSharpness) AddEntries(dialog, control.combo, values);
     SelectEntry(dialog, control.combo, ValueOf(panel, control.item, channel));
   }
   SelectEntry(dialog, IDC_CHANNEL, channel);
-  InitProgress(dialog, kAllSet);
   ScheduleRedraw(dialog, kRedrawTimer, 100);
 }
 
@@ -90,7 +89,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 INT_PTR CALLBACK VideoAdjustDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  static constexpr DialogParts kParts = {OnInit, OnCommand, DrawTable, kRedrawTimer, &kAllSet, SendStep};
+  static constexpr DialogParts kParts = {{L"ビデオ調整 "}, OnInit, OnCommand, DrawTable, kRedrawTimer, &kAllSet, SendStep};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

@@ -3,27 +3,22 @@
 namespace kelvrix {
 
 std::vector<std::string> SerialLineAssembler::AddRead(std::string_view bytes) {
-  if (bytes.empty()) return {};
-  const bool endsLine = bytes.back() == '\n';
-  if (!discarding_ && collected_.size() + bytes.size() > kMaxLineLength) {
-    collected_.clear();
-    discarding_ = true;
-  }
-  if (discarding_) {
-    if (!endsLine) return {};
-    discarding_ = false;  // this read starts afresh
-  }
-  collected_.append(bytes);
-  if (!endsLine) return {};
-
   std::vector<std::string> lines;
-  std::string_view rest = collected_;
-  while (!rest.empty()) {
-    const std::size_t end = rest.find('\n') + 1;  // the text ends in LF: always found
-    if (end <= kMaxLineLength) lines.emplace_back(rest.substr(0, end));
-    rest.remove_prefix(end);
+  while (!bytes.empty()) {
+    const std::size_t lf = bytes.find('\n');
+    const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf + 1;
+    const std::string_view piece = bytes.substr(0, end);
+    bytes.remove_prefix(end);
+    if (collected_.size() + piece.size() > kMaxLineLength) {
+      collected_.clear();
+      if (piece.size() > kMaxLineLength) continue;
+    }
+    collected_.append(piece);
+    if (piece.back() == '\n') {
+      lines.push_back(std::move(collected_));
+      collected_.clear();
+    }
   }
-  collected_.clear();
   return lines;
 }
 

@@ -1,15 +1,14 @@
 // Cuts the serial byte stream into reply lines.
 //
-// A read whose last byte is LF completes what was collected since the last
-// such read; that text is split at every LF, so two replies that arrived in
-// one read ("GO\r\nGO\r\n", the normal case at 9600 baud when a unit answers
-// back to back) become two lines, in order. A read that ends elsewhere keeps
-// collecting.
+// Every LF ends a line, wherever it falls in a read: two replies that arrive
+// in one read ("GO\r\nGO\r\n", the normal case at 9600 baud when a unit
+// answers back to back) are two lines, in order, and a line split over
+// several reads is one. Bytes after the last LF wait for the next read.
 //
-// The collected text never grows past kMaxLineLength: when a read would take
-// it there, what came before is dropped as noise, and so are the following
-// reads until one ends in LF. That read is kept on its own, so a reply that
-// arrives after a burst of noise still gets through.
+// A line never grows past kMaxLineLength: when it would, what was collected
+// before is dropped as noise and the new bytes start afresh, so a reply that
+// arrives after a burst of noise still gets through; a piece that alone is
+// longer is dropped.
 #pragma once
 
 #include <cstddef>
@@ -23,13 +22,12 @@ class SerialLineAssembler {
  public:
   static constexpr std::size_t kMaxLineLength = 599;
 
-  // Adds the bytes of one read; returns the lines this read completed, each
-  // ending in LF, oldest first.
+  // Adds the bytes of one read; returns the lines it completed, each ending
+  // in LF, oldest first.
   std::vector<std::string> AddRead(std::string_view bytes);
 
  private:
-  std::string collected_;
-  bool discarding_ = false;
+  std::string collected_;  // the start of a line whose LF has not come yet
 };
 
 }  // namespace kelvrix

@@ -1,6 +1,7 @@
 #include "link/serial_port_win.h"
 
 #include <string>
+#include <vector>
 
 namespace kelvrix {
 
@@ -14,6 +15,10 @@ constexpr DWORD kReadBufferSize = 600;
 constexpr DWORD kReadIntervalMs = 10;
 constexpr DWORD kWriteTimeoutMs = 1000;
 constexpr DWORD kIdleRetryMs = 50;
+// Lines wait in the queue while a result box is up. A unit or a noisy line
+// may flood it meanwhile: beyond this many the oldest are dropped, so memory
+// stays bounded; no reply the operator waits for is that old.
+constexpr std::size_t kMaxQueuedLines = 4096;
 
 void ClearPortErrors(HANDLE port) {
   DWORD errors = 0;
@@ -119,13 +124,18 @@ void SerialLink::ReadLoop(HWND notifyWindow, LinkState* link) {
       if (WaitForSingleObject(stopEvent_, kIdleRetryMs) == WAIT_OBJECT_0) break;
       continue;
     }
-    if (auto line = assembler.AddRead({buffer, count})) {
-      {
-        std::lock_guard lock(linesLock_);
-        lines_.push_back(std::move(*line));
-      }
-      PostMessageW(notifyWindow, MsgSerialLine, 0, 0);
+    std::vector<std::string> lines = assembler.AddRead({buffer, count});
+    if (lines.empty()) continue;
+    bool wasEmpty;
+    {
+      std::lock_guard lock(linesLock_);
+      wasEmpty = lines_.empty();
+      for (std::string& line : lines) lines_.push_back(std::move(line));
+      while (lines_.size() > kMaxQueuedLines) lines_.pop_front();
     }
+    // The GUI thread takes every queued line per message: one message while
+    // lines wait is enough, and a flood cannot fill its message queue.
+    if (wasEmpty) PostMessageW(notifyWindow, MsgSerialLine, 0, 0);
   }
   PurgeComm(port_, PURGE_RXCLEAR);
 }

@@ -8,7 +8,9 @@
 // It plays one unit on RS-232C and, with the mode line "rs485", the units of
 // --addresses (default 0) on an RS-485 bus. Mode lines (--mode, then the lines
 // of the control file, read again before each answer): "rs485", "silent",
-// "reply E3" (or GN, E0..E2, MENU), "split 2,5,3", "delay 100", "normal".
+// "reply E3" (or GN, E0..E2, MENU), "split 2,5,3", "delay 100", "noise 596"
+// (bytes without LF before the answer), "repeat 40,60" (the answer 40 times,
+// 60 ms apart; "repeat 2,0" back to back), "normal".
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -79,8 +81,7 @@ void WriteAll(int fd, std::string_view bytes) {
 
 // Writes the answer whole or in the pieces the mode ask for, each piece a
 // separate read on the other side.
-void WriteAnswer(int fd, std::string_view answer, const SimMode& mode) {
-  if (mode.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(mode.delayMs));
+void WritePieces(int fd, std::string_view answer, const SimMode& mode) {
   std::size_t piece = 0;
   while (!answer.empty()) {
     std::size_t size = answer.size();
@@ -88,6 +89,25 @@ void WriteAnswer(int fd, std::string_view answer, const SimMode& mode) {
     WriteAll(fd, answer.substr(0, size));
     answer.remove_prefix(size);
     if (!answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  }
+}
+
+// The answer as the mode shapes it: after a delay, after noise, repeated.
+void WriteAnswer(int fd, const std::string& answer, const SimMode& mode) {
+  if (mode.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(mode.delayMs));
+  if (mode.noise > 0) {
+    WriteAll(fd, std::string(mode.noise, 'x'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));  // a read of its own
+  }
+  if (mode.repeatGapMs == 0) {  // back to back, as one read on the other side
+    std::string all;
+    for (int i = 0; i < mode.repeat; ++i) all += answer;
+    WritePieces(fd, all, mode);
+    return;
+  }
+  for (int i = 0; i < mode.repeat && !stopRequested; ++i) {
+    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(mode.repeatGapMs));
+    WritePieces(fd, answer, mode);
   }
 }
 

@@ -24,6 +24,12 @@ SimMode SimMode::Parse(std::string_view text) {
       mode.reply = line.substr(6);
     } else if (line.starts_with("delay ")) {
       std::from_chars(line.data() + 6, line.data() + line.size(), mode.delayMs);
+    } else if (line.starts_with("noise ")) {
+      std::from_chars(line.data() + 6, line.data() + line.size(), mode.noise);
+    } else if (line.starts_with("repeat ")) {
+      const char* end = line.data() + line.size();
+      auto [next, error] = std::from_chars(line.data() + 7, end, mode.repeat);
+      if (error == std::errc() && next < end && *next == ',') std::from_chars(next + 1, end, mode.repeatGapMs);
     } else if (line.starts_with("split ")) {
       mode.split.clear();
       std::string_view sizes = line.substr(6);

@@ -23,9 +23,13 @@ struct SimMode {
   bool silent = false;            // answer nothing
   std::vector<std::size_t> split; // write an answer in pieces of these sizes
   int delayMs = 0;                // wait before answering
+  std::size_t noise = 0;          // bytes of noise without LF written before the answer
+  int repeat = 1;                 // write the answer this many times...
+  int repeatGapMs = 0;            // ...this far apart; 0: all in one write
 
-  // Reads "rs485", "normal", "silent", "reply E3", "split 2,5,3" or "delay 100",
-  // one per line; unknown lines are ignored. Returns the mode after those lines.
+  // Reads "rs485", "normal", "silent", "reply E3", "split 2,5,3", "delay 100",
+  // "noise 596" or "repeat 40,60", one per line; unknown lines are ignored.
+  // Returns the mode after those lines.
   static SimMode Parse(std::string_view text);
 };
 

@@ -105,6 +105,10 @@ TEST(SimulatedBus, SimModeReplaceOrSilenceTheAnswer) {
   const SimMode split = SimMode::Parse("split 2,5,3\ndelay 40\n");
   EXPECT_EQ(split.split, (std::vector<std::size_t>{2, 5, 3}));
   EXPECT_EQ(split.delayMs, 40);
+  const SimMode flood = SimMode::Parse("noise 596\nrepeat 40,60\n");
+  EXPECT_EQ(flood.noise, 596u);
+  EXPECT_EQ(flood.repeat, 40);
+  EXPECT_EQ(flood.repeatGapMs, 60);
 }
 
 }  // namespace

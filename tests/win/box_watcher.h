@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -24,14 +25,23 @@ class BoxWatcher {
   BoxWatcher(const BoxWatcher&) = delete;
   BoxWatcher& operator=(const BoxWatcher&) = delete;
 
-  std::vector<SeenBox> boxes;
-  int answer = IDOK;  // the button each box is closed with
+  std::vector<SeenBox> boxes;  // every box seen, in the order they appeared
+  int answer = IDOK;           // the button each box is closed with
+  // How long a box stays up before it is closed, and the most that were up at once.
+  std::chrono::milliseconds holdFor{0};
+  std::size_t mostOpenAtOnce = 0;
 
  private:
+  struct OpenBox {
+    HWND window;
+    std::chrono::steady_clock::time_point seen;
+    bool closing;
+  };
   static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
   static BOOL CALLBACK OnThreadWindow(HWND window, LPARAM);
+  void Watch();
   UINT_PTR timer_;
-  HWND lastClosed_ = nullptr;
+  std::vector<OpenBox> open_;
 };
 
 }  // namespace kelvrix::testing

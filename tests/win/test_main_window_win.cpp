@@ -269,6 +269,47 @@ TEST_F(MainWindowTest, ReplyInThreePiecesIsDispatchedOnce) {
   EXPECT_EQ(app::linkState.replyPending, 0);
 }
 
+// A unit (or a noisy line) sending "GO" over and over while a "Success" box is
+// up: the box stays the only one, the program stays alive.
+TEST_F(MainWindowTest, FloodOfGoShowsOneSuccessBoxAtATime) {
+  SetSimulatorMode("repeat 30,80");  // 30 "GO" lines over 2.4 s
+  watcher.holdFor = seconds(3);      // the operator looks at the box meanwhile
+  SendCommand(app::panel, "VAB03120\r\n");
+  ASSERT_TRUE(PumpUntil([&] { return !watcher.boxes.empty(); }, seconds(3)));
+  Pump(milliseconds(700));
+  EXPECT_EQ(watcher.mostOpenAtOnce, 1u);
+  ASSERT_EQ(watcher.boxes.size(), 1u) << "the successes while the box was up are folded into it";
+  EXPECT_EQ(watcher.boxes[0].text, L"Success");
+  DWORD_PTR result = 0;
+  EXPECT_NE(SendMessageTimeoutW(app::mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result), 0);
+}
+
+TEST_F(MainWindowTest, TwoRepliesInOneReadAreBothDispatched) {
+  SetSimulatorMode("repeat 2,0");  // "GO\r\nGO\r\n" in one write
+  SendCommand(app::panel, "VAB03120\r\n");
+  ASSERT_TRUE(PumpUntil([&] { return !watcher.boxes.empty(); }, seconds(2)));
+  EXPECT_EQ(watcher.boxes[0].text, L"Success");
+}
+
+TEST_F(MainWindowTest, ReplyAfterNoiseIsDispatched) {
+  SetSimulatorMode("noise 596");  // 596 bytes without LF, then "GO\r\n" in a read of its own
+  SendCommand(app::panel, "VAB03120\r\n");
+  ASSERT_TRUE(PumpUntil([&] { return !watcher.boxes.empty(); }, seconds(2)));
+  EXPECT_EQ(watcher.boxes[0].text, L"Success");
+}
+
+// While nothing takes the queued lines (a box is up), a flood keeps only the newest.
+TEST_F(MainWindowTest, LinesWaitingForTheGuiThreadAreBounded) {
+  SetSimulatorMode("repeat 6000,0");
+  SendCommand(app::panel, "RVN\r\n");  // 6000 version lines back to back
+  Sleep(3000);                          // no message is dispatched meanwhile
+  std::size_t queued = 0;
+  while (app::serialLink.TakeLine()) ++queued;
+  EXPECT_EQ(queued, 4096u);
+  SetSimulatorMode("normal");
+  Pump(milliseconds(300));
+}
+
 TEST_F(MainWindowTest, ExitIsRefusedWhileASocketIsConnected) {
   app::linkState.socketConnected = 1;
   SendMessageW(app::mainWindow, WM_CLOSE, 0, 0);

@@ -9,6 +9,7 @@
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/setting_dialogs_win.h"
 #include "fakes.h"
+#include "link/send_command.h"
 #include "resources/resource.h"
 
 namespace kelvrix {
@@ -59,6 +60,107 @@ TEST_F(SettingDialogTest, SocketReplyReachesTheOpenDialog) {
   t.link.receiveLength = 5;
   SendMessageW(dialog.window, dialogs::MsgReplyReceived, 0, 0);
   EXPECT_EQ(t.settings.alarmMode, 1);
+}
+
+// A dialog that states every difference from the frame as data, on the alarm
+// template (its hold-time edit shows the percentage).
+namespace frame_options {
+
+using namespace dialogs;
+
+int finished = 0;
+void Finish(HWND) { ++finished; }
+void Open(HWND, Panel&) {}
+void SendRvn(HWND dialog, int) { SendCommand(dialogs::PanelOf(dialog), "RVN\r\n"); }
+
+constexpr SteppedRun kRun = {.timerId = 7, .periodMs = 30, .stepCount = 4, .percentId = IDC_ALARM_HOLD_TIME,
+                             .percentCleared = L"  ", .endStep = 5, .closeEnabledAt = 4, .linkGuard = false,
+                             .finish = Finish};
+void Command(HWND dialog, WPARAM wParam) {
+  if (LOWORD(wParam) == IDC_ALARM_SEND_MODE) StartRun(dialog, kRun);
+}
+
+constexpr DialogParts kReading = {{.caption = L"reading ", .slaveAddressBox = SlaveAddressBox::UnitsOnly,
+                                   .closesOnOk = true, .refusesCloseWhileRunning = true,
+                                   .handlesSocketReplies = false},
+                                  Open, Command, nullptr, 0, &kRun, SendRvn};
+constexpr DialogParts kAlwaysEnabled = {{.caption = L"slave ", .slaveAddressBox = SlaveAddressBox::AlwaysEnabled},
+                                        Open, Command};
+constexpr DialogParts kNoBox = {{.caption = L"protocol ", .slaveAddressBox = SlaveAddressBox::None}, Open, Command};
+
+template <const DialogParts& Parts>
+INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return HandleDialogMessage(dialog, message, wParam, lParam, Parts);
+}
+
+}  // namespace frame_options
+
+TEST_F(SettingDialogTest, FrameOptionsAndARunWithItsOwnEnd) {
+  using namespace frame_options;
+  t.link.rsControl = kRs485;
+  t.link.slaveAddressIndex = kBroadcastAddressIndex;
+  DialogHarness dialog(IDD_ALARM, Proc<kReading>, t.panel);
+  EXPECT_EQ(dialog.Entries(IDC_SLAVE_ADDRESS).size(), 32u);
+  EXPECT_EQ(dialog.Selection(IDC_SLAVE_ADDRESS), -1) << "broadcast cannot be shown";
+  t.link.receiveBuffer = "AME\r\n";
+  t.link.receiveLength = 5;
+  SendMessageW(dialog.window, dialogs::MsgReplyReceived, 0, 0);
+  EXPECT_EQ(t.settings.alarmMode, 0) << "this dialog takes no socket replies";
+
+  t.link.slaveAddressIndex = 5;
+  t.link.linkInterface = kSocketInterface;  // no link guard: the run starts, its sends fail
+  dialog.Click(IDC_ALARM_SEND_MODE);
+  ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(2)));
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"warning", "Socket が接続されていません"}}));
+  t.link.linkInterface = kSerialInterface;
+
+  finished = 0;
+  dialog.Click(IDC_ALARM_SEND_MODE);
+  EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
+  dialog.Click(IDC_CLOSE);
+  dialog.Click(IDOK);
+  EXPECT_TRUE(dialog.IsVisible(IDC_CLOSE)) << "Close, Enter and Esc are refused while the run goes";
+  ASSERT_TRUE(PumpUntil([&] { return Sent().size() == 4; }, seconds(2)));
+  wchar_t percent[8] = {};
+  GetDlgItemTextW(dialog.window, IDC_ALARM_HOLD_TIME, percent, 8);
+  EXPECT_STREQ(percent, L"100");
+  EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE)) << "enabled before the last tick";
+  EXPECT_NE(t.link.batchStep, 0);
+  ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(2)));
+  EXPECT_EQ(Sent(), (Lines(4, "05RVN\r\n"))) << "the fifth tick sends nothing";
+  EXPECT_EQ(finished, 1);
+  GetDlgItemTextW(dialog.window, IDC_ALARM_HOLD_TIME, percent, 8);
+  EXPECT_STREQ(percent, L"  ");
+  dialog.Click(IDOK);
+  EXPECT_FALSE(IsWindowVisible(dialog.window));
+
+  t.link.rsControl = kRs232c;
+  DialogHarness slave(IDD_ALARM, Proc<kAlwaysEnabled>, t.panel);
+  EXPECT_TRUE(slave.IsEnabled(IDC_SLAVE_ADDRESS));
+  EXPECT_EQ(slave.SelectedText(IDC_SLAVE_ADDRESS), L"05");
+  EXPECT_EQ(slave.Entries(IDC_SLAVE_ADDRESS).size(), 33u);
+  slave.Click(IDOK);
+  EXPECT_TRUE(IsWindowVisible(slave.window)) << "Enter does not close this one";
+  DialogHarness protocol(IDD_ALARM, Proc<kNoBox>, t.panel);
+  EXPECT_TRUE(protocol.Entries(IDC_SLAVE_ADDRESS).empty());
+}
+
+// Shared selections out of range (never expected, but they outlive every
+// dialog) select nothing instead of reading past a table.
+TEST_F(SettingDialogTest, SharedSelectionsOutOfRangeStayInBounds) {
+  dialogs::SharedDialogState() = {.layoutIndex = 40, .paneIndex = 99, .currentChannel = 16,
+                                  .sequenceScreenIndex = 28};
+  {
+    DialogHarness layout(IDD_DIVISION_LAYOUT, dialogs::DivisionLayoutDialogProc, t.panel);
+    layout.Click(IDC_LAYOUT_SEND);
+    DialogHarness video(IDD_VIDEO_ADJUST, dialogs::VideoAdjustDialogProc, t.panel);
+    video.Click(IDC_VIDEO_SEND_HUE);
+    DialogHarness sequence(IDD_AUTO_SEQUENCE, dialogs::AutoSequenceDialogProc, t.panel);
+    sequence.Choose(IDC_SEQUENCE_TIME, 7);
+    testing::Pump(milliseconds(300));  // the tables are drawn
+  }
+  EXPECT_EQ(Sent(), (Lines{"SPD1601020304050607080910111213141516\r\n", "VAH16000\r\n"}));
+  EXPECT_EQ(t.settings.autoSequenceDwell[27], 7);
 }
 
 // --- Division layout -----------------------------------------------------------
@@ -205,6 +307,34 @@ TEST_F(SettingDialogTest, ErrorReplyStopsTheAllSetAtTheNextTick) {
   EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
   EXPECT_EQ(t.link.replyError, 0);
   EXPECT_EQ(SendDlgItemMessageW(dialog.window, IDC_VIDEO_PROGRESS, PBM_GETPOS, 0, 0), 10);
+
+  // The next start begins afresh: an error a single command left is not the
+  // run's, and the bar counts from 0 again.
+  t.link.replyError = 1;
+  dialog.Click(IDC_VIDEO_SEND_ALL);
+  ASSERT_TRUE(PumpUntil([&] { return Sent().size() >= 15; }, seconds(5)));
+  EXPECT_EQ(SendDlgItemMessageW(dialog.window, IDC_VIDEO_PROGRESS, PBM_GETPOS, 0, 0), 5);
+}
+
+// A step that cannot go out stops the run at the next tick, with one report.
+TEST_F(SettingDialogTest, FailedSendStopsTheAllSet) {
+  {
+    t.transport.serialWriteSucceeds = false;
+    DialogHarness dialog(IDD_VIDEO_ADJUST, dialogs::VideoAdjustDialogProc, t.panel);
+    dialog.Click(IDC_VIDEO_SEND_ALL);
+    ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(3)));
+    EXPECT_EQ(Sent().size(), 1u);
+    EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+  }
+  t.link.linkInterface = kSocketInterface;
+  t.link.socketConnected = 1;
+  DialogHarness dialog(IDD_VIDEO_ADJUST, dialogs::VideoAdjustDialogProc, t.panel);
+  dialog.Click(IDC_VIDEO_SEND_ALL);
+  ASSERT_TRUE(PumpUntil([&] { return t.transport.socketLines.size() >= 3; }, seconds(3)));
+  t.link.socketConnected = 0;  // the unit hung up
+  ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(3)));
+  EXPECT_EQ(t.transport.socketLines.size(), 3u);
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"warning", "Socket が接続されていません"}}));
 }
 
 TEST_F(SettingDialogTest, EndingTheDialogMidRunFreesTheStepCounter) {
@@ -212,8 +342,10 @@ TEST_F(SettingDialogTest, EndingTheDialogMidRunFreesTheStepCounter) {
     DialogHarness dialog(IDD_VIDEO_ADJUST, dialogs::VideoAdjustDialogProc, t.panel);
     dialog.Click(IDC_VIDEO_SEND_ALL);
     ASSERT_TRUE(PumpUntil([&] { return Sent().size() >= 3; }, seconds(5)));
+    t.link.replyError = 1;  // seen by this dialog, not to stop the next one's run
   }
   EXPECT_EQ(t.link.batchStep, 0);
+  EXPECT_EQ(t.link.replyError, 0);
   const auto sent = Sent().size();
   testing::Pump(milliseconds(300));
   EXPECT_EQ(Sent().size(), sent);
@@ -256,6 +388,11 @@ TEST_F(SettingDialogTest, AlarmHoldTimeTakesThreeDigitsAndTheNumberGroupStaysHid
   dialog.Type(IDC_ALARM_HOLD_TIME, L"7");
   dialog.Click(IDC_ALARM_SEND_HOLD_TIME);
   EXPECT_EQ(Sent(), (Lines{"ADT007\r\n"}));
+  dialog.Type(IDC_ALARM_HOLD_TIME, L"1a2");  // pasted: the edit shows what the model holds
+  wchar_t shown[8] = {};
+  GetDlgItemTextW(dialog.window, IDC_ALARM_HOLD_TIME, shown, 8);
+  EXPECT_STREQ(shown, L"12");
+  EXPECT_STREQ(t.settings.alarmHoldTime, "12");
   EXPECT_FALSE(dialog.IsVisible(IDC_ALARM_NUMBER_DISPLAY));
   EXPECT_FALSE(dialog.IsVisible(IDC_ALARM_SEND_NUMBER_DISPLAY));
   EXPECT_FALSE(dialog.IsVisible(IDC_STATIC_NUMBER_DISPLAY));
