@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders docs/screenshots/: the main window and each setting dialog, opened
-# from the menu of the running panel on a virtual display.
+# from the menu of the running panel on a virtual display, then the main
+# window and a drawn table again at 144 DPI (150 %).
 set -euo pipefail
 unset DISPLAY  # always a virtual display of known size
 source "$(dirname "$0")/panel-session.sh"
@@ -29,3 +30,18 @@ done <<'LIST'
 32782|アラームの設定 |alarm.png
 32781|自動切換えの設定 |auto-sequence.png
 LIST
+
+# At 150 %: Wine takes the DPI from the prefix when the panel starts.
+wine "$driver" close "$main_class" >/dev/null 2>&1 || true
+wait "$panel" || true
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+trap 'wine reg delete "HKCU\\Control Panel\\Desktop" /v LogPixels /f >/dev/null 2>&1; stop_session' EXIT
+stty -F "$session/serial/com1" cstopb  # a pty keeps no parity: see fresh_line in tests/e2e
+wine "$root/build/windows/kelvrix.exe" </dev/null >"$session/kelvrix-144dpi.log" 2>&1 &
+panel=$!
+wine "$driver" wait-window "$main_class" 20000 >/dev/null
+shoot "$main_class" "Kelvrix Client Program" main-window-144dpi.png
+wine "$driver" command "$main_class" 32792
+wine "$driver" wait-window "#32770" 10000 "分割画面の配置設定 " >/dev/null
+shoot "#32770" "分割画面の配置設定 " division-layout-144dpi.png
+wine "$driver" dialog-click 2
