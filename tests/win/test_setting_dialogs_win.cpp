@@ -119,7 +119,7 @@ TEST_F(SettingDialogTest, FrameOptionsAndARunWithItsOwnEnd) {
   EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
   dialog.Click(IDC_CLOSE);
   dialog.Click(IDOK);
-  EXPECT_TRUE(dialog.IsVisible(IDC_CLOSE)) << "Close, Enter and Esc are refused while the run goes";
+  EXPECT_TRUE(IsWindowVisible(dialog.window)) << "Close, Enter and Esc are refused while the run goes";
   ASSERT_TRUE(PumpUntil([&] { return Sent().size() == 4; }, seconds(2)));
   wchar_t percent[8] = {};
   GetDlgItemTextW(dialog.window, IDC_ALARM_HOLD_TIME, percent, 8);
