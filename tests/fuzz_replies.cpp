@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to both dispatcher variants (the serial one also
-// through the line assembler) and to every decoder.
+// through the line assembler), to every decoder and to the settings data
+// file reader.
 // The first byte picks the RS-485 mode and how the rest is cut into socket
 // receives, so split lines and address stripping are both explored.
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include "link/reply_dispatcher.h"
 #include "link/serial_line_assembler.h"
 #include "model/reply_decoders.h"
+#include "model/settings_data_file.h"
 #include "null_panel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -36,5 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   for (const ReplyDecoder& row : ReplyDecoders()) row.decode(bytes, null.settings);
+  ReadSettingsData(bytes, null.settings);  // a hand-edited or foreign settings data file
   return 0;
 }

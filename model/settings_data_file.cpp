@@ -1,0 +1,83 @@
+#include "model/settings_data_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+namespace kelvrix {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kEmptyTitle = "s";
+
+// Signed decimal after optional blanks; what follows the digits is ignored.
+bool ParseInteger(std::string_view line, int32_t& value) {
+  const std::size_t start = line.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return false;
+  const char* first = line.data() + start;
+  const char* last = line.data() + line.size();
+  if (*first == '+') ++first;  // from_chars takes '-' only
+  const auto [end, error] = std::from_chars(first, last, value);
+  return error == std::errc() && end != first;
+}
+
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : rest_(text) {}
+  // The next line without its line end; false at the end of the text.
+  bool Next(std::string_view& line) {
+    if (rest_.empty()) return false;
+    const std::size_t lf = rest_.find('\n');
+    line = rest_.substr(0, lf);
+    rest_ = lf == std::string_view::npos ? std::string_view{} : rest_.substr(lf + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    return true;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+template <std::size_t N>
+void StoreTextLine(std::string_view line, char (&field)[N], std::size_t size) {
+  if (size == kTitleLength && line == kEmptyTitle) line = {};
+  CopyText(field, line.substr(0, std::min(size, N - 1)));
+}
+
+}  // namespace
+
+std::string WriteSettingsData(const DeviceSettings& settings) {
+  std::string text;
+  text.reserve(kSettingsDataLineCount * 8);
+  auto visit = [&text]<class Field>(Field&& field, auto extent) {
+    if constexpr (std::is_same_v<decltype(extent), ValueRange>) {
+      for (int32_t value : field) (text += std::to_string(value)) += kLineEnd;
+    } else {
+      const std::string_view value(field, strnlen(field, sizeof field));
+      const bool emptyTitle = extent == kTitleLength && value.empty();
+      (text += emptyTitle ? kEmptyTitle : value) += kLineEnd;
+    }
+  };
+  VisitSettingsDataFields(settings, visit);
+  return text;
+}
+
+void ReadSettingsData(std::string_view text, DeviceSettings& settings) {
+  LineReader lines(text);
+  auto visit = [&lines]<class Field>(Field&& field, auto extent) {
+    std::string_view line;
+    if constexpr (std::is_same_v<decltype(extent), ValueRange>) {
+      for (int32_t& element : field) {
+        if (!lines.Next(line)) return;
+        int32_t value;
+        if (ParseInteger(line, value) && value >= extent.low && value <= extent.high) element = value;
+      }
+    } else if (lines.Next(line)) {
+      StoreTextLine(line, field, extent);
+    }
+  };
+  VisitSettingsDataFields(settings, visit);
+}
+
+}  // namespace kelvrix

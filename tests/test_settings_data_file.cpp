@@ -1,0 +1,119 @@
+// The settings data file: the lines a reset model writes, a byte-exact round
+// trip, and files that must load safely.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <vector>
+
+#include "model/settings_data_file.h"
+
+namespace kelvrix {
+namespace {
+
+using namespace std::string_literals;
+
+DeviceSettings Defaults() {
+  DeviceSettings s{};
+  ResetSettingsToDefaults(s);
+  return s;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  EXPECT_EQ(start, text.size()) << "every line ends in CR LF";
+  return lines;
+}
+
+// Every field takes a value inside its range other than the default.
+DeviceSettings OffDefaults() {
+  DeviceSettings s = Defaults();
+  auto visit = []<class Field>(Field&& field, auto extent) {
+    if constexpr (std::is_same_v<decltype(extent), ValueRange>) {
+      for (int32_t& value : field) value = value == extent.high ? extent.low : value + 1;
+    } else {
+      CopyText(field, std::string(" 7\xDF-A/B:C.D").substr(0, extent));
+    }
+  };
+  VisitSettingsDataFields(s, visit);
+  s.channelTitle[3][0] = '\0';  // an empty title
+  return s;
+}
+
+TEST(SettingsDataFile, ResetModelWritesTheDefaultsLineByLine) {
+  const auto lines = Lines(WriteSettingsData(Defaults()));
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(kSettingsDataLineCount));
+  const std::pair<int, const char*> expected[] = {
+      {1, "2"},    {28, "2"},   {29, "0"},   {33, "1"},   {34, "0"},   {35, "1"},   {42, "1"},
+      {43, "0"},   {59, "92"},  {75, "1"},   {91, "0"},   {107, "128"}, {138, "128"}, {139, "1"},
+      {155, "0"},  {158, "3"},  {159, "4"},  {170, "15"}, {171, "0"},  {188, "1"},  {189, "0"},
+      {206, "1"},  {207, "0"},  {230, "7"},  {231, "0"},  {246, "15"}, {247, "0"},  {248, "0"},
+      {249, "2"},  {250, "0"},  {251, "1"},  {252, "0"},  {253, "27"}, {254, "0"},  {255, "0"},
+      {256, "0"},  {257, "0"},  {258, "0"},  {259, "1"},  {260, "1"},  {261, "1"},  {262, "0"},
+      {263, "0"},  {264, "0"},  {265, "5"},  {266, "010"}, {267, "  CH01  "}, {282, "  CH16  "},
+  };
+  for (const auto& [line, text] : expected) EXPECT_EQ(lines[line - 1], text) << "line " << line;
+}
+
+TEST(SettingsDataFile, FileToModelToFileIsByteIdentical) {
+  const DeviceSettings written = OffDefaults();
+  const std::string file = WriteSettingsData(written);
+  ASSERT_EQ(Lines(file)[269], "s") << "the empty title of channel 4";
+  DeviceSettings read = Defaults();
+  ReadSettingsData(file, read);
+  EXPECT_EQ(WriteSettingsData(read), file);
+  EXPECT_STREQ(read.channelTitle[3], "");
+  EXPECT_STREQ(read.channelTitle[0], " 7\xDF-A/B:");
+  const DeviceSettings defaults = Defaults();
+  auto lines = Lines(WriteSettingsData(defaults));
+  auto offLines = Lines(file);
+  for (int i = 0; i < kSettingsDataLineCount; ++i) EXPECT_NE(lines[i], offLines[i]) << "line " << i + 1;
+}
+
+// A file as an editor or another program may leave it: each case changes the
+// lines of a default file and says what the model then holds.
+struct BadFileCase {
+  const char* name;
+  std::function<void(std::vector<std::string>&)> edit;
+  std::function<void(DeviceSettings&)> expect;  // turns the defaults into the expected model
+  const char* lineEnd = "\r\n";
+};
+
+const BadFileCase kBadFiles[] = {
+    {"values out of range leave their fields", [](auto& l) { l[28] = "7"s; l[154] = "99"s; l[0] = "-5"s; l[252] = "29"s; },
+     [](auto&) {}},
+    {"an integer with blanks and a sign, and text after it", [](auto& l) { l[0] = "  +17"s; l[1] = "8 seconds"s; },
+     [](auto& s) { s.autoSequenceDwell[0] = 17; s.autoSequenceDwell[1] = 8; }},
+    {"lines that are no number leave their fields", [](auto& l) { l[42] = "abc"s; l[43] = ""s; l[44] = "99999999999"s; },
+     [](auto&) {}},
+    {"over-long texts are cut to their fields", [](auto& l) { l[265] = "12345"s; l[266] = "ABCDEFGHIJKL"s; },
+     [](auto& s) { CopyText(s.alarmHoldTime, "123"); CopyText(s.channelTitle[0], "ABCDEFGH"); }},
+    {"a title of exactly s comes back empty", [](auto& l) { l[270] = "s"s; }, [](auto& s) { s.channelTitle[4][0] = '\0'; }},
+    {"LF alone ends lines too", [](auto& l) { l[42] = "200"s; l[281] = "LAST"s; },
+     [](auto& s) { s.videoBrightness[0] = 200; CopyText(s.channelTitle[15], "LAST"); }, "\n"},
+    {"a short file leaves the fields after its last line",
+     [](auto& l) { l[0] = "9"s; l[42] = "1"s; l.resize(43); l[29] = "1"s; },
+     [](auto& s) { s.autoSequenceDwell[0] = 9; s.aspectRatio[1] = 1; s.videoBrightness[0] = 1; }},
+    {"an empty file changes nothing", [](auto& l) { l.clear(); }, [](auto&) {}},
+};
+
+TEST(SettingsDataFile, HandEditedAndForeignFilesLoadSafely) {
+  for (const BadFileCase& c : kBadFiles) {
+    auto lines = Lines(WriteSettingsData(Defaults()));
+    c.edit(lines);
+    std::string file;
+    for (const std::string& line : lines) (file += line) += c.lineEnd;
+    DeviceSettings read = Defaults();
+    ReadSettingsData(file, read);
+    DeviceSettings expected = Defaults();
+    c.expect(expected);
+    EXPECT_TRUE(read == expected) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace kelvrix
