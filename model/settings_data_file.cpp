@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <type_traits>
 
 namespace kelvrix {
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kEmptyTitle = "s";
 
 // Signed decimal after optional blanks; what follows the digits is ignored.
 bool ParseInteger(std::string_view line, int32_t& value) {
@@ -40,9 +40,9 @@ class LineReader {
 };
 
 template <std::size_t N>
-void StoreTextLine(std::string_view line, char (&field)[N], std::size_t size) {
-  if (size == kTitleLength && line == kEmptyTitle) line = {};
-  CopyText(field, line.substr(0, std::min(size, N - 1)));
+void StoreTextLine(std::string_view line, char (&field)[N], const TextLine& text) {
+  if (line == text.empty) line = {};
+  CopyText(field, line.substr(0, std::min(text.size, N - 1)));
 }
 
 }  // namespace
@@ -55,8 +55,7 @@ std::string WriteSettingsData(const DeviceSettings& settings) {
       for (int32_t value : field) (text += std::to_string(value)) += kLineEnd;
     } else {
       const std::string_view value(field, strnlen(field, sizeof field));
-      const bool emptyTitle = extent == kTitleLength && value.empty();
-      (text += emptyTitle ? kEmptyTitle : value) += kLineEnd;
+      (text += value.empty() ? extent.empty : value) += kLineEnd;
     }
   };
   VisitSettingsDataFields(settings, visit);

@@ -30,6 +30,12 @@ struct ValueRange {
   int32_t high;
 };
 
+// A text line: the field's size, and what the file holds for an empty text.
+struct TextLine {
+  std::size_t size;
+  std::string_view empty = "";
+};
+
 // A field's integers in file order: one, a row, or a table row by row.
 inline std::span<int32_t> FileRun(int32_t& value) { return {&value, 1}; }
 inline std::span<const int32_t> FileRun(const int32_t& value) { return {&value, 1}; }
@@ -43,7 +49,7 @@ template <class Int, std::size_t N, std::size_t M>
 std::span<Int> FileRun(Int (&rows)[N][M]) { return {&rows[0][0], N * M}; }
 
 // Calls visit(span of int32_t, ValueRange) for each run of integer lines and
-// visit(text field, size) for each text line, in file order. `Settings` is
+// visit(text field, TextLine) for each text line, in file order. `Settings` is
 // DeviceSettings or const DeviceSettings.
 template <class Settings, class Visitor>
 void VisitSettingsDataFields(Settings& s, Visitor&& visit) {
@@ -86,8 +92,8 @@ void VisitSettingsDataFields(Settings& s, Visitor&& visit) {
   run(s.connectionTry, kOnOff);
   run(s.keepAlive, kOnOff);
   run(s.timeRegister, {0, 5});
-  visit(s.alarmHoldTime, std::size_t{3});
-  for (auto& title : s.channelTitle) visit(title, std::size_t{kTitleLength});
+  visit(s.alarmHoldTime, TextLine{3});
+  for (auto& title : s.channelTitle) visit(title, TextLine{kTitleLength, "s"});
 }
 
 // The whole file's text.

@@ -36,7 +36,7 @@ DeviceSettings OffDefaults() {
     if constexpr (std::is_same_v<decltype(extent), ValueRange>) {
       for (int32_t& value : field) value = value == extent.high ? extent.low : value + 1;
     } else {
-      CopyText(field, std::string(" 7\xDF-A/B:C.D").substr(0, extent));
+      CopyText(field, std::string(" 7\xDF-A/B:C.D").substr(0, extent.size));
     }
   };
   VisitSettingsDataFields(s, visit);

@@ -284,18 +284,20 @@ TEST_F(MainWindowTest, FloodOfGoShowsOneSuccessBoxAtATime) {
   EXPECT_NE(SendMessageTimeoutW(app::mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result), 0);
 }
 
-TEST_F(MainWindowTest, TwoRepliesInOneReadAreBothDispatched) {
-  SetSimulatorMode("repeat 2,0");  // "GO\r\nGO\r\n" in one write
-  SendCommand(app::panel, "VAB03120\r\n");
-  ASSERT_TRUE(PumpUntil([&] { return !watcher.boxes.empty(); }, seconds(2)));
-  EXPECT_EQ(watcher.boxes[0].text, L"Success");
-}
-
-TEST_F(MainWindowTest, ReplyAfterNoiseIsDispatched) {
-  SetSimulatorMode("noise 596");  // 596 bytes without LF, then "GO\r\n" in a read of its own
-  SendCommand(app::panel, "VAB03120\r\n");
-  ASSERT_TRUE(PumpUntil([&] { return !watcher.boxes.empty(); }, seconds(2)));
-  EXPECT_EQ(watcher.boxes[0].text, L"Success");
+// Replies that arrive in awkward shapes still reach the dispatcher.
+TEST_F(MainWindowTest, RepliesBackToBackOrAfterNoiseAreDispatched) {
+  const char* modes[] = {
+      "repeat 2,0",  // "GO\r\nGO\r\n" in one write: two lines, not one
+      "noise 596",   // 596 bytes without LF, then "GO\r\n" in a read of its own
+  };
+  for (const char* mode : modes) {
+    SetSimulatorMode(mode);
+    watcher.boxes.clear();
+    SendCommand(app::panel, "VAB03120\r\n");
+    ASSERT_TRUE(PumpUntil([&] { return !watcher.boxes.empty(); }, seconds(2))) << mode;
+    EXPECT_EQ(watcher.boxes[0].text, L"Success") << mode;
+    Pump(milliseconds(400));  // a second GO of the pair, folded or shown, is gone before the next mode
+  }
 }
 
 // While nothing takes the queued lines (a box is up), a flood keeps only the newest.
