@@ -15,6 +15,14 @@ std::string_view MainWindowCaption(int32_t clientServerMode) {
   return clientServerMode == 1 ? "Kelvrix Server Program" : "Kelvrix Client Program";
 }
 
+std::string MainWindowTitle(int32_t clientServerMode, std::string_view currentFileName) {
+  const std::string_view caption = MainWindowCaption(clientServerMode);
+  const std::size_t slash = currentFileName.find_last_of("\\/");
+  const std::string_view name = slash == std::string_view::npos ? currentFileName : currentFileName.substr(slash + 1);
+  if (name.empty()) return std::string(caption);
+  return std::string(name) + " - " + std::string(caption);
+}
+
 std::string StatusBarDate(int year, int month, int day, int weekday) {
   static constexpr std::string_view kWeekdays[] = {"日曜日", "月曜日", "火曜日", "水曜日",
                                                    "木曜日", "金曜日", "土曜日"};

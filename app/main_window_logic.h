@@ -20,6 +20,9 @@ inline constexpr int kMainTimerPeriodMs = 300;
 int MainWindowHeight(unsigned major, unsigned minor);
 
 std::string_view MainWindowCaption(int32_t clientServerMode);
+// The caption with the open settings file's name in front:
+// "setup.dat - Kelvrix Client Program"; the caption alone with none open.
+std::string MainWindowTitle(int32_t clientServerMode, std::string_view currentFileName);
 
 // Part 0 of the status bar: "2026年12月 8日  火曜日" (weekday 0 = Sunday).
 std::string StatusBarDate(int year, int month, int day, int weekday);

@@ -216,7 +216,7 @@ void OnRedrawTimer(HWND dialog, UINT timerId, void (*draw)(HWND)) {
 }
 
 void ShowPercent(HWND dialog, const SteppedRun& run, int step) {
-  const std::wstring percent = std::to_wstring(step * 100 / run.stepCount);
+  const std::wstring percent = std::to_wstring(RunPercent(step, run.stepCount));
   SetDlgItemTextW(dialog, run.percentId, percent.c_str());
 }
 

@@ -23,6 +23,8 @@ std::vector<std::string> NumberEntries(int from, int to, int width) {
   return entries;
 }
 
+int RunPercent(int step, int stepCount) { return stepCount > 0 ? step * 100 / stepCount : 0; }
+
 const std::array<LayoutEntry, kDivisionPatternCount> kLayoutEntries = {{
     {" Div.4A ", " 4分割A "}, {" Div.4B ", " 4分割B "}, {" Div.4C ", " 4分割C "}, {" Div.4D ", " 4分割D "},
     {" Div.6A ", " 6分割A "}, {" Div.6B ", " 6分割B "}, {" Div.6C ", " 6分割C "},

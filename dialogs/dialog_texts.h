@@ -45,6 +45,9 @@ std::vector<std::string> SlaveAddressEntries(bool withBroadcast);
 // Fixed-width decimal entries from..to ("000".."255" with width 3, "0".."15" with width 0).
 std::vector<std::string> NumberEntries(int from, int to, int width);
 
+// The percentage a stepped run shows after step `step` of `stepCount`.
+int RunPercent(int step, int stepCount);
+
 // --- Division layout dialog ---------------------------------------------------
 
 struct LayoutEntry {

@@ -79,4 +79,9 @@ void ReadSettingsData(std::string_view text, DeviceSettings& settings) {
   VisitSettingsDataFields(settings, visit);
 }
 
+std::string WithDataFileSuffix(std::string path) {
+  if (path.find(".dat", 1) == std::string::npos) path += ".dat";
+  return path;
+}
+
 }  // namespace kelvrix

@@ -101,4 +101,9 @@ std::string WriteSettingsData(const DeviceSettings& settings);
 // Reads the lines of `text` into `settings`, in file order.
 void ReadSettingsData(std::string_view text, DeviceSettings& settings);
 
+// The path Save As writes: ".dat" appended unless the path already holds it
+// (case-sensitively, anywhere from its second character on). "setup" becomes
+// "setup.dat"; "a.data.txt" stays; "setup.DAT" becomes "setup.DAT.dat".
+std::string WithDataFileSuffix(std::string path);
+
 }  // namespace kelvrix

@@ -20,6 +20,13 @@ TEST(MainWindowCaption, ByRole) {
   EXPECT_EQ(MainWindowCaption(1), "Kelvrix Server Program");
 }
 
+TEST(MainWindowTitle, OpenFileNameBeforeTheRoleCaption) {
+  EXPECT_EQ(MainWindowTitle(0, ""), "Kelvrix Client Program");
+  EXPECT_EQ(MainWindowTitle(0, "C:\\設定\\setup.dat"), "setup.dat - Kelvrix Client Program");
+  EXPECT_EQ(MainWindowTitle(1, "Z:/tmp/a.data.txt"), "a.data.txt - Kelvrix Server Program");
+  EXPECT_EQ(MainWindowTitle(0, "setup.dat"), "setup.dat - Kelvrix Client Program");
+}
+
 TEST(StatusBar, DateRightAlignsMonthAndDayAndTwoSpacesBeforeTheWeekday) {
   EXPECT_EQ(StatusBarDate(2026, 12, 8, 2), "2026年12月 8日  火曜日");
   EXPECT_EQ(StatusBarDate(2027, 1, 31, 0), "2027年 1月31日  日曜日");

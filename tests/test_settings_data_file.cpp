@@ -115,5 +115,15 @@ TEST(SettingsDataFile, HandEditedAndForeignFilesLoadSafely) {
   }
 }
 
+TEST(SettingsDataFile, SaveAsAppendsTheSuffixUnlessThePathHoldsIt) {
+  const std::pair<const char*, const char*> kCases[] = {
+      {"setup", "setup.dat"},          {"setup.dat", "setup.dat"},
+      {"a.data.txt", "a.data.txt"},    {"setup.DAT", "setup.DAT.dat"},
+      {".dat", ".dat.dat"},            {"C:\\設定\\機器1", "C:\\設定\\機器1.dat"},
+      {"C:\\x.dat\\setup", "C:\\x.dat\\setup"},
+  };
+  for (const auto& [chosen, saved] : kCases) EXPECT_EQ(WithDataFileSuffix(chosen), saved) << chosen;
+}
+
 }  // namespace
 }  // namespace kelvrix
