@@ -7,6 +7,7 @@
 
 #include "app/app_state_win.h"
 #include "app/main_window_logic.h"
+#include "app/settings_file_win.h"
 #include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/setting_dialogs_win.h"
@@ -104,11 +105,16 @@ LRESULT ToolTipRequest(NMHDR* header) {
   return 0;
 }
 
-// Answering "No" to the question means "save first". Saving comes with the
-// File menu; until then both answers simply end the program.
-void ConfirmExit() {
+// Answering "No" to the question means "save first"; the program ends
+// whatever the answer and whatever the save did.
+void ConfirmExit(HWND window) {
   if (deviceSettings.dataChanged == 0) return;
-  MessageBoxW(nullptr, L"データを保存せずに終了しますか？", L"Kelvrix", MB_ICONQUESTION | MB_YESNO);
+  if (MessageBoxW(nullptr, L"データを保存せずに終了しますか？", L"Kelvrix", MB_ICONQUESTION | MB_YESNO) != IDNO) return;
+  if (deviceSettings.currentFileName.empty()) {
+    SaveSettingsAs(window);
+  } else {
+    SaveSettings();
+  }
 }
 
 // Menu and tool bar commands that open a setting dialog.
@@ -123,17 +129,35 @@ constexpr DialogRoute kDialogRoutes[] = {
     {IDM_ALARM, IDT_ALARM, IDD_ALARM, dialogs::AlarmDialogProc},
     {IDM_VIDEO_ADJUST, IDT_VIDEO_ADJUST, IDD_VIDEO_ADJUST, dialogs::VideoAdjustDialogProc},
     {IDM_DIVISION_LAYOUT, IDT_DIVISION_LAYOUT, IDD_DIVISION_LAYOUT, dialogs::DivisionLayoutDialogProc},
+    {IDM_WRITE_ALL, 0, IDD_WRITE_ALL, dialogs::WriteAllDialogProc},
+    {IDM_READ_ALL, 0, IDD_READ_ALL, dialogs::ReadAllDialogProc},
 };
+
+void OpenDialog(HWND window, const DialogRoute& route) {
+  DialogBoxParamW(instance, MAKEINTRESOURCEW(route.templateId), window, route.procedure,
+                  reinterpret_cast<LPARAM>(&panel));
+}
 
 void OnCommand(HWND window, int command) {
   for (const DialogRoute& route : kDialogRoutes) {
-    if (command == route.menuCommand || command == route.toolCommand) {
-      DialogBoxParamW(instance, MAKEINTRESOURCEW(route.templateId), window, route.procedure,
-                      reinterpret_cast<LPARAM>(&panel));
+    if (command == route.menuCommand || (route.toolCommand != 0 && command == route.toolCommand)) {
+      OpenDialog(window, route);
       return;
     }
   }
   switch (command) {
+    case IDM_FILE_NEW:
+      NewSettings();
+      break;
+    case IDM_FILE_OPEN:
+      OpenSettings(window);
+      break;
+    case IDM_FILE_SAVE:
+      SaveSettings();
+      break;
+    case IDM_FILE_SAVE_AS:
+      SaveSettingsAs(window);
+      break;
     case IDM_EXIT:
       RequestExit(window);
       break;
@@ -165,7 +189,8 @@ HWND CreateMainWindow(HINSTANCE instance) {
   OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof version;
   GetVersionExW(&version);
-  const std::wstring caption = WideFromUtf8(MainWindowCaption(linkState.clientServerMode));
+  const std::wstring caption =
+      WideFromUtf8(MainWindowTitle(linkState.clientServerMode, deviceSettings.currentFileName));
   HWND window = CreateWindowExW(0, kMainClassName, caption.c_str(),
                                 WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX, 0, 0, kMainWindowWidth,
                                 MainWindowHeight(version.dwMajorVersion, version.dwMinorVersion), nullptr,
@@ -191,12 +216,17 @@ HWND CreateMainWindow(HINSTANCE instance) {
   return window;
 }
 
+void ShowCurrentFileName() {
+  SetWindowTextW(mainWindow,
+                 WideFromUtf8(MainWindowTitle(linkState.clientServerMode, deviceSettings.currentFileName)).c_str());
+}
+
 void RequestExit(HWND window) {
   if (linkState.socketConnected == 1) {
     messages.ShowError("TCP/IPを切断してください。");
     return;
   }
-  ConfirmExit();
+  ConfirmExit(window);
   KillTimer(window, kMainTimerId);
   linkState.readerRunning = 0;
   serialLink.StopReader();
@@ -227,8 +257,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_NOTIFY:
       return ToolTipRequest(reinterpret_cast<NMHDR*>(lParam));
     case WM_CONTEXTMENU:
-      // The settings read dialog opens here once it is built.
-      CountHiddenClick(dialogs::SharedDialogState().hiddenClickCount, LOWORD(lParam), HIWORD(lParam));
+      // The maintenance gesture: the settings read dialog, as its menu item opens it.
+      if (CountHiddenClick(dialogs::SharedDialogState().hiddenClickCount, LOWORD(lParam), HIWORD(lParam))) {
+        OnCommand(window, IDM_READ_ALL);
+      }
       return 0;
     case WM_COMMAND:
       OnCommand(window, LOWORD(wParam));

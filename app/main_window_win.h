@@ -16,4 +16,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // The guarded exit of menu 121 and WM_CLOSE.
 void RequestExit(HWND window);
 
+// The title bar: the open settings file's name before the role's caption.
+void ShowCurrentFileName();
+
 }  // namespace kelvrix::app

@@ -1,4 +1,4 @@
-// UTF-8 (the portable core's text) to UTF-16 (the W API's text).
+// UTF-8 (the portable core's text) to UTF-16 (the W API's text) and back.
 #pragma once
 
 #include <string>
@@ -7,5 +7,6 @@
 namespace kelvrix {
 
 std::wstring WideFromUtf8(std::string_view text);
+std::string Utf8FromWide(std::wstring_view text);
 
 }  // namespace kelvrix

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -20,7 +21,9 @@
 #include "box_watcher.h"
 #include "dialog_harness.h"
 #include "dialogs/dialog_frame_win.h"
+#include "app/wide_text_win.h"
 #include "link/send_command.h"
+#include "model/settings_data_file.h"
 #include "resources/resource.h"
 
 namespace kelvrix {
@@ -79,6 +82,15 @@ class MainWindowTest : public ::testing::Test {
 
   bool WaitForFrames(std::size_t count) {
     return PumpUntil([&] { return NewFrames().size() >= count; }, seconds(3));
+  }
+
+  // "caption: text" of the boxes seen from the index `from` on.
+  std::vector<std::wstring> Seen(std::size_t from) const {
+    std::vector<std::wstring> seen;
+    for (std::size_t i = from; i < watcher.boxes.size(); ++i) {
+      seen.push_back(watcher.boxes[i].caption + L": " + watcher.boxes[i].text);
+    }
+    return seen;
   }
 
   std::size_t logLinesBefore = 0;
@@ -187,6 +199,7 @@ TEST_F(MainWindowTest, MenuAndToolBarOpenTheSettingDialogs) {
       {IDM_ALARM, L"アラームの設定 "},           {IDT_ALARM, L"アラームの設定 "},
       {IDM_VIDEO_ADJUST, L"ビデオ調整 "},        {IDT_VIDEO_ADJUST, L"ビデオ調整 "},
       {IDM_DIVISION_LAYOUT, L"分割画面の配置設定 "}, {IDT_DIVISION_LAYOUT, L"分割画面の配置設定 "},
+      {IDM_READ_ALL, L"設定項目の読み込み"},     {IDM_WRITE_ALL, L"全項目の設定"},
   };
   watcher.answer = IDC_CLOSE;  // the watcher sees the modal dialog and closes it
   for (const Route& route : routes) {
@@ -197,6 +210,11 @@ TEST_F(MainWindowTest, MenuAndToolBarOpenTheSettingDialogs) {
     EXPECT_EQ(watcher.boxes.back().owner, app::mainWindow);
   }
   EXPECT_EQ(dialogs::replyWindow, nullptr);
+
+  // The maintenance gesture: ten context-menu requests in the screen's top-left corner.
+  for (int i = 0; i < 10; ++i) SendMessageW(app::mainWindow, WM_CONTEXTMENU, 0, MAKELPARAM(i, 19));
+  ASSERT_EQ(watcher.boxes.size(), std::size(routes) + 1);
+  EXPECT_EQ(watcher.boxes.back().caption, L"設定項目の読み込み");
 }
 
 TEST_F(MainWindowTest, Rs232cFrameIsTheBareLineAndGoShowsSuccess) {
@@ -312,6 +330,140 @@ TEST_F(MainWindowTest, LinesWaitingForTheGuiThreadAreBounded) {
   Pump(milliseconds(300));
 }
 
+// --- The File menu, through the system's file dialogs ------------------------
+
+namespace fs = std::filesystem;
+
+// A folder of its own with a Japanese name, and a fresh model; on the way out
+// the model, the title and the folder are put back.
+struct SettingsFolder {
+  SettingsFolder() {
+    fs::create_directories(path);
+    ResetSettingsToDefaults(app::deviceSettings);
+  }
+  ~SettingsFolder() {
+    ResetSettingsToDefaults(app::deviceSettings);
+    app::ShowCurrentFileName();
+    app::linkState.batchStep = 0;
+    for (const auto& entry : fs::directory_iterator(path)) {
+      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    fs::current_path(fs::temp_directory_path());  // the file dialogs made the folder the current one
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  std::vector<fs::path> Files() const {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(path)) files.push_back(entry.path());
+    return files;
+  }
+  const fs::path path = fs::temp_directory_path() / (L"kelvrix 設定 " + std::to_wstring(GetCurrentProcessId()));
+};
+
+void Command(int id) { SendMessageW(app::mainWindow, WM_COMMAND, id, 0); }
+
+std::wstring Title() {
+  wchar_t text[256] = {};
+  GetWindowTextW(app::mainWindow, text, 256);
+  return text;
+}
+
+std::string Bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST_F(MainWindowTest, SaveAsOpenAndNewKeepTheFileAndItsName) {
+  SettingsFolder folder;
+  DeviceSettings& s = app::deviceSettings;
+  s.videoBrightness[3] = 201;
+  CopyText(s.channelTitle[2], "");
+  s.dataChanged = 1;
+  watcher.fileChoices = {(folder.path / L"機器1").wstring()};
+  Command(IDM_FILE_SAVE_AS);
+  const fs::path saved = folder.path / L"機器1.dat";
+  EXPECT_EQ(Seen(0), (std::vector<std::wstring>{L"ファイルの保存: データ(*.dat)|すべて(*.*)"}));
+  ASSERT_TRUE(fs::exists(saved)) << "the suffix is appended";
+  EXPECT_EQ(Bytes(saved), WriteSettingsData(s));
+  EXPECT_EQ(s.dataChanged, 0);
+  EXPECT_EQ(Title(), L"機器1.dat - Kelvrix Client Program");
+
+  Command(IDM_FILE_NEW);  // nothing changed since the save: no question
+  EXPECT_EQ(watcher.boxes.size(), 1u);
+  EXPECT_EQ(s.videoBrightness[3], 0);
+  EXPECT_EQ(Title(), L"Kelvrix Client Program");
+
+  s.dataChanged = 1;
+  watcher.answers = {IDNO};
+  Command(IDM_FILE_OPEN);  // "No": no file dialog
+  EXPECT_EQ(Seen(1), (std::vector<std::wstring>{L"Kelvrix: データを保存せずに別のファイルを開きますか？"}));
+  EXPECT_EQ(s.videoBrightness[3], 0);
+
+  watcher.answers = {IDYES};
+  watcher.fileChoices = {saved.wstring()};
+  Command(IDM_FILE_OPEN);
+  EXPECT_EQ(Seen(2), (std::vector<std::wstring>{L"Kelvrix: データを保存せずに別のファイルを開きますか？",
+                                                L"ファイルのオープン: データ(*.dat)|すべて(*.*)"}));
+  EXPECT_EQ(s.videoBrightness[3], 201);
+  EXPECT_STREQ(s.channelTitle[2], "") << "an empty title comes back empty";
+  EXPECT_EQ(s.currentFileName, Utf8FromWide(saved.wstring()));
+  EXPECT_EQ(Title(), L"機器1.dat - Kelvrix Client Program");
+
+  Command(IDM_FILE_NEW);  // an open never leaves the data changed: no question
+  EXPECT_EQ(watcher.boxes.size(), 4u);
+
+  s.videoBrightness[3] = 7;
+  s.dataChanged = 1;
+  watcher.answers = {IDNO};
+  Command(IDM_FILE_NEW);
+  EXPECT_EQ(Seen(4), (std::vector<std::wstring>{L"Kelvrix: データを保存せずに新規作成しますか？"}));
+  EXPECT_EQ(s.videoBrightness[3], 7) << "No keeps the model";
+
+  app::linkState.batchStep = 3;  // a run is under way: neither asks nor acts
+  Command(IDM_FILE_NEW);
+  Command(IDM_FILE_OPEN);
+  EXPECT_EQ(watcher.boxes.size(), 5u);
+  EXPECT_EQ(s.videoBrightness[3], 7);
+  app::linkState.batchStep = 0;
+
+  watcher.fileChoices = {L""};
+  Command(IDM_FILE_SAVE_AS);  // cancelled
+  EXPECT_EQ(s.dataChanged, 1);
+  EXPECT_EQ(folder.Files(), (std::vector<fs::path>{saved})) << "nothing else was written";
+}
+
+TEST_F(MainWindowTest, FailedSavesReportAndKeepThePreviousFile) {
+  SettingsFolder folder;
+  DeviceSettings& s = app::deviceSettings;
+  Command(IDM_FILE_SAVE);
+  EXPECT_EQ(Seen(0), (std::vector<std::wstring>{L"Error: Don't file open"}));
+
+  const fs::path old = folder.path / L"old.dat";
+  watcher.fileChoices = {old.wstring()};
+  Command(IDM_FILE_SAVE_AS);
+  const std::string before = Bytes(old);
+  ASSERT_EQ(before, WriteSettingsData(s));
+
+  s.videoContrast[0] = 3;
+  s.dataChanged = 1;
+  SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_READONLY);
+  Command(IDM_FILE_SAVE);
+  s.currentFileName = Utf8FromWide((folder.path / L"missing" / L"x.dat").wstring());
+  Command(IDM_FILE_SAVE);
+  EXPECT_EQ(Seen(2), (std::vector<std::wstring>{L"Error: Can't file open", L"Error: Can't file open"}));
+  EXPECT_EQ(Bytes(old), before);
+  EXPECT_EQ(s.dataChanged, 1);
+  EXPECT_EQ(folder.Files(), (std::vector<fs::path>{old})) << "no temporary file is left behind";
+
+  // Over the old file again, once it may be written: the system asks first.
+  SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_NORMAL);
+  watcher.fileChoices = {old.wstring()};
+  watcher.answers = {IDYES};
+  Command(IDM_FILE_SAVE_AS);
+  EXPECT_EQ(Bytes(old), WriteSettingsData(s));
+  EXPECT_EQ(s.dataChanged, 0);
+}
+
 TEST_F(MainWindowTest, ExitIsRefusedWhileASocketIsConnected) {
   app::linkState.socketConnected = 1;
   SendMessageW(app::mainWindow, WM_CLOSE, 0, 0);
@@ -324,18 +476,31 @@ TEST_F(MainWindowTest, ExitIsRefusedWhileASocketIsConnected) {
   EXPECT_TRUE(IsWindow(app::mainWindow));
 }
 
-// Last: the program then ends, its reader stopped.
+// Last: the program then ends, its reader stopped. "No" saves first: to the
+// open file, or through Save As when there is none.
 TEST_F(MainWindowTest, UnsavedChangesAskBeforeExit) {
+  SettingsFolder folder;
   app::deviceSettings.dataChanged = 1;
-  watcher.answer = IDYES;
+  app::deviceSettings.currentFileName = Utf8FromWide((folder.path / L"open.dat").wstring());
+  watcher.answer = IDNO;
   SendMessageW(app::mainWindow, WM_CLOSE, 0, 0);
   ASSERT_EQ(watcher.boxes.size(), 1u);
   EXPECT_EQ(watcher.boxes[0].caption, L"Kelvrix");
   EXPECT_EQ(watcher.boxes[0].text, L"データを保存せずに終了しますか？");
   EXPECT_EQ(watcher.boxes[0].icon, LoadIconW(nullptr, IDI_QUESTION));
+  EXPECT_TRUE(fs::exists(folder.path / L"open.dat"));
   MSG quit;
   EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(app::linkState.readerRunning, 0);
+
+  app::deviceSettings.dataChanged = 1;
+  app::deviceSettings.currentFileName.clear();
+  watcher.fileChoices = {(folder.path / L"chosen").wstring()};
+  SendMessageW(app::mainWindow, WM_CLOSE, 0, 0);
+  ASSERT_EQ(watcher.boxes.size(), 3u);
+  EXPECT_EQ(watcher.boxes[2].caption, L"ファイルの保存");
+  EXPECT_TRUE(fs::exists(folder.path / L"chosen.dat"));
+  EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 }  // namespace

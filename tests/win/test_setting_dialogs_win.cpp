@@ -2,6 +2,8 @@
 // and boxes record what the dialog hands them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -439,6 +441,84 @@ TEST_F(SettingDialogTest, SequenceScreenIsKeptBetweenOpenings) {
   DialogHarness dialog(IDD_AUTO_SEQUENCE, dialogs::AutoSequenceDialogProc, t.panel);
   EXPECT_EQ(dialog.SelectedText(IDC_SEQUENCE_SCREEN), L"Div.6A ");
   EXPECT_EQ(dialog.SelectedText(IDC_SEQUENCE_TIME), L"33");
+}
+
+// --- Reading and writing every setting -------------------------------------
+
+std::wstring TextOf(const DialogHarness& dialog, int id) {
+  wchar_t text[16] = {};
+  GetDlgItemTextW(dialog.window, id, text, 16);
+  return text;
+}
+
+LRESULT BarOf(const DialogHarness& dialog, int id) { return SendDlgItemMessageW(dialog.window, id, PBM_GETPOS, 0, 0); }
+
+TEST_F(SettingDialogTest, ReadAllSendsItsRequestsToTheChosenUnitThenCloses) {
+  t.link.rsControl = kRs485;
+  t.link.slaveAddressIndex = 5;
+  DialogHarness dialog(IDD_READ_ALL, dialogs::ReadAllDialogProc, t.panel);
+  EXPECT_EQ(dialog.Caption(), L"設定項目の読み込み");
+  EXPECT_EQ(dialog.Entries(IDC_SLAVE_ADDRESS).size(), 32u) << "no broadcast for a read";
+  EXPECT_EQ(dialog.SelectedText(IDC_SLAVE_ADDRESS), L"05");
+
+  dialog.Click(IDC_READ_ALL_START);
+  EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
+  ASSERT_TRUE(PumpUntil([&] { return Sent().size() >= 80; }, seconds(15)));
+  const auto step = static_cast<int>(Sent().size());
+  EXPECT_EQ(TextOf(dialog, IDC_READ_ALL_PERCENT), std::to_wstring(step * 100 / 160));
+  EXPECT_EQ(BarOf(dialog, IDC_READ_ALL_PROGRESS), step);
+  dialog.Click(IDC_CLOSE);  // refused while the run goes
+  EXPECT_TRUE(IsWindowVisible(dialog.window));
+  ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(15)));
+
+  const Lines sent = Sent();
+  ASSERT_EQ(sent.size(), 160u);
+  EXPECT_EQ(sent[0], "05RCT01\r\n");
+  EXPECT_EQ(sent[64], "05RVASH01\r\n");
+  EXPECT_EQ(sent[159], "05RVN\r\n");
+  EXPECT_EQ(TextOf(dialog, IDC_READ_ALL_PERCENT), L"   ");
+  EXPECT_EQ(BarOf(dialog, IDC_READ_ALL_PROGRESS), 0);
+  EXPECT_FALSE(IsWindowVisible(dialog.window)) << "the dialog closes itself";
+}
+
+TEST_F(SettingDialogTest, ReadAllStopsWhereAStepFailed) {
+  DialogHarness dialog(IDD_READ_ALL, dialogs::ReadAllDialogProc, t.panel);
+  dialog.Click(IDC_READ_ALL_START);
+  ASSERT_TRUE(PumpUntil([&] { return Sent().size() >= 10; }, seconds(5)));
+  t.link.replyError = 1;  // as the dispatcher leaves it after "E3"
+  ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(2)));
+  EXPECT_EQ(Sent().size(), 10u);
+  EXPECT_EQ(TextOf(dialog, IDC_READ_ALL_PERCENT), L"6");
+  EXPECT_EQ(BarOf(dialog, IDC_READ_ALL_PROGRESS), 10);
+  EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+  EXPECT_TRUE(IsWindowVisible(dialog.window));
+}
+
+// Broadcast to every unit on the bus; refused steps show why and are skipped.
+TEST_F(SettingDialogTest, WriteAllPadsTitlesAndSkipsRefusedSteps) {
+  t.link.rsControl = kRs485;
+  CopyText(t.settings.channelTitle[0], "CH01");
+  CopyText(t.settings.channelTitle[4], "ch05");
+  t.settings.autoSequenceDwell.fill(0);
+  t.settings.layout4[0][1] = t.settings.layout4[0][0];
+  DialogHarness dialog(IDD_WRITE_ALL, dialogs::WriteAllDialogProc, t.panel);
+  EXPECT_EQ(dialog.Caption(), L"全項目の設定");
+  dialog.Choose(IDC_SLAVE_ADDRESS, 32);
+  dialog.Click(IDC_WRITE_ALL_START);
+  ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(25)));
+
+  const Lines sent = Sent();
+  ASSERT_EQ(sent.size(), 149u);
+  EXPECT_TRUE(std::all_of(sent.begin(), sent.end(), [](const std::string& l) { return l.starts_with("FF"); }));
+  EXPECT_EQ(sent[0], "FFCT01CH01    \r\n");
+  EXPECT_STREQ(t.settings.channelTitle[0], "CH01    ");
+  EXPECT_EQ(sent[4], "FFCT06  CH06  \r\n") << "channel 5's title was skipped";
+  EXPECT_EQ(sent.back(), "FFVLBCN\r\n");
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"warning", "仕様以外の字が選択されてます"},
+                                       {"warning", "全て0秒です"},
+                                       {"warning", "チャンネルが重複しています"}}));
+  EXPECT_EQ(TextOf(dialog, IDC_WRITE_ALL_PERCENT), L"   ");
+  EXPECT_FALSE(IsWindowVisible(dialog.window));
 }
 
 }  // namespace
