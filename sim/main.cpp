@@ -4,11 +4,16 @@
 //
 //   kelvrix-sim --device PATH [--addresses 0,5,7] [--log FILE] [--control FILE]
 //               [--ready FILE] [--mode LINE]... [--alarm-history N] [--video-loss-history N]
+//               [--off-default] [--state FILE]
 //
+// --off-default starts every unit with each readable setting off its default;
+// --state writes the settings the first unit holds, as a settings data file,
+// at the start and after every frame.
 // It plays one unit on RS-232C and, with the mode line "rs485", the units of
 // --addresses (default 0) on an RS-485 bus. Mode lines (--mode, then the lines
 // of the control file, read again before each answer): "rs485", "silent",
-// "reply E3" (or GN, E0..E2, MENU), "split 2,5,3", "delay 100", "noise 596"
+// "reply E3" (or GN, E0..E2, MENU; "reply E3 from 57" from the 57th frame
+// since the start on), "split 2,5,3", "delay 100", "noise 596"
 // (bytes without LF before the answer), "repeat 40,60" (the answer 40 times,
 // 60 ms apart; "repeat 2,0" back to back), "normal".
 #include <fcntl.h>
@@ -27,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "model/settings_data_file.h"
 #include "sim/simulated_bus.h"
 
 namespace {
@@ -111,6 +117,13 @@ void WriteAnswer(int fd, const std::string& answer, const SimMode& mode) {
   }
 }
 
+// Whole or not at all: the file is replaced by a rename.
+void WriteState(const std::string& path, const SimulatedUnit& unit) {
+  const std::string temporary = path + ".new";
+  std::ofstream(temporary, std::ios::binary) << kelvrix::WriteSettingsData(unit.settings);
+  std::rename(temporary.c_str(), path.c_str());
+}
+
 std::vector<int> ParseAddresses(const char* text) {
   std::vector<int> addresses;
   std::stringstream in(text);
@@ -122,21 +135,25 @@ std::vector<int> ParseAddresses(const char* text) {
 int Usage() {
   std::fprintf(stderr,
                "usage: kelvrix-sim --device PATH [--addresses 0,5,7] [--log FILE] [--control FILE]\n"
-               "       [--ready FILE] [--mode LINE]... [--alarm-history N] [--video-loss-history N]\n");
+               "       [--ready FILE] [--mode LINE]... [--alarm-history N] [--video-loss-history N]\n"
+               "       [--off-default] [--state FILE]\n");
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string device, logPath, controlPath, readyPath, modeLines;
+  std::string device, logPath, controlPath, readyPath, statePath, modeLines;
   std::vector<int> addresses = {0};
   int alarmEntries = 0, videoLossEntries = 0;
+  bool offDefault = false;
 
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (!hasValue) {
+    if (arg == "--off-default") {
+      offDefault = true;
+    } else if (!hasValue) {
       return Usage();
     } else if (arg == "--device") {
       device = argv[++i];
@@ -148,6 +165,8 @@ int main(int argc, char** argv) {
       controlPath = argv[++i];
     } else if (arg == "--ready") {
       readyPath = argv[++i];
+    } else if (arg == "--state") {
+      statePath = argv[++i];
     } else if (arg == "--mode") {
       modeLines += std::string(argv[++i]) + "\n";
     } else if (arg == "--alarm-history") {
@@ -177,8 +196,14 @@ int main(int argc, char** argv) {
     for (auto& [address, unit] : bus->units()) {
       unit.FillAlarmHistory(alarmEntries);
       unit.FillVideoLossHistory(videoLossEntries);
+      if (offDefault) unit.UseOffDefaultSettings();
     }
   }
+  // The RS-232C unit and the first unit on the bus play the same part.
+  auto stateOf = [&](bool rs485) -> const SimulatedUnit& {
+    return (rs485 ? rs485Bus : pointToPoint).units().begin()->second;
+  };
+  if (!statePath.empty()) WriteState(statePath, stateOf(false));
 
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
@@ -186,6 +211,7 @@ int main(int argc, char** argv) {
   if (!readyPath.empty()) std::ofstream(readyPath) << getpid() << "\n";
 
   std::string pending;
+  long frameNumber = 0;
   char buffer[1024];
   while (!stopRequested) {
     pollfd waiting{fd, POLLIN, 0};
@@ -211,9 +237,11 @@ int main(int argc, char** argv) {
       }
       std::string modeText = modeLines;
       if (!controlPath.empty()) modeText += ReadFile(controlPath);
-      const SimMode mode = SimMode::Parse(modeText);
+      SimMode mode = SimMode::Parse(modeText);
+      if (++frameNumber < mode.replyFromFrame) mode.reply.clear();
       SimulatedBus& bus = mode.rs485 ? rs485Bus : pointToPoint;
       if (auto answer = bus.Handle(frame, mode)) WriteAnswer(fd, *answer, mode);
+      if (!statePath.empty()) WriteState(statePath, stateOf(mode.rs485));
     }
     if (pending.size() > 4096) pending.clear();  // no LF in sight: noise
   }

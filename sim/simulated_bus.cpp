@@ -21,7 +21,14 @@ SimMode SimMode::Parse(std::string_view text) {
     } else if (line == "silent") {
       mode.silent = true;
     } else if (line.starts_with("reply ")) {
-      mode.reply = line.substr(6);
+      std::string_view reply = line.substr(6);
+      const std::size_t from = reply.find(" from ");
+      mode.replyFromFrame = 0;
+      if (from != std::string_view::npos) {
+        std::from_chars(reply.data() + from + 6, reply.data() + reply.size(), mode.replyFromFrame);
+        reply = reply.substr(0, from);
+      }
+      mode.reply = reply;
     } else if (line.starts_with("delay ")) {
       std::from_chars(line.data() + 6, line.data() + line.size(), mode.delayMs);
     } else if (line.starts_with("noise ")) {

@@ -19,7 +19,8 @@ namespace kelvrix::sim {
 // faults it injects.
 struct SimMode {
   bool rs485 = false;             // play the RS-485 bus instead of the single RS-232C unit
-  std::string reply;              // when set, every answer is this status line ("E3", "GN", ...)
+  std::string reply;              // when set, every answer is this status line ("E3", "GN", ...)...
+  long replyFromFrame = 0;        // ...from this frame on (counted from 1 since the start; 0: all)
   bool silent = false;            // answer nothing
   std::vector<std::size_t> split; // write an answer in pieces of these sizes
   int delayMs = 0;                // wait before answering
@@ -27,8 +28,9 @@ struct SimMode {
   int repeat = 1;                 // write the answer this many times...
   int repeatGapMs = 0;            // ...this far apart; 0: all in one write
 
-  // Reads "rs485", "normal", "silent", "reply E3", "split 2,5,3", "delay 100",
-  // "noise 596" or "repeat 40,60", one per line; unknown lines are ignored.
+  // Reads "rs485", "normal", "silent", "reply E3", "reply E3 from 57",
+  // "split 2,5,3", "delay 100", "noise 596" or "repeat 40,60", one per line;
+  // unknown lines are ignored.
   // Returns the mode after those lines.
   static SimMode Parse(std::string_view text);
 };

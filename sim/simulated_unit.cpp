@@ -1,5 +1,6 @@
 #include "sim/simulated_unit.h"
 
+#include <cctype>
 #include <functional>
 #include <map>
 
@@ -64,9 +65,13 @@ const std::map<std::string, ReplyBuilder, std::less<>>& FixedReplies() {
 }
 
 // Set commands that only act on the unit and change nothing the panel reads.
+// A letter after the stem makes another command: "CD4A" switches the screen,
+// "CDSS" sets the character size.
 bool IsActionCommand(std::string_view command) {
   for (std::string_view stem : {"CS", "CD", "CCAS", "DSY", "DSM", "DSD", "TSH", "TSM", "TSS", "TSA", "MOF"}) {
-    if (command.starts_with(stem)) return true;
+    if (command.starts_with(stem) && (command.size() == stem.size() || !std::isupper(static_cast<unsigned char>(command[stem.size()])))) {
+      return true;
+    }
   }
   return false;
 }

@@ -3,8 +3,10 @@
 
 #include "fakes.h"
 #include "link/reply_dispatcher.h"
+#include "model/all_settings_runs.h"
 #include "model/command_catalogue.h"
 #include "model/reply_decoders.h"
+#include "model/settings_data_file.h"
 #include "sim/simulated_bus.h"
 
 namespace kelvrix::sim {
@@ -32,6 +34,24 @@ TEST(SimulatedUnit, ReportsAllZeroTimesAndDuplicateChannels) {
   EXPECT_EQ(unit.Answer("RCASTM\r\n"), "CASTM" + std::string(56, '0') + "\r\n");
   EXPECT_EQ(unit.Answer("SPD4A03030303\r\n"), "GO\r\n");
   EXPECT_EQ(unit.Answer("RSPD4A\r\n"), "SPD4A03030303\r\n");
+}
+
+// Every step of the write-all run is a command the unit takes, and afterwards
+// it holds what the panel held, in every field the run writes.
+TEST(SimulatedUnit, TakesEveryWriteAllStep) {
+  SimulatedUnit source;
+  source.UseOffDefaultSettings();
+  DeviceSettings panel = source.settings;
+  SimulatedUnit unit;
+  for (int step = 1; step <= kWriteAllSteps; ++step) {
+    EXPECT_EQ(unit.Answer(WriteAllStep(panel, step).text), "GO\r\n") << step;
+  }
+  // The run leaves the screen size and the unit's network settings alone.
+  unit.settings.screenSize = panel.screenSize;
+  unit.settings.connectionTry = panel.connectionTry;
+  unit.settings.keepAlive = panel.keepAlive;
+  unit.settings.timeRegister = panel.timeRegister;
+  EXPECT_EQ(WriteSettingsData(unit.settings), WriteSettingsData(panel));
 }
 
 TEST(SimulatedUnit, UnknownOrMalformedCommandIsACommandError) {
@@ -109,6 +129,10 @@ TEST(SimulatedBus, SimModeReplaceOrSilenceTheAnswer) {
   EXPECT_EQ(flood.noise, 596u);
   EXPECT_EQ(flood.repeat, 40);
   EXPECT_EQ(flood.repeatGapMs, 60);
+  const SimMode later = SimMode::Parse("reply E3 from 57\n");
+  EXPECT_EQ(later.reply, "E3");
+  EXPECT_EQ(later.replyFromFrame, 57);
+  EXPECT_EQ(SimMode::Parse("reply E3 from 57\nreply GN\n").replyFromFrame, 0);
 }
 
 }  // namespace

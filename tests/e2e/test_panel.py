@@ -7,6 +7,8 @@ finds windows, reads and closes message boxes. Every Wine process writes to a
 file or nowhere, never to a pipe: Wine's helper processes would keep a pipe open.
 """
 import os
+import shutil
+import statistics
 import subprocess
 import termios
 import tempfile
@@ -21,14 +23,26 @@ INI = os.path.join(PREFIX, "drive_c", "windows", "kelvrix.ini")
 ENV = dict(os.environ, WINEDEBUG="-all")
 SERIAL_DIR = os.environ["KELVRIX_SERIAL_DIR"]
 COM1 = os.path.join(SERIAL_DIR, "com1")
+SIM_STATE = os.path.join(SERIAL_DIR, "sim.state")
 
 # Command and control ids of resources/resource.h that the tests use.
+IDM_FILE_OPEN = 32772
+IDM_FILE_SAVE_AS = 32774
 IDM_VIDEO_ADJUST = 32784
+IDM_WRITE_ALL = 32787
+IDM_READ_ALL = 32796
 IDC_CLOSE = 2
 IDC_SLAVE_ADDRESS = 1015
 IDC_VIDEO_BRIGHTNESS = 1076
 IDC_VIDEO_SEND_BRIGHTNESS = 1082
 IDC_CHANNEL = 1090
+IDC_READ_ALL_START = 1132
+IDC_READ_ALL_PERCENT = 1133
+IDC_READ_ALL_PROGRESS = 1134
+IDC_WRITE_ALL_START = 1135
+BROADCAST_ENTRY = 32
+READ_ALL_CAPTION = "設定項目の読み込み"
+WRITE_ALL_CAPTION = "全項目の設定"
 
 
 def write_ini(**keys):
@@ -57,6 +71,36 @@ def simulator_frames():
             return f.read().splitlines()
     except FileNotFoundError:
         return []
+
+
+def restart_simulator(*options):
+    """A new simulator on the serial line, writing the settings it holds to SIM_STATE."""
+    subprocess.run(["bash", os.environ["KELVRIX_SERIAL_PAIR"], "start", SERIAL_DIR, os.environ["KELVRIX_SIMULATOR"],
+                    "--addresses", "0,5,7", "--state", SIM_STATE, *options], check=True, stdin=subprocess.DEVNULL)
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def wait_for_frames(count, seconds):
+    """Waits until the simulator has `count` frames; returns when each new one was seen."""
+    seen = {}
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        frames = len(simulator_frames())
+        now = time.monotonic()
+        for n in range(len(seen), frames):
+            seen[n] = now
+        if frames >= count:
+            break
+        time.sleep(0.01)
+    return [seen[n] for n in sorted(seen)]
 
 
 def fresh_line():
@@ -88,7 +132,9 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])  # utime + stime
 
 
-class PanelTest(unittest.TestCase):
+class PanelCase(unittest.TestCase):
+    """Starts panels and closes them at the end of each test."""
+
     def setUp(self):
         self.panels = []
 
@@ -106,6 +152,8 @@ class PanelTest(unittest.TestCase):
         self.panels.append(panel)
         return panel
 
+
+class PanelTest(PanelCase):
     def test_second_start_is_refused_and_the_first_keeps_running(self):
         write_ini(com_port=0)
         first = self.launch()
@@ -179,6 +227,103 @@ class PanelTest(unittest.TestCase):
                 self.assertEqual(driver("dialog-click", IDC_CLOSE)[0], 0)
                 self.assertEqual(driver("close", MAIN_CLASS)[0], 0)
                 self.assertEqual(panel.wait(timeout=10), 0)
+
+
+
+class AllSettingsTest(PanelCase):
+    """Reading every setting from the unit and writing a loaded file back, over COM1."""
+
+    def setUp(self):
+        super().setUp()
+        self.folder = tempfile.mkdtemp(prefix="kelvrix-e2e-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
+        self.addCleanup(set_simulator_mode, "normal")
+        self.addCleanup(restart_simulator)
+
+    def start(self, **ini):
+        write_ini(com_port=0, **ini)
+        self.launch()
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 15000)[0], 0)
+
+    def open_dialog(self, command, caption):
+        self.assertEqual(driver("command", MAIN_CLASS, command)[0], 0)
+        self.assertEqual(driver("wait-window", "#32770", 10000, caption), (0, [caption]))
+
+    def run_to_the_end(self, command, caption, start, steps, address=None):
+        """Runs the dialog's steps; returns the frames and when each was seen."""
+        self.open_dialog(command, caption)
+        if address is not None:
+            self.assertEqual(driver("dialog-choose", IDC_SLAVE_ADDRESS, address)[0], 0)
+        already = len(simulator_frames())
+        self.assertEqual(driver("dialog-click", start)[0], 0)
+        seen = wait_for_frames(already + steps, steps * 0.1 + 20)
+        self.assertEqual(driver("wait-gone", "#32770", caption, 10000)[0], 0, "the dialog closes itself")
+        return simulator_frames()[already:], seen[already:]
+
+    def file_dialog(self, command, caption, path):
+        self.assertEqual(driver("command", MAIN_CLASS, command)[0], 0)
+        self.assertEqual(driver("file-dialog", caption, windows_path(path), 10000)[0], 0)
+
+    def test_read_all_fills_the_model_with_the_units_settings(self):
+        restart_simulator("--off-default")
+        self.start()
+        frames, seen = self.run_to_the_end(IDM_READ_ALL, READ_ALL_CAPTION, IDC_READ_ALL_START, 160)
+        self.assertEqual(len(frames), 160)
+        self.assertEqual((frames[0], frames[64], frames[111], frames[112], frames[159]),
+                         (r"RCT01\r\n", r"RVASH01\r\n", r"RVASV16\r\n", r"RAD\r\n", r"RVN\r\n"))
+        gaps = [b - a for a, b in zip(seen, seen[1:])]
+        print(f"read all: 160 requests in {seen[-1] - seen[0]:.2f} s, gaps median {statistics.median(gaps) * 1000:.0f} ms,"
+              f" min {min(gaps) * 1000:.0f} ms, max {max(gaps) * 1000:.0f} ms")
+        self.assertTrue(0.09 <= statistics.median(gaps) <= 0.15, "about 100 ms apart")
+        self.assertGreaterEqual(min(gaps), 0.06)
+
+        saved = os.path.join(self.folder, "read")
+        self.file_dialog(IDM_FILE_SAVE_AS, "ファイルの保存", saved)
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, "read.dat - Kelvrix Client Program")[0], 0)
+        self.assertEqual(read_bytes(saved + ".dat"), read_bytes(SIM_STATE), "the file holds what the unit holds")
+
+    def test_write_all_of_a_loaded_file_reaches_the_unit(self):
+        restart_simulator("--off-default")
+        loaded = os.path.join(self.folder, "prepared.dat")
+        shutil.copy(SIM_STATE, loaded)
+        restart_simulator()
+        self.start()
+        self.file_dialog(IDM_FILE_OPEN, "ファイルのオープン", loaded)
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, "prepared.dat - Kelvrix Client Program")[0], 0)
+
+        frames, _ = self.run_to_the_end(IDM_WRITE_ALL, WRITE_ALL_CAPTION, IDC_WRITE_ALL_START, 152)
+        self.assertEqual(len(frames), 152)
+        self.assertEqual((frames[0], frames[120], frames[151]),
+                         (r"CT01CAM-01\xDF.\r\n", r"CASTM" + "".join(f"{99 - k:02d}" for k in range(28)) + r"\r\n",
+                          r"VLBCN\r\n"))
+        expected = read_bytes(loaded).split(b"\r\n")
+        held = read_bytes(SIM_STATE).split(b"\r\n")
+        # Lines the run does not write: the screen size, and the unit's network settings.
+        not_written = {250, 263, 264, 265}
+        for line in range(1, 283):
+            if line not in not_written:
+                self.assertEqual(held[line - 1], expected[line - 1], f"line {line}")
+
+    def test_broadcast_write_all_awaits_no_reply(self):
+        set_simulator_mode("rs485")
+        self.start(rs_control=1)
+        frames, _ = self.run_to_the_end(IDM_WRITE_ALL, WRITE_ALL_CAPTION, IDC_WRITE_ALL_START, 152, BROADCAST_ENTRY)
+        self.assertEqual(len(frames), 152)
+        self.assertEqual([f for f in frames if not f.startswith("FF")], [])
+        self.assertEqual(driver("boxes", 1, 1000), (1, []), "no No Connect: a broadcast is not answered")
+
+    def test_error_reply_stops_the_run_where_it_came(self):
+        self.start()
+        self.open_dialog(IDM_READ_ALL, READ_ALL_CAPTION)
+        already = len(simulator_frames())
+        set_simulator_mode(f"reply E3 from {already + 40}")
+        self.assertEqual(driver("dialog-click", IDC_READ_ALL_START)[0], 0)
+        self.assertEqual(driver("boxes", 1, 15000), (0, ["Error\tCommand Error"]))
+        time.sleep(0.5)  # the run would have gone on by now
+        self.assertEqual(len(simulator_frames()) - already, 40, "the run stopped at the step that failed")
+        self.assertEqual(driver("dialog-item", IDC_READ_ALL_PROGRESS), (0, ["1\t\t40"]))
+        self.assertEqual(driver("dialog-item", IDC_READ_ALL_PERCENT), (0, ["1\t25\t0"]))
+        self.assertEqual(driver("dialog-item", IDC_CLOSE)[1][0].split("\t")[0], "1", "Close is back")
 
 
 if __name__ == "__main__":

@@ -14,7 +14,14 @@
 //   dialog-choose ID INDEX   in the open setting dialog, select entry INDEX
 //                            of combo box ID as the operator would
 //   dialog-click ID          in the open setting dialog, press button ID
+//   dialog-item ID           print "enabled<TAB>text<TAB>bar position" of control ID
+//                            in the open setting dialog (enabled 1 or 0)
+//   wait-gone CLASS CAPTION MS
+//                            exit 0 once no window of CLASS and CAPTION is left
+//   file-dialog CAPTION PATH MS
+//                            type PATH into the file dialog of CAPTION and press OK
 #include <windows.h>
+#include <commctrl.h>
 
 #include <chrono>
 #include <functional>
@@ -81,6 +88,29 @@ int DialogClick(int buttonId) {
   return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button)) ? 0 : 1;
 }
 
+int DialogItem(int id) {
+  HWND dialog = WaitFor([] { return VisibleDialog(true); }, 5000);
+  HWND item = dialog ? GetDlgItem(dialog, id) : nullptr;
+  if (!item) return 1;
+  const LRESULT position = SendMessageW(item, PBM_GETPOS, 0, 0);
+  // GetWindowText does not ask a control of another process for its text.
+  wchar_t text[256] = {};
+  SendMessageW(item, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+  Print(std::wstring(IsWindowEnabled(item) ? L"1" : L"0") + L"\t" + text + L"\t" + std::to_wstring(position));
+  return 0;
+}
+
+// The system's file dialogs hold their file name in a combo box (Explorer
+// style) or an edit (the older style).
+int FileDialog(const wchar_t* caption, const wchar_t* path, int milliseconds) {
+  HWND dialog = WaitFor([caption] { return FindWindowW(L"#32770", caption); }, milliseconds);
+  if (!dialog) return 1;
+  HWND name = GetDlgItem(dialog, 0x47C);
+  if (!name) name = GetDlgItem(dialog, 0x480);
+  if (!name || !SetWindowTextW(name, path)) return 1;
+  return PostMessageW(dialog, WM_COMMAND, IDOK, 0) ? 0 : 1;
+}
+
 int Boxes(int count, int milliseconds) {
   for (int seen = 0; seen < count; ++seen) {
     HWND box = WaitFor(VisibleBox, milliseconds);
@@ -105,6 +135,13 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"boxes" && argc == 4) return Boxes(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-choose" && argc == 4) return DialogChoose(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-click" && argc == 3) return DialogClick(_wtoi(argv[2]));
+  if (verb == L"dialog-item" && argc == 3) return DialogItem(_wtoi(argv[2]));
+  if (verb == L"file-dialog" && argc == 5) return FileDialog(argv[2], argv[3], _wtoi(argv[4]));
+  if (verb == L"wait-gone" && argc == 5) {
+    const wchar_t* caption = argv[3];
+    const HWND gone = reinterpret_cast<HWND>(1);  // any handle but null ends the wait
+    return WaitFor([=] { return FindWindowW(windowClass, caption) ? nullptr : gone; }, _wtoi(argv[4])) ? 0 : 1;
+  }
   if (verb == L"wait-window" && (argc == 4 || argc == 5)) {
     const wchar_t* caption = argc == 5 ? argv[4] : nullptr;
     HWND window = WaitFor([=] { return FindWindowW(windowClass, caption); }, _wtoi(argv[3]));
