@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the benchmarks optimised and runs them.
+# Builds the benchmarks optimised and runs them all.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/build.sh" bench
-"$root/build/bench/bench/dispatch_bench" "$@"
+for bench in dispatch_bench settings_bench; do
+  "$root/build/bench/bench/$bench" "$@"
+done

@@ -31,6 +31,28 @@ done <<'LIST'
 32781|自動切換えの設定 |auto-sequence.png
 LIST
 
+# The runs over every setting, a few seconds in; each dialog closes itself at
+# the end, and the unit's answer to the last step then shows "Success".
+while IFS='|' read -r command caption start file; do
+  wine "$driver" command "$main_class" "$command"
+  wine "$driver" wait-window "#32770" 10000 "$caption" >/dev/null
+  wine "$driver" dialog-click "$start"
+  sleep 4
+  shoot "#32770" "$caption" "$file"
+  wine "$driver" wait-gone "#32770" "$caption" 30000
+  wine "$driver" boxes 1 5000 >/dev/null
+done <<'LIST'
+32796|設定項目の読み込み|1132|read-all.png
+32787|全項目の設定|1135|write-all.png
+LIST
+
+# The system's save dialog with the panel's title and filters.
+wine "$driver" command "$main_class" 32774
+wine "$driver" wait-window "#32770" 10000 "ファイルの保存" >/dev/null
+shoot "#32770" "ファイルの保存" save-as.png
+wine "$driver" close "#32770"
+sleep 0.5
+
 # At 150 %: Wine takes the DPI from the prefix when the panel starts.
 wine "$driver" close "$main_class" >/dev/null 2>&1 || true
 wait "$panel" || true

@@ -276,6 +276,7 @@ class AllSettingsTest(PanelCase):
               f" min {min(gaps) * 1000:.0f} ms, max {max(gaps) * 1000:.0f} ms")
         self.assertTrue(0.09 <= statistics.median(gaps) <= 0.15, "about 100 ms apart")
         self.assertGreaterEqual(min(gaps), 0.06)
+        self.assertEqual(driver("boxes", 1, 5000), (0, ["Success\tSuccess"]), "the version's answer comes last")
 
         saved = os.path.join(self.folder, "read")
         self.file_dialog(IDM_FILE_SAVE_AS, "ファイルの保存", saved)
@@ -296,6 +297,7 @@ class AllSettingsTest(PanelCase):
         self.assertEqual((frames[0], frames[120], frames[151]),
                          (r"CT01CAM-01\xDF.\r\n", r"CASTM" + "".join(f"{99 - k:02d}" for k in range(28)) + r"\r\n",
                           r"VLBCN\r\n"))
+        self.assertEqual(driver("boxes", 1, 5000), (0, ["Success\tSuccess"]), "the last step's GO, after the run")
         expected = read_bytes(loaded).split(b"\r\n")
         held = read_bytes(SIM_STATE).split(b"\r\n")
         # Lines the run does not write: the screen size, and the unit's network settings.
