@@ -37,7 +37,8 @@ std::optional<std::wstring> ChooseSettingsFile(HWND owner, FileDialog mode) {
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
     chosen = GetSaveFileNameW(&dialog);
   }
-  if (!chosen) return std::nullopt;
+  // A dialog ended by the program's own end may report a choice with no name.
+  if (!chosen || path[0] == L'\0') return std::nullopt;
   return std::wstring(path.data());
 }
 

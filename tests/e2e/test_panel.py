@@ -120,10 +120,10 @@ def fresh_line():
         os.close(fd)
 
 
-def start_panel():
+def start_panel(cwd=None):
     fresh_line()
     return subprocess.Popen(["wine", PANEL], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL, env=ENV)
+                            stderr=subprocess.DEVNULL, env=ENV, cwd=cwd)
 
 
 def cpu_ticks(pid):
@@ -147,8 +147,8 @@ class PanelCase(unittest.TestCase):
                 panel.kill()
                 panel.wait()
 
-    def launch(self):
-        panel = start_panel()
+    def launch(self, cwd=None):
+        panel = start_panel(cwd)
         self.panels.append(panel)
         return panel
 
@@ -240,10 +240,11 @@ class AllSettingsTest(PanelCase):
         self.addCleanup(set_simulator_mode, "normal")
         self.addCleanup(restart_simulator)
 
-    def start(self, **ini):
+    def start(self, cwd=None, **ini):
         write_ini(com_port=0, **ini)
-        self.launch()
+        panel = self.launch(cwd)
         self.assertEqual(driver("wait-window", MAIN_CLASS, 15000)[0], 0)
+        return panel
 
     def open_dialog(self, command, caption):
         self.assertEqual(driver("command", MAIN_CLASS, command)[0], 0)
@@ -305,6 +306,14 @@ class AllSettingsTest(PanelCase):
         for line in range(1, 283):
             if line not in not_written:
                 self.assertEqual(held[line - 1], expected[line - 1], f"line {line}")
+
+    def test_ending_the_program_under_the_save_dialog_saves_nothing(self):
+        panel = self.start(cwd=self.folder)
+        self.assertEqual(driver("command", MAIN_CLASS, IDM_FILE_SAVE_AS)[0], 0)
+        self.assertEqual(driver("wait-window", "#32770", 10000, "ファイルの保存")[0], 0)
+        self.assertEqual(driver("close", MAIN_CLASS)[0], 0)
+        self.assertEqual(panel.wait(timeout=10), 0)
+        self.assertEqual(os.listdir(self.folder), [], "no nameless file beside the panel")
 
     def test_broadcast_write_all_awaits_no_reply(self):
         set_simulator_mode("rs485")
