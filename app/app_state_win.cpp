@@ -1,5 +1,7 @@
 #include "app/app_state_win.h"
 
+#include "dialogs/dialog_frame_win.h"
+
 namespace kelvrix::app {
 
 HINSTANCE instance = nullptr;
@@ -11,6 +13,23 @@ DeviceSettings deviceSettings{};
 LinkState linkState;
 MessageBoxResults messages;
 SerialLink serialLink;
-Panel panel{deviceSettings, linkState, messages, serialLink};
+SocketLink socketLink{linkState, messages};
+
+namespace {
+
+// The program's way out: frames to the COM port, lines to the socket in use,
+// whose answer goes to the dialog that sent.
+class ProgramTransport : public LinkTransport {
+ public:
+  bool WriteSerial(std::string frame) override { return serialLink.WriteSerial(std::move(frame)); }
+  bool SendOnSocket(std::string_view line) override { return socketLink.Send(line); }
+  void AwaitSocketReply() override { socketLink.AwaitReply(dialogs::replyWindow); }
+};
+
+ProgramTransport transport;
+
+}  // namespace
+
+Panel panel{deviceSettings, linkState, messages, transport};
 
 }  // namespace kelvrix::app

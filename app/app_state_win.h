@@ -1,5 +1,6 @@
 // The process-wide state of the running program: the settings mirror, the
-// link, the result boxes, the serial port and the main window's handles.
+// link, the result boxes, the serial port, the sockets and the main window's
+// handles.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include "link/message_boxes_win.h"
 #include "link/panel.h"
 #include "link/serial_port_win.h"
+#include "link/socket_link_win.h"
 
 namespace kelvrix::app {
 
@@ -19,6 +21,7 @@ extern DeviceSettings deviceSettings;
 extern LinkState linkState;
 extern MessageBoxResults messages;
 extern SerialLink serialLink;
+extern SocketLink socketLink;
 extern Panel panel;
 
 }  // namespace kelvrix::app

@@ -10,9 +10,11 @@
 #include "app/settings_file_win.h"
 #include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
+#include "dialogs/link_dialogs_win.h"
 #include "dialogs/setting_dialogs_win.h"
 #include "link/reply_dispatcher.h"
 #include "link/send_command.h"
+#include "model/config_file_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix::app {
@@ -138,6 +140,12 @@ void OpenDialog(HWND window, const DialogRoute& route) {
                   reinterpret_cast<LPARAM>(&panel));
 }
 
+void OpenLinkDialog(HWND window, int templateId, DLGPROC procedure) {
+  static PrivateProfileStore profile;
+  static dialogs::LinkDialogContext context{panel, profile, socketLink};
+  DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), window, procedure, reinterpret_cast<LPARAM>(&context));
+}
+
 void OnCommand(HWND window, int command) {
   for (const DialogRoute& route : kDialogRoutes) {
     if (command == route.menuCommand || (route.toolCommand != 0 && command == route.toolCommand)) {
@@ -161,6 +169,23 @@ void OnCommand(HWND window, int command) {
     case IDM_EXIT:
       RequestExit(window);
       break;
+    case IDM_INTERFACE:
+      OpenLinkDialog(window, IDD_INTERFACE, dialogs::InterfaceDialogProc);
+      break;
+    case IDM_SERIAL:
+      OpenLinkDialog(window, IDD_SERIAL, dialogs::SerialDialogProc);
+      break;
+    case IDM_CLIENT_SERVER:
+      OpenLinkDialog(window, IDD_CLIENT_SERVER, dialogs::ClientServerDialogProc);
+      ShowCurrentFileName();  // the caption names the role
+      break;
+    case IDM_TCPIP:
+      if (linkState.clientServerMode == 1) {
+        OpenLinkDialog(window, IDD_TCP_SERVER, dialogs::TcpServerDialogProc);
+      } else {
+        OpenLinkDialog(window, IDD_TCP_CLIENT, dialogs::TcpClientDialogProc);
+      }
+      break;
     case IDM_PROTOCOL:
       if (linkState.linkInterface == kSocketInterface) messages.ShowError("インターフェースをRS-232Cにしてください。");
       break;
@@ -172,6 +197,9 @@ void OnCommand(HWND window, int command) {
 }  // namespace
 
 bool RegisterMainClass(HINSTANCE instance) {
+  // The common controls the windows and dialogs use, the IPv4 address field among them.
+  const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES};
+  InitCommonControlsEx(&classes);
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -229,6 +257,7 @@ void RequestExit(HWND window) {
   ConfirmExit(window);
   KillTimer(window, kMainTimerId);
   linkState.readerRunning = 0;
+  socketLink.CloseAllSockets();
   serialLink.StopReader();
   PostQuitMessage(0);
 }
@@ -239,6 +268,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       mainWindow = window;
       statusBar = CreateStatusBar(window, instance);
       toolBar = CreateToolBar(window, instance);
+      socketLink.SetNotifyWindow(window);
       linkState.readerRunning = 1;
       return 0;
     case WM_SIZE:
@@ -274,6 +304,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case MsgSerialLine:
       DispatchQueuedLines();
+      return 0;
+    case MsgSocketEvent:
+      socketLink.HandleSocketEvent(static_cast<SOCKET>(wParam), WSAGETSELECTEVENT(lParam), WSAGETSELECTERROR(lParam));
       return 0;
     default:
       return DefWindowProcW(window, message, wParam, lParam);

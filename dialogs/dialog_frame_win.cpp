@@ -53,9 +53,11 @@ Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options) {
     }
   }
   if (options.resetsHiddenClicks) SharedDialogState().hiddenClickCount = 0;
-  // The server role shows which unit the dialog talks to after the caption;
-  // the connection table that holds those addresses comes with the TCP/IP link.
-  if (link.selectedConnection != -1) SetWindowTextW(dialog, options.caption);
+  // The server role shows which unit the dialog talks to after the caption.
+  if (link.selectedConnection != -1) {
+    const std::string host = ChosenPeerAddress(link.connections, link.clientServerMode, link.selectedConnection);
+    SetWindowTextW(dialog, (options.caption + WideFromUtf8(host)).c_str());
+  }
   return panel;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "link/connection_table.h"
 #include "model/device_settings.h"
 
 namespace kelvrix {
@@ -26,7 +27,7 @@ struct LinkState {
   int32_t clientServerMode = 0;              // 0 client, 1 server
   int32_t comPort = 0;                       // 0..5 for COM1..COM6
   int32_t rsControl = kRs232c;               // 0 RS-232C, 1 RS-485
-  int32_t selectedConnection = 0;
+  int32_t selectedConnection = 0;  // client: index into hostList; server: chosen row, -1 none
   std::vector<Ipv4Address> hostList;  // units the TCP client can connect to
   int32_t slaveAddressIndex = 0;  // 0..31 a unit, 32 broadcast
 
@@ -48,6 +49,15 @@ struct LinkState {
   // A socket reply whose LF has not arrived yet
   std::string socketLine;
   int32_t socketLineOpen = 0;
+
+  // The server role's accepted units
+  ConnectionTable connections;
 };
+
+// The link's reset at start-up and after every socket was closed.
+inline void InitLinkState(LinkState& link) {
+  link.connections.Reset();
+  link.socketConnected = 0;
+}
 
 }  // namespace kelvrix

@@ -162,7 +162,5 @@ bool SerialLink::WriteSerial(std::string frame) {
   return writePending_;
 }
 
-bool SerialLink::SendOnSocket(std::string_view) { return false; }
-void SerialLink::AwaitSocketReply() {}
 
 }  // namespace kelvrix

@@ -22,10 +22,10 @@ namespace kelvrix {
 // Posted to the notify window when a line waits in the queue.
 inline constexpr UINT MsgSerialLine = WM_APP + 1;
 
-class SerialLink : public LinkTransport {
+class SerialLink {
  public:
   SerialLink() = default;
-  ~SerialLink() override;
+  ~SerialLink();
   SerialLink(const SerialLink&) = delete;
   SerialLink& operator=(const SerialLink&) = delete;
 
@@ -42,9 +42,8 @@ class SerialLink : public LinkTransport {
   // The next received line, oldest first.
   std::optional<std::string> TakeLine();
 
-  bool WriteSerial(std::string frame) override;
-  bool SendOnSocket(std::string_view line) override;
-  void AwaitSocketReply() override;
+  // Writes one frame; false when the port is not open or refused the write.
+  bool WriteSerial(std::string frame);
 
  private:
   void ReadLoop(HWND notifyWindow, LinkState* link);

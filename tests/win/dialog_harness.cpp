@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <commctrl.h>
+
 namespace kelvrix::testing {
 
 using namespace std::chrono;
@@ -27,9 +29,22 @@ bool PumpUntil(const std::function<bool()>& done, milliseconds limit) {
 
 void Pump(milliseconds time) { PumpUntil([] { return false; }, time); }
 
+namespace {
+
+// The common controls the templates hold, the IPv4 address field among them.
+bool RegisterControls() {
+  const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES};
+  return InitCommonControlsEx(&classes);
+}
+
+}  // namespace
+
 DialogHarness::DialogHarness(int templateId, DLGPROC procedure, Panel& panel)
-    : window(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), nullptr, procedure,
-                                reinterpret_cast<LPARAM>(&panel))) {
+    : DialogHarness(templateId, procedure, reinterpret_cast<LPARAM>(&panel)) {}
+
+DialogHarness::DialogHarness(int templateId, DLGPROC procedure, LPARAM initParam)
+    : window((RegisterControls(), CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId),
+                                                     nullptr, procedure, initParam))) {
   ShowWindow(window, SW_SHOW);
   Pump(milliseconds(50));
 }

@@ -20,6 +20,8 @@ void Pump(std::chrono::milliseconds time);
 class DialogHarness {
  public:
   DialogHarness(int templateId, DLGPROC procedure, Panel& panel);
+  // A dialog whose init parameter is not a Panel, such as the link dialogs'.
+  DialogHarness(int templateId, DLGPROC procedure, LPARAM initParam);
   ~DialogHarness();
   DialogHarness(const DialogHarness&) = delete;
   DialogHarness& operator=(const DialogHarness&) = delete;

@@ -1,0 +1,304 @@
+#include "dialogs/link_dialogs_win.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "app/wide_text_win.h"
+#include "dialogs/dialog_frame_win.h"
+#include "resources/resource.h"
+
+namespace kelvrix::dialogs {
+
+namespace {
+
+constexpr const wchar_t* kContextProperty = L"KelvrixLinkContext";
+
+LinkDialogContext& ContextOf(HWND dialog) {
+  return *static_cast<LinkDialogContext*>(GetPropW(dialog, kContextProperty));
+}
+bool HasContext(HWND dialog) { return GetPropW(dialog, kContextProperty) != nullptr; }
+
+void Enable(HWND dialog, int id, bool enabled) { EnableWindow(GetDlgItem(dialog, id), enabled); }
+
+// What every link dialog does on opening and on its end.
+LinkDialogContext& Open(HWND dialog, LPARAM initParam) {
+  SetPropW(dialog, kContextProperty, reinterpret_cast<HANDLE>(initParam));
+  replyWindow = dialog;
+  SharedDialogState().hiddenClickCount = 0;
+  return ContextOf(dialog);
+}
+
+void End(HWND dialog) {
+  if (replyWindow == dialog) replyWindow = nullptr;
+  RemovePropW(dialog, kContextProperty);
+}
+
+// --- The three choices ----------------------------------------------------------
+
+struct Choice {
+  int combo;
+  std::vector<std::string> entries;
+  int32_t LinkState::*value;
+  void (*write)(ProfileStore&, const LinkState&);
+  bool lockedWhileConnected;  // the transport and the role cannot change under a live link
+};
+
+INT_PTR HandleChoiceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
+                           const std::vector<Choice>& choices) {
+  if (message == WM_INITDIALOG) {
+    LinkState& link = Open(dialog, lParam).panel.link;
+    for (const Choice& choice : choices) {
+      AddEntries(dialog, choice.combo, choice.entries);
+      if (choice.lockedWhileConnected && link.socketConnected == 1) {
+        Enable(dialog, choice.combo, false);
+      } else {
+        SelectEntry(dialog, choice.combo, link.*choice.value);
+      }
+    }
+    return TRUE;
+  }
+  if (!HasContext(dialog)) return FALSE;
+  switch (message) {
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      if (id == IDOK || id == IDCANCEL) {
+        EndDialog(dialog, id);
+        return TRUE;
+      }
+      for (const Choice& choice : choices) {
+        if (id != choice.combo || !IsSelectionChange(wParam)) continue;
+        const int selected = SelectedEntry(dialog, id);
+        if (selected < 0) continue;
+        LinkDialogContext& context = ContextOf(dialog);
+        context.panel.link.*choice.value = selected;
+        choice.write(context.profile, context.panel.link);
+      }
+      return TRUE;
+    }
+    case WM_DESTROY:
+      End(dialog);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+// --- The TCP/IP dialogs -----------------------------------------------------------
+
+void ShowPortNumber(HWND dialog, const DeviceSettings& settings) {
+  SendDlgItemMessageW(dialog, IDC_PORT_NUMBER, EM_LIMITTEXT, 5, 0);
+  SetDlgItemTextW(dialog, IDC_PORT_NUMBER, WideFromUtf8(settings.portNumber).c_str());
+}
+
+// The port edit's text, at most five characters, into the model.
+void StorePortNumber(HWND dialog, DeviceSettings& settings) {
+  wchar_t text[6] = {};
+  GetDlgItemTextW(dialog, IDC_PORT_NUMBER, text, 6);
+  CopyText(settings.portNumber, Utf8FromWide(text));
+}
+
+void CloseNetworkDialog(HWND dialog, int result) {
+  LinkDialogContext& context = ContextOf(dialog);
+  EndDialog(dialog, result);
+  WritePortNumber(context.profile, context.panel.settings);
+}
+
+int ListSelection(HWND dialog, int list) {
+  return static_cast<int>(SendDlgItemMessageW(dialog, list, LB_GETCURSEL, 0, 0));
+}
+
+DWORD PackedAddress(const Ipv4Address& a) { return MAKEIPADDRESS(a[0], a[1], a[2], a[3]); }
+
+void ShowClientButtons(HWND dialog, const LinkState& link) {
+  Enable(dialog, IDC_CLIENT_CONNECT, link.socketConnected == 0);
+  Enable(dialog, IDC_CLIENT_DISCONNECT, link.socketConnected == 1);
+}
+
+void OpenClientDialog(HWND dialog, LinkDialogContext& context) {
+  const LinkState& link = context.panel.link;
+  context.socket.SetNetworkDialog(dialog);
+  const int chosen = link.selectedConnection;
+  if (chosen >= 0 && chosen < static_cast<int>(link.hostList.size())) {
+    SendDlgItemMessageW(dialog, IDC_HOST_ADDRESS, IPM_SETADDRESS, 0, PackedAddress(link.hostList[chosen]));
+  }
+  for (const Ipv4Address& host : link.hostList) {
+    SendDlgItemMessageW(dialog, IDC_HOST_LIST, LB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(WideFromUtf8(HostListText(host)).c_str()));
+  }
+  ShowPortNumber(dialog, context.panel.settings);
+  ShowClientButtons(dialog, link);
+}
+
+void OnClientCommand(HWND dialog, WPARAM wParam) {
+  LinkDialogContext& context = ContextOf(dialog);
+  LinkState& link = context.panel.link;
+  switch (LOWORD(wParam)) {
+    case IDC_HOST_ADD: {
+      DWORD packed = 0;
+      SendDlgItemMessageW(dialog, IDC_HOST_ADDRESS, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&packed));
+      const Ipv4Address host = {static_cast<uint8_t>(FIRST_IPADDRESS(packed)), static_cast<uint8_t>(SECOND_IPADDRESS(packed)),
+                                static_cast<uint8_t>(THIRD_IPADDRESS(packed)), static_cast<uint8_t>(FOURTH_IPADDRESS(packed))};
+      if (!AddHost(context.profile, link, host)) {
+        context.panel.messages.ShowWarning("ホストは100件まで登録できます");
+        return;
+      }
+      SendDlgItemMessageW(dialog, IDC_HOST_LIST, LB_ADDSTRING, 0,
+                          reinterpret_cast<LPARAM>(WideFromUtf8(HostListText(host)).c_str()));
+      return;
+    }
+    case IDC_HOST_DELETE: {
+      const int position = ListSelection(dialog, IDC_HOST_LIST);
+      if (DeleteHost(context.profile, link, position)) SendDlgItemMessageW(dialog, IDC_HOST_LIST, LB_DELETESTRING, position, 0);
+      return;
+    }
+    case IDC_HOST_LIST: {
+      const int position = ListSelection(dialog, IDC_HOST_LIST);
+      if (HIWORD(wParam) != LBN_DBLCLK || position < 0 || position >= static_cast<int>(link.hostList.size())) return;
+      link.selectedConnection = position;
+      WriteSelectedConnection(context.profile, link);
+      SendDlgItemMessageW(dialog, IDC_HOST_ADDRESS, IPM_SETADDRESS, 0, PackedAddress(link.hostList[position]));
+      return;
+    }
+    case IDC_PORT_NUMBER:
+      if (HIWORD(wParam) == EN_CHANGE) StorePortNumber(dialog, context.panel.settings);
+      return;
+    case IDC_CLIENT_CONNECT:
+      if (!context.socket.ConnectToUnit(context.panel.settings.portNumber)) link.socketConnected = 0;
+      return;
+    case IDC_CLIENT_DISCONNECT:
+      if (link.socketConnected != 1) return;
+      context.socket.CloseAllSockets();
+      link.socketConnected = 0;
+      context.panel.messages.ShowSuccess("Socket 切断 OK");
+      ShowClientButtons(dialog, link);
+      return;
+    case IDOK:
+    case IDCANCEL:
+      CloseNetworkDialog(dialog, LOWORD(wParam));
+      return;
+    default:
+      return;
+  }
+}
+
+// The list holds exactly the rows in use, in row order; a double-click maps
+// its position back through the same list.
+void RefreshConnectionList(HWND dialog) {
+  LinkDialogContext& context = ContextOf(dialog);
+  const LinkState& link = context.panel.link;
+  const bool listening = context.socket.Listening();
+  SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_RESETCONTENT, 0, 0);
+  for (int row : link.connections.ListedRows()) {
+    SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(WideFromUtf8(link.connections[row].peerAddress).c_str()));
+  }
+  const std::string chosen = ChosenPeerAddress(link.connections, 1, link.selectedConnection);
+  SetDlgItemTextW(dialog, IDC_TRANSMISSION_PLACE, WideFromUtf8(chosen.empty() ? std::string(16, ' ') : chosen).c_str());
+  Enable(dialog, IDC_SERVER_CONNECT, !listening);
+  Enable(dialog, IDC_PORT_NUMBER, !listening);
+  Enable(dialog, IDC_SERVER_DISCONNECT, listening);
+  SharedDialogState().hiddenClickCount = 0;
+}
+
+void OpenServerDialog(HWND dialog, LinkDialogContext& context) {
+  context.socket.SetNetworkDialog(dialog);
+  ShowPortNumber(dialog, context.panel.settings);
+  RefreshConnectionList(dialog);
+}
+
+void OnServerCommand(HWND dialog, WPARAM wParam) {
+  LinkDialogContext& context = ContextOf(dialog);
+  LinkState& link = context.panel.link;
+  switch (LOWORD(wParam)) {
+    case IDC_SERVER_CONNECT:
+      context.socket.StartServer(context.panel.settings.portNumber);
+      RefreshConnectionList(dialog);
+      return;
+    case IDC_SERVER_DISCONNECT:
+      context.socket.CloseAllSockets();
+      link.selectedConnection = -1;
+      link.socketConnected = 0;
+      RefreshConnectionList(dialog);
+      return;
+    case IDC_CLIENT_LIST: {
+      if (HIWORD(wParam) != LBN_DBLCLK) return;
+      const auto row = link.connections.RowAt(ListSelection(dialog, IDC_CLIENT_LIST));
+      link.selectedConnection = row ? *row : -1;
+      if (row) link.socketConnected = 1;
+      RefreshConnectionList(dialog);
+      return;
+    }
+    case IDC_PORT_NUMBER:
+      if (HIWORD(wParam) == EN_CHANGE) StorePortNumber(dialog, context.panel.settings);
+      return;
+    case IDC_CLOSE:
+      CloseNetworkDialog(dialog, IDC_CLOSE);
+      return;
+    default:
+      return;
+  }
+}
+
+struct NetworkDialogParts {
+  void (*open)(HWND, LinkDialogContext&);
+  void (*command)(HWND, WPARAM);
+  void (*linkChanged)(HWND);
+};
+
+INT_PTR HandleNetworkDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, const NetworkDialogParts& parts) {
+  if (message == WM_INITDIALOG) {
+    parts.open(dialog, Open(dialog, lParam));
+    return TRUE;
+  }
+  if (!HasContext(dialog)) return FALSE;
+  switch (message) {
+    case WM_COMMAND:
+      parts.command(dialog, wParam);
+      return TRUE;
+    case MsgLinkChanged:
+      parts.linkChanged(dialog);
+      return TRUE;
+    case WM_DESTROY:
+      ContextOf(dialog).socket.SetNetworkDialog(nullptr);
+      End(dialog);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+void RefreshClientButtons(HWND dialog) { ShowClientButtons(dialog, ContextOf(dialog).panel.link); }
+
+}  // namespace
+
+INT_PTR CALLBACK InterfaceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  static const std::vector<Choice> kChoices = {
+      {IDC_INTERFACE, {"RS-232C/485", "TCP/IP"}, &LinkState::linkInterface, WriteInterface, true}};
+  return HandleChoiceDialog(dialog, message, wParam, lParam, kChoices);
+}
+
+INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  static const std::vector<Choice> kChoices = {
+      {IDC_COM_PORT, {"COM 1", "COM 2", "COM 3", "COM 4", "COM 5", "COM 6"}, &LinkState::comPort, WriteComPort, false},
+      {IDC_RS_CONTROL, {"RS-232C", "RS-485"}, &LinkState::rsControl, WriteRsControl, false}};
+  return HandleChoiceDialog(dialog, message, wParam, lParam, kChoices);
+}
+
+INT_PTR CALLBACK ClientServerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  static const std::vector<Choice> kChoices = {
+      {IDC_CLIENT_SERVER, {"Client", "Server"}, &LinkState::clientServerMode, WriteClientServer, true}};
+  return HandleChoiceDialog(dialog, message, wParam, lParam, kChoices);
+}
+
+INT_PTR CALLBACK TcpClientDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  static constexpr NetworkDialogParts kParts = {OpenClientDialog, OnClientCommand, RefreshClientButtons};
+  return HandleNetworkDialog(dialog, message, wParam, lParam, kParts);
+}
+
+INT_PTR CALLBACK TcpServerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  static constexpr NetworkDialogParts kParts = {OpenServerDialog, OnServerCommand, RefreshConnectionList};
+  return HandleNetworkDialog(dialog, message, wParam, lParam, kParts);
+}
+
+}  // namespace kelvrix::dialogs
