@@ -1,32 +1,50 @@
 // kelvrix-sim: plays one Kelvrix unit, or several on an RS-485 bus, on a
-// serial device (one end of a pty pair). Every frame it receives is logged,
-// so tests can check the exact bytes the panel wrote.
+// serial device (one end of a pty pair), or units on the network: one unit
+// the panel connects to, or units that dial into the panel's server port.
+// Every frame it receives is logged, so tests can check the exact bytes the
+// panel wrote.
 //
-//   kelvrix-sim --device PATH [--addresses 0,5,7] [--log FILE] [--control FILE]
-//               [--ready FILE] [--mode LINE]... [--alarm-history N] [--video-loss-history N]
+//   kelvrix-sim (--device PATH | --listen PORT | --dial PORT --units N)
+//               [--addresses 0,5,7] [--log FILE] [--control FILE] [--ready FILE]
+//               [--mode LINE]... [--alarm-history N] [--video-loss-history N]
 //               [--off-default] [--state FILE]
 //
+// --device plays one unit on RS-232C and, with the mode line "rs485", the
+// units of --addresses (default 0) on an RS-485 bus. --listen plays one unit
+// that takes TCP connections on 127.0.0.1:PORT. --dial plays N units that
+// connect to 127.0.0.1:PORT from 127.0.0.2, 127.0.0.3, ...; their frames are
+// logged after the unit's address ("127.0.0.3 VAB03120\r\n").
 // --off-default starts every unit with each readable setting off its default;
 // --state writes the settings the first unit holds, as a settings data file,
 // at the start and after every frame.
-// It plays one unit on RS-232C and, with the mode line "rs485", the units of
-// --addresses (default 0) on an RS-485 bus. Mode lines (--mode, then the lines
-// of the control file, read again before each answer): "rs485", "silent",
-// "reply E3" (or GN, E0..E2, MENU; "reply E3 from 57" from the 57th frame
-// since the start on), "split 2,5,3", "delay 100", "noise 596"
-// (bytes without LF before the answer), "repeat 40,60" (the answer 40 times,
-// 60 ms apart; "repeat 2,0" back to back), "normal".
+//
+// Mode lines (--mode, then the lines of the control file, read again before
+// each answer): "rs485", "silent", "reply E3" (or GN, E0..E2, MENU; "reply E3
+// from 57" from the 57th frame since the start on), "split 2,5,3", "delay 100",
+// "noise 596" (bytes without LF before the answer), "repeat 40,60" (the answer
+// 40 times, 60 ms apart; "repeat 2,0" back to back), "normal". On the network,
+// read again every 100 ms: "refuse" (--listen: no connection is taken), "drop
+// 2,5" (--dial: those units hang up and stay away; the others dial again, at
+// most once a second), "churn 3000" (--dial: every unit hangs up after a random
+// time of up to 3 s and dials again).
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -134,54 +152,124 @@ std::vector<int> ParseAddresses(const char* text) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: kelvrix-sim --device PATH [--addresses 0,5,7] [--log FILE] [--control FILE]\n"
-               "       [--ready FILE] [--mode LINE]... [--alarm-history N] [--video-loss-history N]\n"
+               "usage: kelvrix-sim (--device PATH | --listen PORT | --dial PORT --units N)\n"
+               "       [--addresses 0,5,7] [--log FILE] [--control FILE] [--ready FILE]\n"
+               "       [--mode LINE]... [--alarm-history N] [--video-loss-history N]\n"
                "       [--off-default] [--state FILE]\n");
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Options {
   std::string device, logPath, controlPath, readyPath, statePath, modeLines;
+  int listenPort = 0, dialPort = 0, units = 1;
   std::vector<int> addresses = {0};
   int alarmEntries = 0, videoLossEntries = 0;
   bool offDefault = false;
+};
 
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--off-default") {
-      offDefault = true;
-    } else if (!hasValue) {
-      return Usage();
-    } else if (arg == "--device") {
-      device = argv[++i];
-    } else if (arg == "--addresses") {
-      addresses = ParseAddresses(argv[++i]);
-    } else if (arg == "--log") {
-      logPath = argv[++i];
-    } else if (arg == "--control") {
-      controlPath = argv[++i];
-    } else if (arg == "--ready") {
-      readyPath = argv[++i];
-    } else if (arg == "--state") {
-      statePath = argv[++i];
-    } else if (arg == "--mode") {
-      modeLines += std::string(argv[++i]) + "\n";
-    } else if (arg == "--alarm-history") {
-      alarmEntries = std::atoi(argv[++i]);
-    } else if (arg == "--video-loss-history") {
-      videoLossEntries = std::atoi(argv[++i]);
-    } else {
-      return Usage();
-    }
+// What every link shares: the log, the mode, the frame count and the state file.
+class Simulator {
+ public:
+  explicit Simulator(const Options& options) : options_(options) {
+    if (!options.logPath.empty()) log_ = std::fopen(options.logPath.c_str(), "a");
   }
-  if (device.empty()) return Usage();
+  ~Simulator() {
+    if (log_) std::fclose(log_);
+  }
 
-  const int fd = open(device.c_str(), O_RDWR | O_NOCTTY);
+  void Prepare(SimulatedUnit& unit) const {
+    unit.FillAlarmHistory(options_.alarmEntries);
+    unit.FillVideoLossHistory(options_.videoLossEntries);
+    if (options_.offDefault) unit.UseOffDefaultSettings();
+  }
+
+  std::string ControlText() const {
+    std::string text = options_.modeLines;
+    if (!options_.controlPath.empty()) text += ReadFile(options_.controlPath);
+    return text;
+  }
+
+  // Bytes received on `fd`; each whole frame is logged (after `tag`) and
+  // answered by `pick(mode)`'s bus, and the first unit's state is kept.
+  template <class PickBus>
+  void Receive(int fd, std::string& pending, std::string_view bytes, const std::string& tag, PickBus pick,
+               const SimulatedUnit& stateUnit) {
+    pending.append(bytes);
+    for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+      const std::string frame = pending.substr(0, end + 1);
+      pending.erase(0, end + 1);
+      if (log_) {
+        std::fprintf(log_, "%s%s\n", tag.c_str(), Escaped(frame).c_str());
+        std::fflush(log_);
+      }
+      SimMode mode = SimMode::Parse(ControlText());
+      if (++frameNumber_ < mode.replyFromFrame) mode.reply.clear();
+      if (auto answer = pick(mode).Handle(frame, mode)) WriteAnswer(fd, *answer, mode);
+      KeepState(stateUnit);
+    }
+    if (pending.size() > 4096) pending.clear();  // no LF in sight: noise
+  }
+
+  void KeepState(const SimulatedUnit& unit) const {
+    if (!options_.statePath.empty()) WriteState(options_.statePath, unit);
+  }
+
+  void Ready() const {
+    if (!options_.readyPath.empty()) std::ofstream(options_.readyPath) << getpid() << "\n";
+  }
+
+  const Options& options() const { return options_; }
+
+ private:
+  const Options& options_;
+  FILE* log_ = nullptr;
+  long frameNumber_ = 0;
+};
+
+// Control lines that act on the network links rather than on an answer.
+bool HasLine(const std::string& control, std::string_view word) {
+  std::stringstream in(control);
+  for (std::string line; std::getline(in, line);) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line == word) return true;
+  }
+  return false;
+}
+
+// The numbers after `word` on its line: "drop 2,5" gives {2, 5}.
+std::set<int> NumbersAfter(const std::string& control, std::string_view word) {
+  std::set<int> numbers;
+  std::stringstream in(control);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.starts_with(std::string(word) + " ")) continue;
+    for (int n : ParseAddresses(line.c_str() + word.size() + 1)) numbers.insert(n);
+  }
+  return numbers;
+}
+
+sockaddr_in Loopback(int lastByte, int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl((127u << 24) | static_cast<uint32_t>(lastByte));
+  return address;
+}
+
+// Reads what is there; false when the peer has gone.
+bool ReadSome(int fd, std::string& bytes) {
+  char buffer[1024];
+  bytes.clear();
+  const ssize_t n = read(fd, buffer, sizeof buffer);
+  if (n <= 0) return n < 0 && (errno == EAGAIN || errno == EINTR);
+  bytes.assign(buffer, static_cast<std::size_t>(n));
+  return true;
+}
+
+int RunSerial(Simulator& sim) {
+  const Options& options = sim.options();
+  const int fd = open(options.device.c_str(), O_RDWR | O_NOCTTY);
   if (fd < 0) {
-    std::fprintf(stderr, "kelvrix-sim: cannot open %s: %s\n", device.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "kelvrix-sim: cannot open %s: %s\n", options.device.c_str(), std::strerror(errno));
     return 1;
   }
   termios mode{};
@@ -189,63 +277,221 @@ int main(int argc, char** argv) {
     cfmakeraw(&mode);
     tcsetattr(fd, TCSANOW, &mode);  // no flush: bytes already queued stay
   }
-
   SimulatedBus pointToPoint(false, {});
-  SimulatedBus rs485Bus(true, addresses);
+  SimulatedBus rs485Bus(true, options.addresses);
   for (SimulatedBus* bus : {&pointToPoint, &rs485Bus}) {
-    for (auto& [address, unit] : bus->units()) {
-      unit.FillAlarmHistory(alarmEntries);
-      unit.FillVideoLossHistory(videoLossEntries);
-      if (offDefault) unit.UseOffDefaultSettings();
-    }
+    for (auto& [address, unit] : bus->units()) sim.Prepare(unit);
   }
   // The RS-232C unit and the first unit on the bus play the same part.
-  auto stateOf = [&](bool rs485) -> const SimulatedUnit& {
-    return (rs485 ? rs485Bus : pointToPoint).units().begin()->second;
-  };
-  if (!statePath.empty()) WriteState(statePath, stateOf(false));
+  SimulatedUnit& first = pointToPoint.units().begin()->second;
+  sim.KeepState(first);
+  sim.Ready();
 
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGINT, OnSignal);
-  FILE* log = logPath.empty() ? nullptr : std::fopen(logPath.c_str(), "a");
-  if (!readyPath.empty()) std::ofstream(readyPath) << getpid() << "\n";
-
-  std::string pending;
-  long frameNumber = 0;
-  char buffer[1024];
+  std::string pending, bytes;
   while (!stopRequested) {
     pollfd waiting{fd, POLLIN, 0};
-    const int ready = poll(&waiting, 1, 500);
-    if (ready <= 0) continue;
-    if (!(waiting.revents & POLLIN)) {
+    if (poll(&waiting, 1, 500) <= 0) continue;
+    if (!(waiting.revents & POLLIN) || !ReadSome(fd, bytes) || bytes.empty()) {
       // The other end is not open (yet): wait instead of spinning on POLLHUP.
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       continue;
     }
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      continue;
-    }
-    pending.append(buffer, static_cast<std::size_t>(n));
-    for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-      const std::string frame = pending.substr(0, end + 1);
-      pending.erase(0, end + 1);
-      if (log) {
-        std::fprintf(log, "%s\n", Escaped(frame).c_str());
-        std::fflush(log);
-      }
-      std::string modeText = modeLines;
-      if (!controlPath.empty()) modeText += ReadFile(controlPath);
-      SimMode mode = SimMode::Parse(modeText);
-      if (++frameNumber < mode.replyFromFrame) mode.reply.clear();
-      SimulatedBus& bus = mode.rs485 ? rs485Bus : pointToPoint;
-      if (auto answer = bus.Handle(frame, mode)) WriteAnswer(fd, *answer, mode);
-      if (!statePath.empty()) WriteState(statePath, stateOf(mode.rs485));
-    }
-    if (pending.size() > 4096) pending.clear();  // no LF in sight: noise
+    bool rs485 = false;
+    sim.Receive(fd, pending, bytes, "", [&](const SimMode& m) -> SimulatedBus& {
+      rs485 = m.rs485;
+      return m.rs485 ? rs485Bus : pointToPoint;
+    }, first);
+    if (rs485) sim.KeepState(rs485Bus.units().begin()->second);
   }
-  if (log) std::fclose(log);
   close(fd);
   return 0;
+}
+
+// One unit on the network: the panel connects to it.
+int RunListening(Simulator& sim) {
+  SimulatedBus unit(false, {});
+  SimulatedUnit& state = unit.units().begin()->second;
+  sim.Prepare(state);
+  sim.KeepState(state);
+  const sockaddr_in address = Loopback(1, sim.options().listenPort);
+  int listener = -1;
+  struct Peer {
+    int fd;
+    std::string pending;
+  };
+  std::vector<Peer> peers;
+  bool ready = false;
+  std::string bytes;
+  while (!stopRequested) {
+    const bool refuse = HasLine(sim.ControlText(), "refuse");
+    if (refuse && listener >= 0) {
+      close(listener);
+      listener = -1;
+    } else if (!refuse && listener < 0) {
+      listener = socket(AF_INET, SOCK_STREAM, 0);
+      const int yes = 1;
+      setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+      if (bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(listener, 8) != 0) {
+        std::fprintf(stderr, "kelvrix-sim: cannot listen on port %d: %s\n", sim.options().listenPort, std::strerror(errno));
+        return 1;
+      }
+    }
+    if (!ready) sim.Ready();
+    ready = true;
+    std::vector<pollfd> waiting;
+    if (listener >= 0) waiting.push_back({listener, POLLIN, 0});
+    for (const Peer& peer : peers) waiting.push_back({peer.fd, POLLIN, 0});
+    if (poll(waiting.data(), waiting.size(), 100) <= 0) continue;
+    std::size_t next = 0;
+    if (listener >= 0 && (waiting[next++].revents & POLLIN)) {
+      const int fd = accept(listener, nullptr, nullptr);
+      if (fd >= 0) peers.push_back({fd, {}});
+    }
+    for (std::size_t i = 0; next + i < waiting.size(); ++i) {
+      if (!(waiting[next + i].revents & (POLLIN | POLLHUP))) continue;
+      Peer& peer = peers[i];
+      if (!ReadSome(peer.fd, bytes)) {
+        close(peer.fd);
+        peer.fd = -1;
+        continue;
+      }
+      sim.Receive(peer.fd, peer.pending, bytes, "", [&](const SimMode&) -> SimulatedBus& { return unit; }, state);
+    }
+    std::erase_if(peers, [](const Peer& peer) { return peer.fd < 0; });
+  }
+  for (const Peer& peer : peers) close(peer.fd);
+  if (listener >= 0) close(listener);
+  return 0;
+}
+
+// Units that dial into the panel's server, each from an address of its own.
+int RunDialling(Simulator& sim) {
+  using Clock = std::chrono::steady_clock;
+  struct Dialler {
+    std::string address;  // "127.0.0.2"
+    sockaddr_in from;
+    std::unique_ptr<SimulatedBus> unit = std::make_unique<SimulatedBus>(false, std::vector<int>{});
+    int fd = -1;
+    std::string pending;
+    Clock::time_point nextDial{}, hangUp = Clock::time_point::max();
+  };
+  const int count = sim.options().units;
+  std::vector<Dialler> units(static_cast<std::size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    units[k].address = "127.0.0." + std::to_string(k + 2);
+    units[k].from = Loopback(k + 2, 0);
+    sim.Prepare(units[k].unit->units().begin()->second);
+  }
+  const SimulatedUnit& first = units[0].unit->units().begin()->second;
+  sim.KeepState(first);
+  const sockaddr_in panel = Loopback(1, sim.options().dialPort);
+  std::mt19937 random(12345);
+  sim.Ready();
+
+  std::string bytes;
+  while (!stopRequested) {
+    const std::string control = sim.ControlText();
+    const std::set<int> dropped = NumbersAfter(control, "drop");
+    const std::set<int> churn = NumbersAfter(control, "churn");
+    const int churnMs = churn.empty() ? 0 : *churn.begin();
+    const auto now = Clock::now();
+    for (int k = 0; k < count; ++k) {
+      Dialler& d = units[k];
+      const bool away = dropped.count(k + 1) > 0;
+      if (d.fd >= 0 && (away || now >= d.hangUp)) {
+        close(d.fd);
+        d.fd = -1;
+        d.nextDial = now + std::chrono::seconds(1);
+      }
+      if (d.fd < 0 && !away && now >= d.nextDial) {
+        d.nextDial = now + std::chrono::seconds(1);
+        d.fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (bind(d.fd, reinterpret_cast<const sockaddr*>(&d.from), sizeof d.from) != 0 ||
+            connect(d.fd, reinterpret_cast<const sockaddr*>(&panel), sizeof panel) != 0) {
+          close(d.fd);
+          d.fd = -1;
+          continue;
+        }
+        d.pending.clear();
+        d.hangUp = churnMs > 0 ? now + std::chrono::milliseconds(random() % churnMs) : Clock::time_point::max();
+      }
+    }
+    std::vector<pollfd> waiting;
+    std::vector<Dialler*> polled;
+    for (Dialler& d : units) {
+      if (d.fd < 0) continue;
+      waiting.push_back({d.fd, POLLIN, 0});
+      polled.push_back(&d);
+    }
+    if (waiting.empty()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      continue;
+    }
+    if (poll(waiting.data(), waiting.size(), 100) <= 0) continue;
+    for (std::size_t i = 0; i < waiting.size(); ++i) {
+      if (!(waiting[i].revents & (POLLIN | POLLHUP))) continue;
+      Dialler& d = *polled[i];
+      if (!ReadSome(d.fd, bytes)) {  // the panel closed it: dial again later
+        close(d.fd);
+        d.fd = -1;
+        continue;
+      }
+      SimulatedBus& unit = *d.unit;
+      sim.Receive(d.fd, d.pending, bytes, d.address + " ", [&](const SimMode&) -> SimulatedBus& { return unit; },
+                  first);
+    }
+  }
+  for (const Dialler& d : units) {
+    if (d.fd >= 0) close(d.fd);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--off-default") {
+      options.offDefault = true;
+    } else if (!hasValue) {
+      return Usage();
+    } else if (arg == "--device") {
+      options.device = argv[++i];
+    } else if (arg == "--listen") {
+      options.listenPort = std::atoi(argv[++i]);
+    } else if (arg == "--dial") {
+      options.dialPort = std::atoi(argv[++i]);
+    } else if (arg == "--units") {
+      options.units = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--addresses") {
+      options.addresses = ParseAddresses(argv[++i]);
+    } else if (arg == "--log") {
+      options.logPath = argv[++i];
+    } else if (arg == "--control") {
+      options.controlPath = argv[++i];
+    } else if (arg == "--ready") {
+      options.readyPath = argv[++i];
+    } else if (arg == "--state") {
+      options.statePath = argv[++i];
+    } else if (arg == "--mode") {
+      options.modeLines += std::string(argv[++i]) + "\n";
+    } else if (arg == "--alarm-history") {
+      options.alarmEntries = std::atoi(argv[++i]);
+    } else if (arg == "--video-loss-history") {
+      options.videoLossEntries = std::atoi(argv[++i]);
+    } else {
+      return Usage();
+    }
+  }
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGPIPE, SIG_IGN);  // a peer that hung up is noticed by the next read
+  Simulator sim(options);
+  if (!options.device.empty()) return RunSerial(sim);
+  if (options.listenPort > 0) return RunListening(sim);
+  if (options.dialPort > 0) return RunDialling(sim);
+  return Usage();
 }

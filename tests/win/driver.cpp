@@ -20,10 +20,27 @@
 //                            exit 0 once no window of CLASS and CAPTION is left
 //   file-dialog CAPTION PATH MS
 //                            type PATH into the file dialog of CAPTION and press OK
+//   dialog-type ID TEXT      set the text of edit ID, as typing it would
+//   dialog-pick ID INDEX     select entry INDEX of list box ID and double-click it
+//   dialog-address ID A.B.C.D
+//                            put the address into IPv4 address field ID
+//   dialog-list ID           print the entries of list box ID, one per line
+//   ping CLASS               print how long the window's thread took to answer (ms)
+//   process-stats CLASS      print "handles<TAB>working set KB<TAB>private KB" of
+//                            the window's process
+//   each-connection COUNT    for each of the server's first COUNT connections:
+//                            choose it in the TCP/IP dialog, send the brightness
+//                            from the video dialog and print
+//                            "position<TAB>caption<TAB>box text"
+//   in CAPTION VERB ...      a dialog-* verb on the dialog of CAPTION rather than
+//                            the open setting dialog (the link dialogs have no
+//                            slave address box)
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <chrono>
+#include <cwchar>
 #include <functional>
 #include <string>
 #include <thread>
@@ -58,22 +75,38 @@ HWND WaitFor(const std::function<HWND()>& find, int milliseconds) {
   }
 }
 
-// Every setting dialog holds the slave address box; a message box does not.
+// Every setting dialog holds the slave address box. A message box holds its
+// text in a static of id 0xFFFF; the link dialogs' first control of that id
+// is a group box.
 constexpr int kSlaveAddressBox = 1015;
+
+bool IsMessageBox(HWND window) {
+  HWND text = GetDlgItem(window, 0xFFFF);
+  wchar_t className[16] = {};
+  if (text) GetClassNameW(text, className, 16);
+  return GetDlgItem(window, kSlaveAddressBox) == nullptr && std::wstring(className) == L"Static";
+}
 
 HWND VisibleDialog(bool settingDialog) {
   HWND window = nullptr;
   while ((window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr) {
-    const bool isSetting = GetDlgItem(window, kSlaveAddressBox) != nullptr;
-    if (IsWindowVisible(window) && isSetting == settingDialog) return window;
+    if (!IsWindowVisible(window)) continue;
+    if (settingDialog ? GetDlgItem(window, kSlaveAddressBox) != nullptr : IsMessageBox(window)) return window;
   }
   return nullptr;
 }
 
 HWND VisibleBox() { return VisibleDialog(false); }
 
+// The dialog the dialog-* verbs act on: the open setting dialog, or the one
+// named with "in CAPTION".
+const wchar_t* targetCaption = nullptr;
+HWND TargetDialog() {
+  return WaitFor([] { return targetCaption ? FindWindowW(L"#32770", targetCaption) : VisibleDialog(true); }, 5000);
+}
+
 int DialogChoose(int comboId, int index) {
-  HWND dialog = WaitFor([] { return VisibleDialog(true); }, 5000);
+  HWND dialog = TargetDialog();
   HWND combo = dialog ? GetDlgItem(dialog, comboId) : nullptr;
   if (!combo || SendMessageW(combo, CB_SETCURSEL, index, 0) != index) return 1;
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
@@ -82,14 +115,14 @@ int DialogChoose(int comboId, int index) {
 
 // Posted: a press may raise a box, whose loop would hold a sent message.
 int DialogClick(int buttonId) {
-  HWND dialog = WaitFor([] { return VisibleDialog(true); }, 5000);
+  HWND dialog = TargetDialog();
   HWND button = dialog ? GetDlgItem(dialog, buttonId) : nullptr;
   if (!button) return 1;
   return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button)) ? 0 : 1;
 }
 
 int DialogItem(int id) {
-  HWND dialog = WaitFor([] { return VisibleDialog(true); }, 5000);
+  HWND dialog = TargetDialog();
   HWND item = dialog ? GetDlgItem(dialog, id) : nullptr;
   if (!item) return 1;
   const LRESULT position = SendMessageW(item, PBM_GETPOS, 0, 0);
@@ -97,6 +130,44 @@ int DialogItem(int id) {
   wchar_t text[256] = {};
   SendMessageW(item, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
   Print(std::wstring(IsWindowEnabled(item) ? L"1" : L"0") + L"\t" + text + L"\t" + std::to_wstring(position));
+  return 0;
+}
+
+int DialogType(int id, const wchar_t* text) {
+  HWND dialog = TargetDialog();
+  HWND edit = dialog ? GetDlgItem(dialog, id) : nullptr;
+  if (!edit) return 1;
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));  // the edit tells its dialog EN_CHANGE
+  return 0;
+}
+
+// Posted: a double-click may raise a box.
+int DialogPick(int id, int index) {
+  HWND dialog = TargetDialog();
+  HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
+  if (!list || SendMessageW(list, LB_SETCURSEL, index, 0) != index) return 1;
+  return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), reinterpret_cast<LPARAM>(list)) ? 0 : 1;
+}
+
+int DialogAddress(int id, const wchar_t* text) {
+  HWND dialog = TargetDialog();
+  HWND field = dialog ? GetDlgItem(dialog, id) : nullptr;
+  unsigned a, b, c, d;
+  if (!field || swscanf(text, L"%u.%u.%u.%u", &a, &b, &c, &d) != 4) return 1;
+  SendMessageW(field, IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
+  return 0;
+}
+
+int DialogList(int id) {
+  HWND dialog = TargetDialog();
+  HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
+  if (!list) return 1;
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    wchar_t text[256] = {};
+    SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+    Print(text);
+  }
   return 0;
 }
 
@@ -124,9 +195,74 @@ int Boxes(int count, int milliseconds) {
   return 0;
 }
 
+int Ping(HWND window) {
+  const auto start = steady_clock::now();
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result)) return 1;
+  Print(std::to_wstring(duration_cast<milliseconds>(steady_clock::now() - start).count()));
+  return 0;
+}
+
+int ProcessStats(HWND window) {
+  DWORD id = 0;
+  GetWindowThreadProcessId(window, &id);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+  if (!process) return 1;
+  DWORD handles = 0;
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  const bool ok = GetProcessHandleCount(process, &handles) &&
+                  GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+  CloseHandle(process);
+  if (!ok) return 1;
+  Print(std::to_wstring(handles) + L"\t" + std::to_wstring(memory.WorkingSetSize / 1024) + L"\t" +
+        std::to_wstring(memory.PrivateUsage / 1024));
+  return 0;
+}
+
+// Ids of resources/resource.h that each-connection uses.
+constexpr int kTcpIpMenu = 32777, kVideoAdjustMenu = 32784, kClientList = 1147, kTransmissionPlace = 1148,
+              kSendBrightness = 1082, kClose = 2;
+
+int EachConnection(HWND mainWindow, int count) {
+  for (int position = 0; position < count; ++position) {
+    PostMessageW(mainWindow, WM_COMMAND, kTcpIpMenu, 0);
+    HWND server = WaitFor([] { return FindWindowW(L"#32770", L"TCP/IPの設定（Server）"); }, 5000);
+    HWND list = server ? GetDlgItem(server, kClientList) : nullptr;
+    if (!list || SendMessageW(list, LB_SETCURSEL, position, 0) != position) return 1;
+    SendMessageW(server, WM_COMMAND, MAKEWPARAM(kClientList, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+    wchar_t place[32] = {};
+    SendDlgItemMessageW(server, kTransmissionPlace, WM_GETTEXT, 32, reinterpret_cast<LPARAM>(place));
+    PostMessageW(server, WM_COMMAND, kClose, 0);
+    WaitFor([server]() -> HWND { return IsWindow(server) ? nullptr : server; }, 5000);
+    PostMessageW(mainWindow, WM_COMMAND, kVideoAdjustMenu, 0);
+    HWND video = WaitFor([] { return VisibleDialog(true); }, 5000);
+    if (!video) return 1;
+    const std::wstring caption = TextOf(video);
+    PostMessageW(video, WM_COMMAND, MAKEWPARAM(kSendBrightness, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(video, kSendBrightness)));
+    HWND box = WaitFor(VisibleBox, 5000);
+    wchar_t text[256] = {};
+    if (box) GetDlgItemTextW(box, 0xFFFF, text, 256);
+    Print(std::to_wstring(position) + L"\t" + caption + L"\t" + text + L"\t" + place);
+    if (box) {
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      WaitFor([box]() -> HWND { return IsWindow(box) && IsWindowVisible(box) ? nullptr : box; }, 5000);
+    }
+    PostMessageW(video, WM_COMMAND, MAKEWPARAM(kClose, BN_CLICKED), 0);
+    WaitFor([video]() -> HWND { return IsWindow(video) ? nullptr : video; }, 5000);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc > 3 && std::wstring(argv[1]) == L"in") {
+    targetCaption = argv[2];
+    argc -= 2;
+    argv += 2;
+  }
   if (argc < 3) return 2;
   const std::wstring verb = argv[1];
   const wchar_t* windowClass = argv[2];
@@ -136,6 +272,14 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"dialog-choose" && argc == 4) return DialogChoose(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-click" && argc == 3) return DialogClick(_wtoi(argv[2]));
   if (verb == L"dialog-item" && argc == 3) return DialogItem(_wtoi(argv[2]));
+  if (verb == L"dialog-type" && argc == 4) return DialogType(_wtoi(argv[2]), argv[3]);
+  if (verb == L"dialog-pick" && argc == 4) return DialogPick(_wtoi(argv[2]), _wtoi(argv[3]));
+  if (verb == L"dialog-address" && argc == 4) return DialogAddress(_wtoi(argv[2]), argv[3]);
+  if (verb == L"dialog-list" && argc == 3) return DialogList(_wtoi(argv[2]));
+  if (verb == L"each-connection" && argc == 3) {
+    HWND mainWindow = FindWindowW(L"Kelvrix TCP Server", nullptr);
+    return mainWindow ? EachConnection(mainWindow, _wtoi(argv[2])) : 1;
+  }
   if (verb == L"file-dialog" && argc == 5) return FileDialog(argv[2], argv[3], _wtoi(argv[4]));
   if (verb == L"wait-gone" && argc == 5) {
     const wchar_t* caption = argv[3];
@@ -162,5 +306,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!window) return 1;
   if (verb == L"command" && argc == 4) return PostMessageW(window, WM_COMMAND, _wtoi(argv[3]), 0) ? 0 : 1;
   if (verb == L"close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+  if (verb == L"ping") return Ping(window);
+  if (verb == L"process-stats") return ProcessStats(window);
   return 2;
 }
