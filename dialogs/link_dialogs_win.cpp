@@ -190,8 +190,9 @@ void RefreshConnectionList(HWND dialog) {
   const bool listening = context.socket.Listening();
   SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_RESETCONTENT, 0, 0);
   for (int row : link.connections.ListedRows()) {
-    SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_ADDSTRING, 0,
-                        reinterpret_cast<LPARAM>(WideFromUtf8(link.connections[row].peerAddress).c_str()));
+    const auto position = SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_ADDSTRING, 0,
+                                              reinterpret_cast<LPARAM>(WideFromUtf8(link.connections[row].peerAddress).c_str()));
+    if (row == link.selectedConnection) SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_SETCURSEL, position, 0);
   }
   const std::string chosen = ChosenPeerAddress(link.connections, 1, link.selectedConnection);
   SetDlgItemTextW(dialog, IDC_TRANSMISSION_PLACE, WideFromUtf8(chosen.empty() ? std::string(16, ' ') : chosen).c_str());

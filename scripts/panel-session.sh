@@ -2,17 +2,22 @@
 # Wine against the simulated unit (one end of a pty pair, the other end the
 # prefix's COM1). Without a usable $DISPLAY it starts a virtual one.
 #   start_session DIR [simulator options...]   sets $driver, $panel, $virtual
-# The session stops when the sourcing script exits.
+# Before it, KELVRIX_INI may hold the lines of the kelvrix.ini the panel starts
+# with, and KELVRIX_NET_SIM the options of a second simulator on the network
+# (--listen PORT or --dial PORT --units N). The session stops when the
+# sourcing script exits.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 driver=$root/build/windows/tests/kelvrix_driver.exe
 main_class="Kelvrix TCP Server"
 xvfb_pid=""
+net_sim_pid=""
 
 stop_session() {
   wine "$driver" close "$main_class" >/dev/null 2>&1 || true
   sleep 1
   bash "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
   bash "$root/scripts/serial-pair.sh" stop "$session/serial"
+  [ -n "$net_sim_pid" ] && kill "$net_sim_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 
@@ -42,6 +47,16 @@ start_session() {
   bash "$root/scripts/wine-prefix.sh" start "$WINEPREFIX"
   bash "$root/scripts/serial-pair.sh" start "$session/serial" "$root/build/native/kelvrix-sim" "$@"
   echo "session: simulated unit on COM1, frames it receives are logged to $session/serial/sim.log"
+  if [ -n "${KELVRIX_INI:-}" ]; then
+    printf '[Kelvrix_Section]\r\n%s\r\n' "${KELVRIX_INI//$'\n'/$'\r\n'}" >"$WINEPREFIX/drive_c/windows/kelvrix.ini"
+  fi
+  if [ -n "${KELVRIX_NET_SIM:-}" ]; then
+    # shellcheck disable=SC2086  # the options are words
+    "$root/build/native/kelvrix-sim" $KELVRIX_NET_SIM --log "$session/net-sim.log" --control "$session/net-sim.control" \
+      </dev/null >"$session/net-sim.out" 2>&1 &
+    net_sim_pid=$!
+    echo "session: simulated unit(s) on the network ($KELVRIX_NET_SIM), frames logged to $session/net-sim.log"
+  fi
 
   wine "$root/build/windows/kelvrix.exe" </dev/null >"$session/kelvrix.log" 2>&1 &
   panel=$!

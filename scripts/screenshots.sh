@@ -53,6 +53,42 @@ shoot "#32770" "ファイルの保存" save-as.png
 wine "$driver" close "#32770"
 sleep 0.5
 
+# The TCP/IP dialogs, each in its role: the client with a host list, the
+# server with three units that dialled in, the second one chosen.
+restart_panel() {  # kelvrix.ini lines
+  wine "$driver" close "$main_class" >/dev/null 2>&1 || true
+  wait "$panel" || true
+  printf '[Kelvrix_Section]\r\n%s\r\n' "${1//$'\n'/$'\r\n'}" >"$WINEPREFIX/drive_c/windows/kelvrix.ini"
+  stty -F "$session/serial/com1" cstopb  # a pty keeps no parity: see fresh_line in tests/e2e
+  wine "$root/build/windows/kelvrix.exe" </dev/null >>"$session/kelvrix.log" 2>&1 &
+  panel=$!
+  wine "$driver" wait-window "$main_class" 20000 >/dev/null
+}
+hosts="list_count=3"
+for entry in "00 192 168 1 3" "01 192 168 1 4" "02 10 0 0 21"; do
+  read -r n a b c d <<<"$entry"
+  hosts+=$'\n'"ip${n}_0=$a"$'\n'"ip${n}_1=$b"$'\n'"ip${n}_2=$c"$'\n'"ip${n}_3=$d"
+done
+restart_panel "Interface=1"$'\n'"ClientServer=0"$'\n'"select_number=1"$'\n'"$hosts"
+wine "$driver" command "$main_class" 32777
+wine "$driver" wait-window "#32770" 10000 "TCP/IPの設定（Client）" >/dev/null
+shoot "#32770" "TCP/IPの設定（Client）" tcp-client.png
+wine "$driver" in "TCP/IPの設定（Client）" dialog-click 1
+
+restart_panel "Interface=1"$'\n'"ClientServer=1"$'\n'"p_port_number=19300"
+"$root/build/native/kelvrix-sim" --dial 19300 --units 3 </dev/null >/dev/null 2>&1 &
+dialler=$!
+wine "$driver" command "$main_class" 32777
+wine "$driver" wait-window "#32770" 10000 "TCP/IPの設定（Server）" >/dev/null
+wine "$driver" in "TCP/IPの設定（Server）" dialog-click 1108
+sleep 2.5  # the units dial again once a second
+wine "$driver" in "TCP/IPの設定（Server）" dialog-pick 1147 1
+shoot "#32770" "TCP/IPの設定（Server）" tcp-server.png
+wine "$driver" in "TCP/IPの設定（Server）" dialog-click 1109
+wine "$driver" in "TCP/IPの設定（Server）" dialog-click 2
+kill "$dialler"
+restart_panel "Interface=0"$'\n'"com_port=0"
+
 # At 150 %: Wine takes the DPI from the prefix when the panel starts.
 wine "$driver" close "$main_class" >/dev/null 2>&1 || true
 wait "$panel" || true

@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes to both dispatcher variants (the serial one also
 // through the line assembler), to every decoder and to the settings data
 // file reader.
-// The first byte picks the RS-485 mode and how the rest is cut into socket
-// receives, so split lines and address stripping are both explored.
+// The first byte picks the RS-485 mode and how the rest is cut into serial
+// reads and socket receives, so split lines and address stripping are both
+// explored.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -32,9 +33,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& line : assembler.AddRead(bytes.substr(at, piece))) DispatchSerialReply(panel, line);
   }
 
-  for (std::size_t at = 0; at < bytes.size(); at += piece) {
-    const std::string_view received = bytes.substr(at, piece);
-    DispatchSocketReply(panel, received, static_cast<int>(received.size()));
+  // Socket receives of arbitrary sizes, each byte at a cut choosing the next
+  // size; with the top bit of `control`, lengths that disagree with the bytes.
+  for (std::size_t at = 0, size = 0; at < bytes.size(); at += size) {
+    const auto cut = static_cast<uint8_t>(bytes[at]);
+    size = 1 + cut % (4 * piece);
+    const std::string_view received = bytes.substr(at, size);
+    const int length = static_cast<int>(received.size()) + ((control & 0x80) ? (cut & 7) - 3 : 0);
+    DispatchSocketReply(panel, received, length);
   }
 
   for (const ReplyDecoder& row : ReplyDecoders()) row.decode(bytes, null.settings);
