@@ -55,7 +55,7 @@ Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options) {
   if (options.resetsHiddenClicks) SharedDialogState().hiddenClickCount = 0;
   // The server role shows which unit the dialog talks to after the caption.
   if (link.selectedConnection != -1) {
-    const std::string host = ChosenPeerAddress(link.connections, link.clientServerMode, link.selectedConnection);
+    const std::string host = ChosenPeerAddress(link.connections, link.clientServerMode, link.selectedConnection, link.chosenSerial);
     SetWindowTextW(dialog, (options.caption + WideFromUtf8(host)).c_str());
   }
   return panel;

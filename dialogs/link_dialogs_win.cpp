@@ -192,9 +192,11 @@ void RefreshConnectionList(HWND dialog) {
   for (int row : link.connections.ListedRows()) {
     const auto position = SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_ADDSTRING, 0,
                                               reinterpret_cast<LPARAM>(WideFromUtf8(link.connections[row].peerAddress).c_str()));
-    if (row == link.selectedConnection) SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_SETCURSEL, position, 0);
+    if (link.connections.LiveRow(link.selectedConnection, link.chosenSerial) == row) {
+      SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_SETCURSEL, position, 0);
+    }
   }
-  const std::string chosen = ChosenPeerAddress(link.connections, 1, link.selectedConnection);
+  const std::string chosen = ChosenPeerAddress(link.connections, 1, link.selectedConnection, link.chosenSerial);
   SetDlgItemTextW(dialog, IDC_TRANSMISSION_PLACE, WideFromUtf8(chosen.empty() ? std::string(16, ' ') : chosen).c_str());
   Enable(dialog, IDC_SERVER_CONNECT, !listening);
   Enable(dialog, IDC_PORT_NUMBER, !listening);
@@ -226,7 +228,10 @@ void OnServerCommand(HWND dialog, WPARAM wParam) {
       if (HIWORD(wParam) != LBN_DBLCLK) return;
       const auto row = link.connections.RowAt(ListSelection(dialog, IDC_CLIENT_LIST));
       link.selectedConnection = row ? *row : -1;
-      if (row) link.socketConnected = 1;
+      if (row) {
+        link.chosenSerial = link.connections[*row].serial;
+        link.socketConnected = 1;
+      }
       RefreshConnectionList(dialog);
       return;
     }

@@ -18,7 +18,7 @@ std::optional<int> ConnectionTable::FreeRow() const {
 
 void ConnectionTable::Fill(int row, SocketHandle socket, std::string peerAddress) {
   if (row < 1 || row > kMaxConnections) return;
-  rows_[row] = {1, socket, std::move(peerAddress)};
+  rows_[row] = {1, socket, std::move(peerAddress), ++lastSerial_};
 }
 
 void ConnectionTable::Free(SocketHandle socket) {
@@ -52,10 +52,18 @@ std::optional<int> ConnectionTable::RowAt(int position) const {
   return rows[static_cast<std::size_t>(position)];
 }
 
-std::string ChosenPeerAddress(const ConnectionTable& table, int32_t clientServerMode, int32_t selectedConnection) {
-  if (clientServerMode != 1 || selectedConnection < 1 || selectedConnection > kMaxConnections) return {};
-  const ConnectionEntry& entry = table[selectedConnection];
-  return entry.inUse == 1 ? entry.peerAddress : std::string();
+std::optional<int> ConnectionTable::LiveRow(int32_t row, uint64_t serial) const {
+  if (row < 1 || row > kMaxConnections) return std::nullopt;
+  const ConnectionEntry& entry = rows_[row];
+  if (entry.inUse != 1 || entry.serial != serial) return std::nullopt;
+  return row;
+}
+
+std::string ChosenPeerAddress(const ConnectionTable& table, int32_t clientServerMode, int32_t selectedConnection,
+                              uint64_t chosenSerial) {
+  if (clientServerMode != 1) return {};
+  const auto row = table.LiveRow(selectedConnection, chosenSerial);
+  return row ? table[*row].peerAddress : std::string();
 }
 
 std::string DottedAddress(const Ipv4Address& address) {

@@ -23,6 +23,7 @@ struct ConnectionEntry {
   int32_t inUse = 0;
   SocketHandle socket = 0;
   std::string peerAddress;  // "127.0.0.2"; " " once the row was freed
+  uint64_t serial = 0;      // which connection this is: a row freed and filled again gets a new one
 };
 
 class ConnectionTable {
@@ -41,17 +42,22 @@ class ConnectionTable {
   int Find(SocketHandle socket) const;      // its row, 0 when none
   std::vector<int> ListedRows() const;      // the rows in use, in row order
   std::optional<int> RowAt(int position) const;  // the row at a list position
+  // The chosen row while the connection chosen there (`serial`) still holds
+  // it: once that unit has gone, a unit that takes its row is not the chosen one.
+  std::optional<int> LiveRow(int32_t row, uint64_t serial) const;
 
   const ConnectionEntry& operator[](int row) const { return rows_.at(static_cast<std::size_t>(row)); }
 
  private:
   std::array<ConnectionEntry, kMaxConnections + 1> rows_;
+  uint64_t lastSerial_ = 0;
 };
 
 // The address of the connection the server role has chosen, which the setting
 // dialogs show after their caption; empty in the client role, with nothing
 // chosen, or once the chosen unit has gone.
-std::string ChosenPeerAddress(const ConnectionTable& table, int32_t clientServerMode, int32_t selectedConnection);
+std::string ChosenPeerAddress(const ConnectionTable& table, int32_t clientServerMode, int32_t selectedConnection,
+                              uint64_t chosenSerial);
 
 // "192.168.1.3"
 std::string DottedAddress(const Ipv4Address& address);

@@ -50,8 +50,10 @@ struct LinkState {
   std::string socketLine;
   int32_t socketLineOpen = 0;
 
-  // The server role's accepted units
+  // The server role's accepted units, and which connection was chosen in
+  // row selectedConnection
   ConnectionTable connections;
+  uint64_t chosenSerial = 0;
 };
 
 // The link's reset at start-up and after every socket was closed.

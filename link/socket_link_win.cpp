@@ -219,9 +219,8 @@ void SocketLink::CloseAllSockets() {
 
 SOCKET SocketLink::SocketInUse() const {
   if (link_.clientServerMode != 1) return primary_;
-  const int row = link_.selectedConnection;
-  if (row < 1 || row > kMaxConnections || link_.connections[row].inUse == 0) return INVALID_SOCKET;
-  return static_cast<SOCKET>(link_.connections[row].socket);
+  const auto row = link_.connections.LiveRow(link_.selectedConnection, link_.chosenSerial);
+  return row ? static_cast<SOCKET>(link_.connections[*row].socket) : INVALID_SOCKET;
 }
 
 bool SocketLink::Send(std::string_view line) {

@@ -405,9 +405,11 @@ int RunDialling(Simulator& sim) {
       }
       if (d.fd < 0 && !away && now >= d.nextDial) {
         d.nextDial = now + std::chrono::seconds(1);
+        // Without waiting: a panel busy elsewhere must not stall the other units.
         d.fd = socket(AF_INET, SOCK_STREAM, 0);
+        fcntl(d.fd, F_SETFL, O_NONBLOCK);
         if (bind(d.fd, reinterpret_cast<const sockaddr*>(&d.from), sizeof d.from) != 0 ||
-            connect(d.fd, reinterpret_cast<const sockaddr*>(&panel), sizeof panel) != 0) {
+            (connect(d.fd, reinterpret_cast<const sockaddr*>(&panel), sizeof panel) != 0 && errno != EINPROGRESS)) {
           close(d.fd);
           d.fd = -1;
           continue;

@@ -35,15 +35,20 @@ TEST(ConnectionTable, ListShowsTheRowsInUseAndMapsPositionsThroughIt) {
   EXPECT_EQ(table[0].inUse, 1) << "row 0 is never given out";
 }
 
-TEST(ConnectionTable, ChosenPeerAddressOnlyForALiveServerRow) {
+TEST(ConnectionTable, TheChosenUnitIsTheConnectionNotTheRow) {
   ConnectionTable table;
   table.Fill(2, 7, "127.0.0.3");
-  EXPECT_EQ(ChosenPeerAddress(table, 1, 2), "127.0.0.3");
-  EXPECT_EQ(ChosenPeerAddress(table, 0, 2), "") << "the client role names a host, not a row";
-  EXPECT_EQ(ChosenPeerAddress(table, 1, -1), "");
-  EXPECT_EQ(ChosenPeerAddress(table, 1, 99), "") << "a host index beyond the table";
+  const uint64_t chosen = table[2].serial;
+  EXPECT_EQ(ChosenPeerAddress(table, 1, 2, chosen), "127.0.0.3");
+  EXPECT_EQ(ChosenPeerAddress(table, 0, 2, chosen), "") << "the client role names a host, not a row";
+  EXPECT_EQ(ChosenPeerAddress(table, 1, -1, chosen), "");
+  EXPECT_EQ(ChosenPeerAddress(table, 1, 99, chosen), "") << "a host index beyond the table";
   table.Free(7);
-  EXPECT_EQ(ChosenPeerAddress(table, 1, 2), "");
+  EXPECT_EQ(table.LiveRow(2, chosen), std::nullopt);
+  table.Fill(2, 7, "127.0.0.9");  // another unit takes the row, maybe with the same handle value
+  EXPECT_EQ(table.LiveRow(2, chosen), std::nullopt) << "commands never go to a unit nobody chose";
+  EXPECT_EQ(ChosenPeerAddress(table, 1, 2, chosen), "");
+  EXPECT_EQ(table.LiveRow(2, table[2].serial), 2);
 }
 
 TEST(LinkTexts, AddressesAndPorts) {

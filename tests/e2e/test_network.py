@@ -260,13 +260,17 @@ class NetworkTest(PanelCase):
         self.assertTrue(wait_until(lambda: listed(SERVER, IDC_CLIENT_LIST) == [units[0], units[2]], 10),
                         "noticed while the dialog is open")
         self.close_dialog(SERVER, IDC_CLOSE)
-        self.set_mode("drop 1,2")
+        self.set_mode("drop 2,3")
         time.sleep(1.5)
         self.open_dialog(IDM_TCPIP, SERVER)
-        self.assertEqual(listed(SERVER, IDC_CLIENT_LIST), [units[2]], "and while it was closed")
+        self.assertEqual(listed(SERVER, IDC_CLIENT_LIST), [units[0]], "and while it was closed")
         self.close_dialog(SERVER, IDC_CLOSE)
 
-        self.open_dialog(IDM_VIDEO_ADJUST, VIDEO)  # the chosen unit has gone
+        self.set_mode("drop 3")  # the chosen unit dials in again and takes its old row
+        self.open_dialog(IDM_TCPIP, SERVER)
+        self.assertTrue(wait_until(lambda: listed(SERVER, IDC_CLIENT_LIST) == units[:2], 10))
+        self.close_dialog(SERVER, IDC_CLOSE)
+        self.open_dialog(IDM_VIDEO_ADJUST, VIDEO)  # a new connection, not the one chosen
         self.assertEqual(self.send_brightness(), ["Error\tSocket 送信"])
         self.close_dialog(VIDEO, IDC_CLOSE)
         self.stop_server()

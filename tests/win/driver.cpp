@@ -229,7 +229,11 @@ int EachConnection(HWND mainWindow, int count) {
     PostMessageW(mainWindow, WM_COMMAND, kTcpIpMenu, 0);
     HWND server = WaitFor([] { return FindWindowW(L"#32770", L"TCP/IPの設定（Server）"); }, 5000);
     HWND list = server ? GetDlgItem(server, kClientList) : nullptr;
-    if (!list || SendMessageW(list, LB_SETCURSEL, position, 0) != position) return 1;
+    if (!list) return 1;
+    if (SendMessageW(list, LB_SETCURSEL, position, 0) != position) {  // not that many units
+      PostMessageW(server, WM_COMMAND, kClose, 0);
+      return 1;
+    }
     SendMessageW(server, WM_COMMAND, MAKEWPARAM(kClientList, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
     wchar_t place[32] = {};
     SendDlgItemMessageW(server, kTransmissionPlace, WM_GETTEXT, 32, reinterpret_cast<LPARAM>(place));
