@@ -13,7 +13,7 @@ export KELVRIX_INI="Interface=1"$'\n'"ClientServer=1"$'\n'"p_port_number=$port"
 export KELVRIX_NET_SIM="--dial $port --units 96"
 session=$root/build/soak
 start_session "$session"
-echo "churn 3000" >"$session/net-sim.control"
+echo "churn 20000" >"$session/net-sim.control"  # each unit stays up to 20 s
 
 server="TCP/IPの設定（Server）"
 wine "$driver" command "$main_class" 32777
@@ -22,15 +22,25 @@ wine "$driver" in "$server" dialog-click 1108
 sleep 3  # the units dial in
 wine "$driver" in "$server" dialog-click 2
 
+# The prefix's wineserver holds a descriptor for every socket and handle.
+wineserver_of_prefix() {
+  for pid in $(pgrep -x wineserver); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  done
+}
+server_pid=$(wineserver_of_prefix | head -1)
+
 report() {
   echo "soak: $1 rss $(awk '/VmRSS/ {print $2, $3}' "/proc/$panel/status"), descriptors $(ls "/proc/$panel/fd" | wc -l)," \
-    "commands $sent, answered $answered"
+    "wineserver descriptors $(ls "/proc/${server_pid:-0}/fd" 2>/dev/null | wc -l)," \
+    "commands $sent: answered $answered, unit gone before the send $gone"
 }
 
 end=$(( $(date +%s) + minutes * 60 ))
 next_report=0
 sent=0
 answered=0
+gone=0
 while [ "$(date +%s)" -lt "$end" ]; do
   if [ "$(date +%s)" -ge "$next_report" ]; then
     report "$(date +%T)"
@@ -40,7 +50,10 @@ while [ "$(date +%s)" -lt "$end" ]; do
   # that hung up meanwhile gives "Socket 送信" or no answer, which is fine.
   if line=$(wine "$driver" each-connection 1 2>/dev/null); then
     sent=$((sent + 1))
-    case "$line" in *"Socket ＯＫ"*) answered=$((answered + 1)) ;; esac
+    case "$line" in
+      *"Socket ＯＫ"*) answered=$((answered + 1)) ;;
+      *"Socket 送信"*) gone=$((gone + 1)) ;;  # the chosen unit hung up before the send
+    esac
   fi
   wine "$driver" boxes 3 200 >/dev/null 2>&1 || true  # any box a hang-up left
 done
