@@ -182,19 +182,28 @@ void OnClientCommand(HWND dialog, WPARAM wParam) {
   }
 }
 
-// The list holds exactly the rows in use, in row order; a double-click maps
-// its position back through the same list.
+// The list holds exactly the rows in use, in row order, each entry carrying
+// its row; a double-click maps its position back through the same list. A
+// refresh keeps the entry the operator has highlighted, else the chosen one.
+int RowOfEntry(HWND dialog, int position) {
+  if (position < 0) return 0;
+  const LRESULT row = SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_GETITEMDATA, position, 0);
+  return row == LB_ERR ? 0 : static_cast<int>(row);
+}
+
 void RefreshConnectionList(HWND dialog) {
   LinkDialogContext& context = ContextOf(dialog);
   const LinkState& link = context.panel.link;
   const bool listening = context.socket.Listening();
+  const auto chosenRow = link.connections.LiveRow(link.selectedConnection, link.chosenSerial);
+  const int highlighted = RowOfEntry(dialog, ListSelection(dialog, IDC_CLIENT_LIST));
+  const int keep = highlighted != 0 ? highlighted : chosenRow.value_or(0);
   SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_RESETCONTENT, 0, 0);
   for (int row : link.connections.ListedRows()) {
     const auto position = SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_ADDSTRING, 0,
                                               reinterpret_cast<LPARAM>(WideFromUtf8(link.connections[row].peerAddress).c_str()));
-    if (link.connections.LiveRow(link.selectedConnection, link.chosenSerial) == row) {
-      SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_SETCURSEL, position, 0);
-    }
+    SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_SETITEMDATA, position, row);
+    if (row == keep) SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_SETCURSEL, position, 0);
   }
   const std::string chosen = ChosenPeerAddress(link.connections, 1, link.selectedConnection, link.chosenSerial);
   SetDlgItemTextW(dialog, IDC_TRANSMISSION_PLACE, WideFromUtf8(chosen.empty() ? std::string(16, ' ') : chosen).c_str());
@@ -226,10 +235,11 @@ void OnServerCommand(HWND dialog, WPARAM wParam) {
       return;
     case IDC_CLIENT_LIST: {
       if (HIWORD(wParam) != LBN_DBLCLK) return;
-      const auto row = link.connections.RowAt(ListSelection(dialog, IDC_CLIENT_LIST));
-      link.selectedConnection = row ? *row : -1;
-      if (row) {
-        link.chosenSerial = link.connections[*row].serial;
+      const int row = RowOfEntry(dialog, ListSelection(dialog, IDC_CLIENT_LIST));
+      const bool live = row != 0 && link.connections[row].inUse == 1;
+      link.selectedConnection = live ? row : -1;
+      if (live) {
+        link.chosenSerial = link.connections[row].serial;
         link.socketConnected = 1;
       }
       RefreshConnectionList(dialog);

@@ -46,12 +46,6 @@ std::vector<int> ConnectionTable::ListedRows() const {
   return rows;
 }
 
-std::optional<int> ConnectionTable::RowAt(int position) const {
-  const auto rows = ListedRows();
-  if (position < 0 || position >= static_cast<int>(rows.size())) return std::nullopt;
-  return rows[static_cast<std::size_t>(position)];
-}
-
 std::optional<int> ConnectionTable::LiveRow(int32_t row, uint64_t serial) const {
   if (row < 1 || row > kMaxConnections) return std::nullopt;
   const ConnectionEntry& entry = rows_[row];

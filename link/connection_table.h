@@ -1,6 +1,6 @@
 // The TCP server's connections: 97 rows, of which row 0 is never given out
 // and rows 1..96 hold accepted units. The server dialog lists exactly the rows
-// in use, in row order; a list position is mapped back to its row through the
+// in use, in row order, and maps a list position back to its row through the
 // same list, so a freed row in the middle never shifts the choice.
 #pragma once
 
@@ -40,8 +40,7 @@ class ConnectionTable {
 
   int Count() const;                        // rows 1..96 in use
   int Find(SocketHandle socket) const;      // its row, 0 when none
-  std::vector<int> ListedRows() const;      // the rows in use, in row order
-  std::optional<int> RowAt(int position) const;  // the row at a list position
+  std::vector<int> ListedRows() const;      // the rows in use, in row order: list position k is element k
   // The chosen row while the connection chosen there (`serial`) still holds
   // it: once that unit has gone, a unit that takes its row is not the chosen one.
   std::optional<int> LiveRow(int32_t row, uint64_t serial) const;

@@ -139,25 +139,31 @@ bool SocketLink::StartServer(std::string_view portText) {
   return true;
 }
 
+// Takes every connection that waits, not only the one announced: the
+// listen queue is short, and a unit left in it would wait for its retry.
 void SocketLink::AcceptConnection() {
-  const auto row = link_.connections.FreeRow();
-  sockaddr_in peer{};
-  int size = sizeof peer;
-  SOCKET accepted = accept(primary_, reinterpret_cast<sockaddr*>(&peer), &size);
-  if (accepted == INVALID_SOCKET) {
-    if (WSAGetLastError() != WSAEWOULDBLOCK) ShowLinkError(WithCode(L"WINSOCK.DLLの accept() からのエラー。"));
-    return;
+  bool added = false;
+  for (;;) {
+    sockaddr_in peer{};
+    int size = sizeof peer;
+    SOCKET accepted = accept(primary_, reinterpret_cast<sockaddr*>(&peer), &size);
+    if (accepted == INVALID_SOCKET) {
+      if (WSAGetLastError() != WSAEWOULDBLOCK) ShowLinkError(WithCode(L"WINSOCK.DLLの accept() からのエラー。"));
+      break;
+    }
+    const auto row = link_.connections.FreeRow();
+    if (!row) {  // all 96 rows taken
+      closesocket(accepted);
+      continue;
+    }
+    if (!Register(accepted, FD_READ | FD_WRITE | FD_CLOSE)) {
+      closesocket(accepted);
+      break;
+    }
+    link_.connections.Fill(*row, accepted, PeerAddress(peer));
+    added = true;
   }
-  if (!row) {  // all 96 rows taken
-    closesocket(accepted);
-    return;
-  }
-  if (!Register(accepted, FD_READ | FD_WRITE | FD_CLOSE)) {
-    closesocket(accepted);
-    return;
-  }
-  link_.connections.Fill(*row, accepted, PeerAddress(peer));
-  Announce();
+  if (added) Announce();
 }
 
 // Data that comes when no reply is awaited; bounded by the buffer, and the

@@ -388,6 +388,11 @@ int RunDialling(Simulator& sim) {
   std::mt19937 random(12345);
   sim.Ready();
 
+  // One dial every 20 ms at most, so the panel's short accept queue never
+  // overflows (an overflowing queue makes the kernel retry a dial only after
+  // seconds).
+  constexpr auto kDialGap = std::chrono::milliseconds(20);
+  Clock::time_point nextDialSlot{};
   std::string bytes;
   while (!stopRequested) {
     const std::string control = sim.ControlText();
@@ -403,7 +408,8 @@ int RunDialling(Simulator& sim) {
         d.fd = -1;
         d.nextDial = now + std::chrono::seconds(1);
       }
-      if (d.fd < 0 && !away && now >= d.nextDial) {
+      if (d.fd < 0 && !away && now >= d.nextDial && now >= nextDialSlot) {
+        nextDialSlot = now + kDialGap;
         d.nextDial = now + std::chrono::seconds(1);
         // Without waiting: a panel busy elsewhere must not stall the other units.
         d.fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -420,16 +426,21 @@ int RunDialling(Simulator& sim) {
     }
     std::vector<pollfd> waiting;
     std::vector<Dialler*> polled;
+    bool wantsToDial = false;
     for (Dialler& d : units) {
-      if (d.fd < 0) continue;
+      if (d.fd < 0) {
+        wantsToDial = wantsToDial || dropped.count(static_cast<int>(&d - units.data()) + 1) == 0;
+        continue;
+      }
       waiting.push_back({d.fd, POLLIN, 0});
       polled.push_back(&d);
     }
+    const int pause = wantsToDial ? 20 : 100;
     if (waiting.empty()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause));
       continue;
     }
-    if (poll(waiting.data(), waiting.size(), 100) <= 0) continue;
+    if (poll(waiting.data(), waiting.size(), pause) <= 0) continue;
     for (std::size_t i = 0; i < waiting.size(); ++i) {
       if (!(waiting[i].revents & (POLLIN | POLLHUP))) continue;
       Dialler& d = *polled[i];
