@@ -142,6 +142,7 @@ bool SocketLink::StartServer(std::string_view portText) {
 // Takes every connection that waits, not only the one announced: the
 // listen queue is short, and a unit left in it would wait for its retry.
 void SocketLink::AcceptConnection() {
+  SweepConnections();
   bool added = false;
   for (;;) {
     sockaddr_in peer{};
@@ -167,10 +168,13 @@ void SocketLink::AcceptConnection() {
 }
 
 // Data that comes when no reply is awaited; bounded by the buffer, and the
-// system announces the rest with another FD_READ.
+// system announces the rest with another FD_READ. A read that finds the peer
+// gone closes the connection: its FD_CLOSE may never come when a unit hangs
+// up at once, and its row would stay taken.
 void SocketLink::ReadAndDrop(SOCKET socket) {
   char buffer[1024];
-  recv(socket, buffer, sizeof buffer, 0);
+  const int n = recv(socket, buffer, sizeof buffer, 0);
+  if (n == 0 || (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK)) CloseConnection(socket);
 }
 
 void SocketLink::CloseConnection(SOCKET socket) {
@@ -181,7 +185,41 @@ void SocketLink::CloseConnection(SOCKET socket) {
   Announce();
 }
 
+namespace {
+
+// True when the peer has closed or reset the connection. A notification can
+// outlive its socket, and the system may give the handle value to the next
+// connection; a live socket is never closed on such a stale word.
+bool PeerGone(SOCKET socket) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(socket, &readable);
+  timeval now{0, 0};
+  if (select(0, &readable, nullptr, nullptr, &now) != 1) return false;  // nothing to read: alive
+  char byte;
+  const int n = recv(socket, &byte, 1, MSG_PEEK);
+  return n == 0 || (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK);
+}
+
+}  // namespace
+
+// Closes the connections whose unit has gone without a word: under heavy
+// churn the system does not always announce a hang-up. Run as units come in,
+// at most once a second unless every row is taken.
+void SocketLink::SweepConnections() {
+  const ULONGLONG now = GetTickCount64();
+  if (now - lastSweep_ < 1000 && link_.connections.FreeRow()) return;  // once a second, or when full
+  lastSweep_ = now;
+  for (int row : link_.connections.ListedRows()) {
+    const auto socket = static_cast<SOCKET>(link_.connections[row].socket);
+    if (PeerGone(socket)) CloseConnection(socket);
+  }
+}
+
 void SocketLink::HandleSocketEvent(SOCKET socket, WORD event, WORD error) {
+  const bool accepted = socket != primary_;
+  if (accepted && link_.connections.Find(socket) == 0) return;  // closed already
+  if (accepted && (error != 0 || event == FD_CLOSE) && !PeerGone(socket)) return;  // a stale word
   if (error != 0) {
     messages_.ShowError("ソケットイベントにエラーが発生しました。");
     CloseConnection(socket);

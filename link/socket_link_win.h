@@ -54,6 +54,7 @@ class SocketLink {
   bool Register(SOCKET socket, long events);
   void CloseConnection(SOCKET socket);
   void AcceptConnection();
+  void SweepConnections();
   void ReadAndDrop(SOCKET socket);
   SOCKET SocketInUse() const;
   void Announce() const;
@@ -64,6 +65,7 @@ class SocketLink {
   HWND networkDialog_ = nullptr;
   SOCKET primary_ = INVALID_SOCKET;
   bool winSockStarted_ = false;
+  ULONGLONG lastSweep_ = 0;
 };
 
 }  // namespace kelvrix
