@@ -198,6 +198,8 @@ void RefreshConnectionList(HWND dialog) {
   const auto chosenRow = link.connections.LiveRow(link.selectedConnection, link.chosenSerial);
   const int highlighted = RowOfEntry(dialog, ListSelection(dialog, IDC_CLIENT_LIST));
   const int keep = highlighted != 0 ? highlighted : chosenRow.value_or(0);
+  HWND list = GetDlgItem(dialog, IDC_CLIENT_LIST);
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);  // up to 96 entries: paint once, not each
   SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_RESETCONTENT, 0, 0);
   for (int row : link.connections.ListedRows()) {
     const auto position = SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_ADDSTRING, 0,
@@ -205,6 +207,8 @@ void RefreshConnectionList(HWND dialog) {
     SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_SETITEMDATA, position, row);
     if (row == keep) SendDlgItemMessageW(dialog, IDC_CLIENT_LIST, LB_SETCURSEL, position, 0);
   }
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
   const std::string chosen = ChosenPeerAddress(link.connections, 1, link.selectedConnection, link.chosenSerial);
   SetDlgItemTextW(dialog, IDC_TRANSMISSION_PLACE, WideFromUtf8(chosen.empty() ? std::string(16, ' ') : chosen).c_str());
   Enable(dialog, IDC_SERVER_CONNECT, !listening);

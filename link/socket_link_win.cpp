@@ -177,12 +177,12 @@ void SocketLink::ReadAndDrop(SOCKET socket) {
   if (n == 0 || (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK)) CloseConnection(socket);
 }
 
-void SocketLink::CloseConnection(SOCKET socket) {
+void SocketLink::CloseConnection(SOCKET socket, bool announce) {
   WSAAsyncSelect(socket, notifyWindow_, 0, 0);
   Close(socket);
   if (socket == primary_) primary_ = INVALID_SOCKET;  // never closed twice
   link_.connections.Free(socket);
-  Announce();
+  if (announce) Announce();
 }
 
 namespace {
@@ -210,10 +210,14 @@ void SocketLink::SweepConnections() {
   const ULONGLONG now = GetTickCount64();
   if (now - lastSweep_ < 1000 && link_.connections.FreeRow()) return;  // once a second, or when full
   lastSweep_ = now;
+  bool closed = false;
   for (int row : link_.connections.ListedRows()) {
     const auto socket = static_cast<SOCKET>(link_.connections[row].socket);
-    if (PeerGone(socket)) CloseConnection(socket);
+    if (!PeerGone(socket)) continue;
+    CloseConnection(socket, false);
+    closed = true;
   }
+  if (closed) Announce();
 }
 
 void SocketLink::HandleSocketEvent(SOCKET socket, WORD event, WORD error) {
@@ -254,7 +258,9 @@ void SocketLink::CloseAllSockets() {
     Close(primary_);
     primary_ = INVALID_SOCKET;
   }
-  for (int row : link_.connections.ListedRows()) CloseConnection(static_cast<SOCKET>(link_.connections[row].socket));
+  for (int row : link_.connections.ListedRows()) {
+    CloseConnection(static_cast<SOCKET>(link_.connections[row].socket), false);
+  }
   if (winSockStarted_) WSACleanup();
   winSockStarted_ = false;
   InitLinkState(link_);

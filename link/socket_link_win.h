@@ -52,7 +52,9 @@ class SocketLink {
  private:
   bool StartWinSock();
   bool Register(SOCKET socket, long events);
-  void CloseConnection(SOCKET socket);
+  // Closes one socket and frees its row; the open TCP/IP dialog hears of it
+  // unless the caller tells it once for many.
+  void CloseConnection(SOCKET socket, bool announce = true);
   void AcceptConnection();
   void SweepConnections();
   void ReadAndDrop(SOCKET socket);
