@@ -22,17 +22,8 @@ wine "$driver" in "$server" dialog-click 1108
 sleep 3  # the units dial in
 wine "$driver" in "$server" dialog-click 2
 
-# The prefix's wineserver holds a descriptor for every socket and handle.
-wineserver_of_prefix() {
-  for pid in $(pgrep -x wineserver); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$pid"
-  done
-}
-server_pid=$(wineserver_of_prefix | head -1)
-
 report() {
   echo "soak: $1 rss $(awk '/VmRSS/ {print $2, $3}' "/proc/$panel/status"), descriptors $(ls "/proc/$panel/fd" | wc -l)," \
-    "wineserver descriptors $(ls "/proc/${server_pid:-0}/fd" 2>/dev/null | wc -l)," \
     "commands $sent: answered $answered, unit gone before the send $gone"
 }
 
