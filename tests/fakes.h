@@ -9,6 +9,13 @@
 
 namespace kelvrix::testing {
 
+// The settings as ResetSettingsToDefaults leaves them.
+inline DeviceSettings Defaults() {
+  DeviceSettings s{};
+  ResetSettingsToDefaults(s);
+  return s;
+}
+
 struct Box {
   std::string kind;  // "success", "error" or "warning"
   std::string text;

@@ -1,6 +1,8 @@
 // The read-all and write-all runs step by step, and the percentage they show.
 #include <gtest/gtest.h>
 
+#include "fakes.h"
+
 #include <set>
 
 #include "dialogs/dialog_texts.h"
@@ -11,11 +13,7 @@ namespace {
 
 using namespace std::string_literals;
 
-DeviceSettings Defaults() {
-  DeviceSettings s{};
-  ResetSettingsToDefaults(s);
-  return s;
-}
+using testing::Defaults;
 
 TEST(ReadAllRun, StepsSendTheirRequests) {
   const std::pair<int, const char*> kPinned[] = {

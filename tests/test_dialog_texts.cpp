@@ -1,16 +1,14 @@
 // What the setting dialogs show: entries, drawn tables and the all-set order.
 #include <gtest/gtest.h>
 
+#include "fakes.h"
+
 #include "dialogs/dialog_texts.h"
 
 namespace kelvrix {
 namespace {
 
-DeviceSettings Defaults() {
-  DeviceSettings s{};
-  ResetSettingsToDefaults(s);
-  return s;
-}
+using testing::Defaults;
 
 TEST(DialogTexts, SlaveAddressEntries) {
   auto withBroadcast = SlaveAddressEntries(true);

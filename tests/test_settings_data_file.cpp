@@ -2,6 +2,8 @@
 // trip, and files that must load safely.
 #include <gtest/gtest.h>
 
+#include "fakes.h"
+
 #include <functional>
 #include <sstream>
 #include <vector>
@@ -13,11 +15,7 @@ namespace {
 
 using namespace std::string_literals;
 
-DeviceSettings Defaults() {
-  DeviceSettings s{};
-  ResetSettingsToDefaults(s);
-  return s;
-}
+using testing::Defaults;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
