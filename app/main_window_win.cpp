@@ -131,6 +131,10 @@ constexpr DialogRoute kDialogRoutes[] = {
     {IDM_ALARM, IDT_ALARM, IDD_ALARM, dialogs::AlarmDialogProc},
     {IDM_VIDEO_ADJUST, IDT_VIDEO_ADJUST, IDD_VIDEO_ADJUST, dialogs::VideoAdjustDialogProc},
     {IDM_DIVISION_LAYOUT, IDT_DIVISION_LAYOUT, IDD_DIVISION_LAYOUT, dialogs::DivisionLayoutDialogProc},
+    {IDM_TITLE, IDT_TITLE, IDD_TITLE, dialogs::TitleDialogProc},
+    {IDM_VIDEO_LOSS, IDT_VIDEO_LOSS, IDD_VIDEO_LOSS, dialogs::VideoLossDialogProc},
+    {IDM_ALARM_HISTORY, IDT_ALARM_HISTORY, IDD_ALARM_HISTORY, dialogs::AlarmHistoryDialogProc},
+    {IDM_VIDEO_LOSS_HISTORY, IDT_VIDEO_LOSS_HISTORY, IDD_VIDEO_LOSS_HISTORY, dialogs::VideoLossHistoryDialogProc},
     {IDM_WRITE_ALL, 0, IDD_WRITE_ALL, dialogs::WriteAllDialogProc},
     {IDM_READ_ALL, 0, IDD_READ_ALL, dialogs::ReadAllDialogProc},
 };
@@ -186,8 +190,12 @@ void OnCommand(HWND window, int command) {
         OpenLinkDialog(window, IDD_TCP_CLIENT, dialogs::TcpClientDialogProc);
       }
       break;
-    case IDM_PROTOCOL:
-      if (linkState.linkInterface == kSocketInterface) messages.ShowError("インターフェースをRS-232Cにしてください。");
+    case IDM_PROTOCOL:  // the unit's network settings travel on the serial line only
+      if (linkState.linkInterface == kSocketInterface) {
+        messages.ShowError("インターフェースをRS-232Cにしてください。");
+      } else {
+        OpenDialog(window, {IDM_PROTOCOL, 0, IDD_NETWORK, dialogs::NetworkDialogProc});
+      }
       break;
     default:
       break;  // the other dialogs come as they are built

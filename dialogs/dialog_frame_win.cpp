@@ -84,6 +84,29 @@ int SelectedEntry(HWND dialog, int id) {
   return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
 }
 
+void ShowPortNumber(HWND dialog, int editId, const DeviceSettings& settings) {
+  SendDlgItemMessageW(dialog, editId, EM_LIMITTEXT, 5, 0);
+  SetDlgItemTextW(dialog, editId, WideFromUtf8(settings.portNumber).c_str());
+}
+
+void StorePortNumber(HWND dialog, int editId, DeviceSettings& settings) {
+  wchar_t text[6] = {};
+  GetDlgItemTextW(dialog, editId, text, 6);
+  CopyText(settings.portNumber, Utf8FromWide(text));
+}
+
+void ShowAddress(HWND dialog, int id, const Ipv4Address& a) {
+  SendDlgItemMessageW(dialog, id, IPM_SETADDRESS, 0, MAKEIPADDRESS(a[0], a[1], a[2], a[3]));
+}
+
+int ReadAddress(HWND dialog, int id, Ipv4Address& address) {
+  DWORD packed = 0;
+  const auto filled = SendDlgItemMessageW(dialog, id, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&packed));
+  address = {static_cast<uint8_t>(FIRST_IPADDRESS(packed)), static_cast<uint8_t>(SECOND_IPADDRESS(packed)),
+             static_cast<uint8_t>(THIRD_IPADDRESS(packed)), static_cast<uint8_t>(FOURTH_IPADDRESS(packed))};
+  return static_cast<int>(filled);
+}
+
 namespace {
 
 // Fixed pitch, as the tables are laid out for: a run of blanks wipes what a
@@ -243,7 +266,8 @@ void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
   if (!OwnsRun(dialog)) return;  // the dialog ended inside the step
   panel.link.batchStep = step + 1;
   if (run.closeEnabledAt != 0 && panel.link.batchStep >= run.closeEnabledAt) EnableClose(dialog, true);
-  if (step >= (run.endStep != 0 ? run.endStep : run.stepCount)) {
+  const bool failed = run.stepFailureEndsRun && panel.link.replyError != 0;
+  if (failed || step >= (run.endStep != 0 ? run.endStep : run.stepCount)) {
     EndRun(dialog, run, true);
     return;
   }

@@ -51,6 +51,16 @@ void SelectEntry(HWND dialog, int id, int index);
 int SelectedEntry(HWND dialog, int id);  // -1 when nothing is selected
 inline bool IsSelectionChange(WPARAM wParam) { return HIWORD(wParam) == CBN_SELCHANGE; }
 
+// The port number edit of the TCP/IP and network dialogs: at most five
+// characters, the model's text, stored on every change.
+void ShowPortNumber(HWND dialog, int editId, const DeviceSettings& settings);
+void StorePortNumber(HWND dialog, int editId, DeviceSettings& settings);
+
+// IPv4 address controls. ReadAddress returns how many of the four fields the
+// operator filled; blank ones read as 0.
+void ShowAddress(HWND dialog, int id, const Ipv4Address& address);
+int ReadAddress(HWND dialog, int id, Ipv4Address& address);
+
 // Drawn tables: a WM_PAINT defers the drawing to a timer, so that the frame's
 // own white background is painted first.
 void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts);
@@ -70,6 +80,7 @@ struct SteppedRun {
   int endStep = 0;                      // the last tick (0: stepCount)
   int closeEnabledAt = 0;               // Close comes back once batchStep reaches this (0: at the end)
   bool linkGuard = true;                // refuse to start on TCP/IP without a socket
+  bool stepFailureEndsRun = false;      // a step that fails ends the run at once, as its end does
   void (*finish)(HWND dialog) = nullptr;  // after the last tick: refresh the controls, close, ...
 };
 // The start button: the link guard, nothing while any run is under way,

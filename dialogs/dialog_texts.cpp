@@ -10,6 +10,7 @@ int DialogState::Channel() const { return std::clamp(currentChannel, 0, kChannel
 int DialogState::Layout() const { return std::clamp(layoutIndex, 0, kDivisionPatternCount - 1); }
 int DialogState::Pane() const { return PaneIndexFor(paneIndex, Layout()); }
 int DialogState::SequenceScreen() const { return std::clamp(sequenceScreenIndex, 0, kDwellStepCount - 1); }
+int DialogState::HistoryPage() const { return std::clamp(historyPage, 0, kHistoryPageCount - 1); }
 
 std::vector<std::string> SlaveAddressEntries(bool withBroadcast) {
   std::vector<std::string> entries = NumberEntries(0, 31, 2);
@@ -21,6 +22,23 @@ std::vector<std::string> NumberEntries(int from, int to, int width) {
   std::vector<std::string> entries;
   for (int value = from; value <= to; ++value) entries.push_back(PaddedDecimal(value, width));
   return entries;
+}
+
+std::vector<std::string> ChannelEntries() {
+  std::vector<std::string> entries;
+  for (int channel = 1; channel <= kChannelCount; ++channel) entries.push_back("ch." + PaddedDecimal(channel, 2));
+  return entries;
+}
+
+std::vector<std::string> OnOffEntries() { return {"OFF", "ON "}; }
+
+std::vector<PlacedText> ChannelTable(const std::array<std::string, kChannelCount>& values, int rowPitch) {
+  std::vector<PlacedText> texts;
+  for (int i = 0; i < kChannelCount; ++i) {
+    const int x = i < 8 ? 0 : 180;
+    texts.push_back({x, 10 + rowPitch * (i % 8), "       ch." + PaddedDecimal(i + 1, 2) + " = " + values[i]});
+  }
+  return texts;
 }
 
 int RunPercent(int step, int stepCount) { return stepCount > 0 ? step * 100 / stepCount : 0; }
@@ -93,10 +111,8 @@ std::vector<PlacedText> VideoAdjustTable(const DeviceSettings& settings, int cur
 }
 
 std::vector<std::string> SequenceScreenEntries() {
-  std::vector<std::string> entries;
-  for (int channel = 1; channel <= kChannelCount; ++channel) {
-    entries.push_back("ch." + PaddedDecimal(channel, 2) + "  ");
-  }
+  std::vector<std::string> entries = ChannelEntries();
+  for (std::string& entry : entries) entry += "  ";
   for (const LayoutEntry& layout : kLayoutEntries) entries.push_back(std::string(layout.comboText + 1));
   return entries;
 }
@@ -112,6 +128,67 @@ std::vector<PlacedText> DwellList(const DeviceSettings& settings) {
     }
   }
   return texts;
+}
+
+// --- Alarm and video-loss history dialogs -------------------------------------
+
+int HistoryCount(const History& history) {
+  const auto firstEmpty = std::find_if(history.begin(), history.end(), [](const HistoryRecord& record) {
+    return record.channel == kEmptyHistoryChannel;
+  });
+  return static_cast<int>(firstEmpty - history.begin());
+}
+
+std::vector<PlacedText> HistoryTable(const History& history, int page) {
+  page = std::clamp(page, 0, kHistoryPageCount - 1);
+  std::vector<PlacedText> texts = {{20, 6, "No.  ch.    年    月    日    時    分    秒"}};
+  for (int row = 0; row < kHistoryPageRows; ++row) {
+    const int number = kHistoryPageRows * page + row + 1;
+    const int y = 26 + 20 * row;
+    texts.push_back({20, y, PaddedDecimal(number, 3)});
+    const HistoryRecord& record = history[number - 1];
+    if (record.channel == kEmptyHistoryChannel) {
+      texts.push_back({60, y, std::string(44, ' ')});
+      continue;
+    }
+    // Two digits each, as the unit counts them; a value from a garbled reply
+    // cannot widen its column past the next one.
+    auto field = [](int32_t value) { return PaddedDecimal(std::clamp(value, 0, 99), 2); };
+    texts.push_back({60, y, field(record.channel)});
+    texts.push_back({92, y, "20"});
+    texts.push_back({108, y, field(record.year)});
+    texts.push_back({140, y, field(record.month)});
+    texts.push_back({180, y, field(record.day)});
+    texts.push_back({220, y, field(record.hour)});
+    texts.push_back({260, y, field(record.minute)});
+    texts.push_back({300, y, field(record.second)});
+  }
+  return texts;
+}
+
+// --- Video loss dialog ----------------------------------------------------------
+
+std::vector<std::string> BackgroundEntries() { return {"Normal", "Black "}; }
+
+std::vector<PlacedText> VideoLossTable(const DeviceSettings& settings) {
+  std::array<std::string, kChannelCount> states;
+  for (int i = 0; i < kChannelCount; ++i) states[i] = OnOffEntries()[settings.videoLossDetect[i] != 0 ? 1 : 0];
+  return ChannelTable(states, 20);
+}
+
+// --- Network settings dialog ----------------------------------------------------
+
+const std::array<std::string_view, kNetworkReadSteps> kNetworkReadRequests = {
+    "REAA\r\n", "REGA\r\n", "REIA\r\n", "RECT\r\n", "REKA\r\n",
+    "REPN\r\n", "RESM\r\n", "RETR\r\n", "REMA\r\n", "RVN\r\n",
+};
+
+std::vector<std::string> SubnetClassEntries() { return {"Class A", "Class B", "Class C"}; }
+
+std::vector<std::string> TimeRegisterEntries() {
+  std::vector<std::string> entries;
+  for (int i = 1; i <= 6; ++i) entries.push_back(PaddedDecimal(10 * i, 2));
+  return entries;
 }
 
 }  // namespace kelvrix

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/command_catalogue.h"
@@ -19,6 +20,7 @@ struct DialogState {
   int32_t paneIndex = 0;            // its pane, always below the layout's pane count
   int32_t currentChannel = 0;       // the picture dialogs' channel, 0..15
   int32_t sequenceScreenIndex = 0;  // auto sequence dialog: 0..27
+  int32_t historyPage = 0;          // both history dialogs: 0..9
   int32_t redrawPending = 0;        // a dialog owes a redraw of its drawn table
   int32_t hiddenClickCount = 0;     // the main window's hidden gesture; most dialogs reset it
 
@@ -29,6 +31,7 @@ struct DialogState {
   int Layout() const;
   int Pane() const;  // within Layout()'s panes
   int SequenceScreen() const;
+  int HistoryPage() const;
 };
 
 // A text of a drawn table, at a pixel position (96 DPI) in its frame.
@@ -47,6 +50,16 @@ std::vector<std::string> NumberEntries(int from, int to, int width);
 
 // The percentage a stepped run shows after step `step` of `stepCount`.
 int RunPercent(int step, int stepCount);
+
+// "ch.01" .. "ch.16"
+std::vector<std::string> ChannelEntries();
+
+// "OFF", "ON " (with its blank): the entries of every on/off box.
+std::vector<std::string> OnOffEntries();
+
+// One text per channel drawn as "       ch.01 = " and the value, channels
+// 1..8 in the left column and 9..16 in the right, `rowPitch` pixels apart.
+std::vector<PlacedText> ChannelTable(const std::array<std::string, kChannelCount>& values, int rowPitch);
 
 // --- Division layout dialog ---------------------------------------------------
 
@@ -79,5 +92,28 @@ std::vector<PlacedText> VideoAdjustTable(const DeviceSettings& settings, int cur
 
 std::vector<std::string> SequenceScreenEntries();  // "ch.01  " .. "Div.16 "
 std::vector<PlacedText> DwellList(const DeviceSettings& settings);
+
+// --- Alarm and video-loss history dialogs -------------------------------------
+
+inline constexpr int kHistoryPageCount = 10;
+inline constexpr int kHistoryPageRows = kHistoryEntryCount / kHistoryPageCount;
+
+// The records before the first empty one: the unit fills its history from the front.
+int HistoryCount(const History& history);
+// Page 0..9: the heading, then per row the record number and, unless the
+// record is empty, its fields; an empty record's row is blanked.
+std::vector<PlacedText> HistoryTable(const History& history, int page);
+
+// --- Video loss dialog ----------------------------------------------------------
+
+std::vector<std::string> BackgroundEntries();  // "Normal", "Black "
+std::vector<PlacedText> VideoLossTable(const DeviceSettings& settings);
+
+// --- Network settings dialog ----------------------------------------------------
+
+inline constexpr int kNetworkReadSteps = 10;
+extern const std::array<std::string_view, kNetworkReadSteps> kNetworkReadRequests;
+std::vector<std::string> SubnetClassEntries();   // "Class A" .. "Class C"
+std::vector<std::string> TimeRegisterEntries();  // "10" .. "60" seconds
 
 }  // namespace kelvrix

@@ -86,18 +86,6 @@ INT_PTR HandleChoiceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 
 // --- The TCP/IP dialogs -----------------------------------------------------------
 
-void ShowPortNumber(HWND dialog, const DeviceSettings& settings) {
-  SendDlgItemMessageW(dialog, IDC_PORT_NUMBER, EM_LIMITTEXT, 5, 0);
-  SetDlgItemTextW(dialog, IDC_PORT_NUMBER, WideFromUtf8(settings.portNumber).c_str());
-}
-
-// The port edit's text, at most five characters, into the model.
-void StorePortNumber(HWND dialog, DeviceSettings& settings) {
-  wchar_t text[6] = {};
-  GetDlgItemTextW(dialog, IDC_PORT_NUMBER, text, 6);
-  CopyText(settings.portNumber, Utf8FromWide(text));
-}
-
 void CloseNetworkDialog(HWND dialog, int result) {
   LinkDialogContext& context = ContextOf(dialog);
   EndDialog(dialog, result);
@@ -107,8 +95,6 @@ void CloseNetworkDialog(HWND dialog, int result) {
 int ListSelection(HWND dialog, int list) {
   return static_cast<int>(SendDlgItemMessageW(dialog, list, LB_GETCURSEL, 0, 0));
 }
-
-DWORD PackedAddress(const Ipv4Address& a) { return MAKEIPADDRESS(a[0], a[1], a[2], a[3]); }
 
 void ShowClientButtons(HWND dialog, const LinkState& link) {
   Enable(dialog, IDC_CLIENT_CONNECT, link.socketConnected == 0);
@@ -120,13 +106,13 @@ void OpenClientDialog(HWND dialog, LinkDialogContext& context) {
   context.socket.SetNetworkDialog(dialog);
   const int chosen = link.selectedConnection;
   if (chosen >= 0 && chosen < static_cast<int>(link.hostList.size())) {
-    SendDlgItemMessageW(dialog, IDC_HOST_ADDRESS, IPM_SETADDRESS, 0, PackedAddress(link.hostList[chosen]));
+    ShowAddress(dialog, IDC_HOST_ADDRESS, link.hostList[chosen]);
   }
   for (const Ipv4Address& host : link.hostList) {
     SendDlgItemMessageW(dialog, IDC_HOST_LIST, LB_ADDSTRING, 0,
                         reinterpret_cast<LPARAM>(WideFromUtf8(HostListText(host)).c_str()));
   }
-  ShowPortNumber(dialog, context.panel.settings);
+  ShowPortNumber(dialog, IDC_PORT_NUMBER, context.panel.settings);
   ShowClientButtons(dialog, link);
 }
 
@@ -135,10 +121,8 @@ void OnClientCommand(HWND dialog, WPARAM wParam) {
   LinkState& link = context.panel.link;
   switch (LOWORD(wParam)) {
     case IDC_HOST_ADD: {
-      DWORD packed = 0;
-      SendDlgItemMessageW(dialog, IDC_HOST_ADDRESS, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&packed));
-      const Ipv4Address host = {static_cast<uint8_t>(FIRST_IPADDRESS(packed)), static_cast<uint8_t>(SECOND_IPADDRESS(packed)),
-                                static_cast<uint8_t>(THIRD_IPADDRESS(packed)), static_cast<uint8_t>(FOURTH_IPADDRESS(packed))};
+      Ipv4Address host{};
+      ReadAddress(dialog, IDC_HOST_ADDRESS, host);
       if (!AddHost(context.profile, link, host)) {
         context.panel.messages.ShowWarning("ホストは100件まで登録できます");
         return;
@@ -157,11 +141,11 @@ void OnClientCommand(HWND dialog, WPARAM wParam) {
       if (HIWORD(wParam) != LBN_DBLCLK || position < 0 || position >= static_cast<int>(link.hostList.size())) return;
       link.selectedConnection = position;
       WriteSelectedConnection(context.profile, link);
-      SendDlgItemMessageW(dialog, IDC_HOST_ADDRESS, IPM_SETADDRESS, 0, PackedAddress(link.hostList[position]));
+      ShowAddress(dialog, IDC_HOST_ADDRESS, link.hostList[position]);
       return;
     }
     case IDC_PORT_NUMBER:
-      if (HIWORD(wParam) == EN_CHANGE) StorePortNumber(dialog, context.panel.settings);
+      if (HIWORD(wParam) == EN_CHANGE) StorePortNumber(dialog, IDC_PORT_NUMBER, context.panel.settings);
       return;
     case IDC_CLIENT_CONNECT:
       if (!context.socket.ConnectToUnit(context.panel.settings.portNumber)) link.socketConnected = 0;
@@ -219,7 +203,7 @@ void RefreshConnectionList(HWND dialog) {
 
 void OpenServerDialog(HWND dialog, LinkDialogContext& context) {
   context.socket.SetNetworkDialog(dialog);
-  ShowPortNumber(dialog, context.panel.settings);
+  ShowPortNumber(dialog, IDC_PORT_NUMBER, context.panel.settings);
   RefreshConnectionList(dialog);
 }
 
@@ -250,7 +234,7 @@ void OnServerCommand(HWND dialog, WPARAM wParam) {
       return;
     }
     case IDC_PORT_NUMBER:
-      if (HIWORD(wParam) == EN_CHANGE) StorePortNumber(dialog, context.panel.settings);
+      if (HIWORD(wParam) == EN_CHANGE) StorePortNumber(dialog, IDC_PORT_NUMBER, context.panel.settings);
       return;
     case IDC_CLOSE:
       CloseNetworkDialog(dialog, IDC_CLOSE);

@@ -62,12 +62,15 @@ void PadTitle(char (&title)[10]) {
   title[kTitleLength] = '\0';
 }
 
+BuiltCommand PaddedTitleCommand(DeviceSettings& settings, int channel) {
+  channel = std::clamp(channel, 0, kChannelCount - 1);
+  PadTitle(settings.channelTitle[channel]);
+  return BuildCT(settings, channel);
+}
+
 BuiltCommand WriteAllStep(DeviceSettings& settings, int step) {
   step = std::clamp(step, 1, kWriteAllSteps);
-  if (step <= kChannelCount) {
-    PadTitle(settings.channelTitle[step - 1]);
-    return BuildCT(settings, step - 1);
-  }
+  if (step <= kChannelCount) return PaddedTitleCommand(settings, step - 1);
   if (step < kFirstFixedStep) {
     const VideoStep video = VideoStepAt(step - kChannelCount - 1);
     return BuildVideoAdjust(settings, video.item, video.channel);

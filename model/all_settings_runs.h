@@ -27,4 +27,8 @@ BuiltCommand WriteAllStep(DeviceSettings& settings, int step);
 // Pads a title shorter than eight characters with trailing blanks.
 void PadTitle(char (&title)[10]);
 
+// Sending a title, in the title dialog and in the write-all run: the model's
+// title of channel index 0..15 is padded first, then built (or refused).
+BuiltCommand PaddedTitleCommand(DeviceSettings& settings, int channel);
+
 }  // namespace kelvrix

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <functional>
 
+#include "link/digits.h"
 #include "model/command_catalogue.h"
 
 namespace kelvrix {
@@ -76,6 +77,7 @@ const BuilderCase kBuilderCases[] = {
     {"MOF", NoEdit, [](auto&) { return BuildMOF(); }, "MOF\r\n"},
     // The unit's network settings
     {"IA", [](auto& s) { s.unitIpAddress = {192, 168, 1, 3}; }, BuildIA, "IA192.168.001.003\r\n"},
+    {"IA short fields", [](auto& s) { s.unitIpAddress = {192, 168, 0, 10}; }, BuildIA, "IA192.168.000.010\r\n"},
     {"GA", [](auto& s) { s.unitGatewayAddress = {10, 0, 0, 254}; }, BuildGA, "GA010.000.000.254\r\n"},
     {"AA default", NoEdit, BuildAA, "AA000.000.000.000\r\n"},
     {"SM class A", [](auto& s) { s.unitSubnetClass = 0; }, BuildSM, "SMA\r\n"},
@@ -146,6 +148,7 @@ const BuilderCase kBuilderCases[] = {
     // Video loss
     {"VL all on", NoEdit, BuildVL, "VLNNNNNNNNNNNNNNNN\r\n"},
     {"VL mixed", [](auto& s) { s.videoLossDetect[0] = 0; s.videoLossDetect[15] = 0; }, BuildVL, "VLFNNNNNNNNNNNNNNF\r\n"},
+    {"VL channel 3 off", [](auto& s) { s.videoLossDetect[2] = 0; }, BuildVL, "VLNNFNNNNNNNNNNNNN\r\n"},
     {"VLD on", NoEdit, BuildVLD, "VLDON\r\n"},
     {"VLD off", [](auto& s) { s.videoLossDisplay = 0; }, BuildVLD, "VLDOF\r\n"},
     {"VLBC normal", NoEdit, BuildVLBC, "VLBCN\r\n"},
@@ -233,6 +236,10 @@ TEST(ReadRequests, ChannelAndHistoryRequests) {
   EXPECT_EQ(BuildAlarmHistoryReadRequest(1), "RAH001\r\n");
   EXPECT_EQ(BuildAlarmHistoryReadRequest(100), "RAH100\r\n");
   EXPECT_EQ(BuildVideoLossHistoryReadRequest(42), "RVLH042\r\n");
+  for (int entry = 1; entry <= 100; ++entry) {
+    EXPECT_EQ(BuildAlarmHistoryReadRequest(entry), "RAH" + PaddedDecimal(entry, 3) + "\r\n");
+    EXPECT_EQ(BuildVideoLossHistoryReadRequest(entry), "RVLH" + PaddedDecimal(entry, 3) + "\r\n");
+  }
 }
 
 TEST(ReadRequests, FixedRequestsInReadAllOrder) {

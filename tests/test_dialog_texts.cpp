@@ -4,6 +4,9 @@
 #include "fakes.h"
 
 #include "dialogs/dialog_texts.h"
+#include "link/digits.h"
+
+#include <map>
 
 namespace kelvrix {
 namespace {
@@ -123,6 +126,70 @@ TEST(AutoSequence, ScreenEntriesAndDwellList) {
   EXPECT_EQ(list[4], (PlacedText{0, 90, "  ch.05 = 10 秒"}));
   EXPECT_EQ(list[16], (PlacedText{130, 10, " Div.4A  = 02 秒"}));
   EXPECT_EQ(list[27], (PlacedText{130, 230, " Div.16  = 02 秒"}));
+}
+
+// --- Histories --------------------------------------------------------------------
+
+// The texts of one history row, keyed by x, for a page of the table.
+std::map<int, std::string> Row(const std::vector<PlacedText>& texts, int row) {
+  std::map<int, std::string> fields;
+  for (const PlacedText& text : texts) {
+    if (text.y == 26 + 20 * row) fields[text.x] = text.text;
+  }
+  return fields;
+}
+
+TEST(HistoryTable, EmptyHistoryShowsNumbersOnly) {
+  const History empty{};
+  EXPECT_EQ(HistoryCount(empty), 0);
+  const auto texts = HistoryTable(empty, 0);
+  EXPECT_EQ(texts[0], (PlacedText{20, 6, "No.  ch.    年    月    日    時    分    秒"}));
+  for (int row = 0; row < 10; ++row) {
+    EXPECT_EQ(Row(texts, row), (std::map<int, std::string>{{20, PaddedDecimal(row + 1, 3)}, {60, std::string(44, ' ')}}));
+  }
+  EXPECT_EQ(Row(HistoryTable(empty, 9), 9)[20], "100");
+  EXPECT_EQ(Row(HistoryTable(empty, 12), 9)[20], "100") << "a stale page stays inside the history";
+}
+
+TEST(HistoryTable, CountStopsAtTheFirstEmptyRecordAndPagesShowTheirTen) {
+  History history{};
+  for (int i = 0; i < 25; ++i) history[i] = {4, 12, 3, 7, 9, 5, 0};
+  history[60] = {1, 12, 1, 1, 0, 0, 0};  // after the first gap: not counted
+  EXPECT_EQ(HistoryCount(history), 25);
+  EXPECT_EQ(PaddedDecimal(HistoryCount(history), 3), "025");
+  const auto page3 = HistoryTable(history, 2);
+  EXPECT_EQ(Row(page3, 0), (std::map<int, std::string>{{20, "021"}, {60, "04"}, {92, "20"}, {108, "12"},
+                                                        {140, "03"}, {180, "07"}, {220, "09"}, {260, "05"},
+                                                        {300, "00"}}));
+  EXPECT_EQ(Row(page3, 4)[20], "025");
+  EXPECT_EQ(Row(page3, 5), (std::map<int, std::string>{{20, "026"}, {60, std::string(44, ' ')}}));
+  EXPECT_EQ(Row(page3, 9)[20], "030");
+  history.fill({4, 12, 3, 7, 9, 5, 0});
+  EXPECT_EQ(HistoryCount(history), 100);
+}
+
+// --- Channel tables, video loss and network -------------------------------------
+
+TEST(ChannelTables, TwoColumnsOfEight) {
+  DeviceSettings s = Defaults();
+  s.videoLossDetect[2] = 0;
+  const auto loss = VideoLossTable(s);
+  ASSERT_EQ(loss.size(), 16u);
+  EXPECT_EQ(loss[0], (PlacedText{0, 10, "       ch.01 = ON "}));
+  EXPECT_EQ(loss[2], (PlacedText{0, 50, "       ch.03 = OFF"}));
+  EXPECT_EQ(loss[8], (PlacedText{180, 10, "       ch.09 = ON "}));
+  std::array<std::string, kChannelCount> titles;
+  titles[15] = "  CH16  ";
+  EXPECT_EQ(ChannelTable(titles, 18)[15], (PlacedText{180, 136, "       ch.16 =   CH16  "}));
+}
+
+TEST(NetworkDialog, EntriesAndReadBackRequests) {
+  EXPECT_EQ(TimeRegisterEntries(), (std::vector<std::string>{"10", "20", "30", "40", "50", "60"}));
+  EXPECT_EQ(SubnetClassEntries()[1], "Class B");
+  std::string joined;
+  for (auto request : kNetworkReadRequests) joined += request;
+  EXPECT_EQ(joined, "REAA\r\nREGA\r\nREIA\r\nRECT\r\nREKA\r\nREPN\r\nRESM\r\nRETR\r\nREMA\r\nRVN\r\n");
+  EXPECT_EQ(ChannelEntries()[15], "ch.16");
 }
 
 }  // namespace

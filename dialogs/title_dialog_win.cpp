@@ -1,0 +1,126 @@
+// Dialog 140 "タイトルの設定": the eight-character title of each channel,
+// sent one by one or all 16 in one paced run, with all titles drawn.
+//
+// Titles are bytes in the model and on the wire, text in the edit box: code
+// page 932 converts between them, so the half-width "ﾟ" is the unit's byte
+// 0xDF, and a character with no single-byte form becomes bytes outside the
+// unit's set, refused when sent.
+#include <cstring>
+
+#include "app/wide_text_win.h"
+#include "dialogs/dialog_frame_win.h"
+#include "dialogs/setting_dialogs_win.h"
+#include "link/send_command.h"
+#include "model/all_settings_runs.h"
+#include "resources/resource.h"
+
+namespace kelvrix::dialogs {
+
+namespace {
+
+constexpr UINT kTitleCodePage = 932;
+
+// The run paces on timer 4 and ends at once on a refused title; the table's
+// deferred redraw has a timer of its own.
+constexpr SteppedRun kAllSet = {.timerId = 4, .periodMs = 200, .stepCount = kChannelCount,
+                                .percentId = IDC_TITLE_PERCENT, .percentCleared = L"  ",
+                                .stepFailureEndsRun = true};
+constexpr UINT kRedrawTimer = 104;
+
+// Set while the program itself loads the edit: only the operator's typing
+// changes a title and marks the settings changed.
+bool loadingEdit = false;
+
+std::wstring TitleText(const char (&title)[10]) {
+  const int length = static_cast<int>(strnlen(title, sizeof title));
+  std::wstring text(static_cast<std::size_t>(length), L'\0');
+  text.resize(static_cast<std::size_t>(MultiByteToWideChar(kTitleCodePage, 0, title, length, text.data(), length)));
+  return text;
+}
+
+// The edit's text as the unit's bytes, cut to the model's nine characters.
+void StoreTitle(HWND dialog, char (&title)[10]) {
+  wchar_t text[16] = {};
+  const int length = GetDlgItemTextW(dialog, IDC_TITLE_EDIT, text, 16);
+  char bytes[32] = {};
+  const int size = WideCharToMultiByte(kTitleCodePage, 0, text, length, bytes, sizeof bytes, nullptr, nullptr);
+  CopyText(title, std::string_view(bytes, static_cast<std::size_t>(size)));
+}
+
+void LoadEdit(HWND dialog, const Panel& panel) {
+  loadingEdit = true;
+  SetDlgItemTextW(dialog, IDC_TITLE_EDIT, TitleText(panel.settings.channelTitle[SharedDialogState().Channel()]).c_str());
+  loadingEdit = false;
+}
+
+void DrawTable(HWND dialog) {
+  const DeviceSettings& settings = PanelOf(dialog).settings;
+  std::array<std::string, kChannelCount> titles;
+  for (int i = 0; i < kChannelCount; ++i) titles[i] = Utf8FromWide(TitleText(settings.channelTitle[i]));
+  DrawTexts(dialog, IDC_TITLE_TABLE, ChannelTable(titles, 18));
+}
+
+// True when the title was refused; the refusal has been shown.
+bool SendTitle(Panel& panel, int channel) {
+  const BuiltCommand command = PaddedTitleCommand(panel.settings, channel);
+  Send(panel, command);
+  return command.refused();
+}
+
+void SendStep(HWND dialog, int step) {
+  Panel& panel = PanelOf(dialog);
+  if (SendTitle(panel, step - 1)) panel.link.replyError = 1;
+}
+
+void OnInit(HWND dialog, Panel& panel) {
+  DialogState& state = SharedDialogState();
+  state.currentChannel = 0;  // always opens on channel 1, which the other picture dialogs then show
+  AddEntries(dialog, IDC_CHANNEL, ChannelEntries());
+  SendDlgItemMessageW(dialog, IDC_CHANNEL, CB_SETCURSEL, 0, 0);
+  SendDlgItemMessageW(dialog, IDC_TITLE_EDIT, EM_LIMITTEXT, kTitleLength, 0);
+  LoadEdit(dialog, panel);
+  ScheduleRedraw(dialog, kRedrawTimer, 100);
+}
+
+void OnCommand(HWND dialog, WPARAM wParam) {
+  Panel& panel = PanelOf(dialog);
+  DialogState& state = SharedDialogState();
+  switch (LOWORD(wParam)) {
+    case IDC_CHANNEL:
+      if (IsSelectionChange(wParam)) {
+        const int selected = SelectedEntry(dialog, IDC_CHANNEL);
+        if (selected >= 0) state.currentChannel = selected;
+        LoadEdit(dialog, panel);
+        DrawTable(dialog);
+      }
+      break;
+    case IDC_TITLE_EDIT:
+      if (HIWORD(wParam) == EN_CHANGE && !loadingEdit) {
+        StoreTitle(dialog, panel.settings.channelTitle[state.Channel()]);
+        panel.settings.dataChanged = 1;
+        DrawTable(dialog);
+      }
+      break;
+    case IDC_TITLE_SEND:
+      if (panel.link.batchStep == 0) SendTitle(panel, state.Channel());
+      break;
+    case IDC_TITLE_SEND_ALL:
+      StartRun(dialog, kAllSet);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK TitleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  static constexpr DialogParts kParts = {
+      .frame = {.caption = L"タイトルの設定 ", .resetsHiddenClicks = false, .closesOnOk = true,
+                .refusesCloseWhileRunning = true},
+      .open = OnInit, .command = OnCommand, .draw = DrawTable, .redrawTimer = kRedrawTimer,
+      .run = &kAllSet, .sendStep = SendStep};
+  return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
+}
+
+}  // namespace kelvrix::dialogs
