@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include "dialogs/dialog_frame_win.h"
+
 namespace kelvrix::testing {
 
 using namespace std::chrono;
@@ -86,6 +88,29 @@ int DialogHarness::Selection(int comboId) const {
 
 bool DialogHarness::IsEnabled(int id) const { return IsWindowEnabled(GetDlgItem(window, id)); }
 bool DialogHarness::IsVisible(int id) const { return IsWindowVisible(GetDlgItem(window, id)); }
+
+std::wstring DialogHarness::Text(int id) const {
+  wchar_t text[128] = {};
+  GetDlgItemTextW(window, id, text, 128);
+  return text;
+}
+
+namespace {
+
+LRESULT CALLBACK RecordText(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+  if (message == WM_SETTEXT) reinterpret_cast<TextRecorder*>(data)->texts.emplace_back(reinterpret_cast<const wchar_t*>(lParam));
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+TextRecorder::TextRecorder(HWND dialog, int id) : control_(GetDlgItem(dialog, id)) {
+  SetWindowSubclass(control_, RecordText, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+TextRecorder::~TextRecorder() { RemoveWindowSubclass(control_, RecordText, 1); }
+
+void SettingDialogTest::SetUp() { dialogs::SharedDialogState() = {}; }
 
 std::wstring DialogHarness::Caption() const {
   wchar_t text[128] = {};

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "fakes.h"
 #include "link/panel.h"
 
 namespace kelvrix::testing {
@@ -37,8 +40,36 @@ class DialogHarness {
   bool IsEnabled(int id) const;
   bool IsVisible(int id) const;
   std::wstring Caption() const;
+  std::wstring Text(int id) const;  // an edit's or static's text
 
   HWND window;
+};
+
+// Every text a control is given while it lives, including those replaced
+// within the same message.
+class TextRecorder {
+ public:
+  TextRecorder(HWND dialog, int id);
+  ~TextRecorder();
+  TextRecorder(const TextRecorder&) = delete;
+  TextRecorder& operator=(const TextRecorder&) = delete;
+
+  std::vector<std::wstring> texts;
+
+ private:
+  HWND control_;
+};
+
+using Lines = std::vector<std::string>;
+
+// A setting dialog's test: a panel of its own, and the shared selections as
+// the program starts with them.
+class SettingDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  Lines Sent() const { return t.transport.serialFrames; }
+  std::vector<Box>& Boxes() { return t.messages.boxes; }
+  TestPanel t;
 };
 
 }  // namespace kelvrix::testing

@@ -21,15 +21,8 @@ using namespace std::chrono;
 using testing::Box;
 using testing::DialogHarness;
 using testing::PumpUntil;
-using Lines = std::vector<std::string>;
-
-class SettingDialogTest : public ::testing::Test {
- protected:
-  void SetUp() override { dialogs::SharedDialogState() = {}; }
-  Lines Sent() const { return t.transport.serialFrames; }
-  std::vector<Box>& Boxes() { return t.messages.boxes; }
-  testing::TestPanel t;
-};
+using testing::Lines;
+using testing::SettingDialogTest;
 
 // --- The frame -----------------------------------------------------------------
 

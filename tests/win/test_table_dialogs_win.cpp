@@ -1,0 +1,245 @@
+// The dialogs with drawn tables and paced runs of their own: the histories,
+// the channel titles, video loss and the unit's network settings.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "dialog_harness.h"
+#include "dialogs/dialog_frame_win.h"
+#include "dialogs/setting_dialogs_win.h"
+#include "link/digits.h"
+#include "link/reply_dispatcher.h"
+#include "resources/resource.h"
+
+namespace kelvrix {
+namespace {
+
+using namespace std::chrono;
+using testing::Box;
+using testing::DialogHarness;
+using testing::Lines;
+using testing::PumpUntil;
+
+class TableDialogTest : public testing::SettingDialogTest {
+ protected:
+  // Pumps until the run is over, answering each request `answer` knows as
+  // the unit would; false when the run outlasts `limit`.
+  bool RunAnswering(const std::function<std::string(const std::string&)>& answer, seconds limit) {
+    std::size_t answered = 0;
+    return PumpUntil(
+        [&] {
+          for (; answered < Sent().size(); ++answered) {
+            const std::string reply = answer(Sent()[answered]);
+            if (!reply.empty()) DispatchSerialReply(t.panel, reply);
+          }
+          return t.link.batchStep == 0;
+        },
+        limit);
+  }
+  LRESULT Progress(const DialogHarness& dialog, int id) const {
+    return SendDlgItemMessageW(dialog.window, id, PBM_GETPOS, 0, 0);
+  }
+};
+
+// --- Histories -------------------------------------------------------------------
+
+TEST_F(TableDialogTest, HistoryReadTakesItsHundredAndOneTicksAndShowsWhatArrived) {
+  dialogs::SharedDialogState().historyPage = 2;
+  t.link.rsControl = kRs485;
+  t.link.slaveAddressIndex = 3;
+  DialogHarness dialog(IDD_ALARM_HISTORY, dialogs::AlarmHistoryDialogProc, t.panel);
+  EXPECT_EQ(dialog.Entries(IDC_SLAVE_ADDRESS).size(), 32u);
+  EXPECT_EQ(dialog.SelectedText(IDC_HISTORY_PAGE), L"03");
+  EXPECT_EQ(dialog.Entries(IDC_HISTORY_PAGE).back(), L"10");
+  EXPECT_EQ(dialog.Text(IDC_HISTORY_COUNT), L"000");
+
+  dialog.Click(IDC_HISTORY_READ);
+  EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
+  dialog.Click(IDC_HISTORY_ERASE);  // ignored while the read runs
+  dialog.Click(IDC_HISTORY_READ);   // and so is a second start
+  bool lastTickPending = false;
+  ASSERT_TRUE(RunAnswering(
+      [&](const std::string& request) {
+        const int entry = std::stoi(request.substr(5, 3));  // "03RAH001"
+        if (entry == 100) lastTickPending = t.link.batchStep != 0 && !dialog.IsEnabled(IDC_CLOSE);
+        if (entry > 25) return std::string("03AH") + request.substr(5, 3) + " N\r\n";
+        return "03AH" + request.substr(5, 3) + " 04 - 12/03/07 09:05:00\r\n";
+      },
+      seconds(15)));
+  Lines expected;
+  for (int entry = 1; entry <= 100; ++entry) expected.push_back("03RAH" + PaddedDecimal(entry, 3) + "\r\n");
+  EXPECT_EQ(Sent(), expected);
+  EXPECT_TRUE(lastTickPending) << "the tick after the 100th request ends the read";
+  EXPECT_EQ(dialog.Text(IDC_HISTORY_COUNT), L"025");
+  EXPECT_EQ(Progress(dialog, IDC_HISTORY_PROGRESS), 0);
+  EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+  EXPECT_EQ(t.settings.alarmHistory[20], (HistoryRecord{4, 12, 3, 7, 9, 5, 0}));
+
+  dialog.Click(IDC_HISTORY_ERASE);
+  EXPECT_EQ(Sent().back(), "03AHD\r\n");
+  EXPECT_EQ(dialog.Text(IDC_HISTORY_COUNT), L"025") << "the records shown stay until the next read";
+}
+
+TEST_F(TableDialogTest, VideoLossHistoryIsTheTwinWithItsOwnRecordsAndErase) {
+  {
+    DialogHarness alarm(IDD_ALARM_HISTORY, dialogs::AlarmHistoryDialogProc, t.panel);
+    alarm.Choose(IDC_HISTORY_PAGE, 6);
+  }
+  t.settings.videoLossHistory[0] = {1, 26, 12, 9, 0, 0, 0};
+  DialogHarness dialog(IDD_VIDEO_LOSS_HISTORY, dialogs::VideoLossHistoryDialogProc, t.panel);
+  EXPECT_EQ(dialog.Caption(), L"ビデオロス履歴 ");
+  EXPECT_EQ(dialog.SelectedText(IDC_HISTORY_PAGE), L"07") << "one page for both histories";
+  EXPECT_EQ(dialog.Text(IDC_HISTORY_COUNT), L"001");
+  dialog.Click(IDC_HISTORY_ERASE);
+  EXPECT_EQ(Sent(), (Lines{"VLHD\r\n"}));
+  t.link.linkInterface = kSocketInterface;
+  dialog.Click(IDC_HISTORY_READ);
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"warning", "Socket が接続されていません"}}));
+  EXPECT_EQ(t.link.batchStep, 0);
+}
+
+// --- Channel titles ----------------------------------------------------------------
+
+TEST_F(TableDialogTest, TitleOpensOnChannelOneAndStoresWhatIsTypedAsTheUnitsBytes) {
+  dialogs::SharedDialogState().currentChannel = 7;
+  DialogHarness dialog(IDD_TITLE, dialogs::TitleDialogProc, t.panel);
+  EXPECT_EQ(dialogs::SharedDialogState().currentChannel, 0);
+  EXPECT_EQ(dialog.SelectedText(IDC_CHANNEL), L"ch.01");
+  EXPECT_EQ(dialog.Text(IDC_TITLE_EDIT), L"  CH01  ");
+  EXPECT_EQ(t.settings.dataChanged, 0) << "opening changes nothing";
+
+  dialog.Type(IDC_TITLE_EDIT, L"ﾟAB");
+  EXPECT_STREQ(t.settings.channelTitle[0], "\xDF" "AB");
+  EXPECT_EQ(t.settings.dataChanged, 1);
+  dialog.Click(IDC_TITLE_SEND);
+  EXPECT_EQ(Sent(), (Lines{"CT01\xDF" "AB     \r\n"}));
+  EXPECT_STREQ(t.settings.channelTitle[0], "\xDF" "AB     ") << "the model holds the padded title";
+
+  dialog.Choose(IDC_CHANNEL, 2);
+  EXPECT_EQ(dialog.Text(IDC_TITLE_EDIT), L"  CH03  ");
+  for (const wchar_t* refused : {L"ｱ", L"あ", L"ab"}) {
+    dialog.Type(IDC_TITLE_EDIT, refused);
+    dialog.Click(IDC_TITLE_SEND);
+  }
+  EXPECT_EQ(Sent().size(), 1u);
+  EXPECT_EQ(Boxes(), (std::vector<Box>(3, {"warning", "仕様以外の字が選択されてます"})));
+  EXPECT_EQ(SendDlgItemMessageW(dialog.window, IDC_TITLE_EDIT, EM_GETLIMITTEXT, 0, 0), 8);
+}
+
+TEST_F(TableDialogTest, TitleAllSetShowsItsPercentagesAndEndsAtARefusedTitle) {
+  DialogHarness dialog(IDD_TITLE, dialogs::TitleDialogProc, t.panel);
+  testing::TextRecorder percent(dialog.window, IDC_TITLE_PERCENT);
+  dialog.Click(IDC_TITLE_SEND_ALL);
+  dialog.Click(IDC_CLOSE);
+  EXPECT_TRUE(IsWindowVisible(dialog.window)) << "Close is refused while the titles go out";
+  RedrawWindow(dialog.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(6)));
+  EXPECT_EQ(percent.texts, (std::vector<std::wstring>{L"6", L"12", L"18", L"25", L"31", L"37", L"43", L"50", L"56",
+                                              L"62", L"68", L"75", L"81", L"87", L"93", L"100", L"  "}));
+  ASSERT_EQ(Sent().size(), 16u);
+  EXPECT_EQ(Sent()[15], "CT16  CH16  \r\n");
+
+  t.transport.serialFrames.clear();
+  CopyText(t.settings.channelTitle[4], "ch05");
+  dialog.Click(IDC_TITLE_SEND_ALL);
+  ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(3)));
+  EXPECT_EQ(Sent(), (Lines{"CT01  CH01  \r\n", "CT02  CH02  \r\n", "CT03  CH03  \r\n", "CT04  CH04  \r\n"}));
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"warning", "仕様以外の字が選択されてます"}}));
+  EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+  EXPECT_EQ(dialog.Text(IDC_TITLE_PERCENT), L"  ");
+  EXPECT_EQ(t.link.replyError, 0);
+  dialog.Click(IDC_CLOSE);
+  EXPECT_FALSE(IsWindowVisible(dialog.window));
+}
+
+// --- Video loss --------------------------------------------------------------------
+
+TEST_F(TableDialogTest, VideoLossChannelChangeKeepsTheDetectionChoice) {
+  dialogs::SharedDialogState().currentChannel = 2;
+  t.settings.videoLossDetect[4] = 0;
+  DialogHarness dialog(IDD_VIDEO_LOSS, dialogs::VideoLossDialogProc, t.panel);
+  EXPECT_EQ(dialog.SelectedText(IDC_CHANNEL), L"3");
+  EXPECT_EQ(dialog.Entries(IDC_VIDEO_LOSS_DETECT), (std::vector<std::wstring>{L"OFF", L"ON "}));
+  EXPECT_EQ(dialog.SelectedText(IDC_VIDEO_LOSS_DETECT), L"ON ");
+  EXPECT_EQ(dialog.Entries(IDC_VIDEO_LOSS_BACKGROUND), (std::vector<std::wstring>{L"Normal", L"Black "}));
+
+  dialog.Choose(IDC_VIDEO_LOSS_DETECT, 0);
+  dialog.Choose(IDC_CHANNEL, 4);
+  EXPECT_EQ(dialog.SelectedText(IDC_VIDEO_LOSS_DETECT), L"OFF") << "not refreshed for channel 5";
+  dialog.Choose(IDC_VIDEO_LOSS_DETECT, 1);
+  EXPECT_EQ(t.settings.videoLossDetect[4], 1);
+  dialog.Choose(IDC_VIDEO_LOSS_BACKGROUND, 1);
+  EXPECT_TRUE(Sent().empty()) << "a choice sends nothing";
+  dialog.Click(IDC_VIDEO_LOSS_SEND_DETECT);
+  dialog.Click(IDC_VIDEO_LOSS_SEND_DISPLAY);
+  dialog.Click(IDC_VIDEO_LOSS_SEND_BACKGROUND);
+  EXPECT_EQ(Sent(), (Lines{"VLNNFNNNNNNNNNNNNN\r\n", "VLDON\r\n", "VLBCB\r\n"}));
+}
+
+// --- The unit's network settings ----------------------------------------------------
+
+TEST_F(TableDialogTest, NetworkButtonsSendToTheSerialLine) {
+  t.link.rsControl = kRs485;
+  t.link.slaveAddressIndex = 5;
+  DialogHarness dialog(IDD_NETWORK, dialogs::NetworkDialogProc, t.panel);
+  EXPECT_EQ(GetDlgItem(dialog.window, IDC_SLAVE_ADDRESS), nullptr);
+  EXPECT_EQ(dialog.Text(IDC_UNIT_MAC), L"00-00-00-00-00-00");
+  EXPECT_EQ(dialog.Text(IDC_UNIT_VERSION), L"0.00");
+
+  dialogs::ShowAddress(dialog.window, IDC_UNIT_IP, {192, 168, 0, 10});
+  dialog.Click(IDC_UNIT_SEND_IP);
+  EXPECT_EQ(t.settings.unitIpAddress, (Ipv4Address{192, 168, 0, 10}));
+  SendDlgItemMessageW(dialog.window, IDC_UNIT_GATEWAY, IPM_CLEARADDRESS, 0, 0);
+  const Ipv4Address gateway = t.settings.unitGatewayAddress;
+  dialog.Click(IDC_UNIT_SEND_GATEWAY);
+  EXPECT_EQ(t.settings.unitGatewayAddress, gateway) << "a blank field is refused, not sent as 0";
+  EXPECT_EQ(Boxes().size(), 1u);
+  dialog.Choose(IDC_UNIT_SUBNET, 1);
+  dialog.Click(IDC_UNIT_SEND_SUBNET);
+  dialog.Type(IDC_UNIT_PORT, L"9004");
+  dialog.Click(IDC_UNIT_SEND_PORT);
+  dialog.Choose(IDC_UNIT_TIME_REGISTER, 2);
+  dialog.Choose(IDC_UNIT_KEEP_ALIVE, 1);
+  dialog.Click(IDC_UNIT_SEND_TIME_REGISTER);
+  dialog.Choose(IDC_UNIT_KEEP_ALIVE, 0);
+  dialog.Click(IDC_UNIT_SEND_TIME_REGISTER);
+  dialog.Click(IDC_UNIT_SEND_KEEP_ALIVE);
+  EXPECT_EQ(Sent(), (Lines{"05IA192.168.000.010\r\n", "05SMB\r\n", "05PN09004\r\n", "05ETR3\r\n", "05ETR1\r\n",
+                           "05EKAOF\r\n"}));
+
+  t.link.linkInterface = kSocketInterface;  // the serial sender whatever the interface says
+  dialog.Click(IDC_UNIT_SEND_SUBNET);
+  EXPECT_EQ(Sent().back(), "05SMB\r\n");
+  EXPECT_TRUE(t.transport.socketLines.empty());
+}
+
+TEST_F(TableDialogTest, NetworkReadBackRefreshesTheControlsAfterItsTenRequests) {
+  DialogHarness dialog(IDD_NETWORK, dialogs::NetworkDialogProc, t.panel);
+  dialog.Click(IDC_UNIT_READ);
+  dialog.Click(IDC_UNIT_READ);  // a second press starts nothing
+  EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
+  LRESULT progressAtTen = -1;
+  ASSERT_TRUE(RunAnswering(
+      [&](const std::string& request) -> std::string {
+        if (request == "REMA\r\n") return "EMA00-11-22-33-44-55\r\n";
+        if (request == "RVN\r\n") {
+          progressAtTen = Progress(dialog, IDC_UNIT_READ_PROGRESS);
+          return "Ver. 2.10\r\n";
+        }
+        if (request == "REPN\r\n") return "EPN10001\r\n";
+        return {};
+      },
+      seconds(5)));
+  EXPECT_EQ(Sent(), (Lines{"REAA\r\n", "REGA\r\n", "REIA\r\n", "RECT\r\n", "REKA\r\n", "REPN\r\n", "RESM\r\n",
+                           "RETR\r\n", "REMA\r\n", "RVN\r\n"}));
+  EXPECT_EQ(progressAtTen, 10) << "the bar has room for every tick: it does not wrap";
+  EXPECT_EQ(dialog.Text(IDC_UNIT_MAC), L"00-11-22-33-44-55");
+  EXPECT_EQ(dialog.Text(IDC_UNIT_VERSION), L"2.10");
+  EXPECT_EQ(dialog.Text(IDC_UNIT_PORT), L"10001");
+  EXPECT_EQ(Progress(dialog, IDC_UNIT_READ_PROGRESS), 0);
+  EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+}
+
+}  // namespace
+}  // namespace kelvrix
