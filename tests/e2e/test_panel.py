@@ -31,6 +31,20 @@ IDM_FILE_SAVE_AS = 32774
 IDM_VIDEO_ADJUST = 32784
 IDM_WRITE_ALL = 32787
 IDM_READ_ALL = 32796
+IDM_TITLE = 32779
+IDM_VIDEO_LOSS = 32791
+IDM_ALARM_HISTORY = 32793
+IDM_VIDEO_LOSS_HISTORY = 32794
+IDM_PROTOCOL = 32789
+IDC_TITLE_SEND = 1092
+IDC_VIDEO_LOSS_SEND_DISPLAY = 1102
+IDC_HISTORY_COUNT = 1142
+IDC_HISTORY_READ = 1144
+IDC_HISTORY_ERASE = 1145
+IDC_UNIT_SEND_SUBNET = 1113
+IDC_UNIT_MAC = 1124
+IDC_UNIT_VERSION = 1129
+IDC_UNIT_READ = 1130
 IDC_CLOSE = 2
 IDC_SLAVE_ADDRESS = 1015
 IDC_VIDEO_BRIGHTNESS = 1076
@@ -152,6 +166,16 @@ class PanelCase(unittest.TestCase):
         self.panels.append(panel)
         return panel
 
+    def start(self, cwd=None, **ini):
+        write_ini(com_port=0, **ini)
+        panel = self.launch(cwd)
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 15000)[0], 0)
+        return panel
+
+    def open_dialog(self, command, caption):
+        self.assertEqual(driver("command", MAIN_CLASS, command)[0], 0)
+        self.assertEqual(driver("wait-window", "#32770", 10000, caption), (0, [caption]))
+
 
 class PanelTest(PanelCase):
     def test_second_start_is_refused_and_the_first_keeps_running(self):
@@ -240,16 +264,6 @@ class AllSettingsTest(PanelCase):
         self.addCleanup(set_simulator_mode, "normal")
         self.addCleanup(restart_simulator)
 
-    def start(self, cwd=None, **ini):
-        write_ini(com_port=0, **ini)
-        panel = self.launch(cwd)
-        self.assertEqual(driver("wait-window", MAIN_CLASS, 15000)[0], 0)
-        return panel
-
-    def open_dialog(self, command, caption):
-        self.assertEqual(driver("command", MAIN_CLASS, command)[0], 0)
-        self.assertEqual(driver("wait-window", "#32770", 10000, caption), (0, [caption]))
-
     def run_to_the_end(self, command, caption, start, steps, address=None):
         """Runs the dialog's steps; returns the frames and when each was seen."""
         self.open_dialog(command, caption)
@@ -335,6 +349,81 @@ class AllSettingsTest(PanelCase):
         self.assertEqual(driver("dialog-item", IDC_READ_ALL_PROGRESS), (0, ["1\t\t40"]))
         self.assertEqual(driver("dialog-item", IDC_READ_ALL_PERCENT), (0, ["1\t25\t0"]))
         self.assertEqual(driver("dialog-item", IDC_CLOSE)[1][0].split("\t")[0], "1", "Close is back")
+
+
+class TableDialogsTest(PanelCase):
+    """The history, title, video loss and network dialogs against the unit on COM1."""
+
+    def setUp(self):
+        super().setUp()
+        self.addCleanup(set_simulator_mode, "normal")
+        self.addCleanup(restart_simulator)
+
+    def set_and_close(self, caption, button, frame):
+        already = len(simulator_frames())
+        self.assertEqual(driver("in", caption, "dialog-click", button)[0], 0)
+        self.assertEqual(driver("boxes", 1, 5000), (0, ["Success\tSuccess"]))
+        self.assertEqual(simulator_frames()[already:], [frame])
+        self.assertEqual(driver("in", caption, "dialog-click", IDC_CLOSE)[0], 0)
+        self.assertEqual(driver("wait-gone", "#32770", caption, 5000)[0], 0)
+
+    def test_one_set_button_of_each_dialog_delivers_its_line(self):
+        dialogs = [  # menu command, caption, button, line without address
+            (IDM_TITLE, "タイトルの設定 ", IDC_TITLE_SEND, r"CT01  CH01  \r\n"),
+            (IDM_VIDEO_LOSS, "ビデオロスの設定 ", IDC_VIDEO_LOSS_SEND_DISPLAY, r"VLDON\r\n"),
+            (IDM_ALARM_HISTORY, "アラーム履歴 ", IDC_HISTORY_ERASE, r"AHD\r\n"),
+            (IDM_VIDEO_LOSS_HISTORY, "ビデオロス履歴 ", IDC_HISTORY_ERASE, r"VLHD\r\n"),
+            (IDM_PROTOCOL, "プロトコルの設定 ", IDC_UNIT_SEND_SUBNET, r"SMC\r\n"),  # no box: the address chosen before
+        ]
+        for rs_control, mode, address in ((0, "normal", ""), (1, "rs485", "05")):
+            with self.subTest(rs_control=rs_control):
+                set_simulator_mode(mode)
+                self.start(rs_control=rs_control)
+                for command, caption, button, line in dialogs:
+                    self.open_dialog(command, caption)
+                    if address and command != IDM_PROTOCOL:
+                        self.assertEqual(driver("in", caption, "dialog-choose", IDC_SLAVE_ADDRESS, 5)[0], 0)
+                    self.set_and_close(caption, button, address + line)
+                driver("close", MAIN_CLASS)
+                self.panels.pop().wait(timeout=10)
+
+    def test_history_read_returns_the_units_records_and_erase_empties_them(self):
+        restart_simulator("--alarm-history", "25")
+        self.start()
+        caption = "アラーム履歴 "
+        self.open_dialog(IDM_ALARM_HISTORY, caption)
+        for count in ("025", "000"):
+            already = len(simulator_frames())
+            self.assertEqual(driver("dialog-click", IDC_HISTORY_READ)[0], 0)
+            wait_for_frames(already + 100, 20)
+            frames = simulator_frames()[already:]
+            self.assertEqual((len(frames), frames[0], frames[99]), (100, r"RAH001\r\n", r"RAH100\r\n"))
+            time.sleep(0.5)  # the tick after the last request ends the read
+            self.assertEqual(driver("dialog-item", IDC_HISTORY_COUNT), (0, [f"1\t{count}\t0"]))
+            self.assertEqual(driver("dialog-item", IDC_CLOSE)[1][0].split("\t")[0], "1", "Close is back")
+            if count == "025":
+                self.assertEqual(driver("dialog-click", IDC_HISTORY_ERASE)[0], 0)
+                self.assertEqual(driver("boxes", 1, 5000), (0, ["Success\tSuccess"]))
+                self.assertEqual(simulator_frames()[-1], r"AHD\r\n")
+
+    def test_network_read_back_sends_ten_requests_200_ms_apart(self):
+        restart_simulator("--off-default")
+        self.start()
+        caption = "プロトコルの設定 "
+        self.open_dialog(IDM_PROTOCOL, caption)
+        already = len(simulator_frames())
+        self.assertEqual(driver("in", caption, "dialog-click", IDC_UNIT_READ)[0], 0)
+        seen = wait_for_frames(already + 10, 10)[already:]
+        self.assertEqual(simulator_frames()[already:],
+                         [rf"{r}\r\n" for r in ("REAA", "REGA", "REIA", "RECT", "REKA", "REPN", "RESM", "RETR", "REMA", "RVN")])
+        gaps = [b - a for a, b in zip(seen, seen[1:])]
+        print(f"network read-back: gaps median {statistics.median(gaps) * 1000:.0f} ms,"
+              f" min {min(gaps) * 1000:.0f} ms, max {max(gaps) * 1000:.0f} ms")
+        self.assertTrue(0.18 <= statistics.median(gaps) <= 0.25, "about 200 ms apart")
+        self.assertEqual(driver("boxes", 1, 5000), (0, ["Success\tSuccess"]), "the version's answer")
+        time.sleep(0.5)
+        self.assertEqual(driver("in", caption, "dialog-item", IDC_UNIT_MAC), (0, ["1\t00-1A-2B-3C-4D-5E\t0"]))
+        self.assertEqual(driver("in", caption, "dialog-item", IDC_UNIT_VERSION), (0, ["1\t2.31\t0"]))
 
 
 if __name__ == "__main__":

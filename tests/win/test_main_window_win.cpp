@@ -200,6 +200,11 @@ TEST_F(MainWindowTest, MenuAndToolBarOpenTheSettingDialogs) {
       {IDM_VIDEO_ADJUST, L"ビデオ調整 "},        {IDT_VIDEO_ADJUST, L"ビデオ調整 "},
       {IDM_DIVISION_LAYOUT, L"分割画面の配置設定 "}, {IDT_DIVISION_LAYOUT, L"分割画面の配置設定 "},
       {IDM_READ_ALL, L"設定項目の読み込み"},     {IDM_WRITE_ALL, L"全項目の設定"},
+      {IDM_TITLE, L"タイトルの設定 "},           {IDT_TITLE, L"タイトルの設定 "},
+      {IDM_VIDEO_LOSS, L"ビデオロスの設定 "},    {IDT_VIDEO_LOSS, L"ビデオロスの設定 "},
+      {IDM_ALARM_HISTORY, L"アラーム履歴 "},     {IDT_ALARM_HISTORY, L"アラーム履歴 "},
+      {IDM_VIDEO_LOSS_HISTORY, L"ビデオロス履歴 "}, {IDT_VIDEO_LOSS_HISTORY, L"ビデオロス履歴 "},
+      {IDM_PROTOCOL, L"プロトコルの設定 "},
   };
   watcher.answer = IDC_CLOSE;  // the watcher sees the modal dialog and closes it
   for (const Route& route : routes) {
