@@ -112,12 +112,12 @@ namespace {
 // Fixed pitch, as the tables are laid out for: a run of blanks wipes what a
 // longer text left at the same place. The stock system font would do, but has
 // no Japanese glyphs outside a Japanese Windows. One font per DPI, since each
-// dialog takes the DPI of the monitor it opens on.
-HFONT TableFont(int dpi) {
-  static std::map<int, HFONT> fonts;
-  HFONT& font = fonts[dpi];
+// dialog takes the DPI of the monitor it opens on, and per size.
+HFONT TableFont(int pixels, int dpi) {
+  static std::map<std::pair<int, int>, HFONT> fonts;
+  HFONT& font = fonts[{pixels, dpi}];
   if (!font) {
-    font = CreateFontW(-MulDiv(12, dpi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+    font = CreateFontW(-MulDiv(pixels, dpi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
                        L"MS Gothic");
   }
@@ -126,11 +126,11 @@ HFONT TableFont(int dpi) {
 
 }  // namespace
 
-void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts) {
+void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts, int fontPixels) {
   HWND frame = Item(dialog, frameId);
   const int dpi = static_cast<int>(GetDpiForWindow(frame));
   HDC context = GetDC(frame);
-  HGDIOBJ oldFont = SelectObject(context, TableFont(dpi));
+  HGDIOBJ oldFont = SelectObject(context, TableFont(fontPixels, dpi));
   for (const PlacedText& placed : texts) {
     const std::wstring text = WideFromUtf8(placed.text);
     TextOutW(context, MulDiv(placed.x, dpi, 96), MulDiv(placed.y, dpi, 96), text.c_str(),

@@ -63,7 +63,10 @@ int ReadAddress(HWND dialog, int id, Ipv4Address& address);
 
 // Drawn tables: a WM_PAINT defers the drawing to a timer, so that the frame's
 // own white background is painted first.
-void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts);
+// `fontPixels` is the height at 96 DPI: at 12 a half-width character is 6
+// pixels wide, at 16 it is 8, as a table whose columns sit 8 pixels a digit
+// apart needs.
+void DrawTexts(HWND dialog, int frameId, const std::vector<PlacedText>& texts, int fontPixels = 12);
 void ScheduleRedraw(HWND dialog, UINT timerId, UINT periodMs);
 
 // A stepped run: one command per tick of its own timer, shown on a progress

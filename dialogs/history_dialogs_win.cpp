@@ -37,7 +37,8 @@ const History& RecordsOf(HWND dialog) {
 
 template <const HistoryKind& Kind>
 void DrawTable(HWND dialog) {
-  DrawTexts(dialog, IDC_HISTORY_TABLE, HistoryTable(RecordsOf<Kind>(dialog), SharedDialogState().HistoryPage()));
+  // The year's "20" and its two digits meet only with 8-pixel digits.
+  DrawTexts(dialog, IDC_HISTORY_TABLE, HistoryTable(RecordsOf<Kind>(dialog), SharedDialogState().HistoryPage()), 16);
 }
 
 template <const HistoryKind& Kind>

@@ -7,7 +7,9 @@ unset DISPLAY  # always a virtual display of known size
 source "$(dirname "$0")/panel-session.sh"
 
 out=$root/docs/screenshots
-start_session "$root/build/screenshots" --addresses 0,5,7
+# The serial link whatever an earlier, interrupted run left in the prefix.
+export KELVRIX_INI="Interface=0"$'\n'"com_port=0"
+start_session "$root/build/screenshots" --addresses 0,5,7 --off-default --alarm-history 25 --video-loss-history 12
 
 shoot() {  # CLASS CAPTION FILE
   sleep 1.5  # the tables are drawn on the dialog's first timer tick
@@ -29,6 +31,42 @@ done <<'LIST'
 32784|ビデオ調整 |video-adjust.png
 32782|アラームの設定 |alarm.png
 32781|自動切換えの設定 |auto-sequence.png
+LIST
+
+# The titles with one typed as the operator would, the half-width "ﾟ" in it,
+# and video loss with a channel turned off.
+wine "$driver" command "$main_class" 32779
+wine "$driver" wait-window "#32770" 10000 "タイトルの設定 " >/dev/null
+wine "$driver" dialog-type 1089 "ENTRANCE"
+wine "$driver" dialog-choose 1090 1
+wine "$driver" dialog-type 1089 "GATEﾟ2"
+shoot "#32770" "タイトルの設定 " title.png
+wine "$driver" dialog-click 2
+wine "$driver" command "$main_class" 32791
+wine "$driver" wait-window "#32770" 10000 "ビデオロスの設定 " >/dev/null
+wine "$driver" dialog-choose 1090 2
+wine "$driver" dialog-choose 1100 0
+shoot "#32770" "ビデオロスの設定 " video-loss.png
+wine "$driver" dialog-click 2
+
+# The histories once read from the unit, and the network settings read back.
+while IFS='|' read -r command caption start seconds file; do
+  wine "$driver" command "$main_class" "$command"
+  wine "$driver" wait-window "#32770" 10000 "$caption" >/dev/null
+  wine "$driver" in "$caption" dialog-click "$start"
+  sleep "$seconds"
+  for _ in $(seq 50); do  # Close comes back at the end of the read
+    wine "$driver" in "$caption" dialog-item 2 | grep -q '^1' && break
+    sleep 0.2
+  done
+  wine "$driver" boxes 1 1000 >/dev/null || true  # the version's answer
+  shoot "#32770" "$caption" "$file"
+  wine "$driver" in "$caption" dialog-click 2
+  sleep 0.5
+done <<'LIST'
+32793|アラーム履歴 |1144|11|alarm-history.png
+32794|ビデオロス履歴 |1144|11|video-loss-history.png
+32789|プロトコルの設定 |1130|3|network.png
 LIST
 
 # The runs over every setting, a few seconds in; each dialog closes itself at
@@ -55,9 +93,13 @@ sleep 0.5
 
 # The TCP/IP dialogs, each in its role: the client with a host list, the
 # server with three units that dialled in, the second one chosen.
-restart_panel() {  # kelvrix.ini lines
+close_panel() {  # the titles typed above ask whether to end without saving: yes
   wine "$driver" close "$main_class" >/dev/null 2>&1 || true
+  wine "$driver" boxes 1 2000 >/dev/null 2>&1 || true
   wait "$panel" || true
+}
+restart_panel() {  # kelvrix.ini lines
+  close_panel
   printf '[Kelvrix_Section]\r\n%s\r\n' "${1//$'\n'/$'\r\n'}" >"$WINEPREFIX/drive_c/windows/kelvrix.ini"
   stty -F "$session/serial/com1" cstopb  # a pty keeps no parity: see fresh_line in tests/e2e
   wine "$root/build/windows/kelvrix.exe" </dev/null >>"$session/kelvrix.log" 2>&1 &
@@ -90,8 +132,7 @@ kill "$dialler"
 restart_panel "Interface=0"$'\n'"com_port=0"
 
 # At 150 %: Wine takes the DPI from the prefix when the panel starts.
-wine "$driver" close "$main_class" >/dev/null 2>&1 || true
-wait "$panel" || true
+close_panel
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
 trap 'wine reg delete "HKCU\\Control Panel\\Desktop" /v LogPixels /f >/dev/null 2>&1; stop_session' EXIT
 stty -F "$session/serial/com1" cstopb  # a pty keeps no parity: see fresh_line in tests/e2e

@@ -10,7 +10,8 @@
 //   command CLASS ID         post WM_COMMAND ID to it
 //   close CLASS              post WM_CLOSE to it
 //   boxes COUNT MS           read and close COUNT message boxes, one after the
-//                            other, printing "caption<TAB>text" for each
+//                            other, printing "caption<TAB>text" for each; each is
+//                            answered OK, or Yes where it has no OK
 //   dialog-choose ID INDEX   in the open setting dialog, select entry INDEX
 //                            of combo box ID as the operator would
 //   dialog-click ID          in the open setting dialog, press button ID
@@ -189,7 +190,7 @@ int Boxes(int count, int milliseconds) {
     wchar_t text[1024] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 1024);
     Print(TextOf(box) + L"\t" + text);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    PostMessageW(box, WM_COMMAND, GetDlgItem(box, IDOK) ? IDOK : IDYES, 0);
     WaitFor([box]() -> HWND { return IsWindow(box) && IsWindowVisible(box) ? nullptr : box; }, 5000);
   }
   return 0;
