@@ -127,6 +127,13 @@ struct DialogRoute {
   DLGPROC procedure;
 };
 constexpr DialogRoute kDialogRoutes[] = {
+    {IDM_DATE_TIME, IDT_DATE_TIME, IDD_DATE_TIME, dialogs::DateTimeDialogProc},
+    {IDM_TITLE_DISPLAY, IDT_TITLE_DISPLAY, IDD_TITLE_DISPLAY, dialogs::TitleDisplayDialogProc},
+    {IDM_ASPECT_RATIO, IDT_ASPECT_RATIO, IDD_ASPECT_RATIO, dialogs::AspectRatioDialogProc},
+    {IDM_SCREEN, IDT_SCREEN, IDD_SCREEN, dialogs::ScreenDialogProc},
+    {IDM_OTHER, IDT_OTHER, IDD_OTHER, dialogs::OtherSettingsDialogProc},
+    {IDM_SLAVE_ADDRESS, 0, IDD_SLAVE_ADDRESS, dialogs::SlaveAddressDialogProc},
+    {IDM_ABOUT, 0, IDD_ABOUT, dialogs::AboutDialogProc},
     {IDM_AUTO_SEQUENCE, IDT_AUTO_SEQUENCE, IDD_AUTO_SEQUENCE, dialogs::AutoSequenceDialogProc},
     {IDM_ALARM, IDT_ALARM, IDD_ALARM, dialogs::AlarmDialogProc},
     {IDM_VIDEO_ADJUST, IDT_VIDEO_ADJUST, IDD_VIDEO_ADJUST, dialogs::VideoAdjustDialogProc},
@@ -198,7 +205,7 @@ void OnCommand(HWND window, int command) {
       }
       break;
     default:
-      break;  // the other dialogs come as they are built
+      break;  // any other command does nothing
   }
 }
 

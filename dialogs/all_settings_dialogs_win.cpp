@@ -33,8 +33,6 @@ void SendWriteStep(HWND dialog, int step) {
   Send(panel, WriteAllStep(panel.settings, step));
 }
 
-void NothingToFill(HWND, Panel&) {}
-
 // The start button is the dialog's only control of its own.
 template <int StartButton, const SteppedRun& Run>
 void OnCommand(HWND dialog, WPARAM wParam) {
@@ -47,7 +45,7 @@ INT_PTR CALLBACK ReadAllDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
   static constexpr DialogParts kParts = {
       .frame = {.caption = L"設定項目の読み込み", .slaveAddressBox = SlaveAddressBox::UnitsOnly,
                 .refusesCloseWhileRunning = true},
-      .open = NothingToFill, .command = OnCommand<IDC_READ_ALL_START, kReadAll>,
+      .command = OnCommand<IDC_READ_ALL_START, kReadAll>,
       .run = &kReadAll, .sendStep = SendReadStep};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
@@ -55,7 +53,7 @@ INT_PTR CALLBACK ReadAllDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 INT_PTR CALLBACK WriteAllDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   static constexpr DialogParts kParts = {
       .frame = {.caption = L"全項目の設定", .refusesCloseWhileRunning = true},
-      .open = NothingToFill, .command = OnCommand<IDC_WRITE_ALL_START, kWriteAll>,
+      .command = OnCommand<IDC_WRITE_ALL_START, kWriteAll>,
       .run = &kWriteAll, .sendStep = SendWriteStep};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }

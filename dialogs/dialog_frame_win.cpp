@@ -84,6 +84,33 @@ int SelectedEntry(HWND dialog, int id) {
   return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
 }
 
+void OpenChoiceRows(HWND dialog, std::span<const ChoiceRow> rows, DeviceSettings& settings) {
+  for (const ChoiceRow& row : rows) AddEntries(dialog, row.combo, row.entries());
+  SelectChoiceRows(dialog, rows, settings);
+}
+
+void SelectChoiceRows(HWND dialog, std::span<const ChoiceRow> rows, DeviceSettings& settings) {
+  for (const ChoiceRow& row : rows) SelectEntry(dialog, row.combo, row.field(settings));
+}
+
+bool HandleChoiceRows(HWND dialog, WPARAM wParam, std::span<const ChoiceRow> rows,
+                      void (*send)(Panel&, const BuiltCommand&)) {
+  Panel& panel = PanelOf(dialog);
+  const int id = LOWORD(wParam);
+  for (const ChoiceRow& row : rows) {
+    if (id == row.button) {
+      send(panel, row.build(panel.settings));
+      return true;
+    }
+    if (id == row.combo) {
+      const int selected = SelectedEntry(dialog, id);
+      if (IsSelectionChange(wParam) && selected >= 0) row.field(panel.settings) = selected;
+      return true;
+    }
+  }
+  return false;
+}
+
 void ShowPortNumber(HWND dialog, int editId, const DeviceSettings& settings) {
   SendDlgItemMessageW(dialog, editId, EM_LIMITTEXT, 5, 0);
   SetDlgItemTextW(dialog, editId, WideFromUtf8(settings.portNumber).c_str());
@@ -278,7 +305,8 @@ void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
 
 INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, const DialogParts& parts) {
   if (message == WM_INITDIALOG) {
-    parts.open(dialog, OpenFrame(dialog, lParam, parts.frame));
+    Panel& panel = OpenFrame(dialog, lParam, parts.frame);
+    if (parts.open) parts.open(dialog, panel);
     if (parts.run) InitProgress(dialog, *parts.run);
     return TRUE;
   }
@@ -286,7 +314,7 @@ INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   if (HandleFrameMessage(dialog, message, wParam, parts.frame)) return TRUE;
   switch (message) {
     case WM_COMMAND:
-      parts.command(dialog, wParam);
+      if (parts.command) parts.command(dialog, wParam);
       return TRUE;
     case WM_PAINT:
       if (!parts.draw) return FALSE;

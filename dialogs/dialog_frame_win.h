@@ -8,11 +8,13 @@
 
 #include <windows.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
 #include "dialogs/dialog_texts.h"
 #include "link/panel.h"
+#include "link/send_command.h"
 
 namespace kelvrix::dialogs {
 
@@ -50,6 +52,39 @@ void AddEntries(HWND dialog, int id, const std::vector<std::string>& entries);
 void SelectEntry(HWND dialog, int id, int index);
 int SelectedEntry(HWND dialog, int id);  // -1 when nothing is selected
 inline bool IsSelectionChange(WPARAM wParam) { return HIWORD(wParam) == CBN_SELCHANGE; }
+
+// A row of a setting dialog: a box whose choice is one model field, and the
+// "設定" button that sends the field's line.
+struct ChoiceRow {
+  int combo;
+  int button;
+  int32_t& (*field)(DeviceSettings&);
+  BuiltCommand (*build)(const DeviceSettings&);
+  std::vector<std::string> (*entries)();
+};
+template <auto Field>
+int32_t& FieldOf(DeviceSettings& s) {
+  return s.*Field;
+}
+template <auto Array, int Element>
+int32_t& ElementOf(DeviceSettings& s) {
+  return (s.*Array)[Element];
+}
+
+// The row of element `Element` of an array field, sent by that element's builder.
+template <auto Array, BuiltCommand (*Build)(const DeviceSettings&, int), int Element>
+constexpr ChoiceRow ElementRow(int combo, int button, std::vector<std::string> (*entries)()) {
+  return {combo, button, ElementOf<Array, Element>, ForElement<Build, Element>, entries};
+}
+
+// Fills each row's box, then selects the model's value in it; a value outside
+// the box's entries, as an old file may hold, selects nothing.
+void OpenChoiceRows(HWND dialog, std::span<const ChoiceRow> rows, DeviceSettings& settings);
+void SelectChoiceRows(HWND dialog, std::span<const ChoiceRow> rows, DeviceSettings& settings);
+// A row's box stores its choice and sends nothing; a row's button sends its
+// line with `send`. False when the command is none of the rows'.
+bool HandleChoiceRows(HWND dialog, WPARAM wParam, std::span<const ChoiceRow> rows,
+                      void (*send)(Panel&, const BuiltCommand&) = Send);
 
 // The port number edit of the TCP/IP and network dialogs: at most five
 // characters, the model's text, stored on every change.
@@ -100,8 +135,8 @@ void StartRun(HWND dialog, const SteppedRun& run);
 // and moves on, and after the last tick the run ends and `finish` runs.
 struct DialogParts {
   FrameOptions frame;
-  void (*open)(HWND dialog, Panel& panel);
-  void (*command)(HWND dialog, WPARAM wParam);
+  void (*open)(HWND dialog, Panel& panel) = nullptr;  // fills the dialog's own controls
+  void (*command)(HWND dialog, WPARAM wParam) = nullptr;
   void (*draw)(HWND dialog) = nullptr;  // the drawn table, if the dialog has one
   UINT redrawTimer = 0;
   const SteppedRun* run = nullptr;      // the stepped run, if the dialog has one

@@ -41,6 +41,28 @@ std::vector<PlacedText> ChannelTable(const std::array<std::string, kChannelCount
   return texts;
 }
 
+std::vector<std::string> ScreenEntries() {
+  std::vector<std::string> entries = ChannelEntries();
+  for (const LayoutEntry& layout : kLayoutEntries) {
+    std::string name(layout.comboText);  // " Div.4A ", " Div.12A"
+    name.erase(0, name.find_first_not_of(' '));
+    name.erase(name.find_last_not_of(' ') + 1);
+    entries.push_back(name);
+  }
+  entries.emplace_back("Auto");
+  return entries;
+}
+
+std::vector<std::string> ScreenSizeEntries() { return {"1280×1024", "1280× 720", "1920×1080"}; }
+std::vector<std::string> AspectEntries() { return {" 4:3", "FULL"}; }
+std::vector<std::string> ConnectorEntries() { return {"ALARM ", "REMOTE"}; }
+std::vector<std::string> BorderEntries() { return {"BLACK ", "GRAY ", "WHITE"}; }
+std::vector<std::string> CharacterSizeEntries() { return {"Normal ", "Small "}; }
+std::vector<std::string> DateTimeFormEntries() {
+  return {"年月日時分秒", "年月日時分　", "年月日　　　", "　月日時分秒",
+          "　月日時分　", "　月日　　　", "　　　時分秒", "　　　時分　"};
+}
+
 int RunPercent(int step, int stepCount) { return stepCount > 0 ? step * 100 / stepCount : 0; }
 
 const std::array<LayoutEntry, kDivisionPatternCount> kLayoutEntries = {{

@@ -61,6 +61,16 @@ std::vector<std::string> OnOffEntries();
 // 1..8 in the left column and 9..16 in the right, `rowPitch` pixels apart.
 std::vector<PlacedText> ChannelTable(const std::array<std::string, kChannelCount>& values, int rowPitch);
 
+// --- Entries of the remaining setting dialogs, as the unit's manual words them ---
+
+std::vector<std::string> ScreenEntries();      // "ch.01" .. "ch.16", "Div.4A" .. "Div.16", "Auto"
+std::vector<std::string> ScreenSizeEntries();  // "1280×1024", "1280× 720", "1920×1080"
+std::vector<std::string> AspectEntries();      // " 4:3", "FULL"
+std::vector<std::string> ConnectorEntries();   // "ALARM ", "REMOTE"
+std::vector<std::string> BorderEntries();      // "BLACK ", "GRAY ", "WHITE"
+std::vector<std::string> CharacterSizeEntries();  // "Normal ", "Small "
+std::vector<std::string> DateTimeFormEntries();   // "年月日時分秒" .. "　　　時分　"
+
 // --- Division layout dialog ---------------------------------------------------
 
 struct LayoutEntry {

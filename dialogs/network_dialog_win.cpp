@@ -35,25 +35,19 @@ constexpr std::array<AddressControl, 3> kAddresses = {{
     {IDC_UNIT_ACTIVE, IDC_UNIT_SEND_ACTIVE, &DeviceSettings::unitActiveAddress, BuildAA},
 }};
 
-struct ChoiceControl {
-  int combo;
-  int button;
-  int32_t DeviceSettings::*field;
-  BuiltCommand (*build)(const DeviceSettings&);
-  std::vector<std::string> (*entries)();
-};
-constexpr std::array<ChoiceControl, 4> kChoices = {{
-    {IDC_UNIT_SUBNET, IDC_UNIT_SEND_SUBNET, &DeviceSettings::unitSubnetClass, BuildSM, SubnetClassEntries},
-    {IDC_UNIT_CONNECTION_TRY, IDC_UNIT_SEND_CONNECTION_TRY, &DeviceSettings::connectionTry, BuildECT, OnOffEntries},
-    {IDC_UNIT_KEEP_ALIVE, IDC_UNIT_SEND_KEEP_ALIVE, &DeviceSettings::keepAlive, BuildEKA, OnOffEntries},
-    {IDC_UNIT_TIME_REGISTER, IDC_UNIT_SEND_TIME_REGISTER, &DeviceSettings::timeRegister, BuildETR,
+constexpr ChoiceRow kChoices[] = {
+    {IDC_UNIT_SUBNET, IDC_UNIT_SEND_SUBNET, FieldOf<&DeviceSettings::unitSubnetClass>, BuildSM, SubnetClassEntries},
+    {IDC_UNIT_CONNECTION_TRY, IDC_UNIT_SEND_CONNECTION_TRY, FieldOf<&DeviceSettings::connectionTry>, BuildECT,
+     OnOffEntries},
+    {IDC_UNIT_KEEP_ALIVE, IDC_UNIT_SEND_KEEP_ALIVE, FieldOf<&DeviceSettings::keepAlive>, BuildEKA, OnOffEntries},
+    {IDC_UNIT_TIME_REGISTER, IDC_UNIT_SEND_TIME_REGISTER, FieldOf<&DeviceSettings::timeRegister>, BuildETR,
      TimeRegisterEntries},
-}};
+};
 
 void ShowNetworkSettings(HWND dialog) {
-  const DeviceSettings& settings = PanelOf(dialog).settings;
+  DeviceSettings& settings = PanelOf(dialog).settings;
   for (const AddressControl& address : kAddresses) ShowAddress(dialog, address.control, settings.*address.field);
-  for (const ChoiceControl& choice : kChoices) SelectEntry(dialog, choice.combo, settings.*choice.field);
+  SelectChoiceRows(dialog, kChoices, settings);
   ShowPortNumber(dialog, IDC_UNIT_PORT, settings);
   SetDlgItemTextW(dialog, IDC_UNIT_MAC, WideFromUtf8(settings.macAddress).c_str());
   SetDlgItemTextW(dialog, IDC_UNIT_VERSION, WideFromUtf8(settings.firmwareVersion).c_str());
@@ -63,8 +57,8 @@ void SendReadStep(HWND dialog, int step) {
   SerialSend(PanelOf(dialog), kNetworkReadRequests[static_cast<std::size_t>(step - 1)]);
 }
 
-void OnInit(HWND dialog, Panel&) {
-  for (const ChoiceControl& choice : kChoices) AddEntries(dialog, choice.combo, choice.entries());
+void OnInit(HWND dialog, Panel& panel) {
+  OpenChoiceRows(dialog, kChoices, panel.settings);
   ShowNetworkSettings(dialog);
 }
 
@@ -90,17 +84,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       return;
     }
   }
-  for (const ChoiceControl& choice : kChoices) {
-    if (id == choice.button) {
-      SendSerialOnly(panel, choice.build(panel.settings));
-      return;
-    }
-    if (id == choice.combo) {
-      const int selected = SelectedEntry(dialog, id);
-      if (IsSelectionChange(wParam) && selected >= 0) panel.settings.*choice.field = selected;
-      return;
-    }
-  }
+  if (HandleChoiceRows(dialog, wParam, kChoices, SendSerialOnly)) return;
   switch (id) {
     case IDC_UNIT_PORT:
       if (HIWORD(wParam) == EN_CHANGE) StorePortNumber(dialog, IDC_UNIT_PORT, panel.settings);

@@ -14,10 +14,6 @@ constexpr UINT kRedrawTimer = 13;
 
 void DrawTable(HWND dialog) { DrawTexts(dialog, IDC_VIDEO_LOSS_TABLE, VideoLossTable(PanelOf(dialog).settings)); }
 
-// A model value outside a box's two entries shows as the "on" entry, as the
-// unit reads any non-zero value.
-int OnOffIndex(int32_t value) { return value != 0 ? 1 : 0; }
-
 void OnInit(HWND dialog, Panel& panel) {
   const DeviceSettings& settings = panel.settings;
   const int channel = SharedDialogState().Channel();
@@ -26,9 +22,10 @@ void OnInit(HWND dialog, Panel& panel) {
   AddEntries(dialog, IDC_VIDEO_LOSS_DISPLAY, OnOffEntries());
   AddEntries(dialog, IDC_VIDEO_LOSS_BACKGROUND, BackgroundEntries());
   SelectEntry(dialog, IDC_CHANNEL, channel);
-  SelectEntry(dialog, IDC_VIDEO_LOSS_DETECT, OnOffIndex(settings.videoLossDetect[channel]));
-  SelectEntry(dialog, IDC_VIDEO_LOSS_DISPLAY, OnOffIndex(settings.videoLossDisplay));
-  SelectEntry(dialog, IDC_VIDEO_LOSS_BACKGROUND, OnOffIndex(settings.videoLossBackground));
+  // A value outside a box's two entries, as an old file may hold, selects nothing.
+  SelectEntry(dialog, IDC_VIDEO_LOSS_DETECT, settings.videoLossDetect[channel]);
+  SelectEntry(dialog, IDC_VIDEO_LOSS_DISPLAY, settings.videoLossDisplay);
+  SelectEntry(dialog, IDC_VIDEO_LOSS_BACKGROUND, settings.videoLossBackground);
   ScheduleRedraw(dialog, kRedrawTimer, 100);
 }
 

@@ -15,21 +15,16 @@ constexpr int kFirstFixedStep = kChannelCount + kVideoSteps + 1;  // 113 in both
 
 using StepBuilder = BuiltCommand (*)(const DeviceSettings&);
 
-template <BuiltCommand (*Build)(const DeviceSettings&, int), int Element>
-BuiltCommand Of(const DeviceSettings& s) {
-  return Build(s, Element);
-}
-
 constexpr std::array<StepBuilder, kWriteAllSteps - kFirstFixedStep + 1> kFixedWriteSteps = {
     BuildAD, BuildADT, BuildAM, BuildAP, BuildAR, BuildBL, BuildCI, BuildCASM, BuildCASTM, BuildCDS,
-    Of<BuildTitleDisplay, 0>, Of<BuildTitleDisplay, 1>, Of<BuildTitleDisplay, 2>,
-    Of<BuildTitleDisplay, 3>, Of<BuildTitleDisplay, 4>, Of<BuildTitleDisplay, 5>,
+    ForElement<BuildTitleDisplay, 0>, ForElement<BuildTitleDisplay, 1>, ForElement<BuildTitleDisplay, 2>,
+    ForElement<BuildTitleDisplay, 3>, ForElement<BuildTitleDisplay, 4>, ForElement<BuildTitleDisplay, 5>,
     BuildPowerOnScreen,
-    Of<BuildAspectRatio, 0>, Of<BuildAspectRatio, 1>, Of<BuildAspectRatio, 2>,
-    Of<BuildAspectRatio, 3>, Of<BuildAspectRatio, 4>, Of<BuildAspectRatio, 5>,
-    Of<BuildLayout, 0>, Of<BuildLayout, 1>, Of<BuildLayout, 2>, Of<BuildLayout, 3>,
-    Of<BuildLayout, 4>, Of<BuildLayout, 5>, Of<BuildLayout, 6>, Of<BuildLayout, 7>,
-    Of<BuildLayout, 8>, Of<BuildLayout, 9>, Of<BuildLayout, 10>, Of<BuildLayout, 11>,
+    ForElement<BuildAspectRatio, 0>, ForElement<BuildAspectRatio, 1>, ForElement<BuildAspectRatio, 2>,
+    ForElement<BuildAspectRatio, 3>, ForElement<BuildAspectRatio, 4>, ForElement<BuildAspectRatio, 5>,
+    ForElement<BuildLayout, 0>, ForElement<BuildLayout, 1>, ForElement<BuildLayout, 2>, ForElement<BuildLayout, 3>,
+    ForElement<BuildLayout, 4>, ForElement<BuildLayout, 5>, ForElement<BuildLayout, 6>, ForElement<BuildLayout, 7>,
+    ForElement<BuildLayout, 8>, ForElement<BuildLayout, 9>, ForElement<BuildLayout, 10>, ForElement<BuildLayout, 11>,
     BuildTSDO, BuildTSDR, BuildVL, BuildVLD, BuildVLBC,
 };
 

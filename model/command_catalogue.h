@@ -116,6 +116,13 @@ BuiltCommand BuildCT(const DeviceSettings& s, int channel);
 // Title display, element 0..5
 BuiltCommand BuildTitleDisplay(const DeviceSettings& s, int element);
 
+// A builder of one element (a screen kind, a division) as a builder of the
+// whole settings, for tables of set buttons and steps.
+template <BuiltCommand (*Build)(const DeviceSettings&, int), int Element>
+BuiltCommand ForElement(const DeviceSettings& s) {
+  return Build(s, Element);
+}
+
 // Video adjustment of channel index 0..15
 BuiltCommand BuildVideoAdjust(const DeviceSettings& s, VideoAdjust item, int channel);
 

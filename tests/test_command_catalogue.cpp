@@ -5,6 +5,7 @@
 #include <cctype>
 #include <functional>
 
+#include "fakes.h"
 #include "link/digits.h"
 #include "model/command_catalogue.h"
 
@@ -183,6 +184,35 @@ class RefusalTest : public ::testing::Test {
   void SetUp() override { ResetSettingsToDefaults(settings); }
   DeviceSettings settings{};
 };
+
+// Every entry of the screen dialog's two boxes, in entry order, and a value
+// above the list sent as its last entry.
+TEST(ScreenCommands, EveryScreenHasItsPowerOnAndSwitchLine) {
+  const char* kScreens[] = {"01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11", "12", "13", "14",
+                            "15", "16", "4A", "4B", "4C", "4D", "6A", "6B", "6C", "9A", "9B", "12A", "12B", "16"};
+  DeviceSettings s = testing::Defaults();
+  for (int value = 0; value <= 29; ++value) {
+    s.powerOnScreen = s.screenSwitch = value;
+    std::string powerOn = "POSCAS\r\n", screenSwitch = "CCAS\r\n";
+    if (value < 16) {
+      powerOn = std::string("POSS") + kScreens[value] + "\r\n";
+      screenSwitch = std::string("CS") + kScreens[value] + "\r\n";
+    } else if (value < 28) {
+      powerOn = std::string("POSD") + kScreens[value] + "\r\n";
+      screenSwitch = std::string("CD") + kScreens[value] + "\r\n";
+    }
+    EXPECT_EQ(BuildPowerOnScreen(s).text, powerOn) << value;
+    EXPECT_EQ(BuildScreenSwitch(s).text, screenSwitch) << value;
+  }
+}
+
+// The date and time lines take their values from the dialog's boxes.
+TEST(DateTimeCommands, TwoDigitsOfEachComponent) {
+  EXPECT_EQ(BuildDSY(2012).text + BuildDSM(3).text + BuildDSD(4).text + BuildTSH(5).text + BuildTSM(6).text +
+                BuildTSS(7).text,
+            "DSY12\r\nDSM03\r\nDSD04\r\nTSH05\r\nTSM06\r\nTSS07\r\n");
+  EXPECT_EQ(BuildDSD(31).text + BuildDSY(2099).text, "DSD31\r\nDSY99\r\n");
+}
 
 TEST_F(RefusalTest, AllDwellTimesZeroIsRefused) {
   settings.autoSequenceDwell.fill(0);

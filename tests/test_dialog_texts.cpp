@@ -183,6 +183,21 @@ TEST(ChannelTables, TwoColumnsOfEight) {
   EXPECT_EQ(ChannelTable(titles, 18)[15], (PlacedText{180, 136, "       ch.16 =   CH16  "}));
 }
 
+TEST(SettingDialogEntries, ExactTextsTrailingBlanksIncluded) {
+  const auto screens = ScreenEntries();
+  ASSERT_EQ(screens.size(), 29u);
+  EXPECT_EQ(screens[15], "ch.16");
+  EXPECT_EQ(screens[16], "Div.4A");
+  EXPECT_EQ(screens[25], "Div.12A");
+  EXPECT_EQ(screens[27], "Div.16");
+  EXPECT_EQ(screens[28], "Auto");
+  EXPECT_EQ(ConnectorEntries(), (std::vector<std::string>{"ALARM ", "REMOTE"}));
+  EXPECT_EQ(BorderEntries(), (std::vector<std::string>{"BLACK ", "GRAY ", "WHITE"}));
+  EXPECT_EQ(CharacterSizeEntries(), (std::vector<std::string>{"Normal ", "Small "}));
+  EXPECT_EQ(AspectEntries(), (std::vector<std::string>{" 4:3", "FULL"}));
+  EXPECT_EQ(DateTimeFormEntries()[7], "\u3000\u3000\u3000時分\u3000");
+}
+
 TEST(NetworkDialog, EntriesAndReadBackRequests) {
   EXPECT_EQ(TimeRegisterEntries(), (std::vector<std::string>{"10", "20", "30", "40", "50", "60"}));
   EXPECT_EQ(SubnetClassEntries()[1], "Class B");

@@ -205,7 +205,16 @@ TEST_F(MainWindowTest, MenuAndToolBarOpenTheSettingDialogs) {
       {IDM_ALARM_HISTORY, L"アラーム履歴 "},     {IDT_ALARM_HISTORY, L"アラーム履歴 "},
       {IDM_VIDEO_LOSS_HISTORY, L"ビデオロス履歴 "}, {IDT_VIDEO_LOSS_HISTORY, L"ビデオロス履歴 "},
       {IDM_PROTOCOL, L"プロトコルの設定 "},
+      {IDM_DATE_TIME, L"日付・時刻の設定 "},     {IDT_DATE_TIME, L"日付・時刻の設定 "},
+      {IDM_TITLE_DISPLAY, L"タイトル表示の設定 "}, {IDT_TITLE_DISPLAY, L"タイトル表示の設定 "},
+      {IDM_ASPECT_RATIO, L"アスペクト比の設定 "}, {IDT_ASPECT_RATIO, L"アスペクト比の設定 "},
+      {IDM_SCREEN, L"画面の設定 "},              {IDT_SCREEN, L"画面の設定 "},
+      {IDM_OTHER, L"その他の設定 "},             {IDT_OTHER, L"その他の設定 "},
+      {IDM_SLAVE_ADDRESS, L"スレーブアドレスの設定 "}, {IDM_ABOUT, L"バージョン情報"},
   };
+  int toolButtons = 0;
+  for (const Route& route : routes) toolButtons += route.command >= IDT_DATE_TIME && route.command <= IDT_ALARM_HISTORY;
+  EXPECT_EQ(toolButtons, TOOL_BUTTON_COUNT) << "every tool bar button opens its dialog";
   watcher.answer = IDC_CLOSE;  // the watcher sees the modal dialog and closes it
   for (const Route& route : routes) {
     const auto seen = watcher.boxes.size();

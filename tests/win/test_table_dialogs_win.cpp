@@ -1,5 +1,7 @@
-// The dialogs with drawn tables and paced runs of their own: the histories,
-// the channel titles, video loss and the unit's network settings.
+// The dialogs with drawn tables and paced runs of their own (the histories,
+// the channel titles, video loss, the unit's network settings), and the
+// dialogs of boxes and set buttons (date and time, screen, title display,
+// aspect ratio, other settings, slave address, About).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -239,6 +241,146 @@ TEST_F(TableDialogTest, NetworkReadBackRefreshesTheControlsAfterItsTenRequests) 
   EXPECT_EQ(dialog.Text(IDC_UNIT_PORT), L"10001");
   EXPECT_EQ(Progress(dialog, IDC_UNIT_READ_PROGRESS), 0);
   EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+}
+
+// --- Dialogs of boxes and set buttons -------------------------------------------------
+
+// One box of a dialog: what it holds at opening, the entry chosen, and the
+// line its button then sends.
+struct RowCase {
+  int combo;
+  int button;
+  std::size_t entries;
+  std::wstring opened;  // the entry the model selects
+  int chosen;
+  std::string line;
+};
+struct DialogCase {
+  int templateId;
+  DLGPROC procedure;
+  std::wstring caption;
+  std::vector<RowCase> rows;
+};
+
+TEST_F(TableDialogTest, EachBoxOpensOnTheModelStoresWithoutSendingAndItsButtonSends) {
+  t.settings.titleDisplay[4] = 7;   // out of the box's range: nothing selected, sent as ON
+  t.settings.borderLine = 1;
+  const DialogCase cases[] = {
+      {IDD_TITLE_DISPLAY, dialogs::TitleDisplayDialogProc, L"タイトル表示の設定 ",
+       {{IDC_TITLE_DISPLAY_SINGLE, IDC_TITLE_DISPLAY_SEND_SINGLE, 2, L"ON ", 0, "CTDSOF\r\n"},
+        {IDC_TITLE_DISPLAY_DIV12, IDC_TITLE_DISPLAY_SEND_DIV12, 2, L"", -1, "CTDD12ON\r\n"},
+        {IDC_TITLE_DISPLAY_DIV16, IDC_TITLE_DISPLAY_SEND_DIV16, 2, L"ON ", 0, "CTDD16OF\r\n"}}},
+      {IDD_ASPECT_RATIO, dialogs::AspectRatioDialogProc, L"アスペクト比の設定 ",
+       {{IDC_ASPECT_SINGLE, IDC_ASPECT_SEND_SINGLE, 2, L" 4:3", -1, "SARS1\r\n"},
+        {IDC_ASPECT_DIV12, IDC_ASPECT_SEND_DIV12, 2, L"FULL", -1, "SARD122\r\n"},
+        {IDC_ASPECT_DIV16, IDC_ASPECT_SEND_DIV16, 2, L" 4:3", 1, "SARD162\r\n"}}},
+      {IDD_OTHER, dialogs::OtherSettingsDialogProc, L"その他の設定 ",
+       {{IDC_OTHER_CONNECTOR, IDC_OTHER_SEND_CONNECTOR, 2, L"ALARM ", 1, "CIR\r\n"},
+        {IDC_OTHER_BORDER, IDC_OTHER_SEND_BORDER, 3, L"GRAY ", 2, "BLW\r\n"},
+        {IDC_OTHER_CHARACTER_SIZE, IDC_OTHER_SEND_CHARACTER_SIZE, 2, L"Normal ", 1, "CDSS\r\n"}}},
+      {IDD_SCREEN, dialogs::ScreenDialogProc, L"画面の設定 ",
+       {{IDC_SCREEN_POWER_ON, IDC_SCREEN_SEND_POWER_ON, 29, L"Div.16", 17, "POSD4B\r\n"},
+        {IDC_SCREEN_SWITCH, IDC_SCREEN_SEND_SWITCH, 29, L"ch.01", 9, "CS10\r\n"}}},
+  };
+  for (const DialogCase& c : cases) {
+    SCOPED_TRACE(c.templateId);
+    DialogHarness dialog(c.templateId, c.procedure, t.panel);
+    EXPECT_EQ(dialog.Caption(), c.caption);
+    EXPECT_FALSE(dialog.IsEnabled(IDC_SLAVE_ADDRESS)) << "RS-232C";
+    for (const RowCase& row : c.rows) {
+      EXPECT_EQ(dialog.Entries(row.combo).size(), row.entries);
+      EXPECT_EQ(dialog.SelectedText(row.combo), row.opened);
+      if (row.chosen >= 0) dialog.Choose(row.combo, row.chosen);
+    }
+    EXPECT_TRUE(Sent().empty()) << "a choice sends nothing";
+    Lines expected;
+    for (const RowCase& row : c.rows) {
+      dialog.Click(row.button);
+      expected.push_back(row.line);
+    }
+    EXPECT_EQ(Sent(), expected);
+    t.transport.serialFrames.clear();
+  }
+  EXPECT_EQ(t.settings.powerOnScreen, 17);
+  EXPECT_EQ(t.settings.screenSwitch, 9);
+}
+
+TEST_F(TableDialogTest, OtherSettingsMenuOffAndTheHiddenScreenSize) {
+  {
+    DialogHarness dialog(IDD_OTHER, dialogs::OtherSettingsDialogProc, t.panel);
+    dialog.Click(IDC_OTHER_MENU_OFF);
+    EXPECT_EQ(Sent(), (Lines{"MOF\r\n"}));
+  }
+  dialogs::SharedDialogState().hiddenClickCount = 4;
+  DialogHarness screen(IDD_SCREEN, dialogs::ScreenDialogProc, t.panel);
+  EXPECT_EQ(dialogs::SharedDialogState().hiddenClickCount, 4) << "the screen dialog keeps the gesture's count";
+  EXPECT_EQ(screen.Entries(IDC_SCREEN_SIZE), (std::vector<std::wstring>{L"1280×1024", L"1280× 720", L"1920×1080"}));
+  for (int id : {IDC_SCREEN_SIZE, IDC_SCREEN_SEND_SIZE}) {
+    EXPECT_FALSE(screen.IsVisible(id));
+    EXPECT_FALSE(screen.IsEnabled(id));
+  }
+  screen.Click(IDC_SCREEN_SEND_SIZE);
+  EXPECT_EQ(Sent().size(), 1u) << "the size button has no behaviour";
+}
+
+TEST_F(TableDialogTest, DateAndTimeStartFromTheClockAndEachButtonSendsItsBox) {
+  dialogs::dateTimeDialogClock = [] { return SYSTEMTIME{2012, 3, 0, 4, 5, 6, 7, 0}; };
+  t.link.rsControl = kRs485;
+  t.link.slaveAddressIndex = 5;
+  dialogs::SharedDialogState().hiddenClickCount = 3;
+  DialogHarness dialog(IDD_DATE_TIME, dialogs::DateTimeDialogProc, t.panel);
+  dialogs::dateTimeDialogClock = [] {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return now;
+  };
+  EXPECT_EQ(dialog.Caption(), L"日付・時刻の設定 ");
+  EXPECT_EQ(dialogs::SharedDialogState().hiddenClickCount, 3);
+  EXPECT_EQ(dialog.SelectedText(IDC_SLAVE_ADDRESS), L"05");
+  EXPECT_EQ(dialog.Entries(IDC_DATE_YEAR).size(), 100u);
+  EXPECT_EQ(dialog.SelectedText(IDC_DATE_FORM), L"年月日時分秒");
+  for (int button : {IDC_DATE_SEND_YEAR, IDC_DATE_SEND_MONTH, IDC_DATE_SEND_DAY, IDC_TIME_SEND_HOUR,
+                     IDC_TIME_SEND_MINUTE, IDC_TIME_SEND_SECOND, IDC_TIME_SEND_CORRECTION}) {
+    dialog.Click(button);
+  }
+  EXPECT_EQ(Sent(), (Lines{"05DSY12\r\n", "05DSM03\r\n", "05DSD04\r\n", "05TSH05\r\n", "05TSM06\r\n",
+                           "05TSS07\r\n", "05TSA\r\n"}));
+  t.transport.serialFrames.clear();
+  dialog.Choose(IDC_DATE_MONTH, 1);
+  dialog.Choose(IDC_DATE_DAY, 30);
+  dialog.Choose(IDC_DATE_FORM, 7);
+  dialog.Choose(IDC_DATE_DISPLAY, 0);
+  EXPECT_EQ(t.settings.dateTimeDisplayForm, 7);
+  for (int button : {IDC_DATE_SEND_MONTH, IDC_DATE_SEND_DAY, IDC_DATE_SEND_FORM, IDC_DATE_SEND_DISPLAY}) {
+    dialog.Click(button);
+  }
+  EXPECT_EQ(Sent(), (Lines{"05DSM02\r\n", "05DSD31\r\n", "05TSDR8\r\n", "05TSDOF\r\n"}));
+  EXPECT_TRUE(Boxes().empty()) << "day 31 of month 2 goes out without complaint";
+  dialog.Click(IDOK);
+  EXPECT_FALSE(IsWindowVisible(dialog.window)) << "Enter closes";
+}
+
+TEST_F(TableDialogTest, BroadcastChosenInTheSlaveAddressDialogAddressesEveryDialog) {
+  {
+    DialogHarness slave(IDD_SLAVE_ADDRESS, dialogs::SlaveAddressDialogProc, t.panel);
+    EXPECT_EQ(slave.Caption(), L"スレーブアドレスの設定 ");
+    ASSERT_TRUE(slave.IsEnabled(IDC_SLAVE_ADDRESS)) << "enabled whatever the link";
+    EXPECT_EQ(slave.Entries(IDC_SLAVE_ADDRESS).size(), 33u);
+    slave.Choose(IDC_SLAVE_ADDRESS, kBroadcastAddressIndex);
+    EXPECT_TRUE(Sent().empty());
+  }
+  t.link.rsControl = kRs485;
+  DialogHarness other(IDD_OTHER, dialogs::OtherSettingsDialogProc, t.panel);
+  EXPECT_EQ(other.SelectedText(IDC_SLAVE_ADDRESS), L"Bloadcast");
+  other.Click(IDC_OTHER_MENU_OFF);
+  EXPECT_EQ(Sent(), (Lines{"FFMOF\r\n"}));
+}
+
+TEST_F(TableDialogTest, AboutShowsTheVersionResource) {
+  DialogHarness about(IDD_ABOUT, dialogs::AboutDialogProc, t.panel);
+  EXPECT_EQ(about.Text(IDC_ABOUT_VERSION), L"Version 1.0.0");
+  about.Click(IDCANCEL);
+  EXPECT_FALSE(IsWindowVisible(about.window));
 }
 
 }  // namespace
