@@ -24,13 +24,21 @@ while IFS='|' read -r command caption file; do
   wine "$driver" command "$main_class" "$command"
   wine "$driver" wait-window "#32770" 10000 "$caption" >/dev/null
   shoot "#32770" "$caption" "$file"
-  wine "$driver" dialog-click 2  # Close
+  # Close, or the About box's OK
+  wine "$driver" in "$caption" dialog-click 2 || wine "$driver" in "$caption" dialog-click 1
   sleep 0.5
 done <<'LIST'
 32792|分割画面の配置設定 |division-layout.png
 32784|ビデオ調整 |video-adjust.png
 32782|アラームの設定 |alarm.png
 32781|自動切換えの設定 |auto-sequence.png
+32778|日付・時刻の設定 |date-time.png
+32785|画面の設定 |screen.png
+32780|タイトル表示の設定 |title-display.png
+32783|アスペクト比の設定 |aspect-ratio.png
+32786|その他の設定 |other.png
+32788|スレーブアドレスの設定 |slave-address.png
+120|バージョン情報|about.png
 LIST
 
 # The titles with one typed as the operator would, the half-width "ﾟ" in it,

@@ -36,6 +36,16 @@ IDM_VIDEO_LOSS = 32791
 IDM_ALARM_HISTORY = 32793
 IDM_VIDEO_LOSS_HISTORY = 32794
 IDM_PROTOCOL = 32789
+IDM_DATE_TIME = 32778
+IDM_TITLE_DISPLAY = 32780
+IDM_ASPECT_RATIO = 32783
+IDM_SCREEN = 32785
+IDM_OTHER = 32786
+IDC_TIME_SEND_CORRECTION = 1006
+IDC_TITLE_DISPLAY_SEND_SINGLE = 1028
+IDC_ASPECT_SEND_DIV12 = 1032
+IDC_SCREEN_SEND_SWITCH = 1067
+IDC_OTHER_MENU_OFF = 1069
 IDC_TITLE_SEND = 1092
 IDC_VIDEO_LOSS_SEND_DISPLAY = 1102
 IDC_HISTORY_COUNT = 1142
@@ -352,7 +362,7 @@ class AllSettingsTest(PanelCase):
 
 
 class TableDialogsTest(PanelCase):
-    """The history, title, video loss and network dialogs against the unit on COM1."""
+    """The setting dialogs opened from the menu, against the unit on COM1."""
 
     def setUp(self):
         super().setUp()
@@ -374,6 +384,11 @@ class TableDialogsTest(PanelCase):
             (IDM_ALARM_HISTORY, "アラーム履歴 ", IDC_HISTORY_ERASE, r"AHD\r\n"),
             (IDM_VIDEO_LOSS_HISTORY, "ビデオロス履歴 ", IDC_HISTORY_ERASE, r"VLHD\r\n"),
             (IDM_PROTOCOL, "プロトコルの設定 ", IDC_UNIT_SEND_SUBNET, r"SMC\r\n"),  # no box: the address chosen before
+            (IDM_DATE_TIME, "日付・時刻の設定 ", IDC_TIME_SEND_CORRECTION, r"TSA\r\n"),
+            (IDM_TITLE_DISPLAY, "タイトル表示の設定 ", IDC_TITLE_DISPLAY_SEND_SINGLE, r"CTDSON\r\n"),
+            (IDM_ASPECT_RATIO, "アスペクト比の設定 ", IDC_ASPECT_SEND_DIV12, r"SARD122\r\n"),
+            (IDM_SCREEN, "画面の設定 ", IDC_SCREEN_SEND_SWITCH, r"CS01\r\n"),
+            (IDM_OTHER, "その他の設定 ", IDC_OTHER_MENU_OFF, r"MOF\r\n"),
         ]
         for rs_control, mode, address in ((0, "normal", ""), (1, "rs485", "05")):
             with self.subTest(rs_control=rs_control):
