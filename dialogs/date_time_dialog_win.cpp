@@ -39,13 +39,12 @@ constexpr ChoiceRow kDisplay[] = {
     {IDC_DATE_DISPLAY, IDC_DATE_SEND_DISPLAY, FieldOf<&DeviceSettings::dateTimeDisplay>, BuildTSDO, OnOffEntries},
 };
 
-void OnInit(HWND dialog, Panel& panel) {
+void OnInit(HWND dialog, Panel&) {
   const SYSTEMTIME now = dateTimeDialogClock();
   for (const ClockRow& row : kClock) {
     AddEntries(dialog, row.combo, NumberEntries(row.first, row.last, 0));
     SelectEntry(dialog, row.combo, now.*row.now - row.first);  // a year past 2099 selects nothing
   }
-  OpenChoiceRows(dialog, kDisplay, panel.settings);
 }
 
 void OnCommand(HWND dialog, WPARAM wParam) {
@@ -62,7 +61,6 @@ void OnCommand(HWND dialog, WPARAM wParam) {
     if (selected >= 0 && selected <= row.last - row.first) Send(panel, row.build(row.first + selected));
     return;
   }
-  HandleChoiceRows(dialog, wParam, kDisplay);
 }
 
 }  // namespace
@@ -71,7 +69,8 @@ SYSTEMTIME (*dateTimeDialogClock)() = LocalTime;
 
 INT_PTR CALLBACK DateTimeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   static constexpr DialogParts kParts = {
-      {.caption = L"日付・時刻の設定 ", .resetsHiddenClicks = false, .closesOnOk = true}, OnInit, OnCommand};
+      .frame = {.caption = L"日付・時刻の設定 ", .resetsHiddenClicks = false, .closesOnOk = true},
+      .open = OnInit, .command = OnCommand, .rows = kDisplay};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

@@ -84,15 +84,18 @@ int SelectedEntry(HWND dialog, int id) {
   return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
 }
 
+void SelectChoiceRows(HWND dialog, std::span<const ChoiceRow> rows, DeviceSettings& settings) {
+  for (const ChoiceRow& row : rows) SelectEntry(dialog, row.combo, row.field(settings));
+}
+
+namespace {
+
 void OpenChoiceRows(HWND dialog, std::span<const ChoiceRow> rows, DeviceSettings& settings) {
   for (const ChoiceRow& row : rows) AddEntries(dialog, row.combo, row.entries());
   SelectChoiceRows(dialog, rows, settings);
 }
 
-void SelectChoiceRows(HWND dialog, std::span<const ChoiceRow> rows, DeviceSettings& settings) {
-  for (const ChoiceRow& row : rows) SelectEntry(dialog, row.combo, row.field(settings));
-}
-
+// True when the command was one of the rows'.
 bool HandleChoiceRows(HWND dialog, WPARAM wParam, std::span<const ChoiceRow> rows,
                       void (*send)(Panel&, const BuiltCommand&)) {
   Panel& panel = PanelOf(dialog);
@@ -110,6 +113,8 @@ bool HandleChoiceRows(HWND dialog, WPARAM wParam, std::span<const ChoiceRow> row
   }
   return false;
 }
+
+}  // namespace
 
 void ShowPortNumber(HWND dialog, int editId, const DeviceSettings& settings) {
   SendDlgItemMessageW(dialog, editId, EM_LIMITTEXT, 5, 0);
@@ -306,6 +311,7 @@ void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
 INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, const DialogParts& parts) {
   if (message == WM_INITDIALOG) {
     Panel& panel = OpenFrame(dialog, lParam, parts.frame);
+    OpenChoiceRows(dialog, parts.rows, panel.settings);
     if (parts.open) parts.open(dialog, panel);
     if (parts.run) InitProgress(dialog, *parts.run);
     return TRUE;
@@ -314,7 +320,7 @@ INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   if (HandleFrameMessage(dialog, message, wParam, parts.frame)) return TRUE;
   switch (message) {
     case WM_COMMAND:
-      if (parts.command) parts.command(dialog, wParam);
+      if (!HandleChoiceRows(dialog, wParam, parts.rows, parts.sendRow) && parts.command) parts.command(dialog, wParam);
       return TRUE;
     case WM_PAINT:
       if (!parts.draw) return FALSE;

@@ -77,14 +77,9 @@ constexpr ChoiceRow ElementRow(int combo, int button, std::vector<std::string> (
   return {combo, button, ElementOf<Array, Element>, ForElement<Build, Element>, entries};
 }
 
-// Fills each row's box, then selects the model's value in it; a value outside
-// the box's entries, as an old file may hold, selects nothing.
-void OpenChoiceRows(HWND dialog, std::span<const ChoiceRow> rows, DeviceSettings& settings);
+// Selects the model's value in each row's box again; a value outside the
+// box's entries, as an old file may hold, selects nothing.
 void SelectChoiceRows(HWND dialog, std::span<const ChoiceRow> rows, DeviceSettings& settings);
-// A row's box stores its choice and sends nothing; a row's button sends its
-// line with `send`. False when the command is none of the rows'.
-bool HandleChoiceRows(HWND dialog, WPARAM wParam, std::span<const ChoiceRow> rows,
-                      void (*send)(Panel&, const BuiltCommand&) = Send);
 
 // The port number edit of the TCP/IP and network dialogs: at most five
 // characters, the model's text, stored on every change.
@@ -141,6 +136,11 @@ struct DialogParts {
   UINT redrawTimer = 0;
   const SteppedRun* run = nullptr;      // the stepped run, if the dialog has one
   void (*sendStep)(HWND dialog, int step) = nullptr;
+  // Rows of a box and its "設定": the frame fills and selects each box before
+  // `open`, stores a choice without sending, and sends a row's line with
+  // `sendRow` when its button is pressed.
+  std::span<const ChoiceRow> rows = {};
+  void (*sendRow)(Panel& panel, const BuiltCommand& command) = Send;
 };
 
 // The body of every setting dialog's procedure.

@@ -57,10 +57,7 @@ void SendReadStep(HWND dialog, int step) {
   SerialSend(PanelOf(dialog), kNetworkReadRequests[static_cast<std::size_t>(step - 1)]);
 }
 
-void OnInit(HWND dialog, Panel& panel) {
-  OpenChoiceRows(dialog, kChoices, panel.settings);
-  ShowNetworkSettings(dialog);
-}
+void OnInit(HWND dialog, Panel&) { ShowNetworkSettings(dialog); }
 
 // The address is taken from its control at the press of the button. One with
 // a blank field is refused rather than sent with a 0 in its place.
@@ -84,7 +81,6 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       return;
     }
   }
-  if (HandleChoiceRows(dialog, wParam, kChoices, SendSerialOnly)) return;
   switch (id) {
     case IDC_UNIT_PORT:
       if (HIWORD(wParam) == EN_CHANGE) StorePortNumber(dialog, IDC_UNIT_PORT, panel.settings);
@@ -106,7 +102,8 @@ INT_PTR CALLBACK NetworkDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
   static constexpr DialogParts kParts = {
       .frame = {.caption = L"プロトコルの設定 ", .slaveAddressBox = SlaveAddressBox::None,
                 .handlesSocketReplies = false},
-      .open = OnInit, .command = OnCommand, .run = &kReadBack, .sendStep = SendReadStep};
+      .open = OnInit, .command = OnCommand, .run = &kReadBack, .sendStep = SendReadStep, .rows = kChoices,
+      .sendRow = SendSerialOnly};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

@@ -16,20 +16,14 @@ constexpr ChoiceRow kRows[] = {
      CharacterSizeEntries},
 };
 
-void OnInit(HWND dialog, Panel& panel) { OpenChoiceRows(dialog, kRows, panel.settings); }
-
 void OnCommand(HWND dialog, WPARAM wParam) {
-  if (LOWORD(wParam) == IDC_OTHER_MENU_OFF) {
-    Send(PanelOf(dialog), BuildMOF());
-    return;
-  }
-  HandleChoiceRows(dialog, wParam, kRows);
+  if (LOWORD(wParam) == IDC_OTHER_MENU_OFF) Send(PanelOf(dialog), BuildMOF());
 }
 
 }  // namespace
 
 INT_PTR CALLBACK OtherSettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  static constexpr DialogParts kParts = {{L"その他の設定 "}, OnInit, OnCommand};
+  static constexpr DialogParts kParts = {.frame = {L"その他の設定 "}, .command = OnCommand, .rows = kRows};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

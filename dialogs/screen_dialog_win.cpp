@@ -16,18 +16,14 @@ constexpr ChoiceRow kRows[] = {
      ScreenEntries},
 };
 
-void OnInit(HWND dialog, Panel& panel) {
-  OpenChoiceRows(dialog, kRows, panel.settings);
-  AddEntries(dialog, IDC_SCREEN_SIZE, ScreenSizeEntries());
-}
-
-void OnCommand(HWND dialog, WPARAM wParam) { HandleChoiceRows(dialog, wParam, kRows); }
+void OnInit(HWND dialog, Panel&) { AddEntries(dialog, IDC_SCREEN_SIZE, ScreenSizeEntries()); }
 
 }  // namespace
 
 INT_PTR CALLBACK ScreenDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   static constexpr DialogParts kParts = {
-      {.caption = L"画面の設定 ", .resetsHiddenClicks = false, .closesOnOk = true}, OnInit, OnCommand};
+      .frame = {.caption = L"画面の設定 ", .resetsHiddenClicks = false, .closesOnOk = true}, .open = OnInit,
+      .rows = kRows};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

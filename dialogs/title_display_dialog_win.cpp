@@ -21,13 +21,10 @@ constexpr ChoiceRow kRows[] = {
     Row<5>(IDC_TITLE_DISPLAY_DIV16, IDC_TITLE_DISPLAY_SEND_DIV16),
 };
 
-void OnInit(HWND dialog, Panel& panel) { OpenChoiceRows(dialog, kRows, panel.settings); }
-void OnCommand(HWND dialog, WPARAM wParam) { HandleChoiceRows(dialog, wParam, kRows); }
-
 }  // namespace
 
 INT_PTR CALLBACK TitleDisplayDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  static constexpr DialogParts kParts = {{L"タイトル表示の設定 "}, OnInit, OnCommand};
+  static constexpr DialogParts kParts = {.frame = {L"タイトル表示の設定 "}, .rows = kRows};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

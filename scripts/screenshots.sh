@@ -35,7 +35,7 @@ done <<'LIST'
 32778|日付・時刻の設定 |date-time.png
 32785|画面の設定 |screen.png
 32780|タイトル表示の設定 |title-display.png
-32783|アスペクト比の設定 |aspect-ratio.png
+32783|アスペクト比の設定 |aspect.png
 32786|その他の設定 |other.png
 32788|スレーブアドレスの設定 |slave-address.png
 120|バージョン情報|about.png

@@ -18,13 +18,10 @@ constexpr ChoiceRow kRows[] = {
     Row<4>(IDC_ASPECT_DIV12, IDC_ASPECT_SEND_DIV12),   Row<5>(IDC_ASPECT_DIV16, IDC_ASPECT_SEND_DIV16),
 };
 
-void OnInit(HWND dialog, Panel& panel) { OpenChoiceRows(dialog, kRows, panel.settings); }
-void OnCommand(HWND dialog, WPARAM wParam) { HandleChoiceRows(dialog, wParam, kRows); }
-
 }  // namespace
 
 INT_PTR CALLBACK AspectRatioDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  static constexpr DialogParts kParts = {{L"アスペクト比の設定 "}, OnInit, OnCommand};
+  static constexpr DialogParts kParts = {.frame = {L"アスペクト比の設定 "}, .rows = kRows};
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 
