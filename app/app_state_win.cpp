@@ -23,7 +23,7 @@ class ProgramTransport : public LinkTransport {
  public:
   bool WriteSerial(std::string frame) override { return serialLink.WriteSerial(std::move(frame)); }
   bool SendOnSocket(std::string_view line) override { return socketLink.Send(line); }
-  void AwaitSocketReply() override { socketLink.AwaitReply(dialogs::replyWindow); }
+  void AwaitSocketReply(ResultMessages& results) override { socketLink.AwaitReply(dialogs::replyWindow, results); }
 };
 
 ProgramTransport transport;

@@ -75,13 +75,16 @@ void TimerTick() {
   boxUp = false;
 }
 
-// Lines the reader has queued, dispatched in order. A box raised by one line
-// runs its own message loop; lines arriving meanwhile wait for it to close.
+// Lines the reader has queued, dispatched in order, into the program's
+// settings unless the open dialog decodes into its own. A box raised by one
+// line runs its own message loop; lines arriving meanwhile wait for it to close.
 void DispatchQueuedLines() {
   static bool dispatching = false;
   if (dispatching) return;
   dispatching = true;
-  while (auto line = serialLink.TakeLine()) DispatchSerialReply(panel, *line);
+  while (auto line = serialLink.TakeLine()) {
+    if (!dialogs::TakeSerialReply(*line)) DispatchSerialReply(panel, *line);
+  }
   dispatching = false;
 }
 
@@ -144,6 +147,7 @@ constexpr DialogRoute kDialogRoutes[] = {
     {IDM_VIDEO_LOSS_HISTORY, IDT_VIDEO_LOSS_HISTORY, IDD_VIDEO_LOSS_HISTORY, dialogs::VideoLossHistoryDialogProc},
     {IDM_WRITE_ALL, 0, IDD_WRITE_ALL, dialogs::WriteAllDialogProc},
     {IDM_READ_ALL, 0, IDD_READ_ALL, dialogs::ReadAllDialogProc},
+    {IDM_COMPARE, 0, IDD_COMPARE, dialogs::CompareDialogProc},
 };
 
 void OpenDialog(HWND window, const DialogRoute& route) {

@@ -15,13 +15,13 @@ namespace {
 struct ChoiceControl {
   int combo;
   int32_t DeviceSettings::*field;
-  std::array<const char*, 2> entries;
+  std::vector<std::string> (*entries)();
 };
 constexpr std::array<ChoiceControl, 4> kChoices = {{
-    {IDC_ALARM_DISPLAY, &DeviceSettings::alarmDisplay, {"OFF", " ON"}},
-    {IDC_ALARM_RETURN, &DeviceSettings::alarmReturn, {"OFF", " ON"}},
-    {IDC_ALARM_POLARITY, &DeviceSettings::alarmInputPolarity, {"Make ", "Break"}},
-    {IDC_ALARM_MODE, &DeviceSettings::alarmMode, {"Internal", "External"}},
+    {IDC_ALARM_DISPLAY, &DeviceSettings::alarmDisplay, AlarmOnOffEntries},
+    {IDC_ALARM_RETURN, &DeviceSettings::alarmReturn, AlarmOnOffEntries},
+    {IDC_ALARM_POLARITY, &DeviceSettings::alarmInputPolarity, AlarmPolarityEntries},
+    {IDC_ALARM_MODE, &DeviceSettings::alarmMode, AlarmModeEntries},
 }};
 
 struct SetButton {
@@ -38,7 +38,7 @@ constexpr std::array<SetButton, 5> kButtons = {{
 
 void OnInit(HWND dialog, Panel& panel) {
   for (const ChoiceControl& choice : kChoices) {
-    AddEntries(dialog, choice.combo, {choice.entries[0], choice.entries[1]});
+    AddEntries(dialog, choice.combo, choice.entries());
     SelectEntry(dialog, choice.combo, panel.settings.*choice.field);
   }
   SendDlgItemMessageW(dialog, IDC_ALARM_HOLD_TIME, EM_LIMITTEXT, 3, 0);

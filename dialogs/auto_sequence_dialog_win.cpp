@@ -17,7 +17,7 @@ void DrawList(HWND dialog) { DrawTexts(dialog, IDC_SEQUENCE_LIST, DwellList(Pane
 void OnInit(HWND dialog, Panel& panel) {
   const DialogState& state = SharedDialogState();
   AddEntries(dialog, IDC_SEQUENCE_SCREEN, SequenceScreenEntries());
-  AddEntries(dialog, IDC_SEQUENCE_MODE, {"Single  ", "Division", "Mix     "});
+  AddEntries(dialog, IDC_SEQUENCE_MODE, SequenceModeEntries());
   const auto seconds = NumberEntries(0, 99, 0);
   AddEntries(dialog, IDC_SEQUENCE_TIME, seconds);
   AddEntries(dialog, IDC_SEQUENCE_ALL_TIMES, seconds);

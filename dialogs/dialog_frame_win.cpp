@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -17,6 +18,8 @@ namespace {
 constexpr const wchar_t* kPanelProperty = L"KelvrixPanel";
 // Set while the dialog owns the running stepped run.
 constexpr const wchar_t* kRunProperty = L"KelvrixRun";
+// Set on a dialog that decodes its replies into a panel of its own.
+constexpr const wchar_t* kOwnRepliesProperty = L"KelvrixOwnReplies";
 
 HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
@@ -32,6 +35,17 @@ DialogState& SharedDialogState() {
 }
 
 Panel& PanelOf(HWND dialog) { return *static_cast<Panel*>(GetPropW(dialog, kPanelProperty)); }
+
+void UseOwnPanel(HWND dialog, Panel& panel) {
+  SetPropW(dialog, kPanelProperty, &panel);
+  SetPropW(dialog, kOwnRepliesProperty, reinterpret_cast<HANDLE>(1));
+}
+
+bool TakeSerialReply(std::string_view line) {
+  if (!replyWindow || !GetPropW(replyWindow, kOwnRepliesProperty)) return false;
+  SendMessageW(replyWindow, MsgSerialReply, 0, reinterpret_cast<LPARAM>(&line));
+  return true;
+}
 
 namespace {
 
@@ -177,19 +191,38 @@ void ScheduleRedraw(HWND dialog, UINT timerId, UINT periodMs) {
   SetTimer(dialog, timerId, periodMs, nullptr);
 }
 
-void StartRun(HWND dialog, const SteppedRun& run) {
+namespace {
+
+bool Claim(HWND dialog, bool linkGuard, ResultMessages& refusals) {
   Panel& panel = PanelOf(dialog);
-  if (run.linkGuard && !CanSendOverSocket(panel.link)) {
-    panel.messages.ShowWarning("Socket が接続されていません");
-    return;
+  if (linkGuard && !CanSendOverSocket(panel.link)) {
+    refusals.ShowWarning("Socket が接続されていません");
+    return false;
   }
-  if (panel.link.batchStep != 0) return;
+  if (panel.link.batchStep != 0) return false;
   // An error left by an earlier single command is not this run's.
   panel.link.replyError = 0;
-  if (run.progressId != 0) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
   EnableClose(dialog, false);
   panel.link.batchStep = 1;
   SetPropW(dialog, kRunProperty, reinterpret_cast<HANDLE>(1));
+  return true;
+}
+
+}  // namespace
+
+bool ClaimRun(HWND dialog, ResultMessages& refusals) { return Claim(dialog, true, refusals); }
+
+void ReleaseRun(HWND dialog) {
+  Panel& panel = PanelOf(dialog);
+  panel.link.batchStep = 0;
+  panel.link.replyError = 0;
+  RemovePropW(dialog, kRunProperty);
+  EnableClose(dialog, true);
+}
+
+void StartRun(HWND dialog, const SteppedRun& run) {
+  if (!Claim(dialog, run.linkGuard, PanelOf(dialog).messages)) return;
+  if (run.progressId != 0) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
   SetTimer(dialog, run.timerId, run.periodMs, nullptr);
 }
 
@@ -199,12 +232,8 @@ bool OwnsRun(HWND dialog) { return GetPropW(dialog, kRunProperty) != nullptr; }
 
 // Stopped by a failed step, the bar and the percentage show how far it came.
 void EndRun(HWND dialog, const SteppedRun& run, bool completed) {
-  Panel& panel = PanelOf(dialog);
   KillTimer(dialog, run.timerId);
-  panel.link.batchStep = 0;
-  panel.link.replyError = 0;
-  RemovePropW(dialog, kRunProperty);
-  EnableClose(dialog, true);
+  ReleaseRun(dialog);
   if (!completed) return;
   if (run.progressId != 0) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
   if (run.percentId != 0) SetDlgItemTextW(dialog, run.percentId, run.percentCleared);
@@ -216,9 +245,10 @@ bool IsCloseCommand(WPARAM wParam, const FrameOptions& options) {
   return id == IDC_CLOSE || (id == IDOK && options.closesOnOk);
 }
 
-// The slave address box, socket replies, Close and the end of the dialog.
+// The slave address box, replies, Close and the end of the dialog.
 // True when the message was the frame's.
-bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam, const FrameOptions& options) {
+bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, const DialogParts& parts) {
+  const FrameOptions& options = parts.frame;
   switch (message) {
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_SLAVE_ADDRESS && options.slaveAddressBox != SlaveAddressBox::None) {
@@ -238,7 +268,16 @@ bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam, const FrameOpt
     case MsgReplyReceived: {
       if (!options.handlesSocketReplies) return false;
       Panel& panel = PanelOf(dialog);
+      const std::string received = panel.link.receiveBuffer.substr(0, std::max(panel.link.receiveLength, 0));
       DispatchSocketReply(panel, panel.link.receiveBuffer, panel.link.receiveLength);
+      if (parts.replied) parts.replied(dialog, received);
+      return true;
+    }
+    case MsgSerialReply: {
+      Panel& panel = PanelOf(dialog);
+      const std::string_view line = *reinterpret_cast<const std::string_view*>(lParam);
+      DispatchSerialReply(panel, line);
+      if (parts.replied) parts.replied(dialog, SerialReplyBody(panel.link, line));
       return true;
     }
     case WM_DESTROY: {
@@ -249,6 +288,7 @@ bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam, const FrameOpt
       panel.link.replyError = 0;
       if (replyWindow == dialog) replyWindow = nullptr;
       RemovePropW(dialog, kPanelProperty);
+      RemovePropW(dialog, kOwnRepliesProperty);
       return false;
     }
     default:
@@ -317,25 +357,29 @@ INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     return TRUE;
   }
   if (GetPropW(dialog, kPanelProperty) == nullptr) return FALSE;  // before opening or after the end
-  if (HandleFrameMessage(dialog, message, wParam, parts.frame)) return TRUE;
+  if (HandleFrameMessage(dialog, message, wParam, lParam, parts)) return TRUE;
   switch (message) {
     case WM_COMMAND:
       if (!HandleChoiceRows(dialog, wParam, parts.rows, parts.sendRow) && parts.command) parts.command(dialog, wParam);
       return TRUE;
     case WM_PAINT:
-      if (!parts.draw) return FALSE;
+      if (!parts.draw) break;
       OnPaintDeferRedraw(dialog, parts.redrawTimer);
       return TRUE;
     case WM_TIMER:
       if (parts.draw && wParam == parts.redrawTimer) {
         OnRedrawTimer(dialog, parts.redrawTimer, parts.draw);
-      } else if (parts.run && wParam == parts.run->timerId) {
-        TickRun(dialog, *parts.run, parts.sendStep);
+        return TRUE;
       }
-      return TRUE;
+      if (parts.run && wParam == parts.run->timerId) {
+        TickRun(dialog, *parts.run, parts.sendStep);
+        return TRUE;
+      }
+      break;
     default:
-      return FALSE;
+      break;
   }
+  return parts.handle ? parts.handle(dialog, message, wParam, lParam) : (message == WM_TIMER ? TRUE : FALSE);
 }
 
 }  // namespace kelvrix::dialogs

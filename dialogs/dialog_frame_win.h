@@ -20,6 +20,9 @@ namespace kelvrix::dialogs {
 
 // A socket reply waits in the link's receive buffer.
 inline constexpr UINT MsgReplyReceived = WM_USER + 2;
+// A serial line for a dialog that decodes into a panel of its own; lParam
+// points to the line's std::string_view.
+inline constexpr UINT MsgSerialReply = WM_USER + 3;
 
 // The selections the dialogs share for the whole run of the program.
 DialogState& SharedDialogState();
@@ -46,6 +49,14 @@ struct FrameOptions {
 };
 
 Panel& PanelOf(HWND dialog);
+
+// A dialog that works on a panel of its own (the comparison reads a unit into
+// a model beside the program's): its replies, serial and socket, decode into
+// `panel` while it is the reply window.
+void UseOwnPanel(HWND dialog, Panel& panel);
+// The main window's way for each serial line: true when the reply window
+// took it into its own panel.
+bool TakeSerialReply(std::string_view line);
 
 // Combo boxes: entries go in after those already there.
 void AddEntries(HWND dialog, int id, const std::vector<std::string>& entries);
@@ -121,6 +132,13 @@ struct SteppedRun {
 // the timer started.
 void StartRun(HWND dialog, const SteppedRun& run);
 
+// A run paced other than by a SteppedRun's timer (the maintenance tools)
+// holds batchStep the same way: ClaimRun refuses, false, on TCP/IP without a
+// socket (its warning shown by `refusals`) and while any run goes; otherwise
+// the dialog owns the run and Close is disabled until ReleaseRun.
+bool ClaimRun(HWND dialog, ResultMessages& refusals);
+void ReleaseRun(HWND dialog);
+
 // What a setting dialog supplies of its own. The frame routes the messages:
 // it opens the frame before `open` fills the dialog's own controls, and owns
 // the slave address box, Close, socket replies and the end of the dialog;
@@ -141,6 +159,12 @@ struct DialogParts {
   // `sendRow` when its button is pressed.
   std::span<const ChoiceRow> rows = {};
   void (*sendRow)(Panel& panel, const BuiltCommand& command) = Send;
+  // After each reply was decoded into the dialog's panel: the line as the
+  // unit sent it, without an RS-485 address.
+  void (*replied)(HWND dialog, std::string_view line) = nullptr;
+  // The dialog's own messages the frame does not route: its timers other
+  // than the run's and the table's, notifications of its controls.
+  INT_PTR (*handle)(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;
 };
 
 // The body of every setting dialog's procedure.

@@ -63,6 +63,11 @@ std::vector<std::string> DateTimeFormEntries() {
           "　月日時分　", "　月日　　　", "　　　時分秒", "　　　時分　"};
 }
 
+std::vector<std::string> AlarmOnOffEntries() { return {"OFF", " ON"}; }
+std::vector<std::string> AlarmPolarityEntries() { return {"Make ", "Break"}; }
+std::vector<std::string> AlarmModeEntries() { return {"Internal", "External"}; }
+std::vector<std::string> SequenceModeEntries() { return {"Single  ", "Division", "Mix     "}; }
+
 int RunPercent(int step, int stepCount) { return stepCount > 0 ? step * 100 / stepCount : 0; }
 
 const std::array<LayoutEntry, kDivisionPatternCount> kLayoutEntries = {{

@@ -70,6 +70,10 @@ std::vector<std::string> ConnectorEntries();   // "ALARM ", "REMOTE"
 std::vector<std::string> BorderEntries();      // "BLACK ", "GRAY ", "WHITE"
 std::vector<std::string> CharacterSizeEntries();  // "Normal ", "Small "
 std::vector<std::string> DateTimeFormEntries();   // "年月日時分秒" .. "　　　時分　"
+std::vector<std::string> AlarmOnOffEntries();     // "OFF", " ON": the alarm dialog's own
+std::vector<std::string> AlarmPolarityEntries();  // "Make ", "Break"
+std::vector<std::string> AlarmModeEntries();      // "Internal", "External"
+std::vector<std::string> SequenceModeEntries();   // "Single  ", "Division", "Mix     "
 
 // --- Division layout dialog ---------------------------------------------------
 

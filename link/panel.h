@@ -21,8 +21,9 @@ class LinkTransport {
   virtual bool WriteSerial(std::string frame) = 0;
   // Sends one line on the chosen socket; false when the send failed.
   virtual bool SendOnSocket(std::string_view line) = 0;
-  // Waits, bounded, for the unit's answer and hands it to the waiting dialog.
-  virtual void AwaitSocketReply() = 0;
+  // Waits, bounded, for the unit's answer and hands it to the waiting dialog;
+  // an answer that does not come is reported to `results`.
+  virtual void AwaitSocketReply(ResultMessages& results) = 0;
 };
 
 struct Panel {

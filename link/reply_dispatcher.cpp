@@ -98,14 +98,16 @@ void Dispatch(Panel& panel, std::string_view line, Variant variant) {
 
 }  // namespace
 
+std::string_view SerialReplyBody(const LinkState& link, std::string_view line) {
+  line = line.substr(0, kMaxSerialLineLength);
+  if (link.rsControl == kRs485) line.remove_prefix(std::min<std::size_t>(2, line.size()));  // the answering unit's address
+  return line;
+}
+
 void DispatchSerialReply(Panel& panel, std::string_view line) {
   panel.link.replyWaitTicks = 0;
   panel.link.replyPending = 0;
-  line = line.substr(0, kMaxSerialLineLength);
-  if (panel.link.rsControl == kRs485) {
-    line.remove_prefix(std::min<std::size_t>(2, line.size()));  // the answering unit's address
-  }
-  Dispatch(panel, line, Variant::Serial);
+  Dispatch(panel, SerialReplyBody(panel.link, line), Variant::Serial);
 }
 
 void DispatchSocketReply(Panel& panel, std::string_view received, int receiveLength) {

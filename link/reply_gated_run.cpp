@@ -5,24 +5,25 @@ namespace kelvrix {
 ReplyGatedRun::Request ReplyGatedRun::SendStep(Millis now, bool retry) {
   waiting_ = true;
   retried_ = retry;
+  expired_ = false;
   sentAt_ = now;
   return {step_, retry};
 }
 
 std::optional<ReplyGatedRun::Request> ReplyGatedRun::Next(Millis now) {
-  if (Done()) return std::nullopt;
   if (waiting_) {
-    if (now < Deadline()) return std::nullopt;
-    if (!retried_) return SendStep(now, true);
+    if (now < Deadline() && !expired_) return std::nullopt;
+    if (!retried_ && !cancelled_) return SendStep(now, true);
     unanswered_.push_back(step_);
     waiting_ = false;
-    if (++step_ > stepCount_) return std::nullopt;
+    ++step_;
   }
+  if (Done()) return std::nullopt;
   return SendStep(now, false);
 }
 
 void ReplyGatedRun::Answered() {
-  if (!waiting_ || Done()) return;
+  if (!waiting_) return;
   waiting_ = false;
   ++step_;
 }

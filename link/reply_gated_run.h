@@ -4,6 +4,9 @@
 // again it is counted as such and the run moves on. The maintenance tools
 // drive one from a timer set to Deadline() and from each reply; the clock is
 // the caller's, so tests run it on a fake one.
+//
+// A cancelled run still waits for the request it has out: a reply that came
+// after its tool had ended would go to whoever listens then.
 #pragma once
 
 #include <chrono>
@@ -29,11 +32,14 @@ class ReplyGatedRun {
   std::optional<Request> Next(Millis now);
   // The reply to the request that waits has come.
   void Answered();
+  // The request that waits will not be answered (a socket wait that expired,
+  // a write that failed): the next call retries or moves on at once.
+  void NoReply() { expired_ = waiting_; }
   // "中止": no request goes out after this.
   void Cancel() { cancelled_ = true; }
 
-  bool Done() const { return cancelled_ || step_ > stepCount_; }
-  bool Waiting() const { return waiting_ && !Done(); }
+  bool Done() const { return !waiting_ && (cancelled_ || step_ > stepCount_); }
+  bool Waiting() const { return waiting_; }
   int Step() const { return step_; }
   // When the waiting request times out.
   Millis Deadline() const { return sentAt_ + timeout_; }
@@ -49,6 +55,7 @@ class ReplyGatedRun {
   bool waiting_ = false;
   bool retried_ = false;
   bool cancelled_ = false;
+  bool expired_ = false;
   Millis sentAt_{0};
   std::vector<int> unanswered_;
 };

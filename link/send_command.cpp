@@ -46,7 +46,7 @@ void SocketSend(Panel& panel, std::string_view command) {
     panel.messages.ShowWarning("Socket 送信");
     return;
   }
-  panel.transport.AwaitSocketReply();
+  panel.transport.AwaitSocketReply(panel.messages);
 }
 
 namespace {

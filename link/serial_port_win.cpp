@@ -11,8 +11,12 @@ constexpr DWORD kQueueSize = 2000;
 constexpr DWORD kReadBufferSize = 600;
 // Windows documents {interval, 0, 0} as "wait for the first byte, complete one
 // interval after the last"; it is also the one blocking read that works on a
-// pty under Wine, and it lets the reader sleep while the line is idle.
-constexpr DWORD kReadIntervalMs = 10;
+// pty under Wine, and it lets the reader sleep while the line is idle. The
+// interval is latency added to every reply, so it is short: just over the
+// 1.15 ms a byte takes at 9600 baud, so that a line arriving steadily still
+// completes in one read (one that ends early only splits the bytes, which the
+// line assembler joins again).
+constexpr DWORD kReadIntervalMs = 2;
 constexpr DWORD kWriteTimeoutMs = 1000;
 constexpr DWORD kIdleRetryMs = 50;
 // Lines wait in the queue while a result box is up. A unit or a noisy line

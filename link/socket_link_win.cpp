@@ -279,7 +279,7 @@ bool SocketLink::Send(std::string_view line) {
   return send(socket, line.data(), static_cast<int>(line.size()), 0) == static_cast<int>(line.size());
 }
 
-void SocketLink::AwaitReply(HWND replyWindow) {
+void SocketLink::AwaitReply(HWND replyWindow, ResultMessages& results) {
   const SOCKET socket = SocketInUse();
   std::string& buffer = link_.receiveBuffer;
   buffer.assign(kReceiveSize, '\0');
@@ -306,7 +306,7 @@ void SocketLink::AwaitReply(HWND replyWindow) {
   link_.receiveLength = static_cast<int32_t>(received);
   if (!answered) {
     link_.replyError = 1;
-    messages_.ShowWarning("Answer が､きません");
+    results.ShowWarning("Answer が､きません");
     return;
   }
   if (replyWindow) PostMessageW(replyWindow, dialogs::MsgReplyReceived, static_cast<WPARAM>(link_.selectedConnection), 0);

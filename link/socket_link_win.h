@@ -46,8 +46,8 @@ class SocketLink {
   bool Send(std::string_view line);
   // Waits at most 3 s for the answer line on the socket in use, then posts
   // MsgReplyReceived to `replyWindow` with what arrived; on expiry
-  // "Answer が､きません" and replyError.
-  void AwaitReply(HWND replyWindow);
+  // "Answer が､きません" to `results` and replyError.
+  void AwaitReply(HWND replyWindow, ResultMessages& results);
 
  private:
   bool StartWinSock();

@@ -7,7 +7,7 @@
 //   kelvrix-sim (--device PATH | --listen PORT | --dial PORT --units N)
 //               [--addresses 0,5,7] [--log FILE] [--control FILE] [--ready FILE]
 //               [--mode LINE]... [--alarm-history N] [--video-loss-history N]
-//               [--off-default] [--state FILE]
+//               [--off-default] [--state FILE] [--baud N] [--unit-delay MS]
 //
 // --device plays one unit on RS-232C and, with the mode line "rs485", the
 // units of --addresses (default 0) on an RS-485 bus. --listen plays one unit
@@ -17,6 +17,10 @@
 // --off-default starts every unit with each readable setting off its default;
 // --state writes the settings the first unit holds, as a settings data file,
 // at the start and after every frame.
+// --baud plays the line at that speed (8E1: 11 bits a byte, 1.15 ms at 9600)
+// in both directions: a frame is taken once its last byte could have crossed
+// the line, and the answer leaves byte by byte; --unit-delay adds the unit's
+// own time to answer. Without --baud every byte crosses at once.
 //
 // Mode lines (--mode, then the lines of the control file, read again before
 // each answer): "rs485", "silent", "reply E3" (or GN, E0..E2, MENU; "reply E3
@@ -88,7 +92,55 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
+// The line between panel and unit at the speed --baud gives; at none, bytes
+// cross at once.
+class Wire {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  void SetSpeed(int baud, int unitDelayMs) {
+    if (baud > 0) byteTime_ = std::chrono::microseconds(11'000'000 / baud);
+    unitDelay_ = std::chrono::milliseconds(unitDelayMs);
+  }
+  bool Paced() const { return byteTime_.count() > 0; }
+
+  // `count` bytes were just read: the panel wrote them at once, the line
+  // carries them one byte time after the other.
+  void Received(std::size_t count) { inboundEnd_ = std::max(Clock::now(), inboundEnd_) + count * byteTime_; }
+
+  // Waits until a frame has arrived whose last byte came `bytesAfter` bytes
+  // before the last one received, and the unit has taken its time.
+  void AwaitFrame(std::size_t bytesAfter) const {
+    std::this_thread::sleep_until(inboundEnd_ - bytesAfter * byteTime_ + unitDelay_);
+  }
+
+  // Each byte once it has crossed, counted from the start so that a late
+  // wake-up does not delay the bytes after it.
+  void WritePaced(int fd, std::string_view bytes) {
+    const Clock::time_point start = std::max(Clock::now(), outboundFree_);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      std::this_thread::sleep_until(start + (i + 1) * byteTime_);
+      while (write(fd, &bytes[i], 1) < 0 && (errno == EINTR || errno == EAGAIN)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+    outboundFree_ = start + bytes.size() * byteTime_;
+  }
+
+ private:
+  std::chrono::microseconds byteTime_{0};
+  std::chrono::milliseconds unitDelay_{0};
+  Clock::time_point inboundEnd_{};
+  Clock::time_point outboundFree_{};
+};
+
+Wire wire;
+
 void WriteAll(int fd, std::string_view bytes) {
+  if (wire.Paced()) {
+    wire.WritePaced(fd, bytes);
+    return;
+  }
   while (!bytes.empty()) {
     const ssize_t n = write(fd, bytes.data(), bytes.size());
     if (n < 0) {
@@ -155,7 +207,7 @@ int Usage() {
                "usage: kelvrix-sim (--device PATH | --listen PORT | --dial PORT --units N)\n"
                "       [--addresses 0,5,7] [--log FILE] [--control FILE] [--ready FILE]\n"
                "       [--mode LINE]... [--alarm-history N] [--video-loss-history N]\n"
-               "       [--off-default] [--state FILE]\n");
+               "       [--off-default] [--state FILE] [--baud N] [--unit-delay MS]\n");
   return 2;
 }
 
@@ -164,6 +216,7 @@ struct Options {
   int listenPort = 0, dialPort = 0, units = 1;
   std::vector<int> addresses = {0};
   int alarmEntries = 0, videoLossEntries = 0;
+  int baud = 0, unitDelayMs = 0;
   bool offDefault = false;
 };
 
@@ -195,15 +248,18 @@ class Simulator {
   void Receive(int fd, std::string& pending, std::string_view bytes, const std::string& tag, PickBus pick,
                const SimulatedUnit& stateUnit) {
     pending.append(bytes);
+    wire.Received(bytes.size());
     for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
       const std::string frame = pending.substr(0, end + 1);
       pending.erase(0, end + 1);
+      wire.AwaitFrame(pending.size());
       if (log_) {
         std::fprintf(log_, "%s%s\n", tag.c_str(), Escaped(frame).c_str());
         std::fflush(log_);
       }
       SimMode mode = SimMode::Parse(ControlText());
       if (++frameNumber_ < mode.replyFromFrame) mode.reply.clear();
+      if (mode.silentFromFrame > 0 && frameNumber_ >= mode.silentFromFrame) mode.silent = true;
       if (auto answer = pick(mode).Handle(frame, mode)) WriteAnswer(fd, *answer, mode);
       KeepState(stateUnit);
     }
@@ -495,6 +551,10 @@ int main(int argc, char** argv) {
       options.alarmEntries = std::atoi(argv[++i]);
     } else if (arg == "--video-loss-history") {
       options.videoLossEntries = std::atoi(argv[++i]);
+    } else if (arg == "--baud") {
+      options.baud = std::atoi(argv[++i]);
+    } else if (arg == "--unit-delay") {
+      options.unitDelayMs = std::atoi(argv[++i]);
     } else {
       return Usage();
     }
@@ -502,6 +562,7 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
   std::signal(SIGPIPE, SIG_IGN);  // a peer that hung up is noticed by the next read
+  wire.SetSpeed(options.baud, options.unitDelayMs);
   Simulator sim(options);
   if (!options.device.empty()) return RunSerial(sim);
   if (options.listenPort > 0) return RunListening(sim);

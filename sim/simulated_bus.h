@@ -21,14 +21,15 @@ struct SimMode {
   bool rs485 = false;             // play the RS-485 bus instead of the single RS-232C unit
   std::string reply;              // when set, every answer is this status line ("E3", "GN", ...)...
   long replyFromFrame = 0;        // ...from this frame on (counted from 1 since the start; 0: all)
-  bool silent = false;            // answer nothing
+  bool silent = false;            // answer nothing...
+  long silentFromFrame = 0;       // ...or nothing from this frame on (counted like replyFromFrame)
   std::vector<std::size_t> split; // write an answer in pieces of these sizes
   int delayMs = 0;                // wait before answering
   std::size_t noise = 0;          // bytes of noise without LF written before the answer
   int repeat = 1;                 // write the answer this many times...
   int repeatGapMs = 0;            // ...this far apart; 0: all in one write
 
-  // Reads "rs485", "normal", "silent", "reply E3", "reply E3 from 57",
+  // Reads "rs485", "normal", "silent", "silent from 57", "reply E3", "reply E3 from 57",
   // "split 2,5,3", "delay 100", "noise 596" or "repeat 40,60", one per line;
   // unknown lines are ignored.
   // Returns the mode after those lines.

@@ -110,7 +110,7 @@ void SimulatedUnit::UseOffDefaultSettings() {
     s.videoBrightness[c] = 200 + c;
     s.videoContrast[c] = 10 + c;
     s.videoHue[c] = 30 + c;
-    s.videoSharpness[c] = 15 - c % 15;
+    s.videoSharpness[c] = 15 - c % 14;  // never the default 1
     s.videoSaturationU[c] = 60 + c;
     s.videoSaturationV[c] = 250 - c;
   }

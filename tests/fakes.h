@@ -40,7 +40,7 @@ class RecordingTransport : public LinkTransport {
     socketLines.emplace_back(line);
     return socketSendSucceeds;
   }
-  void AwaitSocketReply() override { ++socketWaits; }
+  void AwaitSocketReply(ResultMessages&) override { ++socketWaits; }
 
   std::vector<std::string> serialFrames;
   std::vector<std::string> socketLines;

@@ -20,7 +20,7 @@ class NullTransport : public LinkTransport {
  public:
   bool WriteSerial(std::string) override { return true; }
   bool SendOnSocket(std::string_view) override { return true; }
-  void AwaitSocketReply() override {}
+  void AwaitSocketReply(ResultMessages&) override {}
 };
 
 struct NullPanel {

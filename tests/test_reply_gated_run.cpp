@@ -40,18 +40,38 @@ TEST(ReplyGatedRun, ATimedOutRequestIsRetriedOnceThenCountedUnanswered) {
   EXPECT_EQ(run.Unanswered(), (std::vector<int>{2, 3}));
 }
 
-TEST(ReplyGatedRun, CancelStopsBeforeTheNextRequest) {
-  ReplyGatedRun run(5, Millis(300));
+// Cancelled, the run still waits out the request it has sent, so that its
+// reply never reaches whoever listens after the tool; it is not retried.
+TEST(ReplyGatedRun, CancelStopsOnceTheRequestOutIsAnsweredOrTimedOut) {
+  for (const bool answered : {true, false}) {
+    ReplyGatedRun run(5, Millis(300));
+    run.Next(Millis(0));
+    run.Answered();
+    run.Next(Millis(5));
+    run.Cancel();
+    EXPECT_FALSE(run.Done()) << "step 2 is still out";
+    if (answered) {
+      run.Answered();
+    } else {
+      EXPECT_EQ(run.Next(Millis(305)), std::nullopt) << "no retry once cancelled";
+    }
+    EXPECT_TRUE(run.Done());
+    EXPECT_EQ(run.Next(Millis(400)), std::nullopt);
+    EXPECT_EQ(run.Step(), 3);
+    EXPECT_EQ(run.Unanswered(), answered ? std::vector<int>{} : std::vector<int>{2});
+  }
+}
+
+// A socket wait that expired is the time-out: retry at once, then move on.
+TEST(ReplyGatedRun, NoReplyEndsTheWaitWithoutTheDeadline) {
+  ReplyGatedRun run(2, Millis(4000));
   run.Next(Millis(0));
-  run.Answered();
-  run.Next(Millis(5));
-  run.Cancel();
-  EXPECT_TRUE(run.Done());
-  EXPECT_FALSE(run.Waiting());
-  run.Answered();
-  EXPECT_EQ(run.Next(Millis(400)), std::nullopt);
-  EXPECT_EQ(run.Step(), 2);
-  EXPECT_TRUE(run.Unanswered().empty());
+  run.NoReply();
+  EXPECT_EQ(run.Next(Millis(10)), (Request{1, true}));
+  EXPECT_EQ(run.Next(Millis(20)), std::nullopt) << "the retry waits again";
+  run.NoReply();
+  EXPECT_EQ(run.Next(Millis(30)), (Request{2, false}));
+  EXPECT_EQ(run.Unanswered(), std::vector<int>{1});
 }
 
 }  // namespace

@@ -133,6 +133,8 @@ TEST(SimulatedBus, SimModeReplaceOrSilenceTheAnswer) {
   EXPECT_EQ(later.reply, "E3");
   EXPECT_EQ(later.replyFromFrame, 57);
   EXPECT_EQ(SimMode::Parse("reply E3 from 57\nreply GN\n").replyFromFrame, 0);
+  EXPECT_EQ(SimMode::Parse("silent from 80\n").silentFromFrame, 80);
+  EXPECT_FALSE(SimMode::Parse("silent from 80\n").silent) << "answers until frame 80";
 }
 
 }  // namespace

@@ -95,6 +95,21 @@ std::wstring DialogHarness::Text(int id) const {
   return text;
 }
 
+std::vector<std::vector<std::wstring>> DialogHarness::Rows(int listId) const {
+  HWND list = GetDlgItem(window, listId);
+  const int columns = Header_GetItemCount(ListView_GetHeader(list));
+  std::vector<std::vector<std::wstring>> rows;
+  for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+    rows.push_back({ListView_GetCheckState(list, row) ? L"1" : L"0"});
+    for (int column = 0; column < columns; ++column) {
+      wchar_t text[256] = {};
+      ListView_GetItemText(list, row, column, text, 256);
+      rows.back().emplace_back(text);
+    }
+  }
+  return rows;
+}
+
 namespace {
 
 LRESULT CALLBACK RecordText(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {

@@ -41,6 +41,8 @@ class DialogHarness {
   bool IsVisible(int id) const;
   std::wstring Caption() const;
   std::wstring Text(int id) const;  // an edit's or static's text
+  // A list view's rows: "1" or "0" for the check box, then each column's text.
+  std::vector<std::vector<std::wstring>> Rows(int listId) const;
 
   HWND window;
 };

@@ -17,6 +17,9 @@
 //   dialog-click ID          in the open setting dialog, press button ID
 //   dialog-item ID           print "enabled<TAB>text<TAB>bar position" of control ID
 //                            in the open setting dialog (enabled 1 or 0)
+//   dialog-run ID DONE MS    press button ID, wait until control DONE is
+//                            disabled and enabled again, print the milliseconds
+//                            from the press to then
 //   wait-gone CLASS CAPTION MS
 //                            exit 0 once no window of CLASS and CAPTION is left
 //   file-dialog CAPTION PATH MS
@@ -26,6 +29,8 @@
 //   dialog-address ID A.B.C.D
 //                            put the address into IPv4 address field ID
 //   dialog-list ID           print the entries of list box ID, one per line
+//   dialog-rows ID           print the rows of list view ID, one per line:
+//                            "checked<TAB>column 1<TAB>column 2 ..." (checked 1 or 0)
 //   ping CLASS               print how long the window's thread took to answer (ms)
 //   process-stats CLASS      print "handles<TAB>working set KB<TAB>private KB" of
 //                            the window's process
@@ -134,6 +139,23 @@ int DialogItem(int id) {
   return 0;
 }
 
+// Timed here rather than by the test, whose every driver call costs a Wine start.
+int DialogRun(int buttonId, int doneId, int milliseconds) {
+  HWND dialog = TargetDialog();
+  HWND done = dialog ? GetDlgItem(dialog, doneId) : nullptr;
+  if (!done) return 1;
+  const auto start = steady_clock::now();
+  if (DialogClick(buttonId) != 0) return 1;
+  auto poll = [done](bool enabled) -> HWND { return IsWindowEnabled(done) == (enabled ? TRUE : FALSE) ? done : nullptr; };
+  const auto pause = std::chrono::milliseconds(1);
+  const auto end = start + std::chrono::milliseconds(milliseconds);
+  while (!poll(false) && steady_clock::now() < end) std::this_thread::sleep_for(pause);
+  while (!poll(true) && steady_clock::now() < end) std::this_thread::sleep_for(pause);
+  if (!poll(true)) return 1;
+  Print(std::to_wstring(duration_cast<std::chrono::milliseconds>(steady_clock::now() - start).count()));
+  return 0;
+}
+
 int DialogType(int id, const wchar_t* text) {
   HWND dialog = TargetDialog();
   HWND edit = dialog ? GetDlgItem(dialog, id) : nullptr;
@@ -170,6 +192,43 @@ int DialogList(int id) {
     Print(text);
   }
   return 0;
+}
+
+// A list view's texts live in the panel's process: the item asks for them
+// through memory taken there.
+int DialogRows(int id) {
+  HWND dialog = TargetDialog();
+  HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
+  DWORD processId = 0;
+  if (!list || !GetWindowThreadProcessId(list, &processId)) return 1;
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+  if (!process) return 1;
+  constexpr int kTextSize = 512;
+  auto* remote = static_cast<char*>(
+      VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + kTextSize * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+  const int columns = static_cast<int>(SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)),
+                                                    HDM_GETITEMCOUNT, 0, 0));
+  const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; remote && row < rows; ++row) {
+    const LRESULT state = SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
+    std::wstring line = (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? L"1" : L"0";
+    for (int column = 0; column < columns; ++column) {
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+      item.cchTextMax = kTextSize;
+      wchar_t text[kTextSize] = {};
+      WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+      SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote));
+      ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t), nullptr);
+      line += L"\t";
+      line += text;
+    }
+    Print(line);
+  }
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return remote ? 0 : 1;
 }
 
 // The system's file dialogs hold their file name in a combo box (Explorer
@@ -277,10 +336,12 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"dialog-choose" && argc == 4) return DialogChoose(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-click" && argc == 3) return DialogClick(_wtoi(argv[2]));
   if (verb == L"dialog-item" && argc == 3) return DialogItem(_wtoi(argv[2]));
+  if (verb == L"dialog-run" && argc == 5) return DialogRun(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
   if (verb == L"dialog-type" && argc == 4) return DialogType(_wtoi(argv[2]), argv[3]);
   if (verb == L"dialog-pick" && argc == 4) return DialogPick(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-address" && argc == 4) return DialogAddress(_wtoi(argv[2]), argv[3]);
   if (verb == L"dialog-list" && argc == 3) return DialogList(_wtoi(argv[2]));
+  if (verb == L"dialog-rows" && argc == 3) return DialogRows(_wtoi(argv[2]));
   if (verb == L"each-connection" && argc == 3) {
     HWND mainWindow = FindWindowW(L"Kelvrix TCP Server", nullptr);
     return mainWindow ? EachConnection(mainWindow, _wtoi(argv[2])) : 1;

@@ -1,0 +1,125 @@
+// Comparing the settings the program holds (typically a loaded settings file)
+// with those a unit holds, and writing only what differs.
+//
+// ComparedSettings() is the one table of what can be compared: every setting
+// the write-all run writes, plus the unit's connection settings the settings
+// file keeps, each with the request that reads it from the unit, the line that
+// sets it and how its dialog shows it. Two settings are the same when the
+// lines that would set them are, so a value the unit cannot tell apart (an
+// "on" stored as 2) is no difference.
+//
+// UnitComparison is the tool's sequence, on the caller's clock: the read-all
+// requests into a model of its own, then the rows that differ; later the
+// checked rows written and read back. Replies decode into `unit` through the
+// program's dispatcher; the tool tells it each reply and each send that will
+// get none, and asks it for the next line.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/reply_gated_run.h"
+#include "model/command_catalogue.h"
+#include "model/device_settings.h"
+
+namespace kelvrix {
+
+struct ComparedSetting {
+  std::string name;         // "ビデオ調整 ch.03 Brightness": its dialog and label
+  std::string readRequest;  // "RVAB03\r\n"; empty: the unit cannot be asked for it
+  // The line that sets it, never refused: equal lines, same setting.
+  std::function<std::string(const DeviceSettings&)> line;
+  // What writing it sends: the write-all run's step, or the network dialog's builder.
+  std::function<BuiltCommand(DeviceSettings&)> write;
+  // As its dialog shows it: one text, or one per element (pane, screen), each
+  // named ("No.03 ch.05"), when the setting is a list.
+  std::function<std::vector<std::string>(const DeviceSettings&)> shown;
+  bool serialOnly = false;  // the unit's connection settings travel on the serial line only
+};
+
+const std::vector<ComparedSetting>& ComparedSettings();
+
+// The setting's value in `own` as its dialog shows it; of a list, only the
+// elements that differ from `other`.
+std::string ShownValue(const ComparedSetting& setting, const DeviceSettings& own, const DeviceSettings& other);
+
+// The readable settings whose lines differ, as indexes into ComparedSettings().
+std::vector<int> DifferingSettings(const DeviceSettings& file, const DeviceSettings& unit);
+
+enum class RowState { Differs, NoAnswer, Failed, Refused, Written, Verified, StillDiffers };
+std::string_view StateText(RowState state);  // "相違", "応答なし", "確認済み", ...
+
+struct ComparisonRow {
+  int setting;  // index into ComparedSettings()
+  RowState state;
+  std::string detail;  // a failure's or refusal's text, as the program words it elsewhere
+
+  std::string Result() const;  // the state's text, or the detail
+};
+
+// Serial requests wait this long for their answer; on TCP/IP the socket wait
+// bounds them and this only backs it up.
+inline constexpr std::chrono::milliseconds kSerialAnswerTimeout{300};
+inline constexpr std::chrono::milliseconds kSocketAnswerTimeout{4000};
+
+class UnitComparison {
+ public:
+  using Millis = std::chrono::milliseconds;
+
+  // What the unit answered is decoded here.
+  DeviceSettings unit{};
+
+  // The read-all requests; `file` is compared as it is now.
+  void StartReading(const DeviceSettings& file, Millis timeout);
+  // Rows at `positions` of Rows(): each setting's line, then each read back.
+  // On TCP/IP (`serialLink` false) a serial-only setting is refused in its row.
+  void StartWriting(const std::vector<int>& positions, bool serialLink, Millis timeout);
+  // "中止": stops once the request that is out was answered or timed out.
+  void Cancel();
+
+  // The line to send now, if any. Nothing while a request may still be answered.
+  std::optional<std::string> Next(Millis now);
+  // A reply (without its RS-485 address) was dispatched; `failure` is the
+  // error the dispatcher reported for it, empty when none.
+  void Replied(std::string_view line, std::string_view failure);
+  // The line just sent will get no answer.
+  void NoReply();
+
+  bool Running() const { return run_.has_value(); }
+  Millis Deadline() const { return run_ ? run_->Deadline() : Millis(0); }
+  int StepCount() const { return static_cast<int>(steps_.size()); }
+  int StepsDone() const;
+
+  const DeviceSettings& File() const { return file_; }
+  const std::vector<ComparisonRow>& Rows() const { return rows_; }
+  // "12 件の相違", "相違なし", after a write "確認済み 12 件", ...
+  std::string Summary() const;
+
+ private:
+  struct Step {
+    std::string line;   // a write's line is built as it goes out
+    int position = -1;  // its row; -1 for a step of the read-all list
+    bool write = false;
+  };
+  void Start(std::vector<Step> steps, Millis timeout);
+  void Finish();
+  void FinishReading(const std::vector<bool>& unanswered);
+  void FinishWriting(const std::vector<bool>& unanswered);
+
+  DeviceSettings file_{};
+  DeviceSettings sent_{};  // the file's values as writes take them (titles padded)
+  bool serialLink_ = true;
+  bool writing_ = false;
+  bool cancelled_ = false;
+  bool compared_ = false;
+  std::vector<Step> steps_;
+  std::vector<std::string> failures_;  // per step
+  std::optional<ReplyGatedRun> run_;
+  std::vector<ComparisonRow> rows_;
+};
+
+}  // namespace kelvrix

@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the maintenance tools of the real kelvrix.exe under Wine.
+
+The simulator plays the line at 9600 baud (--baud), so that the reply-gated
+tools are timed against the bytes a real line carries, not an instant pty.
+"""
+import os
+import shutil
+import tempfile
+import time
+import unittest
+
+from test_panel import (MAIN_CLASS, SIM_STATE, PanelCase, driver, read_bytes, restart_simulator,
+                        set_simulator_mode, simulator_frames, wait_for_frames, windows_path)
+
+IDM_FILE_OPEN = 32772
+IDM_FILE_SAVE_AS = 32774
+IDM_READ_ALL = 32796
+IDM_COMPARE = 32800
+IDC_CLOSE = 2
+IDC_SLAVE_ADDRESS = 1015
+IDC_READ_ALL_START = 1132
+IDC_COMPARE_SOURCE = 1210
+IDC_COMPARE_LIST = 1211
+IDC_COMPARE_SUMMARY = 1212
+IDC_COMPARE_START = 1214
+IDC_COMPARE_WRITE = 1215
+COMPARE = "ユニットと比較"
+READ_ALL = "設定項目の読み込み"
+LINE_SPEED = ("--baud", "9600", "--unit-delay", "2")
+
+# Settings data file lines (1-based) changed from what the unit holds, and the
+# rows the comparison names them by: twelve settings of different kinds.
+TWELVE = {
+    269: ("DOOR[03]", "タイトル ch.03"),
+    47: ("120", "ビデオ調整 ch.05 Brightness"),
+    90: ("7", "ビデオ調整 ch.16 Sharpness"),
+    266: ("045", "アラーム 保持時間"),
+    257: ("1", "アラーム モード"),
+    255: ("2", "その他 ボーダーライン"),
+    5: ("15", "自動切換え 時間（秒）"),
+    38: ("0", "タイトル表示 Div.9 Screen"),
+    253: ("3", "画面 Power On Screen"),
+    31: ("1", "アスペクト比 Div.6 Screen"),
+    161: ("9", "分割画面配置 Div.4B"),
+    252: ("4", "日付・時刻 表示レンジ"),
+}
+# In the order of the list: titles, video, then the write-all run's order.
+TWELVE_LISTED = ["タイトル ch.03", "ビデオ調整 ch.05 Brightness", "ビデオ調整 ch.16 Sharpness", "アラーム 保持時間",
+                 "アラーム モード", "その他 ボーダーライン", "自動切換え 時間（秒）", "タイトル表示 Div.9 Screen",
+                 "画面 Power On Screen", "アスペクト比 Div.6 Screen", "分割画面配置 Div.4B", "日付・時刻 表示レンジ"]
+
+
+def rows():
+    """The comparison's list: (checked, name, file value, unit value, result) per row."""
+    rc, lines = driver("in", COMPARE, "dialog-rows", IDC_COMPARE_LIST)
+    assert rc == 0
+    return [tuple(line.split("\t")) for line in lines]
+
+
+def text_of(control):
+    return driver("in", COMPARE, "dialog-item", control)[1][0].split("\t")[1]
+
+
+class CompareTest(PanelCase):
+    """The comparison of a settings file with the unit on COM1, at 9600 baud."""
+
+    def setUp(self):
+        super().setUp()
+        self.folder = tempfile.mkdtemp(prefix="kelvrix-e2e-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
+        self.addCleanup(set_simulator_mode, "normal")
+        self.addCleanup(restart_simulator)
+        restart_simulator(*LINE_SPEED)
+
+    def prepared_file(self, changes):
+        """A settings file: what the unit holds, with `changes` {line: text}."""
+        lines = read_bytes(SIM_STATE).split(b"\r\n")
+        for number, text in changes.items():
+            lines[number - 1] = text.encode()
+        path = os.path.join(self.folder, "prepared.dat")
+        with open(path, "wb") as f:
+            f.write(b"\r\n".join(lines))
+        return path
+
+    def open_file(self, path):
+        self.assertEqual(driver("command", MAIN_CLASS, IDM_FILE_OPEN)[0], 0)
+        self.assertEqual(driver("file-dialog", "ファイルのオープン", windows_path(path), 10000)[0], 0)
+        name = os.path.basename(path)
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, f"{name} - Kelvrix Client Program")[0], 0)
+
+    def run_tool(self, button, seconds=60):
+        """Presses a button of the tool and waits for its run to end; returns the seconds it took."""
+        rc, lines = driver("in", COMPARE, "dialog-run", button, IDC_COMPARE_START, seconds * 1000, timeout=seconds + 30)
+        self.assertEqual(rc, 0)
+        return int(lines[0]) / 1000
+
+    def save_as(self, name):
+        saved = os.path.join(self.folder, name)
+        self.assertEqual(driver("command", MAIN_CLASS, IDM_FILE_SAVE_AS)[0], 0)
+        self.assertEqual(driver("file-dialog", "ファイルの保存", windows_path(saved), 10000)[0], 0)
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, f"{name}.dat - Kelvrix Client Program")[0], 0)
+        return read_bytes(saved + ".dat")
+
+    def test_twelve_differences_are_listed_written_and_verified(self):
+        prepared = self.prepared_file({line: text for line, (text, _) in TWELVE.items()})
+        self.start()
+        self.open_file(prepared)
+        self.open_dialog(IDM_COMPARE, COMPARE)
+        already = len(simulator_frames())
+        self.run_tool(IDC_COMPARE_START)
+        self.assertEqual(len(simulator_frames()) - already, 160, "each read once")
+        listed = rows()
+        self.assertEqual([row[1] for row in listed], TWELVE_LISTED)
+        self.assertEqual({row[0] for row in listed}, {"1"}, "every row checked")
+        self.assertEqual({row[4] for row in listed}, {"相違"})
+        self.assertIn(("1", "タイトル ch.03", '"DOOR[03]"', '"  CH03  "', "相違"), listed)
+        self.assertIn(("1", "分割画面配置 Div.4B", "No.03 ch.10", "No.03 ch.07", "相違"), listed)
+        self.assertIn(("1", "自動切換え 時間（秒）", "ch.05 15秒", "ch.05 2秒", "相違"), listed)
+        self.assertEqual(text_of(IDC_COMPARE_SUMMARY), "12 件の相違")
+        self.assertEqual(text_of(IDC_COMPARE_SOURCE), "ファイル: prepared.dat    ユニット: Ver. 1.00")
+
+        already = len(simulator_frames())
+        self.run_tool(IDC_COMPARE_WRITE)
+        self.assertEqual(len(simulator_frames()) - already, 24, "twelve lines, then each read back")
+        self.assertEqual([row[4] for row in rows()], ["確認済み"] * 12)
+        self.assertEqual(text_of(IDC_COMPARE_SUMMARY), "確認済み 12 件")
+        self.assertEqual(read_bytes(SIM_STATE), read_bytes(prepared), "the unit holds the file's values")
+        self.assertEqual(driver("boxes", 1, 1000), (1, []), "no box of any kind")
+        self.assertEqual(driver("in", COMPARE, "dialog-click", IDC_CLOSE)[0], 0)
+        self.assertEqual(driver("wait-gone", "#32770", COMPARE, 5000)[0], 0)
+        self.assertEqual(self.save_as("after"), read_bytes(prepared), "the program's own settings untouched")
+
+    def test_a_unit_that_stops_answering_gives_no_answer_rows_and_the_tool_ends(self):
+        self.start()
+        self.open_dialog(IDM_COMPARE, COMPARE)
+        already = len(simulator_frames())
+        set_simulator_mode(f"silent from {already + 141}")  # the last twenty requests
+        self.run_tool(IDC_COMPARE_START)
+        self.assertEqual(len(simulator_frames()) - already, 140 + 2 * 20, "each silent request once more")
+        listed = rows()
+        self.assertEqual([row[1] for row in listed],
+                         [f"分割画面配置 Div.{d}" for d in ("6B", "6C", "9A", "9B", "12A", "12B", "16")] +
+                         ["日付・時刻 表示", "日付・時刻 表示レンジ", "プロトコル Connection Try", "プロトコル Keep Alive",
+                          "プロトコル Time Register"])
+        self.assertEqual({(row[0], row[3], row[4]) for row in listed}, {("0", "—", "応答なし")})
+        self.assertEqual(text_of(IDC_COMPARE_SUMMARY), "12 件は応答なし")
+        self.assertEqual(text_of(IDC_COMPARE_SOURCE), "ファイル: (なし: 現在の設定)", "no version came")
+        self.assertEqual(driver("in", COMPARE, "dialog-item", IDC_CLOSE)[1][0].split("\t")[0], "1", "Close is back")
+        self.assertEqual(driver("boxes", 1, 2000), (1, []), "no No Connect, though the unit was silent for 12 s")
+
+    def test_rs485_compares_the_chosen_unit(self):
+        set_simulator_mode("rs485")
+        self.start(rs_control=1)
+        self.open_dialog(IDM_COMPARE, COMPARE)
+        self.assertEqual(driver("in", COMPARE, "dialog-choose", IDC_SLAVE_ADDRESS, 5)[0], 0)
+        already = len(simulator_frames())
+        self.run_tool(IDC_COMPARE_START)
+        frames = simulator_frames()[already:]
+        self.assertEqual((len(frames), {f[:2] for f in frames}), (160, {"05"}))
+        self.assertEqual(text_of(IDC_COMPARE_SUMMARY), "相違なし")
+
+    def test_timings_against_the_paced_read_all(self):
+        """Twenty differences compared, written and verified, beside the read-all run's 100 ms pace."""
+        changes = {43 + c: str(100 + c) for c in range(16)}  # brightness of every channel
+        changes.update({59 + c: str(50 + c) for c in range(4)})  # contrast of four
+        prepared = self.prepared_file(changes)
+        self.start()
+        self.open_file(prepared)
+        self.open_dialog(IDM_COMPARE, COMPARE)
+        compared = self.run_tool(IDC_COMPARE_START)
+        self.assertEqual(text_of(IDC_COMPARE_SUMMARY), "20 件の相違")
+        written = self.run_tool(IDC_COMPARE_WRITE)
+        self.assertEqual(text_of(IDC_COMPARE_SUMMARY), "確認済み 20 件")
+        self.assertEqual(driver("in", COMPARE, "dialog-click", IDC_CLOSE)[0], 0)
+
+        self.open_dialog(IDM_READ_ALL, READ_ALL)
+        already = len(simulator_frames())
+        start = time.monotonic()
+        self.assertEqual(driver("dialog-click", IDC_READ_ALL_START)[0], 0)
+        wait_for_frames(already + 160, 40)
+        self.assertEqual(driver("wait-gone", "#32770", READ_ALL, 10000)[0], 0)
+        read_all = time.monotonic() - start
+        driver("boxes", 1, 3000)  # the version's "Success"
+        print(f"at 9600 baud: compare of 160 settings {compared:.2f} s, 20 differences written and verified"
+              f" {written:.2f} s; paced read-all {read_all:.2f} s")
+        self.assertLess(compared, read_all / 2, "replies pace the comparison, not a 100 ms tick")
+        self.assertLess(written, compared / 2)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

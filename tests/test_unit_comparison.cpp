@@ -1,0 +1,210 @@
+// Comparing the program's settings with a unit's, against the simulated unit
+// on a fake clock.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "dialogs/unit_comparison.h"
+#include "fakes.h"
+#include "link/reply_dispatcher.h"
+#include "model/all_settings_runs.h"
+#include "model/reply_decoders.h"
+#include "sim/simulated_unit.h"
+
+namespace kelvrix {
+namespace {
+
+using Millis = std::chrono::milliseconds;
+using testing::Defaults;
+
+// A unit holding something else in every setting the comparison knows.
+sim::SimulatedUnit OtherUnit() {
+  sim::SimulatedUnit unit;
+  unit.UseOffDefaultSettings();
+  unit.settings.videoLossDetect[3] = 0;
+  unit.settings.videoLossDisplay = 0;
+  unit.settings.videoLossBackground = 1;
+  return unit;
+}
+
+std::vector<std::string> WriteAllLines(DeviceSettings settings) {
+  std::vector<std::string> lines;
+  for (int step = 1; step <= kWriteAllSteps; ++step) lines.push_back(WriteAllStep(settings, step).text);
+  return lines;
+}
+
+// Writing every setting of the table makes a unit hold what the write-all run
+// would have written; reading every one brings back what the unit holds.
+// A field the run writes that no setting covers fails the first part.
+TEST(ComparedSettings, CoverEveryFieldTheWriteAllRunWritesAndReadItBack) {
+  const DeviceSettings file = Defaults();
+  sim::SimulatedUnit unit = OtherUnit();
+  std::set<std::string> unreadable;
+  std::set<std::string> readAll;
+  for (int step = 1; step <= kReadAllSteps; ++step) readAll.insert(ReadAllRequest(step));
+
+  DeviceSettings read = file;
+  for (const ComparedSetting& setting : ComparedSettings()) {
+    if (setting.readRequest.empty()) {
+      unreadable.insert(setting.name);
+      continue;
+    }
+    EXPECT_TRUE(readAll.contains(setting.readRequest)) << setting.name;
+    EXPECT_NE(setting.line(file), setting.line(unit.settings)) << setting.name;
+    const std::string answer = unit.Answer(setting.readRequest);
+    ASSERT_TRUE(FindReplyDecoder(answer)->decode(ReplyValue(answer), read)) << setting.name;
+    EXPECT_EQ(setting.line(read), setting.line(unit.settings)) << setting.name;
+  }
+  EXPECT_EQ(unreadable, (std::set<std::string>{"ビデオロス 検出", "ビデオロス 表示", "ビデオロス 背景色"}));
+
+  DeviceSettings source = file;
+  for (const ComparedSetting& setting : ComparedSettings()) {
+    EXPECT_EQ(unit.Answer(setting.write(source).text), "GO\r\n") << setting.name;
+  }
+  EXPECT_EQ(WriteAllLines(unit.settings), WriteAllLines(file));
+}
+
+TEST(ComparedSettings, DifferencesAreNamedAndShownAsTheirDialogsShowThem) {
+  struct Case {
+    void (*change)(DeviceSettings&);
+    std::vector<std::string> names;  // empty: no difference
+    std::string fileText, unitText;
+  };
+  const Case cases[] = {
+      {[](DeviceSettings& s) { s.videoBrightness[2] = 120; }, {"ビデオ調整 ch.03 Brightness"}, "120", "000"},
+      {[](DeviceSettings& s) { s.videoSharpness[15] = 7; }, {"ビデオ調整 ch.16 Sharpness"}, "7", "1"},
+      {[](DeviceSettings& s) { CopyText(s.channelTitle[4], "DOOR\xDF"); }, {"タイトル ch.05"}, "\"DOORﾟ   \"", "\"  CH05  \""},
+      {[](DeviceSettings& s) { s.layout4[0][2] = 9; }, {"分割画面配置 Div.4A"}, "No.03 ch.10", "No.03 ch.03"},
+      {[](DeviceSettings& s) { s.autoSequenceDwell[17] = 10; }, {"自動切換え 時間（秒）"}, "Div.4B 10秒", "Div.4B 2秒"},
+      {[](DeviceSettings& s) { s.aspectRatio[4] = 0; }, {"アスペクト比 Div.12 Screen"}, "4:3", "FULL"},
+      {[](DeviceSettings& s) { s.alarmInputPolarity = 1; }, {"アラーム 入力極性"}, "Break", "Make"},
+      {[](DeviceSettings& s) { s.powerOnScreen = 25; }, {"画面 Power On Screen"}, "Div.12A", "Div.16"},
+      {[](DeviceSettings& s) { s.keepAlive = 1; }, {"プロトコル Keep Alive", "プロトコル Time Register"}, "ON", "OFF"},
+      // What the unit cannot tell apart is no difference.
+      {[](DeviceSettings& s) { s.alarmDisplay = 2; }, {}, "", ""},
+      {[](DeviceSettings& s) { s.timeRegister = 0; }, {}, "", ""},  // keep-alive off: never sent
+      {[](DeviceSettings& s) { CopyText(s.channelTitle[0], "  CH01"); }, {}, "", ""},  // padded as it is sent
+      {[](DeviceSettings& s) { s.videoLossDisplay = 0; }, {}, "", ""},  // never read from the unit
+  };
+  const DeviceSettings unit = Defaults();
+  for (const Case& c : cases) {
+    DeviceSettings file = Defaults();
+    c.change(file);
+    std::vector<std::string> names;
+    for (int i : DifferingSettings(file, unit)) names.push_back(ComparedSettings()[i].name);
+    EXPECT_EQ(names, c.names);
+    if (names.empty()) continue;
+    const ComparedSetting& first = ComparedSettings()[DifferingSettings(file, unit).front()];
+    EXPECT_EQ(ShownValue(first, file, unit), c.fileText) << c.names[0];
+    EXPECT_EQ(ShownValue(first, unit, file), c.unitText) << c.names[0];
+  }
+}
+
+// Plays the tool's part against a simulated unit: sends what the comparison
+// asks for, dispatches each answer into its model, and lets time pass only
+// while it waits.
+struct Exchange {
+  UnitComparison comparison;
+  sim::SimulatedUnit unit;
+  testing::RecordingMessages messages;
+  testing::RecordingTransport transport;
+  LinkState link;
+  Panel panel{comparison.unit, link, messages, transport};
+  Millis now{0};
+  int answerCount = 1000;  // the unit goes silent after this many answers
+  std::vector<std::string> sent;
+
+  void Answer(const std::string& answer) {
+    messages.boxes.clear();
+    DispatchSerialReply(panel, answer);
+    comparison.Replied(ReplyValue(answer), messages.boxes.empty() ? "" : messages.boxes.back().text);
+  }
+
+  void Run() {
+    while (comparison.Running()) {
+      const auto line = comparison.Next(now);
+      if (!line) {
+        if (comparison.Running()) now = comparison.Deadline();
+        continue;
+      }
+      sent.push_back(*line);
+      now += Millis(20);
+      if (answerCount-- > 0) Answer(unit.Answer(*line));
+    }
+  }
+
+  std::vector<std::string> Results() const {
+    std::vector<std::string> results;
+    for (const ComparisonRow& row : comparison.Rows()) results.push_back(ComparedSettings()[row.setting].name + ": " + row.Result());
+    return results;
+  }
+};
+
+TEST(UnitComparison, ListsTheDifferencesAfterOneRequestPerReply) {
+  Exchange x;
+  DeviceSettings file = Defaults();
+  file.videoContrast[0] = 50;
+  CopyText(file.channelTitle[1], "GATE");
+  x.comparison.StartReading(file, kSerialAnswerTimeout);
+  x.Run();
+  EXPECT_EQ(x.sent.size(), 160u) << "no request sent twice";
+  EXPECT_EQ(x.now, Millis(160 * 20)) << "never waited for a time-out";
+  EXPECT_EQ(x.Results(), (std::vector<std::string>{"タイトル ch.02: 相違", "ビデオ調整 ch.01 Contrast: 相違"}));
+  EXPECT_EQ(x.comparison.Summary(), "2 件の相違");
+  EXPECT_EQ(x.comparison.unit.firmwareVersion, std::string("1.00"));
+}
+
+TEST(UnitComparison, AUnitThatStopsAnsweringGivesNoAnswerRowsAfterOneRetry) {
+  Exchange x;
+  x.answerCount = 150;
+  x.comparison.StartReading(Defaults(), kSerialAnswerTimeout);
+  x.Run();
+  EXPECT_EQ(x.sent.size(), 150u + 2 * 10) << "each silent request once more";
+  EXPECT_EQ(x.sent[150], x.sent[151]);
+  const std::vector<std::string> results = x.Results();
+  EXPECT_EQ(results.front(), "プロトコル Connection Try: 応答なし");
+  EXPECT_EQ(results.size(), 3u) << "RECT, REKA, RETR of the last ten; the rest are not compared";
+  EXPECT_EQ(x.comparison.Summary(), "3 件は応答なし");
+  EXPECT_STREQ(x.comparison.unit.firmwareVersion, "") << "RVN was never answered";
+}
+
+TEST(UnitComparison, AnErrorReplyShowsInItsRowAndCancelStopsAfterTheAnswer) {
+  Exchange x;
+  x.comparison.StartReading(Defaults(), kSerialAnswerTimeout);
+  ASSERT_EQ(x.comparison.Next(x.now), "RCT01\r\n");
+  x.comparison.Cancel();
+  EXPECT_EQ(x.comparison.Next(x.now), std::nullopt);
+  EXPECT_TRUE(x.comparison.Running()) << "the request out is still awaited";
+  x.Answer("E3\r\n");
+  EXPECT_EQ(x.comparison.Next(x.now), std::nullopt);
+  EXPECT_FALSE(x.comparison.Running());
+  EXPECT_EQ(x.Results(), (std::vector<std::string>{"タイトル ch.01: Command Error"}));
+  EXPECT_EQ(x.comparison.Summary(), "中止: 1 件はエラー");
+}
+
+TEST(UnitComparison, WritesTheCheckedRowsThenReadsThemBack) {
+  Exchange x;
+  DeviceSettings file = Defaults();
+  file.videoHue[5] = 33;
+  file.layout6[1][0] = 15;
+  CopyText(file.channelTitle[2], "cam");  // lower case: outside the unit's characters
+  file.keepAlive = 1;
+  x.comparison.StartReading(file, kSerialAnswerTimeout);
+  x.Run();
+  ASSERT_EQ(x.Results().size(), 5u);
+  x.sent.clear();
+  x.comparison.StartWriting({0, 1, 2, 3, 4}, false, kSocketAnswerTimeout);
+  x.Run();
+  EXPECT_EQ(x.Results(), (std::vector<std::string>{
+                             "タイトル ch.03: 仕様以外の字が選択されてます",
+                             "ビデオ調整 ch.06 Hue: 確認済み",
+                             "分割画面配置 Div.6B: 確認済み",
+                             "プロトコル Keep Alive: インターフェースをRS-232Cにしてください。",
+                             "プロトコル Time Register: インターフェースをRS-232Cにしてください。",
+                         }));
+  EXPECT_EQ(x.sent, (std::vector<std::string>{"VAH06033\r\n", "SPD6B160809101112\r\n", "RVAH06\r\n", "RSPD6B\r\n"}));
+  EXPECT_EQ(x.comparison.Summary(), "確認済み 2 件、送信不可 3 件");
+}
+
+}  // namespace
+}  // namespace kelvrix

@@ -1,0 +1,75 @@
+// The maintenance tools driven in-process: what they refuse to start, and
+// that the comparison advances on each reply, decodes into a model of its own
+// and ends cleanly when cancelled.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "dialog_harness.h"
+#include "dialogs/dialog_frame_win.h"
+#include "dialogs/setting_dialogs_win.h"
+#include "resources/resource.h"
+
+namespace kelvrix {
+namespace {
+
+using namespace std::chrono;
+using testing::Box;
+using testing::DialogHarness;
+using testing::Lines;
+using testing::PumpUntil;
+
+using ToolDialogTest = testing::SettingDialogTest;
+
+TEST_F(ToolDialogTest, ComparisonRefusesABroadcastAndAMissingSocketAndSendsNothing) {
+  struct Case {
+    void (*link)(LinkState&);
+    Box box;
+  };
+  const Case cases[] = {
+      {[](LinkState& l) { l.rsControl = kRs485, l.slaveAddressIndex = kBroadcastAddressIndex; },
+       {"warning", "Bloadcast ではユニットから読み出せません。スレーブアドレスを選んでください。"}},
+      {[](LinkState& l) { l.linkInterface = kSocketInterface; }, {"warning", "Socket が接続されていません"}},
+  };
+  for (const Case& c : cases) {
+    testing::TestPanel panel;
+    c.link(panel.link);
+    DialogHarness dialog(IDD_COMPARE, dialogs::CompareDialogProc, panel.panel);
+    dialog.Click(IDC_COMPARE_START);
+    EXPECT_EQ(panel.messages.boxes, std::vector<Box>{c.box});
+    EXPECT_TRUE(panel.transport.serialFrames.empty() && panel.transport.socketLines.empty());
+    EXPECT_EQ(panel.link.batchStep, 0);
+    EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+  }
+}
+
+// The next request goes out as the reply is taken, the reply lands in the
+// tool's model, and a cancelled run waits out the request it has out.
+TEST_F(ToolDialogTest, ComparisonAdvancesOnEachReplyAndEndsCleanlyWhenCancelled) {
+  DialogHarness dialog(IDD_COMPARE, dialogs::CompareDialogProc, t.panel);
+  EXPECT_EQ(dialog.Caption(), L"ユニットと比較");
+  dialog.Click(IDC_COMPARE_START);
+  EXPECT_EQ(Sent(), Lines{"RCT01\r\n"});
+  EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
+  EXPECT_FALSE(dialog.IsEnabled(IDC_SLAVE_ADDRESS));
+  ASSERT_TRUE(dialogs::TakeSerialReply("CT01DOOR    \r\n"));
+  EXPECT_EQ(Sent(), (Lines{"RCT01\r\n", "RCT02\r\n"})) << "at once, not on a tick";
+
+  dialog.Click(IDC_COMPARE_CANCEL);
+  EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE)) << "RCT02 is still out";
+  ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(3)));
+  EXPECT_EQ(Sent().size(), 2u) << "no retry once cancelled";
+  using Row = std::vector<std::wstring>;
+  EXPECT_EQ(dialog.Rows(IDC_COMPARE_LIST),
+            (std::vector<Row>{{L"1", L"タイトル ch.01", L"\"  CH01  \"", L"\"DOOR    \"", L"相違"},
+                              {L"0", L"タイトル ch.02", L"\"  CH02  \"", L"—", L"応答なし"}}));
+  EXPECT_EQ(dialog.Text(IDC_COMPARE_SUMMARY), L"中止: 1 件の相違、1 件は応答なし");
+  EXPECT_STREQ(t.settings.channelTitle[0], "  CH01  ") << "the program's settings untouched";
+  EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+  EXPECT_TRUE(dialog.IsEnabled(IDC_COMPARE_WRITE));
+  EXPECT_EQ(t.link.replyPending, 0);
+  EXPECT_TRUE(Boxes().empty());
+}
+
+}  // namespace
+}  // namespace kelvrix
