@@ -42,6 +42,12 @@ IDC_SERVER_CONNECT = 1108
 IDC_SERVER_DISCONNECT = 1109
 IDC_VIDEO_SEND_BRIGHTNESS = 1082
 IDC_READ_ALL_START = 1132
+IDM_COMPARE = 32800
+IDC_COMPARE_LIST = 1211
+IDC_COMPARE_SUMMARY = 1212
+IDC_COMPARE_START = 1214
+IDC_COMPARE_WRITE = 1215
+COMPARE = "ユニットと比較"
 IDOK = 1
 IDC_CLOSE = 2
 CLIENT = "TCP/IPの設定（Client）"
@@ -224,6 +230,26 @@ class NetworkTest(PanelCase):
         self.assertEqual(driver("file-dialog", "ファイルの保存", windows_path(saved), 10000)[0], 0)
         self.assertTrue(wait_until(lambda: os.path.exists(saved + ".dat"), 5))
         self.assertEqual(read_bytes(saved + ".dat"), read_bytes(self.state))
+        self.open_dialog(IDM_TCPIP, CLIENT)
+        driver("in", CLIENT, "dialog-click", IDC_CLIENT_DISCONNECT)
+        driver("boxes", 1, 5000)
+        self.close_dialog(CLIENT, IDOK)
+
+    def test_compare_over_tcp_writes_all_but_the_serial_only_settings(self):
+        self.simulator("--listen", 19107, "--off-default")
+        self.start(**client_keys(19107))
+        self.connect_client()
+        self.close_dialog(CLIENT, IDOK)
+        self.open_dialog(IDM_COMPARE, COMPARE)
+        for button, summary in ((IDC_COMPARE_START, "152 件の相違"),
+                                (IDC_COMPARE_WRITE, "確認済み 149 件、送信不可 3 件")):
+            rc, _ = driver("in", COMPARE, "dialog-run", button, IDC_COMPARE_START, 60000, timeout=90)
+            self.assertEqual(rc, 0)
+            self.assertEqual(item(COMPARE, IDC_COMPARE_SUMMARY)[1], summary)
+        self.assertEqual(driver("in", COMPARE, "dialog-rows", IDC_COMPARE_LIST)[1][-1].split("\t")[-1],
+                         "インターフェースをRS-232Cにしてください。", "the unit's connection settings go on the serial line only")
+        self.assertEqual(driver("boxes", 1, 1000), (1, []))
+        self.close_dialog(COMPARE, IDC_CLOSE)
         self.open_dialog(IDM_TCPIP, CLIENT)
         driver("in", CLIENT, "dialog-click", IDC_CLIENT_DISCONNECT)
         driver("boxes", 1, 5000)

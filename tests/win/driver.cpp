@@ -107,8 +107,16 @@ HWND VisibleBox() { return VisibleDialog(false); }
 // The dialog the dialog-* verbs act on: the open setting dialog, or the one
 // named with "in CAPTION".
 const wchar_t* targetCaption = nullptr;
+
+// FindWindow sees a dialog as soon as it is made, before its controls are:
+// it is there for the operator once it shows.
+HWND VisibleWindow(const wchar_t* windowClass, const wchar_t* caption) {
+  HWND window = FindWindowW(windowClass, caption);
+  return window && IsWindowVisible(window) ? window : nullptr;
+}
+
 HWND TargetDialog() {
-  return WaitFor([] { return targetCaption ? FindWindowW(L"#32770", targetCaption) : VisibleDialog(true); }, 5000);
+  return WaitFor([] { return targetCaption ? VisibleWindow(L"#32770", targetCaption) : VisibleDialog(true); }, 5000);
 }
 
 int DialogChoose(int comboId, int index) {
@@ -287,7 +295,7 @@ constexpr int kTcpIpMenu = 32777, kVideoAdjustMenu = 32784, kClientList = 1147, 
 int EachConnection(HWND mainWindow, int count) {
   for (int position = 0; position < count; ++position) {
     PostMessageW(mainWindow, WM_COMMAND, kTcpIpMenu, 0);
-    HWND server = WaitFor([] { return FindWindowW(L"#32770", L"TCP/IPの設定（Server）"); }, 5000);
+    HWND server = WaitFor([] { return VisibleWindow(L"#32770", L"TCP/IPの設定（Server）"); }, 5000);
     HWND list = server ? GetDlgItem(server, kClientList) : nullptr;
     if (!list) return 1;
     if (SendMessageW(list, LB_SETCURSEL, position, 0) != position) {  // not that many units
@@ -354,7 +362,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (verb == L"wait-window" && (argc == 4 || argc == 5)) {
     const wchar_t* caption = argc == 5 ? argv[4] : nullptr;
-    HWND window = WaitFor([=] { return FindWindowW(windowClass, caption); }, _wtoi(argv[3]));
+    HWND window = WaitFor([=] { return VisibleWindow(windowClass, caption); }, _wtoi(argv[3]));
     if (!window) return 1;
     Print(TextOf(window));
     return 0;
