@@ -106,8 +106,8 @@ void FillList(HWND dialog) {
     const ComparedSetting& setting = ComparedSettings()[row.setting];
     const bool unitKnown = row.state != RowState::NoAnswer && row.state != RowState::Failed;
     const std::wstring texts[] = {
-        WideFromUtf8(setting.name), WideFromUtf8(ShownValue(setting, comparison.File(), comparison.unit)),
-        unitKnown ? WideFromUtf8(ShownValue(setting, comparison.unit, comparison.File())) : L"—",
+        WideFromUtf8(setting.name), WideFromUtf8(ShownValue(setting, comparison.File(), row.elements)),
+        unitKnown ? WideFromUtf8(ShownValue(setting, comparison.unit, row.elements)) : L"—",
         WideFromUtf8(row.Result())};
     LVITEMW item{};
     item.mask = LVIF_TEXT;

@@ -228,17 +228,24 @@ const std::vector<ComparedSetting>& ComparedSettings() {
   return settings;
 }
 
-std::string ShownValue(const ComparedSetting& setting, const DeviceSettings& own, const DeviceSettings& other) {
-  const std::vector<std::string> mine = setting.shown(own);
-  if (mine.size() == 1) return mine.front();
-  const std::vector<std::string> theirs = setting.shown(other);
-  std::string text;
-  for (std::size_t i = 0; i < mine.size(); ++i) {
-    if (i < theirs.size() && mine[i] == theirs[i]) continue;
-    if (!text.empty()) text += ", ";
-    text += mine[i];
+std::vector<bool> DifferingElements(const ComparedSetting& setting, const DeviceSettings& a, const DeviceSettings& b) {
+  const std::vector<std::string> first = setting.shown(a);
+  const std::vector<std::string> second = setting.shown(b);
+  std::vector<bool> differing(first.size());
+  for (std::size_t i = 0; i < first.size(); ++i) differing[i] = first.size() == 1 || i >= second.size() || first[i] != second[i];
+  if (std::find(differing.begin(), differing.end(), true) == differing.end()) differing.assign(first.size(), true);
+  return differing;
+}
+
+std::string ShownValue(const ComparedSetting& setting, const DeviceSettings& settings, const std::vector<bool>& elements) {
+  const std::vector<std::string> texts = setting.shown(settings);
+  std::string value;
+  for (std::size_t i = 0; i < texts.size() && i < elements.size(); ++i) {
+    if (!elements[i]) continue;
+    if (!value.empty()) value += ", ";
+    value += texts[i];
   }
-  return text;
+  return value;
 }
 
 std::vector<int> DifferingSettings(const DeviceSettings& file, const DeviceSettings& unit) {
@@ -372,12 +379,13 @@ void UnitComparison::FinishReading(const std::vector<bool>& unanswered) {
     const auto step = std::find_if(steps_.begin(), steps_.end(), [&](const Step& s) { return s.line == setting.readRequest; });
     if (step == steps_.end()) continue;  // cancelled before it was asked
     const std::size_t index = static_cast<std::size_t>(step - steps_.begin());
+    const std::vector<bool> elements = DifferingElements(setting, file_, unit);
     if (unanswered[index]) {
-      rows_.push_back({i, RowState::NoAnswer, {}});
+      rows_.push_back({i, RowState::NoAnswer, {}, elements});
     } else if (!failures_[index].empty()) {
-      rows_.push_back({i, RowState::Failed, failures_[index]});
+      rows_.push_back({i, RowState::Failed, failures_[index], elements});
     } else if (setting.line(file_) != setting.line(unit)) {
-      rows_.push_back({i, RowState::Differs, {}});
+      rows_.push_back({i, RowState::Differs, {}, elements});
     }
   }
   compared_ = true;
@@ -390,9 +398,11 @@ void UnitComparison::FinishWriting(const std::vector<bool>& unanswered) {
     if (row.state == RowState::Refused) continue;
     const ComparedSetting& setting = ComparedSettings()[row.setting];
     if (unanswered[index]) {
-      row = {row.setting, RowState::NoAnswer, {}};
+      row.state = RowState::NoAnswer;
+      row.detail.clear();
     } else if (!failures_[index].empty()) {
-      row = {row.setting, RowState::Failed, failures_[index]};
+      row.state = RowState::Failed;
+      row.detail = failures_[index];
     } else if (step.write) {
       row.state = RowState::Written;
     } else if (row.state == RowState::Written) {

@@ -43,9 +43,12 @@ struct ComparedSetting {
 
 const std::vector<ComparedSetting>& ComparedSettings();
 
-// The setting's value in `own` as its dialog shows it; of a list, only the
-// elements that differ from `other`.
-std::string ShownValue(const ComparedSetting& setting, const DeviceSettings& own, const DeviceSettings& other);
+// The elements in which `a` and `b` show differently: one for a plain
+// setting; of a list, those that differ, or all when none does.
+std::vector<bool> DifferingElements(const ComparedSetting& setting, const DeviceSettings& a, const DeviceSettings& b);
+// The setting's value in `settings` as its dialog shows it: of a list, the
+// elements marked in `elements`.
+std::string ShownValue(const ComparedSetting& setting, const DeviceSettings& settings, const std::vector<bool>& elements);
 
 // The readable settings whose lines differ, as indexes into ComparedSettings().
 std::vector<int> DifferingSettings(const DeviceSettings& file, const DeviceSettings& unit);
@@ -57,6 +60,7 @@ struct ComparisonRow {
   int setting;  // index into ComparedSettings()
   RowState state;
   std::string detail;  // a failure's or refusal's text, as the program words it elsewhere
+  std::vector<bool> elements;  // what differed when compared: the elements shown
 
   std::string Result() const;  // the state's text, or the detail
 };

@@ -92,6 +92,35 @@ done <<'LIST'
 32787|全項目の設定|1135|write-all.png
 LIST
 
+# The comparison: the settings, just read from the unit and written back,
+# then edited in a few dialogs; its list of differences, and the same rows
+# written and read back.
+edit() {  # menu command, caption, then "verb id value" triples on the dialog
+  local command=$1 caption=$2
+  shift 2
+  wine "$driver" command "$main_class" "$command"
+  wine "$driver" wait-window "#32770" 10000 "$caption" >/dev/null
+  while [ $# -gt 0 ]; do
+    wine "$driver" in "$caption" "$1" "$2" "$3"
+    shift 3
+  done
+  wine "$driver" in "$caption" dialog-click 2
+  sleep 0.5
+}
+edit 32779 "タイトルの設定 " dialog-choose 1090 2 dialog-type 1089 "LOBBY-3"
+edit 32784 "ビデオ調整 " dialog-choose 1090 4 dialog-choose 1076 120
+edit 32782 "アラームの設定 " dialog-choose 1050 0
+edit 32783 "アスペクト比の設定 " dialog-choose 1022 0
+edit 32781 "自動切換えの設定 " dialog-choose 1066 3 dialog-choose 1046 20
+wine "$driver" command "$main_class" 32800
+wine "$driver" wait-window "#32770" 10000 "ユニットと比較" >/dev/null
+wine "$driver" in "ユニットと比較" dialog-run 1214 1214 30000 >/dev/null
+shoot "#32770" "ユニットと比較" compare.png
+wine "$driver" in "ユニットと比較" dialog-run 1215 1214 30000 >/dev/null
+shoot "#32770" "ユニットと比較" compare-written.png
+wine "$driver" in "ユニットと比較" dialog-click 2
+sleep 0.5
+
 # The system's save dialog with the panel's title and filters.
 wine "$driver" command "$main_class" 32774
 wine "$driver" wait-window "#32770" 10000 "ファイルの保存" >/dev/null

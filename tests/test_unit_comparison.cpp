@@ -95,8 +95,9 @@ TEST(ComparedSettings, DifferencesAreNamedAndShownAsTheirDialogsShowThem) {
     EXPECT_EQ(names, c.names);
     if (names.empty()) continue;
     const ComparedSetting& first = ComparedSettings()[DifferingSettings(file, unit).front()];
-    EXPECT_EQ(ShownValue(first, file, unit), c.fileText) << c.names[0];
-    EXPECT_EQ(ShownValue(first, unit, file), c.unitText) << c.names[0];
+    const std::vector<bool> elements = DifferingElements(first, file, unit);
+    EXPECT_EQ(ShownValue(first, file, elements), c.fileText) << c.names[0];
+    EXPECT_EQ(ShownValue(first, unit, elements), c.unitText) << c.names[0];
   }
 }
 

@@ -123,7 +123,10 @@ class CompareTest(PanelCase):
         already = len(simulator_frames())
         self.run_tool(IDC_COMPARE_WRITE)
         self.assertEqual(len(simulator_frames()) - already, 24, "twelve lines, then each read back")
-        self.assertEqual([row[4] for row in rows()], ["確認済み"] * 12)
+        written = rows()
+        self.assertEqual([row[4] for row in written], ["確認済み"] * 12)
+        self.assertIn(("0", "自動切換え 時間（秒）", "ch.05 15秒", "ch.05 15秒", "確認済み"), written,
+                      "a list shows the elements that differed")
         self.assertEqual(text_of(IDC_COMPARE_SUMMARY), "確認済み 12 件")
         self.assertEqual(read_bytes(SIM_STATE), read_bytes(prepared), "the unit holds the file's values")
         self.assertEqual(driver("boxes", 1, 1000), (1, []), "no box of any kind")
