@@ -141,6 +141,13 @@ class NetworkTest(PanelCase):
         self.assertEqual(driver("boxes", 1, 5000), (0, ["Success\tSocket 接続 OK"]))
         self.assertEqual((item(CLIENT, IDC_CLIENT_CONNECT)[0], item(CLIENT, IDC_CLIENT_DISCONNECT)[0]), (False, True))
 
+    def disconnect_client(self):
+        """Hangs up, so that the panel can end."""
+        self.open_dialog(IDM_TCPIP, CLIENT)
+        driver("in", CLIENT, "dialog-click", IDC_CLIENT_DISCONNECT)
+        driver("boxes", 1, 5000)
+        self.close_dialog(CLIENT, IDOK)
+
     def send_brightness(self):
         """Presses the video dialog's brightness button; returns the box it raised."""
         self.assertEqual(driver("dialog-click", IDC_VIDEO_SEND_BRIGHTNESS)[0], 0)
@@ -211,10 +218,7 @@ class NetworkTest(PanelCase):
         self.assertLess(used, 0.3, "the wait does not spin")
         self.set_mode("normal")
         self.close_dialog(VIDEO, IDC_CLOSE)
-        self.open_dialog(IDM_TCPIP, CLIENT)
-        driver("in", CLIENT, "dialog-click", IDC_CLIENT_DISCONNECT)
-        driver("boxes", 1, 5000)
-        self.close_dialog(CLIENT, IDOK)
+        self.disconnect_client()
 
     def test_read_all_over_tcp_fills_the_model(self):
         self.simulator("--listen", 19104, "--off-default")
@@ -230,10 +234,7 @@ class NetworkTest(PanelCase):
         self.assertEqual(driver("file-dialog", "ファイルの保存", windows_path(saved), 10000)[0], 0)
         self.assertTrue(wait_until(lambda: os.path.exists(saved + ".dat"), 5))
         self.assertEqual(read_bytes(saved + ".dat"), read_bytes(self.state))
-        self.open_dialog(IDM_TCPIP, CLIENT)
-        driver("in", CLIENT, "dialog-click", IDC_CLIENT_DISCONNECT)
-        driver("boxes", 1, 5000)
-        self.close_dialog(CLIENT, IDOK)
+        self.disconnect_client()
 
     def test_compare_over_tcp_writes_all_but_the_serial_only_settings(self):
         self.simulator("--listen", 19107, "--off-default")
@@ -250,10 +251,7 @@ class NetworkTest(PanelCase):
                          "インターフェースをRS-232Cにしてください。", "the unit's connection settings go on the serial line only")
         self.assertEqual(driver("boxes", 1, 1000), (1, []))
         self.close_dialog(COMPARE, IDC_CLOSE)
-        self.open_dialog(IDM_TCPIP, CLIENT)
-        driver("in", CLIENT, "dialog-click", IDC_CLIENT_DISCONNECT)
-        driver("boxes", 1, 5000)
-        self.close_dialog(CLIENT, IDOK)
+        self.disconnect_client()
 
     def start_server(self, port):
         self.start(Interface=1, ClientServer=1, p_port_number=port)

@@ -264,8 +264,8 @@ class PanelTest(PanelCase):
 
 
 
-class AllSettingsTest(PanelCase):
-    """Reading every setting from the unit and writing a loaded file back, over COM1."""
+class SimulatorCase(PanelCase):
+    """A folder for the test's files; the simulator as it was after each test."""
 
     def setUp(self):
         super().setUp()
@@ -273,6 +273,14 @@ class AllSettingsTest(PanelCase):
         self.addCleanup(shutil.rmtree, self.folder, True)
         self.addCleanup(set_simulator_mode, "normal")
         self.addCleanup(restart_simulator)
+
+    def file_dialog(self, command, caption, path):
+        self.assertEqual(driver("command", MAIN_CLASS, command)[0], 0)
+        self.assertEqual(driver("file-dialog", caption, windows_path(path), 10000)[0], 0)
+
+
+class AllSettingsTest(SimulatorCase):
+    """Reading every setting from the unit and writing a loaded file back, over COM1."""
 
     def run_to_the_end(self, command, caption, start, steps, address=None):
         """Runs the dialog's steps; returns the frames and when each was seen."""
@@ -284,10 +292,6 @@ class AllSettingsTest(PanelCase):
         seen = wait_for_frames(already + steps, steps * 0.1 + 20)
         self.assertEqual(driver("wait-gone", "#32770", caption, 10000)[0], 0, "the dialog closes itself")
         return simulator_frames()[already:], seen[already:]
-
-    def file_dialog(self, command, caption, path):
-        self.assertEqual(driver("command", MAIN_CLASS, command)[0], 0)
-        self.assertEqual(driver("file-dialog", caption, windows_path(path), 10000)[0], 0)
 
     def test_read_all_fills_the_model_with_the_units_settings(self):
         restart_simulator("--off-default")

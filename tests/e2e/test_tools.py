@@ -5,13 +5,11 @@ The simulator plays the line at 9600 baud (--baud), so that the reply-gated
 tools are timed against the bytes a real line carries, not an instant pty.
 """
 import os
-import shutil
-import tempfile
 import time
 import unittest
 
-from test_panel import (MAIN_CLASS, SIM_STATE, PanelCase, driver, read_bytes, restart_simulator,
-                        set_simulator_mode, simulator_frames, wait_for_frames, windows_path)
+from test_panel import (MAIN_CLASS, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator,
+                        set_simulator_mode, simulator_frames, wait_for_frames)
 
 IDM_FILE_OPEN = 32772
 IDM_FILE_SAVE_AS = 32774
@@ -29,26 +27,23 @@ COMPARE = "ユニットと比較"
 READ_ALL = "設定項目の読み込み"
 LINE_SPEED = ("--baud", "9600", "--unit-delay", "2")
 
-# Settings data file lines (1-based) changed from what the unit holds, and the
-# rows the comparison names them by: twelve settings of different kinds.
-TWELVE = {
-    269: ("DOOR[03]", "タイトル ch.03"),
-    47: ("120", "ビデオ調整 ch.05 Brightness"),
-    90: ("7", "ビデオ調整 ch.16 Sharpness"),
-    266: ("045", "アラーム 保持時間"),
-    257: ("1", "アラーム モード"),
-    255: ("2", "その他 ボーダーライン"),
-    5: ("15", "自動切換え 時間（秒）"),
-    38: ("0", "タイトル表示 Div.9 Screen"),
-    253: ("3", "画面 Power On Screen"),
-    31: ("1", "アスペクト比 Div.6 Screen"),
-    161: ("9", "分割画面配置 Div.4B"),
-    252: ("4", "日付・時刻 表示レンジ"),
-}
-# In the order of the list: titles, video, then the write-all run's order.
-TWELVE_LISTED = ["タイトル ch.03", "ビデオ調整 ch.05 Brightness", "ビデオ調整 ch.16 Sharpness", "アラーム 保持時間",
-                 "アラーム モード", "その他 ボーダーライン", "自動切換え 時間（秒）", "タイトル表示 Div.9 Screen",
-                 "画面 Power On Screen", "アスペクト比 Div.6 Screen", "分割画面配置 Div.4B", "日付・時刻 表示レンジ"]
+# Twelve settings of different kinds changed from what the unit holds, in the
+# order the comparison lists them (titles, video, then the write-all run's
+# order): the settings data file's line (1-based), its text, the row's name.
+TWELVE = [
+    (269, "DOOR[03]", "タイトル ch.03"),
+    (47, "120", "ビデオ調整 ch.05 Brightness"),
+    (90, "7", "ビデオ調整 ch.16 Sharpness"),
+    (266, "045", "アラーム 保持時間"),
+    (257, "1", "アラーム モード"),
+    (255, "2", "その他 ボーダーライン"),
+    (5, "15", "自動切換え 時間（秒）"),
+    (38, "0", "タイトル表示 Div.9 Screen"),
+    (253, "3", "画面 Power On Screen"),
+    (31, "1", "アスペクト比 Div.6 Screen"),
+    (161, "9", "分割画面配置 Div.4B"),
+    (252, "4", "日付・時刻 表示レンジ"),
+]
 
 
 def rows():
@@ -62,15 +57,11 @@ def text_of(control):
     return driver("in", COMPARE, "dialog-item", control)[1][0].split("\t")[1]
 
 
-class CompareTest(PanelCase):
+class CompareTest(SimulatorCase):
     """The comparison of a settings file with the unit on COM1, at 9600 baud."""
 
     def setUp(self):
         super().setUp()
-        self.folder = tempfile.mkdtemp(prefix="kelvrix-e2e-")
-        self.addCleanup(shutil.rmtree, self.folder, True)
-        self.addCleanup(set_simulator_mode, "normal")
-        self.addCleanup(restart_simulator)
         restart_simulator(*LINE_SPEED)
 
     def prepared_file(self, changes):
@@ -84,8 +75,7 @@ class CompareTest(PanelCase):
         return path
 
     def open_file(self, path):
-        self.assertEqual(driver("command", MAIN_CLASS, IDM_FILE_OPEN)[0], 0)
-        self.assertEqual(driver("file-dialog", "ファイルのオープン", windows_path(path), 10000)[0], 0)
+        self.file_dialog(IDM_FILE_OPEN, "ファイルのオープン", path)
         name = os.path.basename(path)
         self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, f"{name} - Kelvrix Client Program")[0], 0)
 
@@ -97,13 +87,12 @@ class CompareTest(PanelCase):
 
     def save_as(self, name):
         saved = os.path.join(self.folder, name)
-        self.assertEqual(driver("command", MAIN_CLASS, IDM_FILE_SAVE_AS)[0], 0)
-        self.assertEqual(driver("file-dialog", "ファイルの保存", windows_path(saved), 10000)[0], 0)
+        self.file_dialog(IDM_FILE_SAVE_AS, "ファイルの保存", saved)
         self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, f"{name}.dat - Kelvrix Client Program")[0], 0)
         return read_bytes(saved + ".dat")
 
     def test_twelve_differences_are_listed_written_and_verified(self):
-        prepared = self.prepared_file({line: text for line, (text, _) in TWELVE.items()})
+        prepared = self.prepared_file({line: text for line, text, _ in TWELVE})
         self.start()
         self.open_file(prepared)
         self.open_dialog(IDM_COMPARE, COMPARE)
@@ -111,7 +100,7 @@ class CompareTest(PanelCase):
         self.run_tool(IDC_COMPARE_START)
         self.assertEqual(len(simulator_frames()) - already, 160, "each read once")
         listed = rows()
-        self.assertEqual([row[1] for row in listed], TWELVE_LISTED)
+        self.assertEqual([row[1] for row in listed], [name for _, _, name in TWELVE])
         self.assertEqual({row[0] for row in listed}, {"1"}, "every row checked")
         self.assertEqual({row[4] for row in listed}, {"相違"})
         self.assertIn(("1", "タイトル ch.03", '"DOOR[03]"', '"  CH03  "', "相違"), listed)
