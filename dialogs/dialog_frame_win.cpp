@@ -270,14 +270,14 @@ bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
       Panel& panel = PanelOf(dialog);
       const std::string received = panel.link.receiveBuffer.substr(0, std::max(panel.link.receiveLength, 0));
       DispatchSocketReply(panel, panel.link.receiveBuffer, panel.link.receiveLength);
-      if (parts.replied) parts.replied(dialog, received);
+      if (parts.replied) parts.replied(dialog, received, {});
       return true;
     }
     case MsgSerialReply: {
       Panel& panel = PanelOf(dialog);
       const std::string_view line = *reinterpret_cast<const std::string_view*>(lParam);
       DispatchSerialReply(panel, line);
-      if (parts.replied) parts.replied(dialog, SerialReplyBody(panel.link, line));
+      if (parts.replied) parts.replied(dialog, SerialReplyBody(panel.link, line), SerialReplyAddress(panel.link, line));
       return true;
     }
     case WM_DESTROY: {

@@ -160,8 +160,8 @@ struct DialogParts {
   std::span<const ChoiceRow> rows = {};
   void (*sendRow)(Panel& panel, const BuiltCommand& command) = Send;
   // After each reply was decoded into the dialog's panel: the line as the
-  // unit sent it, without an RS-485 address.
-  void (*replied)(HWND dialog, std::string_view line) = nullptr;
+  // unit sent it, without its RS-485 address, and that address (empty off RS-485).
+  void (*replied)(HWND dialog, std::string_view line, std::string_view address) = nullptr;
   // The dialog's own messages the frame does not route: its timers other
   // than the run's and the table's, notifications of its controls.
   INT_PTR (*handle)(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;

@@ -275,8 +275,7 @@ std::string ComparisonRow::Result() const { return detail.empty() ? std::string(
 void UnitComparison::Start(std::vector<Step> steps, Millis timeout) {
   steps_ = std::move(steps);
   failures_.assign(steps_.size(), {});
-  cancelled_ = false;
-  run_.emplace(StepCount(), timeout);
+  StartRun(static_cast<int>(steps_.size()), timeout);
 }
 
 void UnitComparison::StartReading(const DeviceSettings& file, Millis timeout) {
@@ -309,15 +308,7 @@ void UnitComparison::StartWriting(const std::vector<int>& positions, bool serial
   Start(std::move(steps), timeout);
 }
 
-void UnitComparison::Cancel() {
-  if (!run_) return;
-  cancelled_ = true;
-  run_->Cancel();
-}
-
-int UnitComparison::StepsDone() const { return run_ ? run_->Step() - 1 : 0; }
-
-std::optional<std::string> UnitComparison::Next(Millis now) {
+std::optional<ToolRequest> UnitComparison::Next(Millis now) {
   if (!run_) return std::nullopt;
   while (const auto request = run_->Next(now)) {
     Step& step = steps_[request->step - 1];
@@ -339,22 +330,18 @@ std::optional<std::string> UnitComparison::Next(Millis now) {
         step.line = built.text;
       }
     }
-    return step.line;
+    return ToolRequest{step.line};
   }
   if (run_->Done()) Finish();
   return std::nullopt;
 }
 
-void UnitComparison::Replied(std::string_view line, std::string_view failure) {
+void UnitComparison::Replied(std::string_view line, std::string_view, std::string_view failure) {
   if (!run_ || !run_->Waiting()) return;
   const std::size_t index = static_cast<std::size_t>(run_->Step() - 1);
   if (failure.empty() && !Answers(steps_[index].line, steps_[index].write, line)) return;  // a late answer to an earlier request
   failures_[index] = failure;
   run_->Answered();
-}
-
-void UnitComparison::NoReply() {
-  if (run_) run_->NoReply();
 }
 
 void UnitComparison::Finish() {

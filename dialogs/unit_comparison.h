@@ -11,8 +11,7 @@
 // UnitComparison is the tool's sequence, on the caller's clock: the read-all
 // requests into a model of its own, then the rows that differ; later the
 // checked rows written and read back. Replies decode into `unit` through the
-// program's dispatcher; the tool tells it each reply and each send that will
-// get none, and asks it for the next line.
+// program's dispatcher.
 #pragma once
 
 #include <chrono>
@@ -70,10 +69,8 @@ struct ComparisonRow {
 inline constexpr std::chrono::milliseconds kSerialAnswerTimeout{300};
 inline constexpr std::chrono::milliseconds kSocketAnswerTimeout{4000};
 
-class UnitComparison {
+class UnitComparison : public GatedSequence {
  public:
-  using Millis = std::chrono::milliseconds;
-
   // What the unit answered is decoded here.
   DeviceSettings unit{};
 
@@ -82,21 +79,9 @@ class UnitComparison {
   // Rows at `positions` of Rows(): each setting's line, then each read back.
   // On TCP/IP (`serialLink` false) a serial-only setting is refused in its row.
   void StartWriting(const std::vector<int>& positions, bool serialLink, Millis timeout);
-  // "中止": stops once the request that is out was answered or timed out.
-  void Cancel();
 
-  // The line to send now, if any. Nothing while a request may still be answered.
-  std::optional<std::string> Next(Millis now);
-  // A reply (without its RS-485 address) was dispatched; `failure` is the
-  // error the dispatcher reported for it, empty when none.
-  void Replied(std::string_view line, std::string_view failure);
-  // The line just sent will get no answer.
-  void NoReply();
-
-  bool Running() const { return run_.has_value(); }
-  Millis Deadline() const { return run_ ? run_->Deadline() : Millis(0); }
-  int StepCount() const { return static_cast<int>(steps_.size()); }
-  int StepsDone() const;
+  std::optional<ToolRequest> Next(Millis now) override;
+  void Replied(std::string_view line, std::string_view address, std::string_view failure) override;
 
   const DeviceSettings& File() const { return file_; }
   const std::vector<ComparisonRow>& Rows() const { return rows_; }
@@ -118,11 +103,9 @@ class UnitComparison {
   DeviceSettings sent_{};  // the file's values as writes take them (titles padded)
   bool serialLink_ = true;
   bool writing_ = false;
-  bool cancelled_ = false;
   bool compared_ = false;
   std::vector<Step> steps_;
   std::vector<std::string> failures_;  // per step
-  std::optional<ReplyGatedRun> run_;
   std::vector<ComparisonRow> rows_;
 };
 

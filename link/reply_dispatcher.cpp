@@ -98,9 +98,13 @@ void Dispatch(Panel& panel, std::string_view line, Variant variant) {
 
 }  // namespace
 
+std::string_view SerialReplyAddress(const LinkState& link, std::string_view line) {
+  return link.rsControl == kRs485 ? line.substr(0, 2) : std::string_view();
+}
+
 std::string_view SerialReplyBody(const LinkState& link, std::string_view line) {
   line = line.substr(0, kMaxSerialLineLength);
-  if (link.rsControl == kRs485) line.remove_prefix(std::min<std::size_t>(2, line.size()));  // the answering unit's address
+  line.remove_prefix(SerialReplyAddress(link, line).size());
   return line;
 }
 

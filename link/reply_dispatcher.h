@@ -25,6 +25,8 @@ void DispatchSerialReply(Panel& panel, std::string_view line);
 // What of such a line the dispatcher reads: at most its first 599
 // characters, without the answering unit's address on RS-485.
 std::string_view SerialReplyBody(const LinkState& link, std::string_view line);
+// That address ("05"), empty off RS-485.
+std::string_view SerialReplyAddress(const LinkState& link, std::string_view line);
 
 // The bytes of one socket receive; `receiveLength` is what recv returned
 // (0 or less when it returned nothing). Dispatches once the assembled line

@@ -13,7 +13,7 @@ ReplyGatedRun::Request ReplyGatedRun::SendStep(Millis now, bool retry) {
 std::optional<ReplyGatedRun::Request> ReplyGatedRun::Next(Millis now) {
   if (waiting_) {
     if (now < Deadline() && !expired_) return std::nullopt;
-    if (!retried_ && !cancelled_) return SendStep(now, true);
+    if (retries_ && !retried_ && !cancelled_) return SendStep(now, true);
     unanswered_.push_back(step_);
     waiting_ = false;
     ++step_;

@@ -1,7 +1,8 @@
 // A run of requests paced by their replies rather than by a fixed tick: the
 // next request goes out as soon as the previous one was answered, or once its
-// time-out passed. An unanswered request is sent once more; left unanswered
-// again it is counted as such and the run moves on. The maintenance tools
+// time-out passed. An unanswered request is sent once more (unless the run
+// says not to); left unanswered again it is counted as such and the run
+// moves on. The maintenance tools
 // drive one from a timer set to Deadline() and from each reply; the clock is
 // the caller's, so tests run it on a fake one.
 //
@@ -10,7 +11,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvrix {
@@ -19,7 +23,8 @@ class ReplyGatedRun {
  public:
   using Millis = std::chrono::milliseconds;
 
-  ReplyGatedRun(int stepCount, Millis timeout) : stepCount_(stepCount), timeout_(timeout) {}
+  ReplyGatedRun(int stepCount, Millis timeout, bool retries = true)
+      : stepCount_(stepCount), timeout_(timeout), retries_(retries) {}
 
   struct Request {
     int step;  // 1..stepCount
@@ -51,6 +56,7 @@ class ReplyGatedRun {
 
   int stepCount_;
   Millis timeout_;
+  bool retries_;
   int step_ = 1;
   bool waiting_ = false;
   bool retried_ = false;
@@ -58,6 +64,56 @@ class ReplyGatedRun {
   bool expired_ = false;
   Millis sentAt_{0};
   std::vector<int> unanswered_;
+};
+
+// What a maintenance tool sends: a line, to the link's chosen unit or, on
+// RS-485, to the address given.
+struct ToolRequest {
+  std::string line;
+  int32_t address = -1;  // 0..31; -1: the unit chosen in the slave address box
+  bool operator==(const ToolRequest&) const = default;
+};
+
+// A tool's sequence over a ReplyGatedRun, as its dialog drives it: asks for
+// the next request, tells each reply and each send that will get none.
+class GatedSequence {
+ public:
+  using Millis = ReplyGatedRun::Millis;
+  virtual ~GatedSequence() = default;
+
+  // The request to send now, if any. Nothing while one may still be answered.
+  virtual std::optional<ToolRequest> Next(Millis now) = 0;
+  // A reply came: the line without its RS-485 address, that address (empty
+  // off RS-485), and the error the dispatcher reported for it, if any.
+  virtual void Replied(std::string_view line, std::string_view address, std::string_view failure) = 0;
+  // The request just sent will get no answer.
+  void NoReply() {
+    if (run_) run_->NoReply();
+  }
+  // "中止": stops once the request that is out was answered or timed out.
+  void Cancel() {
+    if (!run_) return;
+    cancelled_ = true;
+    run_->Cancel();
+  }
+
+  bool Running() const { return run_.has_value(); }
+  Millis Deadline() const { return run_ ? run_->Deadline() : Millis(0); }
+  int StepsDone() const { return run_ ? run_->Step() - 1 : 0; }
+  int StepCount() const { return stepCount_; }
+
+ protected:
+  void StartRun(int stepCount, Millis timeout, bool retries = true) {
+    stepCount_ = stepCount;
+    cancelled_ = false;
+    run_.emplace(stepCount, timeout, retries);
+  }
+
+  std::optional<ReplyGatedRun> run_;
+  bool cancelled_ = false;
+
+ private:
+  int stepCount_ = 0;
 };
 
 }  // namespace kelvrix

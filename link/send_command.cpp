@@ -19,7 +19,11 @@ void SendCommand(Panel& panel, std::string_view command) {
 // A send that failed or was refused counts as a failed step of a timed run,
 // which then stops at its next tick.
 void SerialSend(Panel& panel, std::string_view command) {
-  auto frame = FrameSerialCommand(command, panel.link.rsControl, panel.link.slaveAddressIndex);
+  SerialSendTo(panel, command, panel.link.slaveAddressIndex);
+}
+
+void SerialSendTo(Panel& panel, std::string_view command, int32_t address) {
+  auto frame = FrameSerialCommand(command, panel.link.rsControl, address);
   if (!frame) {
     panel.link.replyError = 1;
     return;

@@ -19,6 +19,8 @@ bool CanSendOverSocket(const LinkState& link);
 
 void SendCommand(Panel& panel, std::string_view command);
 void SerialSend(Panel& panel, std::string_view command);
+// On RS-485, to the unit at `address` (0..31) rather than the chosen one.
+void SerialSendTo(Panel& panel, std::string_view command, int32_t address);
 void SocketSend(Panel& panel, std::string_view command);
 
 // Sends a built command, or shows why it was refused.

@@ -118,7 +118,7 @@ struct Exchange {
   void Answer(const std::string& answer) {
     messages.boxes.clear();
     DispatchSerialReply(panel, answer);
-    comparison.Replied(ReplyValue(answer), messages.boxes.empty() ? "" : messages.boxes.back().text);
+    comparison.Replied(ReplyValue(answer), {}, messages.boxes.empty() ? "" : messages.boxes.back().text);
   }
 
   void Run() {
@@ -128,9 +128,9 @@ struct Exchange {
         if (comparison.Running()) now = comparison.Deadline();
         continue;
       }
-      sent.push_back(*line);
+      sent.push_back(line->line);
       now += Millis(20);
-      if (answerCount-- > 0) Answer(unit.Answer(*line));
+      if (answerCount-- > 0) Answer(unit.Answer(line->line));
     }
   }
 
@@ -172,7 +172,7 @@ TEST(UnitComparison, AUnitThatStopsAnsweringGivesNoAnswerRowsAfterOneRetry) {
 TEST(UnitComparison, AnErrorReplyShowsInItsRowAndCancelStopsAfterTheAnswer) {
   Exchange x;
   x.comparison.StartReading(Defaults(), kSerialAnswerTimeout);
-  ASSERT_EQ(x.comparison.Next(x.now), "RCT01\r\n");
+  ASSERT_EQ(x.comparison.Next(x.now), ToolRequest{"RCT01\r\n"});
   x.comparison.Cancel();
   EXPECT_EQ(x.comparison.Next(x.now), std::nullopt);
   EXPECT_TRUE(x.comparison.Running()) << "the request out is still awaited";

@@ -1,0 +1,110 @@
+#include "dialogs/maintenance_tool_win.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "dialogs/dialog_frame_win.h"
+#include "link/send_command.h"
+#include "model/reply_decoders.h"
+#include "resources/resource.h"
+
+namespace kelvrix::dialogs {
+
+namespace {
+
+using Millis = GatedSequence::Millis;
+
+constexpr const wchar_t* kToolProperty = L"KelvrixTool";
+constexpr UINT kAnswerTimer = 20;  // the answer's time-out
+constexpr UINT kNextTimer = 21;    // TCP/IP: the next request
+
+MaintenanceTool& ToolOf(HWND dialog) { return *static_cast<MaintenanceTool*>(GetPropW(dialog, kToolProperty)); }
+
+Millis Now() { return std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now().time_since_epoch()); }
+
+void Finish(HWND dialog) {
+  MaintenanceTool& tool = ToolOf(dialog);
+  KillTimer(dialog, kAnswerTimer);
+  KillTimer(dialog, kNextTimer);
+  tool.panel.link.replyPending = 0;  // a request given up on is no one's to wait for
+  tool.panel.link.replyWaitTicks = 0;
+  ReleaseRun(dialog);
+  EnableWindow(GetDlgItem(dialog, IDC_SLAVE_ADDRESS), tool.addressBoxEnabled);
+}
+
+// Sends what the sequence asks for now, and arms the answer's time-out.
+void Pump(HWND dialog) {
+  MaintenanceTool& tool = ToolOf(dialog);
+  KillTimer(dialog, kAnswerTimer);
+  KillTimer(dialog, kNextTimer);
+  LinkState& link = tool.panel.link;
+  while (const auto request = tool.sequence.Next(Now())) {
+    tool.failures.last.clear();
+    link.replyError = 0;
+    link.replyWaitTicks = 0;  // each request waits on its own, never long enough for "No Connect"
+    if (request->address >= 0) {
+      SerialSendTo(tool.panel, request->line, request->address);
+    } else {
+      SendCommand(tool.panel, request->line);
+    }
+    if (link.replyError == 0) break;
+    // Refused or failed by the link, or on TCP/IP not answered in time.
+    link.replyError = 0;
+    tool.sequence.NoReply();
+  }
+  if (tool.sequence.Running()) {
+    const auto wait = std::max<Millis::rep>(1, (tool.sequence.Deadline() - Now()).count() + 1);
+    SetTimer(dialog, kAnswerTimer, static_cast<UINT>(wait), nullptr);
+  } else {
+    Finish(dialog);
+  }
+  tool.show(dialog);
+}
+
+}  // namespace
+
+bool OnSerialLink(const LinkState& link) { return link.linkInterface == kSerialInterface; }
+
+void OpenTool(HWND dialog, MaintenanceTool& tool) {
+  SetPropW(dialog, kToolProperty, &tool);
+  UseOwnPanel(dialog, tool.panel);
+}
+
+bool ClaimTool(HWND dialog) { return ClaimRun(dialog, ToolOf(dialog).program.messages); }
+
+void RunTool(HWND dialog) {
+  HWND box = GetDlgItem(dialog, IDC_SLAVE_ADDRESS);
+  ToolOf(dialog).addressBoxEnabled = IsWindowEnabled(box);
+  EnableWindow(box, FALSE);
+  Pump(dialog);
+}
+
+void CancelTool(HWND dialog) {
+  MaintenanceTool& tool = ToolOf(dialog);
+  tool.sequence.Cancel();
+  if (!OnSerialLink(tool.panel.link)) Pump(dialog);  // between requests: ends at once
+}
+
+void ToolReplied(HWND dialog, std::string_view line, std::string_view address) {
+  MaintenanceTool& tool = ToolOf(dialog);
+  if (!tool.sequence.Running()) return;
+  tool.panel.link.successPending = 0;  // the version's answer raises no "Success": the tool's list tells
+  tool.sequence.Replied(ReplyValue(line), address, tool.failures.last);
+  tool.failures.last.clear();
+  if (OnSerialLink(tool.panel.link)) {
+    Pump(dialog);
+  } else {
+    SetTimer(dialog, kNextTimer, USER_TIMER_MINIMUM, nullptr);
+  }
+}
+
+INT_PTR ToolMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_DESTROY) RemovePropW(dialog, kToolProperty);
+  if (message != WM_TIMER || (wParam != kAnswerTimer && wParam != kNextTimer)) return FALSE;
+  Pump(dialog);
+  return TRUE;
+}
+
+}  // namespace kelvrix::dialogs

@@ -1,0 +1,61 @@
+// What the maintenance tools' dialogs share (the comparison, the bus scan):
+// a panel of their own over a model of their own, whose result boxes only
+// note a failure for the tool to show; their sequence paced by replies and
+// time-outs; batchStep held while it runs, and the slave address box held
+// still, so that the unit asked stays the unit answering.
+//
+// On the serial link the next request goes out as the answer is dispatched;
+// on TCP/IP, where the send itself waits for the answer, from a short timer,
+// so that a chain of posted replies never holds off the operator's clicks.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "link/panel.h"
+#include "link/reply_gated_run.h"
+
+namespace kelvrix::dialogs {
+
+// What the dispatcher and the socket wait report while a tool talks to the
+// unit: kept for its list, never a box.
+class NotedFailures : public ResultMessages {
+ public:
+  void ShowSuccess(std::string_view) override {}
+  void ShowError(std::string_view text) override { last = text; }
+  void ShowWarning(std::string_view text) override { last = text; }
+  std::string last;
+};
+
+struct MaintenanceTool {
+  MaintenanceTool(Panel& program, DeviceSettings& model, GatedSequence& sequence, void (*show)(HWND dialog))
+      : program(program), sequence(sequence), show(show), panel{model, program.link, failures, program.transport} {}
+  MaintenanceTool(const MaintenanceTool&) = delete;
+  MaintenanceTool& operator=(const MaintenanceTool&) = delete;
+
+  Panel& program;
+  GatedSequence& sequence;
+  // After each request and at the end: the dialog shows how far the
+  // sequence came, and once it has ended what it found.
+  void (*show)(HWND dialog);
+  NotedFailures failures;
+  Panel panel;
+  bool addressBoxEnabled = false;
+};
+
+// In the dialog's opening: its replies go to the tool's panel from now on.
+void OpenTool(HWND dialog, MaintenanceTool& tool);
+// Before the sequence starts: false when the run may not (a socket missing,
+// another run going), with the refusal shown.
+bool ClaimTool(HWND dialog);
+// After the sequence started: sends its first request.
+void RunTool(HWND dialog);
+void CancelTool(HWND dialog);
+bool OnSerialLink(const LinkState& link);
+
+// The frame's hooks: each reply, and the tool's timers (FALSE for any other message).
+void ToolReplied(HWND dialog, std::string_view line, std::string_view address);
+INT_PTR ToolMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace kelvrix::dialogs
