@@ -148,6 +148,7 @@ constexpr DialogRoute kDialogRoutes[] = {
     {IDM_WRITE_ALL, 0, IDD_WRITE_ALL, dialogs::WriteAllDialogProc},
     {IDM_READ_ALL, 0, IDD_READ_ALL, dialogs::ReadAllDialogProc},
     {IDM_COMPARE, 0, IDD_COMPARE, dialogs::CompareDialogProc},
+    {IDM_BUS_SCAN, 0, IDD_BUS_SCAN, dialogs::BusScanDialogProc},
 };
 
 void OpenDialog(HWND window, const DialogRoute& route) {

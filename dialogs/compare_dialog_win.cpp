@@ -8,7 +8,6 @@
 
 #include <optional>
 
-#include "app/wide_text_win.h"
 #include "dialogs/maintenance_tool_win.h"
 #include "dialogs/setting_dialogs_win.h"
 #include "dialogs/unit_comparison.h"
@@ -29,33 +28,13 @@ std::optional<Comparison> current;  // the dialog is modal: one at a time
 
 HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_COMPARE_LIST); }
 
-void SetText(HWND dialog, int id, const std::string& text) { SetDlgItemTextW(dialog, id, WideFromUtf8(text).c_str()); }
-
 // "ファイル: setup.dat    ユニット: Ver. 2.31"
 void ShowSource(HWND dialog) {
   const std::string& path = current->tool.program.settings.currentFileName;
   std::string text = "ファイル: " + (path.empty() ? "(なし: 現在の設定)" : path.substr(path.find_last_of("\\/") + 1));
   const char* version = current->comparison.unit.firmwareVersion;
   if (version[0] != '\0') text += "    ユニット: Ver. " + std::string(version);
-  SetText(dialog, IDC_COMPARE_SOURCE, text);
-}
-
-void AddColumns(HWND list) {
-  ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  RECT client;
-  GetClientRect(list, &client);
-  const int width = client.right - GetSystemMetrics(SM_CXVSCROLL);
-  static constexpr struct {
-    const wchar_t* heading;
-    int percent;
-  } kColumns[] = {{L"項目", 34}, {L"ファイル", 22}, {L"ユニット", 22}, {L"結果", 22}};
-  for (int i = 0; i < 4; ++i) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<wchar_t*>(kColumns[i].heading);
-    column.cx = width * kColumns[i].percent / 100;
-    ListView_InsertColumn(list, i, &column);
-  }
+  SetItemText(dialog, IDC_COMPARE_SOURCE, text);
 }
 
 // A row wants writing while the unit still holds something else.
@@ -72,21 +51,12 @@ void FillList(HWND dialog) {
     const ComparisonRow& row = rows[i];
     const ComparedSetting& setting = ComparedSettings()[row.setting];
     const bool unitKnown = row.state != RowState::NoAnswer && row.state != RowState::Failed;
-    const std::wstring texts[] = {
-        WideFromUtf8(setting.name), WideFromUtf8(ShownValue(setting, comparison.File(), row.elements)),
-        unitKnown ? WideFromUtf8(ShownValue(setting, comparison.unit, row.elements)) : L"—",
-        WideFromUtf8(row.Result())};
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = i;
-    item.pszText = const_cast<wchar_t*>(texts[0].c_str());
-    ListView_InsertItem(list, &item);
-    for (int column = 1; column < 4; ++column) {
-      ListView_SetItemText(list, i, column, const_cast<wchar_t*>(texts[column].c_str()));
-    }
+    const std::string texts[] = {setting.name, ShownValue(setting, comparison.File(), row.elements),
+                                 unitKnown ? ShownValue(setting, comparison.unit, row.elements) : "—", row.Result()};
+    AddListRow(list, i, texts);
     ListView_SetCheckState(list, i, WantsWriting(row.state));
   }
-  SetText(dialog, IDC_COMPARE_SUMMARY, comparison.Summary());
+  SetItemText(dialog, IDC_COMPARE_SUMMARY, comparison.Summary());
 }
 
 std::vector<int> CheckedRows(HWND dialog) {
@@ -139,7 +109,7 @@ void StartComparing(HWND dialog) {
   }
   if (!ClaimTool(dialog)) return;
   ListView_DeleteAllItems(List(dialog));
-  SetText(dialog, IDC_COMPARE_SUMMARY, "");
+  SetItemText(dialog, IDC_COMPARE_SUMMARY, "");
   current->comparison.StartReading(tool.program.settings, AnswerTimeout(link));
   ShowSource(dialog);
   Run(dialog);
@@ -156,7 +126,8 @@ void StartWriting(HWND dialog) {
 void OnInit(HWND dialog, Panel& panel) {
   current.emplace(panel);
   OpenTool(dialog, current->tool);
-  AddColumns(List(dialog));
+  static constexpr ListColumn kColumns[] = {{L"項目", 34}, {L"ファイル", 22}, {L"ユニット", 22}, {L"結果", 22}};
+  AddListColumns(List(dialog), kColumns, LVS_EX_CHECKBOXES);
   ShowSource(dialog);
   ShowButtons(dialog);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
 #include "link/send_command.h"
 #include "model/reply_decoders.h"
@@ -86,6 +87,38 @@ void CancelTool(HWND dialog) {
   tool.sequence.Cancel();
   if (!OnSerialLink(tool.panel.link)) Pump(dialog);  // between requests: ends at once
 }
+
+void AddListColumns(HWND list, std::span<const ListColumn> columns, DWORD extendedStyle) {
+  ListView_SetExtendedListViewStyle(list, extendedStyle | LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  RECT client;
+  GetClientRect(list, &client);
+  const int width = client.right - GetSystemMetrics(SM_CXVSCROLL);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = const_cast<wchar_t*>(columns[i].heading);
+    column.cx = width * columns[i].percent / 100;
+    ListView_InsertColumn(list, static_cast<int>(i), &column);
+  }
+}
+
+void AddListRow(HWND list, int row, std::span<const std::string> texts) {
+  for (std::size_t column = 0; column < texts.size(); ++column) {
+    std::wstring text = WideFromUtf8(texts[column]);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.iSubItem = static_cast<int>(column);
+    item.pszText = text.data();
+    if (column == 0) {
+      ListView_InsertItem(list, &item);
+    } else {
+      ListView_SetItem(list, &item);
+    }
+  }
+}
+
+void SetItemText(HWND dialog, int id, const std::string& text) { SetDlgItemTextW(dialog, id, WideFromUtf8(text).c_str()); }
 
 void ToolReplied(HWND dialog, std::string_view line, std::string_view address) {
   MaintenanceTool& tool = ToolOf(dialog);

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <span>
 #include <string>
 
 #include "link/panel.h"
@@ -53,6 +54,16 @@ bool ClaimTool(HWND dialog);
 void RunTool(HWND dialog);
 void CancelTool(HWND dialog);
 bool OnSerialLink(const LinkState& link);
+
+// The tools' lists: report-style list views with columns that share the
+// list's width by the percentages given.
+struct ListColumn {
+  const wchar_t* heading;
+  int percent;
+};
+void AddListColumns(HWND list, std::span<const ListColumn> columns, DWORD extendedStyle);
+void AddListRow(HWND list, int row, std::span<const std::string> texts);  // texts UTF-8
+void SetItemText(HWND dialog, int id, const std::string& text);
 
 // The frame's hooks: each reply, and the tool's timers (FALSE for any other message).
 void ToolReplied(HWND dialog, std::string_view line, std::string_view address);

@@ -26,6 +26,7 @@ INT_PTR CALLBACK SlaveAddressDialogProc(HWND dialog, UINT message, WPARAM wParam
 INT_PTR CALLBACK ReadAllDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK WriteAllDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK CompareDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK BusScanDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The About box takes no init parameter.
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

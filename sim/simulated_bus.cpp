@@ -57,11 +57,32 @@ SimMode SimMode::Parse(std::string_view text) {
 
 SimulatedBus::SimulatedBus(bool rs485, const std::vector<int>& addresses) : rs485_(rs485) {
   if (!rs485) {
-    units_[0];
+    units_.emplace(0, SimulatedUnit());
     return;
   }
-  for (int address : addresses) units_[address];
+  for (int address : addresses) units_.emplace(address, SimulatedUnit());
 }
+
+namespace {
+
+// Answers sent at once under one address: after the address they share,
+// their characters interleave into one garbled line.
+std::string Collided(std::string_view address, const std::vector<std::string>& answers) {
+  std::string line(address);
+  for (std::size_t i = 0;; ++i) {
+    bool any = false;
+    for (const std::string& answer : answers) {
+      if (i < answer.size() && answer[i] != '\r' && answer[i] != '\n') {
+        line += answer[i];
+        any = true;
+      }
+    }
+    if (!any) break;
+  }
+  return line + "\r\n";
+}
+
+}  // namespace
 
 std::optional<std::string> SimulatedBus::AnswerFrom(SimulatedUnit& unit, std::string_view command,
                                                     const SimMode& mode) {
@@ -82,11 +103,13 @@ std::optional<std::string> SimulatedBus::Handle(std::string_view frame, const Si
     return std::nullopt;
   }
   if (!IsDigits(address, 0, 2)) return std::nullopt;
-  auto it = units_.find(ParseTwoDigits(address.data()));
-  if (it == units_.end()) return std::nullopt;
-  auto answer = AnswerFrom(it->second, command, mode);
-  if (!answer) return std::nullopt;
-  return std::string(address) + *answer;
+  std::vector<std::string> answers;
+  const auto [first, last] = units_.equal_range(ParseTwoDigits(address.data()));
+  for (auto it = first; it != last; ++it) {
+    if (auto answer = AnswerFrom(it->second, command, mode)) answers.push_back(*answer);
+  }
+  if (answers.empty()) return std::nullopt;
+  return answers.size() == 1 ? std::string(address) + answers.front() : Collided(address, answers);
 }
 
 }  // namespace kelvrix::sim

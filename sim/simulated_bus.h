@@ -3,6 +3,8 @@
 // On RS-232C one unit answers every frame. On RS-485 each frame starts with
 // an address: the unit with that address answers with its address in front,
 // "FF" reaches every unit and none answers, any other address goes unanswered.
+// Two units given the same address both answer, and their answers collide
+// on the line into one garbled line.
 #pragma once
 
 #include <map>
@@ -38,19 +40,20 @@ struct SimMode {
 
 class SimulatedBus {
  public:
-  // rs485 false: one unit. rs485 true: one unit per address (0..31).
+  // rs485 false: one unit. rs485 true: one unit per address (0..31) listed,
+  // two where an address is listed twice.
   SimulatedBus(bool rs485, const std::vector<int>& addresses);
 
   // The bytes to write back for one received frame (ending in LF), if any.
   std::optional<std::string> Handle(std::string_view frame, const SimMode& mode);
 
-  std::map<int, SimulatedUnit>& units() { return units_; }
+  std::multimap<int, SimulatedUnit>& units() { return units_; }
 
  private:
   std::optional<std::string> AnswerFrom(SimulatedUnit& unit, std::string_view command,
                                         const SimMode& mode);
   bool rs485_;
-  std::map<int, SimulatedUnit> units_;
+  std::multimap<int, SimulatedUnit> units_;
 };
 
 }  // namespace kelvrix::sim

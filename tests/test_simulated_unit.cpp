@@ -115,6 +115,8 @@ TEST(SimulatedBus, Rs485AnswersOnlyItsOwnAddressAndNeverABroadcast) {
   EXPECT_EQ(bus.Handle("FFVAB01050\r\n", {}), std::nullopt);
   EXPECT_EQ(bus.Handle("05RVAB01\r\n", {}), "05VAB01050\r\n");  // the broadcast reached it
   EXPECT_EQ(bus.Handle("VAB01050\r\n", {}), std::nullopt);     // "VA" is no address
+  SimulatedBus shared(true, {5, 5});
+  EXPECT_EQ(shared.Handle("05RVN\r\n", {}), "05VVeerr..  11..0000\r\n") << "two units on one address collide";
 }
 
 TEST(SimulatedBus, SimModeReplaceOrSilenceTheAnswer) {

@@ -15,6 +15,13 @@ IDM_FILE_OPEN = 32772
 IDM_FILE_SAVE_AS = 32774
 IDM_READ_ALL = 32796
 IDM_COMPARE = 32800
+IDM_BUS_SCAN = 32801
+IDM_VIDEO_ADJUST = 32784
+IDC_VIDEO_SEND_BRIGHTNESS = 1082
+IDC_SCAN_STATUS = 1220
+IDC_SCAN_LIST = 1221
+IDC_SCAN_START = 1223
+SCAN = "RS-485 バス検索"
 IDC_CLOSE = 2
 IDC_SLAVE_ADDRESS = 1015
 IDC_READ_ALL_START = 1132
@@ -46,15 +53,22 @@ TWELVE = [
 ]
 
 
-def rows():
-    """The comparison's list: (checked, name, file value, unit value, result) per row."""
-    rc, lines = driver("in", COMPARE, "dialog-rows", IDC_COMPARE_LIST)
+def rows(caption=COMPARE, control=IDC_COMPARE_LIST):
+    """A tool's list: (checked, column 1, column 2, ...) per row."""
+    rc, lines = driver("in", caption, "dialog-rows", control)
     assert rc == 0
     return [tuple(line.split("\t")) for line in lines]
 
 
-def text_of(control):
-    return driver("in", COMPARE, "dialog-item", control)[1][0].split("\t")[1]
+def text_of(control, caption=COMPARE):
+    return driver("in", caption, "dialog-item", control)[1][0].split("\t")[1]
+
+
+def run_tool(button, caption=COMPARE, done=IDC_COMPARE_START, seconds=60):
+    """Presses a button of the tool and waits for its run to end; returns the seconds it took."""
+    rc, lines = driver("in", caption, "dialog-run", button, done, seconds * 1000, timeout=seconds + 30)
+    assert rc == 0, (caption, button)
+    return int(lines[0]) / 1000
 
 
 class CompareTest(SimulatorCase):
@@ -79,12 +93,6 @@ class CompareTest(SimulatorCase):
         name = os.path.basename(path)
         self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, f"{name} - Kelvrix Client Program")[0], 0)
 
-    def run_tool(self, button, seconds=60):
-        """Presses a button of the tool and waits for its run to end; returns the seconds it took."""
-        rc, lines = driver("in", COMPARE, "dialog-run", button, IDC_COMPARE_START, seconds * 1000, timeout=seconds + 30)
-        self.assertEqual(rc, 0)
-        return int(lines[0]) / 1000
-
     def save_as(self, name):
         saved = os.path.join(self.folder, name)
         self.file_dialog(IDM_FILE_SAVE_AS, "ファイルの保存", saved)
@@ -97,7 +105,7 @@ class CompareTest(SimulatorCase):
         self.open_file(prepared)
         self.open_dialog(IDM_COMPARE, COMPARE)
         already = len(simulator_frames())
-        self.run_tool(IDC_COMPARE_START)
+        run_tool(IDC_COMPARE_START)
         self.assertEqual(len(simulator_frames()) - already, 160, "each read once")
         listed = rows()
         self.assertEqual([row[1] for row in listed], [name for _, _, name in TWELVE])
@@ -110,7 +118,7 @@ class CompareTest(SimulatorCase):
         self.assertEqual(text_of(IDC_COMPARE_SOURCE), "ファイル: prepared.dat    ユニット: Ver. 1.00")
 
         already = len(simulator_frames())
-        self.run_tool(IDC_COMPARE_WRITE)
+        run_tool(IDC_COMPARE_WRITE)
         self.assertEqual(len(simulator_frames()) - already, 24, "twelve lines, then each read back")
         written = rows()
         self.assertEqual([row[4] for row in written], ["確認済み"] * 12)
@@ -128,7 +136,7 @@ class CompareTest(SimulatorCase):
         self.open_dialog(IDM_COMPARE, COMPARE)
         already = len(simulator_frames())
         set_simulator_mode(f"silent from {already + 141}")  # the last twenty requests
-        self.run_tool(IDC_COMPARE_START)
+        run_tool(IDC_COMPARE_START)
         self.assertEqual(len(simulator_frames()) - already, 140 + 2 * 20, "each silent request once more")
         listed = rows()
         self.assertEqual([row[1] for row in listed],
@@ -147,7 +155,7 @@ class CompareTest(SimulatorCase):
         self.open_dialog(IDM_COMPARE, COMPARE)
         self.assertEqual(driver("in", COMPARE, "dialog-choose", IDC_SLAVE_ADDRESS, 5)[0], 0)
         already = len(simulator_frames())
-        self.run_tool(IDC_COMPARE_START)
+        run_tool(IDC_COMPARE_START)
         frames = simulator_frames()[already:]
         self.assertEqual((len(frames), {f[:2] for f in frames}), (160, {"05"}))
         self.assertEqual(text_of(IDC_COMPARE_SUMMARY), "相違なし")
@@ -160,9 +168,9 @@ class CompareTest(SimulatorCase):
         self.start()
         self.open_file(prepared)
         self.open_dialog(IDM_COMPARE, COMPARE)
-        compared = self.run_tool(IDC_COMPARE_START)
+        compared = run_tool(IDC_COMPARE_START)
         self.assertEqual(text_of(IDC_COMPARE_SUMMARY), "20 件の相違")
-        written = self.run_tool(IDC_COMPARE_WRITE)
+        written = run_tool(IDC_COMPARE_WRITE)
         self.assertEqual(text_of(IDC_COMPARE_SUMMARY), "確認済み 20 件")
         self.assertEqual(driver("in", COMPARE, "dialog-click", IDC_CLOSE)[0], 0)
 
@@ -178,6 +186,51 @@ class CompareTest(SimulatorCase):
               f" {written:.2f} s; paced read-all {read_all:.2f} s")
         self.assertLess(compared, read_all / 2, "replies pace the comparison, not a 100 ms tick")
         self.assertLess(written, compared / 2)
+
+
+class BusScanTest(SimulatorCase):
+    """The RS-485 bus scan, against units at 00, 05 and 07 on COM1 at 9600 baud."""
+
+    def scan(self, *simulator_options):
+        restart_simulator(*LINE_SPEED, *simulator_options)
+        set_simulator_mode("rs485")
+        self.start(rs_control=1)
+        self.open_dialog(IDM_BUS_SCAN, SCAN)
+        already = len(simulator_frames())
+        seconds = run_tool(IDC_SCAN_START, SCAN, IDC_SCAN_START)
+        self.assertEqual(simulator_frames()[already:], [rf"{a:02d}RVN\r\n" for a in range(32)], "each address once")
+        return seconds
+
+    def test_the_units_that_answer_are_listed_and_a_double_click_chooses_one(self):
+        seconds = self.scan()
+        self.assertEqual(rows(SCAN, IDC_SCAN_LIST), [("0", f"{a:02d}", "1.00", "応答") for a in (0, 5, 7)])
+        self.assertEqual(text_of(IDC_SCAN_STATUS, SCAN), "3 台が応答")
+        self.assertEqual(driver("in", SCAN, "dialog-activate", IDC_SCAN_LIST, 1)[0], 0)
+        self.assertEqual(text_of(IDC_SLAVE_ADDRESS, SCAN), "05")
+        self.assertEqual(driver("in", SCAN, "dialog-click", IDC_CLOSE)[0], 0)
+
+        self.open_dialog(IDM_VIDEO_ADJUST, "ビデオ調整 ")
+        self.assertEqual(text_of(IDC_SLAVE_ADDRESS, "ビデオ調整 "), "05")
+        already = len(simulator_frames())
+        self.assertEqual(driver("dialog-click", IDC_VIDEO_SEND_BRIGHTNESS)[0], 0)
+        self.assertEqual(driver("boxes", 1, 5000), (0, ["Success\tSuccess"]))
+        self.assertEqual(simulator_frames()[already:], [r"05VAB01000\r\n"])
+        self.assertEqual(driver("dialog-click", IDC_CLOSE)[0], 0)
+
+        set_simulator_mode("rs485\nsilent")
+        self.open_dialog(IDM_BUS_SCAN, SCAN)
+        silent = run_tool(IDC_SCAN_START, SCAN, IDC_SCAN_START)
+        self.assertEqual(text_of(IDC_SCAN_STATUS, SCAN), "応答なし")
+        print(f"at 9600 baud: bus scan with 3 units {seconds:.2f} s, of 32 silent addresses {silent:.2f} s")
+        self.assertLess(silent, 8)
+        self.assertEqual(driver("boxes", 1, 1000), (1, []), "no No Connect for the silent addresses")
+
+    def test_two_units_on_one_address_are_flagged(self):
+        self.scan("--addresses", "0,5,5,7")
+        self.assertEqual(rows(SCAN, IDC_SCAN_LIST), [("0", "00", "1.00", "応答"),
+                                                     ("0", "05", "", "重複の疑い: 応答が乱れています"),
+                                                     ("0", "07", "1.00", "応答")])
+        self.assertEqual(text_of(IDC_SCAN_STATUS, SCAN), "3 台が応答、1 件はアドレスの重複の疑い")
 
 
 if __name__ == "__main__":

@@ -31,6 +31,7 @@
 //   dialog-list ID           print the entries of list box ID, one per line
 //   dialog-rows ID           print the rows of list view ID, one per line:
 //                            "checked<TAB>column 1<TAB>column 2 ..." (checked 1 or 0)
+//   dialog-activate ID ROW   double-click row ROW of list view ID
 //   ping CLASS               print how long the window's thread took to answer (ms)
 //   process-stats CLASS      print "handles<TAB>working set KB<TAB>private KB" of
 //                            the window's process
@@ -202,41 +203,79 @@ int DialogList(int id) {
   return 0;
 }
 
-// A list view's texts live in the panel's process: the item asks for them
-// through memory taken there.
+// Memory in the process of a window, for the messages whose data a window
+// of another process cannot take by pointer (the list view's).
+class RemoteMemory {
+ public:
+  RemoteMemory(HWND window, std::size_t size) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process_) address_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+  }
+  ~RemoteMemory() {
+    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+  char* address() const { return address_; }
+  void Write(std::size_t offset, const void* data, std::size_t size) const {
+    WriteProcessMemory(process_, address_ + offset, data, size, nullptr);
+  }
+  void Read(std::size_t offset, void* data, std::size_t size) const {
+    ReadProcessMemory(process_, address_ + offset, data, size, nullptr);
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  char* address_ = nullptr;
+};
+
 int DialogRows(int id) {
   HWND dialog = TargetDialog();
   HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
-  DWORD processId = 0;
-  if (!list || !GetWindowThreadProcessId(list, &processId)) return 1;
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-  if (!process) return 1;
+  if (!list) return 1;
   constexpr int kTextSize = 512;
-  auto* remote = static_cast<char*>(
-      VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + kTextSize * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+  const RemoteMemory remote(list, sizeof(LVITEMW) + kTextSize * sizeof(wchar_t));
+  if (!remote.address()) return 1;
   const int columns = static_cast<int>(SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)),
                                                     HDM_GETITEMCOUNT, 0, 0));
   const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; remote && row < rows; ++row) {
+  for (int row = 0; row < rows; ++row) {
     const LRESULT state = SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
     std::wstring line = (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? L"1" : L"0";
     for (int column = 0; column < columns; ++column) {
       LVITEMW item{};
       item.iSubItem = column;
-      item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+      item.pszText = reinterpret_cast<wchar_t*>(remote.address() + sizeof(LVITEMW));
       item.cchTextMax = kTextSize;
       wchar_t text[kTextSize] = {};
-      WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-      SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote));
-      ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t), nullptr);
+      remote.Write(0, &item, sizeof item);
+      SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.address()));
+      remote.Read(sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t));
       line += L"\t";
       line += text;
     }
     Print(line);
   }
-  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  CloseHandle(process);
-  return remote ? 0 : 1;
+  return 0;
+}
+
+// A double-click in the middle of the row, as the mouse gives it to the list.
+int DialogActivate(int id, int row) {
+  HWND dialog = TargetDialog();
+  HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
+  if (!list || row >= SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) return 1;
+  const RemoteMemory remote(list, sizeof(RECT));
+  if (!remote.address()) return 1;
+  RECT bounds{LVIR_LABEL, 0, 0, 0};
+  remote.Write(0, &bounds, sizeof bounds);
+  if (!SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.address()))) return 1;
+  remote.Read(0, &bounds, sizeof bounds);
+  const LPARAM point = MAKELPARAM((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
+  return PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point) && PostMessageW(list, WM_LBUTTONUP, 0, point) ? 0 : 1;
 }
 
 // The system's file dialogs hold their file name in a combo box (Explorer
@@ -350,6 +389,7 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"dialog-address" && argc == 4) return DialogAddress(_wtoi(argv[2]), argv[3]);
   if (verb == L"dialog-list" && argc == 3) return DialogList(_wtoi(argv[2]));
   if (verb == L"dialog-rows" && argc == 3) return DialogRows(_wtoi(argv[2]));
+  if (verb == L"dialog-activate" && argc == 4) return DialogActivate(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"each-connection" && argc == 3) {
     HWND mainWindow = FindWindowW(L"Kelvrix TCP Server", nullptr);
     return mainWindow ? EachConnection(mainWindow, _wtoi(argv[2])) : 1;

@@ -43,6 +43,30 @@ TEST_F(ToolDialogTest, ComparisonRefusesABroadcastAndAMissingSocketAndSendsNothi
   }
 }
 
+TEST_F(ToolDialogTest, BusScanSaysWhyItCannotRunOffRs485) {
+  struct Case {
+    int32_t linkInterface, rsControl;
+    std::wstring status;
+    bool startEnabled;
+  };
+  const Case cases[] = {
+      {kSerialInterface, kRs232c, L"RS-232C では 1 台としかつながらないため、検索できません。", false},
+      {kSocketInterface, kRs485, L"TCP/IP ではユニットにアドレスがないため、検索できません。", false},
+      {kSerialInterface, kRs485, L"", true},
+  };
+  for (const Case& c : cases) {
+    t.link.linkInterface = c.linkInterface;
+    t.link.rsControl = c.rsControl;
+    DialogHarness dialog(IDD_BUS_SCAN, dialogs::BusScanDialogProc, t.panel);
+    EXPECT_EQ(dialog.Caption(), L"RS-485 バス検索");
+    EXPECT_EQ(dialog.Text(IDC_SCAN_STATUS), c.status);
+    EXPECT_EQ(dialog.IsEnabled(IDC_SCAN_START), c.startEnabled);
+    dialog.Click(IDC_SCAN_START);
+    EXPECT_EQ(Sent().empty(), !c.startEnabled) << "the scan went out where it may";
+    t.transport.serialFrames.clear();
+  }
+}
+
 // The next request goes out as the reply is taken, the reply lands in the
 // tool's model, and a cancelled run waits out the request it has out.
 TEST_F(ToolDialogTest, ComparisonAdvancesOnEachReplyAndEndsCleanlyWhenCancelled) {

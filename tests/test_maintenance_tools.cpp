@@ -1,9 +1,12 @@
-// Comparing the program's settings with a unit's, against the simulated unit
-// on a fake clock.
+// The maintenance tools' sequences on a fake clock: comparing the program's
+// settings with the simulated unit's, and scanning an RS-485 bus.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <numeric>
 #include <set>
 
+#include "dialogs/bus_scan.h"
 #include "dialogs/unit_comparison.h"
 #include "fakes.h"
 #include "link/reply_dispatcher.h"
@@ -205,6 +208,49 @@ TEST(UnitComparison, WritesTheCheckedRowsThenReadsThemBack) {
                          }));
   EXPECT_EQ(x.sent, (std::vector<std::string>{"VAH06033\r\n", "SPD6B160809101112\r\n", "RVAH06\r\n", "RSPD6B\r\n"}));
   EXPECT_EQ(x.comparison.Summary(), "確認済み 2 件、送信不可 3 件");
+}
+
+// Every address asked once, 200 ms for a silent one; what came back listed.
+TEST(BusScan, ListsWhoAnsweredAndFlagsGarbledOrMisaddressedReplies) {
+  struct Reply {
+    std::string address, line, failure;
+  };
+  const std::map<int, Reply> replies = {
+      {0, {"00", "Ver. 1.00", ""}},
+      {5, {"05", "VVeerr..  11..0000", ""}},  // two units answered at once
+      {7, {"07", "Ver. 2.31", ""}},
+      {9, {"12", "Ver. 1.00", ""}},
+      {12, {"12", "E3", "Command Error"}},
+  };
+  BusScan scan;
+  scan.Start();
+  Millis now{0};
+  std::vector<int> asked;
+  while (scan.Running()) {
+    const auto request = scan.Next(now);
+    if (!request) {
+      if (scan.Running()) now = scan.Deadline();
+      continue;
+    }
+    EXPECT_EQ(request->line, "RVN\r\n");
+    asked.push_back(request->address);
+    now += Millis(25);
+    if (const auto reply = replies.find(request->address); reply != replies.end()) {
+      scan.Replied(reply->second.line, reply->second.address, reply->second.failure);
+    }
+  }
+  std::vector<int> everyAddress(kBusAddressCount);
+  std::iota(everyAddress.begin(), everyAddress.end(), 0);
+  EXPECT_EQ(asked, everyAddress) << "each address once";
+  EXPECT_EQ(now, Millis(5 * 25 + 27 * 200)) << "a silent address waits 200 ms, then the next is asked";
+  EXPECT_EQ(scan.Units(), (std::vector<BusUnit>{
+                              {0, "1.00", false, "応答"},
+                              {5, "", true, "重複の疑い: 応答が乱れています"},
+                              {7, "2.31", false, "応答"},
+                              {9, "", true, "重複の疑い: アドレス 12 で応答"},
+                              {12, "", false, "Command Error"},
+                          }));
+  EXPECT_EQ(scan.Summary(), "5 台が応答、2 件はアドレスの重複の疑い");
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+// Asking every RS-485 address for the unit's version, one after the other:
+// which units are on the bus, and which address two of them may share.
+//
+// An address whose reply comes garbled (two units answering at once), or
+// under another address than the one asked, is listed as a possible
+// address conflict. Silent addresses are not listed; each is asked once.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "link/reply_gated_run.h"
+
+namespace kelvrix {
+
+inline constexpr int kBusAddressCount = 32;
+inline constexpr std::chrono::milliseconds kScanAnswerTimeout{200};
+
+struct BusUnit {
+  int address;          // 0..31
+  std::string version;  // "1.00" as reported; empty when no version came
+  bool conflict;        // possibly two units on the address
+  std::string status;   // "応答", "重複の疑い: 応答が乱れています", an error reply's text
+
+  bool operator==(const BusUnit&) const = default;
+};
+
+class BusScan : public GatedSequence {
+ public:
+  void Start();
+
+  std::optional<ToolRequest> Next(Millis now) override;
+  void Replied(std::string_view line, std::string_view address, std::string_view failure) override;
+
+  // The addresses that answered, in address order.
+  const std::vector<BusUnit>& Units() const { return units_; }
+  // "3 台が応答", "3 台が応答、1 件はアドレスの重複の疑い", "応答なし"
+  std::string Summary() const;
+
+ private:
+  std::vector<BusUnit> units_;
+  bool scanned_ = false;
+};
+
+}  // namespace kelvrix
