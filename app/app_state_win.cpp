@@ -11,9 +11,18 @@ HWND toolBar = nullptr;
 
 DeviceSettings deviceSettings{};
 LinkState linkState;
-MessageBoxResults messages;
+TrafficRecorder traffic;
+
+namespace {
+
+MessageBoxResults boxes;
+std::string LinkInUse() { return CurrentLinkName(linkState); }
+
+}  // namespace
+
+RecordedResults messages{boxes, traffic, LinkInUse};
 SerialLink serialLink;
-SocketLink socketLink{linkState, messages};
+SocketLink socketLink{linkState, messages, traffic};
 
 namespace {
 
@@ -21,7 +30,13 @@ namespace {
 // whose answer goes to the dialog that sent.
 class ProgramTransport : public LinkTransport {
  public:
-  bool WriteSerial(std::string frame) override { return serialLink.WriteSerial(std::move(frame)); }
+  bool WriteSerial(std::string frame) override {
+    const std::string link = SerialLinkName(linkState, frame);
+    traffic.Sent(link, frame);
+    if (serialLink.WriteSerial(std::move(frame))) return true;
+    traffic.Event(link, "送れませんでした (ポートが開いていません)");
+    return false;
+  }
   bool SendOnSocket(std::string_view line) override { return socketLink.Send(line); }
   void AwaitSocketReply(ResultMessages& results) override { socketLink.AwaitReply(dialogs::replyWindow, results); }
 };

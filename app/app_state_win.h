@@ -1,6 +1,6 @@
 // The process-wide state of the running program: the settings mirror, the
-// link, the result boxes, the serial port, the sockets and the main window's
-// handles.
+// link, the result boxes, the traffic record, the serial port, the sockets
+// and the main window's handles.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include "link/panel.h"
 #include "link/serial_port_win.h"
 #include "link/socket_link_win.h"
+#include "link/traffic_recorder_win.h"
 
 namespace kelvrix::app {
 
@@ -19,7 +20,8 @@ extern HWND toolBar;
 
 extern DeviceSettings deviceSettings;
 extern LinkState linkState;
-extern MessageBoxResults messages;
+extern TrafficRecorder traffic;  // from start-up, whether or not the monitor is open
+extern RecordedResults messages;
 extern SerialLink serialLink;
 extern SocketLink socketLink;
 extern Panel panel;

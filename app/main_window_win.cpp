@@ -12,6 +12,7 @@
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/link_dialogs_win.h"
 #include "dialogs/setting_dialogs_win.h"
+#include "dialogs/traffic_monitor_win.h"
 #include "link/reply_dispatcher.h"
 #include "link/send_command.h"
 #include "model/config_file_win.h"
@@ -83,7 +84,8 @@ void DispatchQueuedLines() {
   if (dispatching) return;
   dispatching = true;
   while (auto line = serialLink.TakeLine()) {
-    if (!dialogs::TakeSerialReply(*line)) DispatchSerialReply(panel, *line);
+    traffic.Received(SerialLinkName(linkState, line->bytes), line->bytes, line->millisOfDay);
+    if (!dialogs::TakeSerialReply(line->bytes)) DispatchSerialReply(panel, line->bytes);
   }
   dispatching = false;
 }
@@ -202,6 +204,13 @@ void OnCommand(HWND window, int command) {
         OpenLinkDialog(window, IDD_TCP_CLIENT, dialogs::TcpClientDialogProc);
       }
       break;
+    case IDM_TRAFFIC_MONITOR: {
+      static dialogs::TrafficMonitorContext context{traffic, linkState, [] {
+        return LinkStatus{serialLink.IsOpen(), deviceSettings.portNumber, traffic.SinceLastReply()};
+      }};
+      dialogs::OpenTrafficMonitor(instance, window, context);
+      break;
+    }
     case IDM_PROTOCOL:  // the unit's network settings travel on the serial line only
       if (linkState.linkInterface == kSocketInterface) {
         messages.ShowError("インターフェースをRS-232Cにしてください。");

@@ -2,6 +2,7 @@
 
 #include "app/app_state_win.h"
 #include "app/main_window_win.h"
+#include "dialogs/traffic_monitor_win.h"
 #include "model/config_file_win.h"
 
 namespace kelvrix::app {
@@ -20,6 +21,8 @@ bool AnotherCopyRuns() {
 int RunMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The traffic monitor is modeless: its keys (Tab, Esc, ...) are its own.
+    if (HWND monitor = dialogs::TrafficMonitorWindow(); monitor && IsDialogMessageW(monitor, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -49,6 +52,7 @@ int StartUp(HINSTANCE programInstance, HINSTANCE previousInstance) {
   // TCP/IP links are opened from their dialogs, never here. A port that did not
   // open gets no reader: there would be nothing to wait on.
   if (linkState.linkInterface == kSerialInterface && serialLink.Open(linkState.comPort, messages)) {
+    traffic.Event(CurrentLinkName(linkState), "ポートを開きました (9600 baud, 8E1)");
     if (!serialLink.StartReader(mainWindow, linkState)) messages.ShowWarning("error creating read thread");
   }
   return RunMessageLoop();

@@ -1,6 +1,8 @@
 #include "link/serial_port_win.h"
 
 #include <string>
+
+#include "link/traffic_recorder_win.h"
 #include <vector>
 
 namespace kelvrix {
@@ -92,10 +94,10 @@ void SerialLink::StopReader() {
   reader_.join();
 }
 
-std::optional<std::string> SerialLink::TakeLine() {
+std::optional<SerialLink::Line> SerialLink::TakeLine() {
   std::lock_guard lock(linesLock_);
   if (lines_.empty()) return std::nullopt;
-  std::string line = std::move(lines_.front());
+  Line line = std::move(lines_.front());
   lines_.pop_front();
   return line;
 }
@@ -130,11 +132,12 @@ void SerialLink::ReadLoop(HWND notifyWindow, LinkState* link) {
     }
     std::vector<std::string> lines = assembler.AddRead({buffer, count});
     if (lines.empty()) continue;
+    const int32_t now = LocalMillisOfDay();
     bool wasEmpty;
     {
       std::lock_guard lock(linesLock_);
       wasEmpty = lines_.empty();
-      for (std::string& line : lines) lines_.push_back(std::move(line));
+      for (std::string& line : lines) lines_.push_back({std::move(line), now});
       while (lines_.size() > kMaxQueuedLines) lines_.pop_front();
     }
     // The GUI thread takes every queued line per message: one message while

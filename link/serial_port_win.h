@@ -39,11 +39,17 @@ class SerialLink {
   // Stops the reader and waits for it.
   void StopReader();
 
-  // The next received line, oldest first.
-  std::optional<std::string> TakeLine();
+  // The next received line, oldest first, with when the reader took it
+  // (local milliseconds since midnight).
+  struct Line {
+    std::string bytes;
+    int32_t millisOfDay;
+  };
+  std::optional<Line> TakeLine();
 
   // Writes one frame; false when the port is not open or refused the write.
   bool WriteSerial(std::string frame);
+  bool IsOpen() const { return port_ != INVALID_HANDLE_VALUE; }
 
  private:
   void ReadLoop(HWND notifyWindow, LinkState* link);
@@ -59,7 +65,7 @@ class SerialLink {
   std::thread reader_;
 
   std::mutex linesLock_;
-  std::deque<std::string> lines_;
+  std::deque<Line> lines_;
 };
 
 }  // namespace kelvrix

@@ -7,6 +7,7 @@
 
 #include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
+#include "link/traffic_log.h"
 
 namespace kelvrix {
 
@@ -16,9 +17,6 @@ using namespace std::chrono;
 
 constexpr auto kReplyBound = seconds(3);
 constexpr std::size_t kReceiveSize = 1024;  // one receive; the dispatcher reads it as a C string
-
-// The link's own failures: no owner, caption "Kelvrix", error icon.
-void ShowLinkError(const std::wstring& text) { MessageBoxW(nullptr, text.c_str(), L"Kelvrix", MB_OK | MB_ICONERROR); }
 
 std::wstring WithCode(const wchar_t* text) { return text + (L"[" + std::to_wstring(WSAGetLastError()) + L"]"); }
 
@@ -32,7 +30,22 @@ std::string PeerAddress(const sockaddr_in& peer) {
   return DottedAddress({bytes[0], bytes[1], bytes[2], bytes[3]});
 }
 
-bool ReportBadPort(std::string_view portText, uint16_t& port) {
+}  // namespace
+
+// No owner, caption "Kelvrix", error icon.
+void SocketLink::ShowLinkError(const std::wstring& text) {
+  traffic_.Event(SocketLinkName(link_), Utf8FromWide(text));
+  MessageBoxW(nullptr, text.c_str(), L"Kelvrix", MB_OK | MB_ICONERROR);
+}
+
+// The unit a socket reaches: the listed unit of an accepted one, else the
+// host the client chose.
+std::string SocketLink::PeerName(SOCKET socket) const {
+  if (const int row = link_.connections.Find(socket); row != 0) return link_.connections[row].peerAddress;
+  return SocketLinkName(link_);
+}
+
+bool SocketLink::ReportBadPort(std::string_view portText, uint16_t& port) {
   const auto parsed = PortOf(portText);
   if (parsed) {
     port = *parsed;
@@ -41,8 +54,6 @@ bool ReportBadPort(std::string_view portText, uint16_t& port) {
   ShowLinkError(L"ポート番号が正しくありません: \"" + WideFromUtf8(portText) + L"\"");
   return true;
 }
-
-}  // namespace
 
 bool SocketLink::StartWinSock() {
   if (winSockStarted_) return true;
@@ -136,6 +147,7 @@ bool SocketLink::StartServer(std::string_view portText) {
     return false;
   }
   primary_ = listener;
+  traffic_.Event("*:" + std::string(portText), "待ち受けを始めました");
   return true;
 }
 
@@ -162,6 +174,7 @@ void SocketLink::AcceptConnection() {
       break;
     }
     link_.connections.Fill(*row, accepted, PeerAddress(peer));
+    traffic_.Event(PeerAddress(peer), "接続しました");
     added = true;
   }
   if (added) Announce();
@@ -174,10 +187,12 @@ void SocketLink::AcceptConnection() {
 void SocketLink::ReadAndDrop(SOCKET socket) {
   char buffer[1024];
   const int n = recv(socket, buffer, sizeof buffer, 0);
+  if (n > 0) traffic_.Received(PeerName(socket), {buffer, static_cast<std::size_t>(n)}, LocalMillisOfDay());
   if (n == 0 || (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK)) CloseConnection(socket);
 }
 
 void SocketLink::CloseConnection(SOCKET socket, bool announce) {
+  traffic_.Event(PeerName(socket), "切断しました");
   WSAAsyncSelect(socket, notifyWindow_, 0, 0);
   Close(socket);
   if (socket == primary_) primary_ = INVALID_SOCKET;  // never closed twice
@@ -240,6 +255,7 @@ void SocketLink::HandleSocketEvent(SOCKET socket, WORD event, WORD error) {
       break;
     case FD_CONNECT:
       link_.socketConnected = 1;
+      traffic_.Event(SocketLinkName(link_), "接続しました");
       Announce();
       messages_.ShowSuccess("Socket 接続 OK");
       break;
@@ -254,6 +270,7 @@ void SocketLink::HandleSocketEvent(SOCKET socket, WORD event, WORD error) {
 
 void SocketLink::CloseAllSockets() {
   if (primary_ != INVALID_SOCKET) {
+    traffic_.Event(link_.clientServerMode == 1 ? "*" : SocketLinkName(link_), "切断しました");
     WSAAsyncSelect(primary_, notifyWindow_, 0, 0);
     Close(primary_);
     primary_ = INVALID_SOCKET;
@@ -276,6 +293,7 @@ SOCKET SocketLink::SocketInUse() const {
 bool SocketLink::Send(std::string_view line) {
   const SOCKET socket = SocketInUse();
   if (socket == INVALID_SOCKET) return false;
+  traffic_.Sent(PeerName(socket), line);
   return send(socket, line.data(), static_cast<int>(line.size()), 0) == static_cast<int>(line.size());
 }
 
@@ -304,6 +322,7 @@ void SocketLink::AwaitReply(HWND replyWindow, ResultMessages& results) {
     answered = n == 0 || received == kReceiveSize || buffer[received - 1] == '\n';
   }
   link_.receiveLength = static_cast<int32_t>(received);
+  if (received > 0) traffic_.Received(PeerName(socket), std::string_view(buffer).substr(0, received), LocalMillisOfDay());
   if (!answered) {
     link_.replyError = 1;
     results.ShowWarning("Answer が､きません");

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "link/panel.h"
+#include "link/traffic_recorder_win.h"
 
 namespace kelvrix {
 
@@ -23,7 +24,8 @@ inline constexpr UINT MsgLinkChanged = WM_USER + 11;
 
 class SocketLink {
  public:
-  SocketLink(LinkState& link, ResultMessages& messages) : link_(link), messages_(messages) {}
+  SocketLink(LinkState& link, ResultMessages& messages, TrafficRecorder& traffic)
+      : link_(link), messages_(messages), traffic_(traffic) {}
   SocketLink(const SocketLink&) = delete;
   SocketLink& operator=(const SocketLink&) = delete;
 
@@ -51,6 +53,7 @@ class SocketLink {
 
  private:
   bool StartWinSock();
+  bool ReportBadPort(std::string_view portText, uint16_t& port);
   bool Register(SOCKET socket, long events);
   // Closes one socket and frees its row; the open TCP/IP dialog hears of it
   // unless the caller tells it once for many.
@@ -61,8 +64,13 @@ class SocketLink {
   SOCKET SocketInUse() const;
   void Announce() const;
 
+  // The link's own failures: a box with caption "Kelvrix", and an event.
+  void ShowLinkError(const std::wstring& text);
+  std::string PeerName(SOCKET socket) const;
+
   LinkState& link_;
   ResultMessages& messages_;
+  TrafficRecorder& traffic_;
   HWND notifyWindow_ = nullptr;
   HWND networkDialog_ = nullptr;
   SOCKET primary_ = INVALID_SOCKET;

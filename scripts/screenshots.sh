@@ -166,6 +166,28 @@ shoot "#32770" "TCP/IPの設定（Server）" tcp-server.png
 wine "$driver" in "TCP/IPの設定（Server）" dialog-click 1109
 wine "$driver" in "TCP/IPの設定（Server）" dialog-click 2
 kill "$dialler"
+
+# On the RS-485 bus of units 00, 05 and 07: the bus scan, 05 chosen by a
+# double-click, and the traffic monitor after a brightness set to it.
+restart_panel "Interface=0"$'\n'"com_port=0"$'\n'"rs_control=1"
+echo rs485 >"$session/serial/sim.control"
+wine "$driver" command "$main_class" 32801
+wine "$driver" wait-window "#32770" 10000 "RS-485 バス検索" >/dev/null
+wine "$driver" in "RS-485 バス検索" dialog-run 1223 1223 30000 >/dev/null
+wine "$driver" in "RS-485 バス検索" dialog-activate 1221 1
+shoot "#32770" "RS-485 バス検索" bus-scan.png
+wine "$driver" in "RS-485 バス検索" dialog-click 2
+wine "$driver" command "$main_class" 32802
+wine "$driver" wait-window "#32770" 10000 "通信モニタ" >/dev/null
+wine "$driver" command "$main_class" 32784
+wine "$driver" wait-window "#32770" 10000 "ビデオ調整 " >/dev/null
+wine "$driver" in "ビデオ調整 " dialog-click 1082
+wine "$driver" boxes 1 5000 >/dev/null
+wine "$driver" in "ビデオ調整 " dialog-click 2
+sleep 0.5
+shoot "#32770" "通信モニタ" traffic-monitor.png
+wine "$driver" in "通信モニタ" dialog-click 2
+: >"$session/serial/sim.control"
 restart_panel "Interface=0"$'\n'"com_port=0"
 
 # At 150 %: Wine takes the DPI from the prefix when the panel starts.

@@ -9,7 +9,7 @@ import time
 import unittest
 
 from test_panel import (MAIN_CLASS, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator,
-                        set_simulator_mode, simulator_frames, wait_for_frames)
+                        set_simulator_mode, simulator_frames, wait_for_frames, write_ini)
 
 IDM_FILE_OPEN = 32772
 IDM_FILE_SAVE_AS = 32774
@@ -22,6 +22,10 @@ IDC_SCAN_STATUS = 1220
 IDC_SCAN_LIST = 1221
 IDC_SCAN_START = 1223
 SCAN = "RS-485 バス検索"
+IDM_TRAFFIC_MONITOR = 32802
+IDC_TRAFFIC_STATUS = 1230
+IDC_TRAFFIC_LIST = 1231
+MONITOR = "通信モニタ"
 IDC_CLOSE = 2
 IDC_SLAVE_ADDRESS = 1015
 IDC_READ_ALL_START = 1132
@@ -53,9 +57,9 @@ TWELVE = [
 ]
 
 
-def rows(caption=COMPARE, control=IDC_COMPARE_LIST):
+def rows(caption=COMPARE, control=IDC_COMPARE_LIST, *first_and_count):
     """A tool's list: (checked, column 1, column 2, ...) per row."""
-    rc, lines = driver("in", caption, "dialog-rows", control)
+    rc, lines = driver("in", caption, "dialog-rows", control, *first_and_count)
     assert rc == 0
     return [tuple(line.split("\t")) for line in lines]
 
@@ -231,6 +235,71 @@ class BusScanTest(SimulatorCase):
                                                      ("0", "05", "", "重複の疑い: 応答が乱れています"),
                                                      ("0", "07", "1.00", "応答")])
         self.assertEqual(text_of(IDC_SCAN_STATUS, SCAN), "3 台が応答、1 件はアドレスの重複の疑い")
+
+
+class TrafficMonitorTest(SimulatorCase):
+    """The traffic monitor beside the setting dialogs, against the unit on COM1."""
+
+    def monitor_rows(self, *first_and_count):
+        """(number, time, direction, link, data) per row of the monitor."""
+        return [row[1:] for row in rows(MONITOR, IDC_TRAFFIC_LIST, *first_and_count)]
+
+    def test_a_set_shows_its_frame_and_the_go_in_order_with_times(self):
+        set_simulator_mode("rs485")
+        self.start(rs_control=1)
+        self.open_dialog(IDM_TRAFFIC_MONITOR, MONITOR)
+        self.open_dialog(IDM_VIDEO_ADJUST, "ビデオ調整 ")  # modal, beside the monitor
+        self.assertEqual(driver("dialog-choose", IDC_SLAVE_ADDRESS, 5)[0], 0)
+        self.assertEqual(driver("dialog-click", IDC_VIDEO_SEND_BRIGHTNESS)[0], 0)
+        self.assertEqual(driver("boxes", 1, 5000), (0, ["Success\tSuccess"]))
+        listed = self.monitor_rows()
+        self.assertEqual([row[2:] for row in listed],
+                         [("●", "COM1", "ポートを開きました (9600 baud, 8E1)"),
+                          ("→", "COM1 05", r"05VAB01000\r\n"), ("←", "COM1 05", r"05GO\r\n")])
+        self.assertEqual([int(row[0]) for row in listed], [1, 2, 3])
+        times = [row[1] for row in listed]
+        self.assertTrue(all(len(t) == 12 and t[2] == ":" and t[8] == "." for t in times), times)
+        self.assertEqual(times, sorted(times), "in the order they crossed")
+        self.assertRegex(text_of(IDC_TRAFFIC_STATUS, MONITOR),
+                         r"^シリアル COM1  RS-485 アドレス 05  ポート: 開いています  最後の応答: \d+\.\d 秒前$")
+        self.assertEqual(driver("dialog-click", IDC_CLOSE)[0], 0)
+
+    def test_a_missing_port_shows_as_an_event(self):
+        write_ini(com_port=1)
+        self.launch()
+        self.assertEqual(len(driver("boxes", 5, 15000)[1]), 5)
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 15000)[0], 0)
+        self.open_dialog(IDM_TRAFFIC_MONITOR, MONITOR)
+        self.assertEqual([row[2:] for row in self.monitor_rows()],
+                         [("●", "COM2", text) for text in ("Miss! File Open", "Miss! Mask Set", "Miss! Buffer Set",
+                                                           "Miss! Time Out Set", "Miss! Set Comm State")])
+        self.assertIn("ポート: 開いていません", text_of(IDC_TRAFFIC_STATUS, MONITOR))
+
+    def test_ten_thousand_entries_later_the_oldest_are_gone_and_the_list_still_scrolls(self):
+        self.start()
+        self.open_dialog(IDM_TRAFFIC_MONITOR, MONITOR)
+        # Each answer 2,000 times back to back: a flood the reader's queue
+        # keeps whole while the "Success" box is up.
+        set_simulator_mode("repeat 2000,0")
+        self.open_dialog(IDM_VIDEO_ADJUST, "ビデオ調整 ")
+        for _ in range(6):
+            self.assertEqual(driver("dialog-click", IDC_VIDEO_SEND_BRIGHTNESS)[0], 0)
+            self.assertEqual(driver("boxes", 1, 5000)[1], ["Success\tSuccess"])
+        set_simulator_mode("normal")
+        self.assertEqual(driver("dialog-click", IDC_CLOSE)[0], 0)
+        rc, lines = driver("in", MONITOR, "dialog-scroll", IDC_TRAFFIC_LIST, 0)
+        self.assertEqual((rc, lines), (0, ["0\t10000"]), "the ring holds 10,000")
+        (oldest,) = self.monitor_rows(0, 1)
+        (newest,) = self.monitor_rows(9999, 1)
+        self.assertGreater(int(oldest[0]), 1000, "the oldest entries are gone")
+        self.assertEqual(int(newest[0]) - int(oldest[0]), 9999)
+        self.assertEqual(newest[2:], ("←", "COM1", r"GO\r\n"))
+        rc, lines = driver("in", MONITOR, "dialog-scroll", IDC_TRAFFIC_LIST, 9999)
+        self.assertEqual(rc, 0)
+        self.assertGreater(int(lines[0].split("\t")[0]), 9900, "scrolled to the end")
+        rc, ping = driver("ping", MAIN_CLASS)
+        print(f"traffic monitor: 10,000 entries, GUI thread answered in {ping[0]} ms")
+        self.assertLess(int(ping[0]), 1000)
 
 
 if __name__ == "__main__":

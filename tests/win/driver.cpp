@@ -29,9 +29,13 @@
 //   dialog-address ID A.B.C.D
 //                            put the address into IPv4 address field ID
 //   dialog-list ID           print the entries of list box ID, one per line
-//   dialog-rows ID           print the rows of list view ID, one per line:
+//   dialog-rows ID [FIRST COUNT]
+//                            print the rows of list view ID (or COUNT from row
+//                            FIRST on), one per line:
 //                            "checked<TAB>column 1<TAB>column 2 ..." (checked 1 or 0)
 //   dialog-activate ID ROW   double-click row ROW of list view ID
+//   dialog-scroll ID ROW     scroll list view ID to show row ROW; print
+//                            "top row<TAB>row count" after it
 //   ping CLASS               print how long the window's thread took to answer (ms)
 //   process-stats CLASS      print "handles<TAB>working set KB<TAB>private KB" of
 //                            the window's process
@@ -47,6 +51,7 @@
 #include <psapi.h>
 
 #include <chrono>
+#include <climits>
 #include <cwchar>
 #include <functional>
 #include <string>
@@ -233,7 +238,7 @@ class RemoteMemory {
   char* address_ = nullptr;
 };
 
-int DialogRows(int id) {
+int DialogRows(int id, int first, int count) {
   HWND dialog = TargetDialog();
   HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
   if (!list) return 1;
@@ -243,7 +248,7 @@ int DialogRows(int id) {
   const int columns = static_cast<int>(SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)),
                                                     HDM_GETITEMCOUNT, 0, 0));
   const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < rows; ++row) {
+  for (int row = first; row < rows && row < first + count; ++row) {
     const LRESULT state = SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
     std::wstring line = (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? L"1" : L"0";
     for (int column = 0; column < columns; ++column) {
@@ -260,6 +265,15 @@ int DialogRows(int id) {
     }
     Print(line);
   }
+  return 0;
+}
+
+int DialogScroll(int id, int row) {
+  HWND dialog = TargetDialog();
+  HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
+  if (!list || !SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE)) return 1;
+  Print(std::to_wstring(SendMessageW(list, LVM_GETTOPINDEX, 0, 0)) + L"\t" +
+        std::to_wstring(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
   return 0;
 }
 
@@ -388,8 +402,10 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"dialog-pick" && argc == 4) return DialogPick(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-address" && argc == 4) return DialogAddress(_wtoi(argv[2]), argv[3]);
   if (verb == L"dialog-list" && argc == 3) return DialogList(_wtoi(argv[2]));
-  if (verb == L"dialog-rows" && argc == 3) return DialogRows(_wtoi(argv[2]));
+  if (verb == L"dialog-rows" && argc == 3) return DialogRows(_wtoi(argv[2]), 0, INT_MAX);
+  if (verb == L"dialog-rows" && argc == 5) return DialogRows(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
   if (verb == L"dialog-activate" && argc == 4) return DialogActivate(_wtoi(argv[2]), _wtoi(argv[3]));
+  if (verb == L"dialog-scroll" && argc == 4) return DialogScroll(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"each-connection" && argc == 3) {
     HWND mainWindow = FindWindowW(L"Kelvrix TCP Server", nullptr);
     return mainWindow ? EachConnection(mainWindow, _wtoi(argv[2])) : 1;

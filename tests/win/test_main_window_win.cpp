@@ -21,6 +21,7 @@
 #include "box_watcher.h"
 #include "dialog_harness.h"
 #include "dialogs/dialog_frame_win.h"
+#include "dialogs/traffic_monitor_win.h"
 #include "app/wide_text_win.h"
 #include "link/send_command.h"
 #include "model/settings_data_file.h"
@@ -488,6 +489,44 @@ TEST_F(MainWindowTest, ExitIsRefusedWhileASocketIsConnected) {
   MSG quit;
   EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
   EXPECT_TRUE(IsWindow(app::mainWindow));
+}
+
+// The monitor is a view of the record, growing with it: rows copied as
+// text, the whole record saved, the record cleared.
+TEST_F(MainWindowTest, TrafficMonitorShowsCopiesSavesAndClearsTheRecord) {
+  SettingsFolder folder;
+  app::traffic.Clear();
+  app::traffic.Event("COM1", "ポートを開きました");
+  Command(IDM_TRAFFIC_MONITOR);
+  HWND monitor = dialogs::TrafficMonitorWindow();
+  ASSERT_NE(monitor, nullptr);
+  EXPECT_EQ(GetWindow(monitor, GW_OWNER), app::mainWindow);
+  HWND list = GetDlgItem(monitor, IDC_TRAFFIC_LIST);
+  SendCommand(app::panel, "VAB03120\r\n");
+  ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(list) == 3; }, seconds(3))) << "the frame and its GO";
+  const TrafficLog& log = app::traffic.Log();
+  EXPECT_EQ(log.At(1).bytes, "VAB03120\r\n");
+  EXPECT_EQ(log.At(2).bytes, "GO\r\n");
+
+  for (int row : {1, 2}) ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED);
+  SendMessageW(monitor, WM_COMMAND, IDC_TRAFFIC_COPY, 0);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  const std::wstring copied = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
+  CloseClipboard();
+  EXPECT_EQ(Utf8FromWide(copied), FormatEntry(log.At(1)) + "\r\n" + FormatEntry(log.At(2)) + "\r\n");
+
+  watcher.fileChoices = {(folder.path / L"記録").wstring()};
+  SendMessageW(monitor, WM_COMMAND, IDC_TRAFFIC_SAVE, 0);
+  std::string expected = "\xEF\xBB\xBFNo.\t時刻\t方向\tリンク\tデータ\r\n";
+  for (std::size_t i = 0; i < log.Size(); ++i) expected += FormatEntry(log.At(i)) + "\r\n";
+  EXPECT_EQ(Bytes(folder.path / L"記録.txt"), expected);
+
+  SendMessageW(monitor, WM_COMMAND, IDC_TRAFFIC_CLEAR, 0);
+  EXPECT_EQ(ListView_GetItemCount(list), 0);
+  EXPECT_EQ(log.Size(), 0u);
+  SendMessageW(monitor, WM_COMMAND, IDC_CLOSE, 0);
+  EXPECT_EQ(dialogs::TrafficMonitorWindow(), nullptr);
+  Pump(milliseconds(400));  // the GO's "Success"
 }
 
 // Last: the program then ends, its reader stopped. "No" saves first: to the
