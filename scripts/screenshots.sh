@@ -135,9 +135,12 @@ close_panel() {  # the titles typed above ask whether to end without saving: yes
   wine "$driver" boxes 1 2000 >/dev/null 2>&1 || true
   wait "$panel" || true
 }
+write_ini() {  # kelvrix.ini lines
+  printf '[Kelvrix_Section]\r\n%s\r\n' "${1//$'\n'/$'\r\n'}" >"$WINEPREFIX/drive_c/windows/kelvrix.ini"
+}
 restart_panel() {  # kelvrix.ini lines
   close_panel
-  printf '[Kelvrix_Section]\r\n%s\r\n' "${1//$'\n'/$'\r\n'}" >"$WINEPREFIX/drive_c/windows/kelvrix.ini"
+  write_ini "$1"
   stty -F "$session/serial/com1" cstopb  # a pty keeps no parity: see fresh_line in tests/e2e
   wine "$root/build/windows/kelvrix.exe" </dev/null >>"$session/kelvrix.log" 2>&1 &
   panel=$!
@@ -188,10 +191,30 @@ sleep 0.5
 shoot "#32770" "通信モニタ" traffic-monitor.png
 wine "$driver" in "通信モニタ" dialog-click 2
 : >"$session/serial/sim.control"
-restart_panel "Interface=0"$'\n'"com_port=0"
+
+# The installer's pages and the uninstaller's, in Japanese: the program must
+# not run meanwhile.
+close_panel
+write_ini "Interface=0"$'\n'"com_port=0"
+installer_page() {  # file; then presses the page's main button (次へ, インストール, 完了, ...)
+  local caption
+  sleep 1.5
+  caption=$(wine "$driver" wait-window "#32770" 10000 | tr -d '\r')
+  shoot "#32770" "$caption" "$1"
+  wine "$driver" in "$caption" dialog-click 1
+}
+wine "$root/build/windows/KelvrixSetup-"*.exe </dev/null >/dev/null 2>&1 &
+installer_page installer-welcome.png
+installer_page installer-directory.png
+sleep 3  # the files go in; the finish page follows by itself
+installer_page installer-finish.png
+wine "C:\\Program Files\\Kelvrix\\uninstall.exe" </dev/null >/dev/null 2>&1 &
+installer_page uninstaller.png
+sleep 3
+wine "$driver" in "$(wine "$driver" wait-window "#32770" 10000 | tr -d '\r')" dialog-click 1  # 閉じる
+sleep 1
 
 # At 150 %: Wine takes the DPI from the prefix when the panel starts.
-close_panel
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
 trap 'wine reg delete "HKCU\\Control Panel\\Desktop" /v LogPixels /f >/dev/null 2>&1; stop_session' EXIT
 stty -F "$session/serial/com1" cstopb  # a pty keeps no parity: see fresh_line in tests/e2e

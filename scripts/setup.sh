@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb xauth socat fonts-ipafont-gothic imagemagick x11-utils locales
+  nsis
 )
 
 missing=()

@@ -7,12 +7,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/wide_text_win.h"
 #include "dialog_harness.h"
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/setting_dialogs_win.h"
 #include "link/digits.h"
 #include "link/reply_dispatcher.h"
 #include "resources/resource.h"
+#include "version.h"
 
 namespace kelvrix {
 namespace {
@@ -376,9 +378,10 @@ TEST_F(TableDialogTest, BroadcastChosenInTheSlaveAddressDialogAddressesEveryDial
   EXPECT_EQ(Sent(), (Lines{"FFMOF\r\n"}));
 }
 
+// The version resource is made from the project's version in CMakeLists.txt.
 TEST_F(TableDialogTest, AboutShowsTheVersionResource) {
   DialogHarness about(IDD_ABOUT, dialogs::AboutDialogProc, t.panel);
-  EXPECT_EQ(about.Text(IDC_ABOUT_VERSION), L"Version 1.0.0");
+  EXPECT_EQ(about.Text(IDC_ABOUT_VERSION), L"Version " + WideFromUtf8(KELVRIX_VERSION_TEXT));
   about.Click(IDCANCEL);
   EXPECT_FALSE(IsWindowVisible(about.window));
 }

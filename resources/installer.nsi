@@ -1,0 +1,119 @@
+; The Windows installer of the Kelvrix control panel, built by makensis in
+; the cross build:
+;   makensis -DVERSION=1.1.0 -DEXE=... -DGUIDE=... -DSCREENSHOTS=... -DICON=... -DOUTFILE=... installer.nsi
+; Japanese first (the default), English second; 64-bit like the program.
+; It installs the program, the operator's guide and a Start menu folder, and
+; registers its uninstaller; the uninstaller removes exactly those and leaves
+; kelvrix.ini (in the Windows folder) and the operator's .dat files alone.
+Unicode true
+Target amd64-unicode
+ManifestDPIAware true
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include "LogicLib.nsh"
+!include "MUI2.nsh"
+
+!define PRODUCT "Kelvrix"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvrix"
+!define SINGLE_INSTANCE_MUTEX "Kelvrix TCP_X_Mutex"
+
+Name "Kelvrix コントロールパネル ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Kelvrix"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "Kelvrix ${VERSION}"
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=0 "ProductName" "Kelvrix control panel"
+VIAddVersionKey /LANG=0 "FileDescription" "Kelvrix control panel setup"
+VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) 2026 Kelvrix"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_RUN "$INSTDIR\kelvrix.exe"
+!define MUI_FINISHPAGE_RUN_NOTCHECKED
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\operator-guide.ja.html"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "$(ShowGuide)"
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "Japanese"
+!insertmacro MUI_LANGUAGE "English"
+
+LangString ProgramRuns ${LANG_JAPANESE} "Kelvrix コントロールパネルが起動しています。終了してから、もう一度実行してください。"
+LangString ProgramRuns ${LANG_ENGLISH} "The Kelvrix control panel is running. Close it, then run this again."
+LangString ShowGuide ${LANG_JAPANESE} "操作ガイドを表示"
+LangString ShowGuide ${LANG_ENGLISH} "Show the operator's guide (Japanese)"
+
+; A running panel holds its files: it must end first.
+!macro RefuseWhileTheProgramRuns
+  System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${SINGLE_INSTANCE_MUTEX}") p .r0'
+  ${If} $0 P<> 0
+    System::Call 'kernel32::CloseHandle(p r0)'
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(ProgramRuns)" /SD IDOK
+    Abort
+  ${EndIf}
+!macroend
+
+Function .onInit
+  SetShellVarContext all
+  !insertmacro RefuseWhileTheProgramRuns
+FunctionEnd
+
+Function un.onInit
+  SetShellVarContext all
+  !insertmacro RefuseWhileTheProgramRuns
+FunctionEnd
+
+Section "Kelvrix"
+  SetOutPath "$INSTDIR"
+  File "${EXE}"
+  File "${GUIDE}"
+  SetOutPath "$INSTDIR\screenshots"
+  File "${SCREENSHOTS}\*.png"
+  SetOutPath "$INSTDIR"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  CreateDirectory "$SMPROGRAMS\Kelvrix"
+  CreateShortcut "$SMPROGRAMS\Kelvrix\Kelvrix コントロールパネル.lnk" "$INSTDIR\kelvrix.exe"
+  CreateShortcut "$SMPROGRAMS\Kelvrix\操作ガイド.lnk" "$INSTDIR\operator-guide.ja.html"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Kelvrix コントロールパネル"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Kelvrix"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kelvrix.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  SectionGetSize 0 $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+; Only what the installer put there: the folder stays when the operator
+; keeps files of their own in it.
+Section "Uninstall"
+  Delete "$INSTDIR\kelvrix.exe"
+  Delete "$INSTDIR\operator-guide.ja.html"
+  Delete "$INSTDIR\screenshots\*.png"
+  RMDir "$INSTDIR\screenshots"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+
+  Delete "$SMPROGRAMS\Kelvrix\Kelvrix コントロールパネル.lnk"
+  Delete "$SMPROGRAMS\Kelvrix\操作ガイド.lnk"
+  RMDir "$SMPROGRAMS\Kelvrix"
+
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""The Windows installer under Wine, as a deployment tool runs it (/S).
+
+It installs the program where it belongs, with its Start menu entries and
+its uninstall keys; the installed program starts and says its version; a
+second install goes over the first; the uninstaller takes away what was
+installed and leaves the operator's files.
+"""
+import glob
+import os
+import subprocess
+import tempfile
+import time
+import unittest
+
+from test_panel import INI, MAIN_CLASS, PREFIX, PanelCase, driver, read_bytes, write_ini
+
+INSTALLER = os.environ["KELVRIX_INSTALLER"]
+VERSION = os.environ["KELVRIX_VERSION"]
+BUILT_EXE = os.environ["KELVRIX_EXE"]
+INSTALL_DIR = os.path.join(PREFIX, "drive_c", "Program Files", "Kelvrix")
+START_MENU = os.path.join(PREFIX, "drive_c", "ProgramData", "Microsoft", "Windows", "Start Menu", "Programs", "Kelvrix")
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvrix"
+ENV = dict(os.environ, WINEDEBUG="-all")
+IDM_ABOUT = 120
+IDC_ABOUT_VERSION = 1200
+IDOK = 1
+ABOUT = "バージョン情報"
+
+
+def wine(*args, timeout=120):
+    """Runs a Windows program to its end; its exit code."""
+    with tempfile.TemporaryFile() as out:
+        return subprocess.run(["wine", *args], stdin=subprocess.DEVNULL, stdout=out, stderr=out, env=ENV,
+                              timeout=timeout).returncode
+
+
+def registry(key):
+    """The values under `key` as {name: text}, or None when there is no such key."""
+    with tempfile.TemporaryFile() as out:
+        rc = subprocess.run(["wine", "reg", "query", key], stdin=subprocess.DEVNULL, stdout=out,
+                            stderr=subprocess.DEVNULL, env=ENV, timeout=60).returncode
+        out.seek(0)
+        text = out.read().decode("cp932")  # reg prints in the ANSI code page
+    if rc != 0:
+        return None
+    values = {}
+    for line in text.splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) == 3 and parts[1].startswith("REG_"):
+            values[parts[0]] = parts[2]
+    return values
+
+
+def wait_until(condition, seconds):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if condition():
+            return True
+        time.sleep(0.1)
+    return condition()
+
+
+class InstallerTest(PanelCase):
+    def setUp(self):
+        super().setUp()
+        self.addCleanup(self.uninstall)
+
+    def uninstall(self):
+        """Runs the installed uninstaller silently; it finishes from a copy of itself, so wait."""
+        uninstaller = os.path.join(INSTALL_DIR, "uninstall.exe")
+        if os.path.exists(uninstaller):
+            wine(r"C:\Program Files\Kelvrix\uninstall.exe", "/S")
+            wait_until(lambda: not os.path.exists(uninstaller), 20)
+
+    def test_install_start_install_again_and_uninstall(self):
+        write_ini(com_port=0)
+        self.assertEqual(wine(INSTALLER, "/S"), 0)
+        self.assertEqual(read_bytes(os.path.join(INSTALL_DIR, "kelvrix.exe")), read_bytes(BUILT_EXE))
+        for name in ("operator-guide.ja.html", "uninstall.exe"):
+            self.assertTrue(os.path.isfile(os.path.join(INSTALL_DIR, name)), name)
+        self.assertTrue(glob.glob(os.path.join(INSTALL_DIR, "screenshots", "*.png")), "the guide's pictures")
+        self.assertEqual(sorted(os.listdir(START_MENU)), ["Kelvrix コントロールパネル.lnk", "操作ガイド.lnk"])
+        keys = registry(UNINSTALL_KEY)
+        self.assertEqual({name: keys.get(name) for name in
+                          ("DisplayName", "DisplayVersion", "Publisher", "InstallLocation", "UninstallString")},
+                         {"DisplayName": "Kelvrix コントロールパネル", "DisplayVersion": VERSION, "Publisher": "Kelvrix",
+                          "InstallLocation": r"C:\Program Files\Kelvrix",
+                          "UninstallString": r'"C:\Program Files\Kelvrix\uninstall.exe"'})
+        self.assertGreater(int(keys["EstimatedSize"], 16), 100, "kilobytes, as Apps & features shows them")
+
+        # The installed program starts, shows its version, and keeps the installer away while it runs.
+        panel = subprocess.Popen(["wine", r"C:\Program Files\Kelvrix\kelvrix.exe"], stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=ENV)
+        self.panels.append(panel)
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 15000)[0], 0)
+        self.assertEqual(driver("command", MAIN_CLASS, IDM_ABOUT)[0], 0)
+        self.assertEqual(driver("wait-window", "#32770", 10000, ABOUT)[0], 0)
+        self.assertEqual(driver("in", ABOUT, "dialog-item", IDC_ABOUT_VERSION)[1], [f"1\tVersion {VERSION}\t0"])
+        self.assertEqual(driver("in", ABOUT, "dialog-click", IDOK)[0], 0)
+        self.assertNotEqual(wine(INSTALLER, "/S"), 0, "refused while the program runs")
+        self.assertEqual(driver("close", MAIN_CLASS)[0], 0)
+        self.assertEqual(panel.wait(timeout=10), 0)
+
+        self.assertEqual(wine(INSTALLER, "/S"), 0, "a second install over the first")
+        self.assertEqual(registry(UNINSTALL_KEY)["DisplayVersion"], VERSION)
+
+        kept = os.path.join(INSTALL_DIR, "site.dat")  # a settings file the operator saved there
+        with open(kept, "wb") as f:
+            f.write(b"0\r\n")
+        self.uninstall()
+        self.assertEqual(os.listdir(INSTALL_DIR), ["site.dat"], "only the operator's file is left")
+        self.assertFalse(os.path.exists(START_MENU))
+        self.assertIsNone(registry(UNINSTALL_KEY))
+        self.assertTrue(os.path.isfile(INI), "kelvrix.ini stays")
+        os.remove(kept)
+        os.rmdir(INSTALL_DIR)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
