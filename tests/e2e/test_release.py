@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """The Windows installer under Wine, as a deployment tool runs it (/S).
 
-It installs the program where it belongs, with its Start menu entries and
-its uninstall keys; the installed program starts and says its version; a
-second install goes over the first; the uninstaller takes away what was
-installed and leaves the operator's files.
+It upgrades an older version; it installs the program where it belongs, with
+its Start menu entries and its uninstall keys; the installed program starts
+and says its version; a second install goes over the first; the uninstaller
+takes away what was installed and leaves the operator's files.
 """
 import glob
 import os
+import shutil
 import subprocess
 import tempfile
 import time
@@ -16,6 +17,7 @@ import unittest
 from test_panel import INI, MAIN_CLASS, PREFIX, PanelCase, driver, read_bytes, write_ini
 
 INSTALLER = os.environ["KELVRIX_INSTALLER"]
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 VERSION = os.environ["KELVRIX_VERSION"]
 BUILT_EXE = os.environ["KELVRIX_EXE"]
 INSTALL_DIR = os.path.join(PREFIX, "drive_c", "Program Files", "Kelvrix")
@@ -73,9 +75,24 @@ class InstallerTest(PanelCase):
             wine(r"C:\Program Files\Kelvrix\uninstall.exe", "/S")
             wait_until(lambda: not os.path.exists(uninstaller), 20)
 
+    def older_installer(self):
+        """The same installer as an older version would have made it."""
+        folder = tempfile.mkdtemp(prefix="kelvrix-release-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        older = os.path.join(folder, "KelvrixSetup-0.9.0.exe")
+        build = os.path.dirname(INSTALLER)
+        subprocess.run(["makensis", "-V1", "-DVERSION=0.9.0", f"-DEXE={BUILT_EXE}",
+                        f"-DGUIDE={os.path.join(build, 'operator-guide.ja.html')}",
+                        f"-DSCREENSHOTS={os.path.join(SOURCE, 'docs', 'screenshots')}",
+                        f"-DICON={os.path.join(SOURCE, 'resources', 'kelvrix.ico')}", f"-DOUTFILE={older}",
+                        os.path.join(SOURCE, "resources", "installer.nsi")], check=True, stdin=subprocess.DEVNULL)
+        return older
+
     def test_install_start_install_again_and_uninstall(self):
         write_ini(com_port=0)
-        self.assertEqual(wine(INSTALLER, "/S"), 0)
+        self.assertEqual(wine(self.older_installer(), "/S"), 0)
+        self.assertEqual(registry(UNINSTALL_KEY)["DisplayVersion"], "0.9.0")
+        self.assertEqual(wine(INSTALLER, "/S"), 0, "an upgrade over the older version")
         self.assertEqual(read_bytes(os.path.join(INSTALL_DIR, "kelvrix.exe")), read_bytes(BUILT_EXE))
         for name in ("operator-guide.ja.html", "uninstall.exe"):
             self.assertTrue(os.path.isfile(os.path.join(INSTALL_DIR, name)), name)
