@@ -91,8 +91,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       Start(dialog);
       break;
     case IDC_SCAN_CANCEL:
-      EnableWindow(GetDlgItem(dialog, IDC_SCAN_CANCEL), FALSE);
-      CancelTool(dialog);
+      CancelTool(dialog, IDC_SCAN_CANCEL);
       break;
     case IDOK:  // Enter on the list: the selected unit, as a double-click
       Choose(dialog, ListView_GetNextItem(List(dialog), -1, LVNI_SELECTED));
@@ -103,8 +102,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }
 
 INT_PTR OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->idFrom == IDC_SCAN_LIST &&
-      reinterpret_cast<NMHDR*>(lParam)->code == LVN_ITEMACTIVATE) {
+  if (message == WM_NOTIFY && IsListNotification(lParam, IDC_SCAN_LIST, LVN_ITEMACTIVATE)) {
     Choose(dialog, reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem);
     return TRUE;
   }
@@ -114,13 +112,7 @@ INT_PTR OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 INT_PTR CALLBACK BusScanDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  static constexpr DialogParts kParts = {
-      .frame = {.caption = L"RS-485 バス検索", .slaveAddressBox = SlaveAddressBox::UnitsOnly,
-                .refusesCloseWhileRunning = true},
-      .open = OnInit,
-      .command = OnCommand,
-      .replied = ToolReplied,
-      .handle = OnMessage};
+  static constexpr DialogParts kParts = ToolDialogParts(L"RS-485 バス検索", OnInit, OnCommand, OnMessage);
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

@@ -141,8 +141,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       StartWriting(dialog);
       break;
     case IDC_COMPARE_CANCEL:
-      EnableItem(dialog, IDC_COMPARE_CANCEL, false);
-      CancelTool(dialog);
+      CancelTool(dialog, IDC_COMPARE_CANCEL);
       break;
     default:
       break;
@@ -150,8 +149,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }
 
 INT_PTR OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->idFrom == IDC_COMPARE_LIST &&
-      reinterpret_cast<NMHDR*>(lParam)->code == LVN_ITEMCHANGED) {
+  if (message == WM_NOTIFY && IsListNotification(lParam, IDC_COMPARE_LIST, LVN_ITEMCHANGED)) {
     ShowButtons(dialog);  // a row checked or cleared
     return TRUE;
   }
@@ -161,13 +159,7 @@ INT_PTR OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 INT_PTR CALLBACK CompareDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  static constexpr DialogParts kParts = {
-      .frame = {.caption = L"ユニットと比較", .slaveAddressBox = SlaveAddressBox::UnitsOnly,
-                .refusesCloseWhileRunning = true},
-      .open = OnInit,
-      .command = OnCommand,
-      .replied = ToolReplied,
-      .handle = OnMessage};
+  static constexpr DialogParts kParts = ToolDialogParts(L"ユニットと比較", OnInit, OnCommand, OnMessage);
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
 }
 

@@ -82,7 +82,8 @@ void RunTool(HWND dialog) {
   Pump(dialog);
 }
 
-void CancelTool(HWND dialog) {
+void CancelTool(HWND dialog, int cancelButton) {
+  EnableWindow(GetDlgItem(dialog, cancelButton), FALSE);
   MaintenanceTool& tool = ToolOf(dialog);
   tool.sequence.Cancel();
   if (!OnSerialLink(tool.panel.link)) Pump(dialog);  // between requests: ends at once
@@ -119,6 +120,11 @@ void AddListRow(HWND list, int row, std::span<const std::string> texts) {
 }
 
 void SetItemText(HWND dialog, int id, const std::string& text) { SetDlgItemTextW(dialog, id, WideFromUtf8(text).c_str()); }
+
+bool IsListNotification(LPARAM lParam, int listId, UINT code) {
+  const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+  return header->idFrom == static_cast<UINT_PTR>(listId) && header->code == code;
+}
 
 void ToolReplied(HWND dialog, std::string_view line, std::string_view address) {
   MaintenanceTool& tool = ToolOf(dialog);

@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 
+#include "dialogs/dialog_frame_win.h"
 #include "link/panel.h"
 #include "link/reply_gated_run.h"
 
@@ -52,7 +53,8 @@ void OpenTool(HWND dialog, MaintenanceTool& tool);
 bool ClaimTool(HWND dialog);
 // After the sequence started: sends its first request.
 void RunTool(HWND dialog);
-void CancelTool(HWND dialog);
+// "中止": the button stays disabled until the sequence has ended.
+void CancelTool(HWND dialog, int cancelButton);
 bool OnSerialLink(const LinkState& link);
 
 // The tools' lists: report-style list views with columns that share the
@@ -65,8 +67,24 @@ void AddListColumns(HWND list, std::span<const ListColumn> columns, DWORD extend
 void AddListRow(HWND list, int row, std::span<const std::string> texts);  // texts UTF-8
 void SetItemText(HWND dialog, int id, const std::string& text);
 
+// True when lParam is notification `code` from list `listId`.
+bool IsListNotification(LPARAM lParam, int listId, UINT code);
+
 // The frame's hooks: each reply, and the tool's timers (FALSE for any other message).
 void ToolReplied(HWND dialog, std::string_view line, std::string_view address);
 INT_PTR ToolMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// What a tool's dialog tells the frame: its slave address box (units only,
+// held still while it runs), Close refused while it runs, its replies and
+// its own messages.
+constexpr DialogParts ToolDialogParts(const wchar_t* caption, void (*open)(HWND, Panel&),
+                                      void (*command)(HWND, WPARAM),
+                                      INT_PTR (*handle)(HWND, UINT, WPARAM, LPARAM)) {
+  return {.frame = {.caption = caption, .slaveAddressBox = SlaveAddressBox::UnitsOnly, .refusesCloseWhileRunning = true},
+          .open = open,
+          .command = command,
+          .replied = ToolReplied,
+          .handle = handle};
+}
 
 }  // namespace kelvrix::dialogs

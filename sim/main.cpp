@@ -54,6 +54,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/traffic_log.h"
 #include "model/settings_data_file.h"
 #include "sim/simulated_bus.h"
 
@@ -64,26 +65,6 @@ using namespace kelvrix::sim;
 volatile std::sig_atomic_t stopRequested = 0;
 
 void OnSignal(int) { stopRequested = 1; }
-
-std::string Escaped(std::string_view bytes) {
-  std::string text;
-  for (unsigned char c : bytes) {
-    if (c == '\r') {
-      text += "\\r";
-    } else if (c == '\n') {
-      text += "\\n";
-    } else if (c == '\\') {
-      text += "\\\\";
-    } else if (c < 0x20 || c >= 0x7F) {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      text += hex;
-    } else {
-      text += static_cast<char>(c);
-    }
-  }
-  return text;
-}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -254,7 +235,7 @@ class Simulator {
       pending.erase(0, end + 1);
       wire.AwaitFrame(pending.size());
       if (log_) {
-        std::fprintf(log_, "%s%s\n", tag.c_str(), Escaped(frame).c_str());
+        std::fprintf(log_, "%s%s\n", tag.c_str(), kelvrix::EscapedBytes(frame).c_str());
         std::fflush(log_);
       }
       SimMode mode = SimMode::Parse(ControlText());
