@@ -23,6 +23,7 @@ struct Comparison {
   explicit Comparison(Panel& program) : tool(program, comparison.unit, comparison, Show) {}
   UnitComparison comparison;
   MaintenanceTool tool;
+  int32_t comparedAddress = 0;  // the RS-485 unit the list is of
 };
 std::optional<Comparison> current;  // the dialog is modal: one at a time
 
@@ -108,6 +109,7 @@ void StartComparing(HWND dialog) {
     return;
   }
   if (!ClaimTool(dialog)) return;
+  current->comparedAddress = link.slaveAddressIndex;
   ListView_DeleteAllItems(List(dialog));
   SetItemText(dialog, IDC_COMPARE_SUMMARY, "");
   current->comparison.StartReading(tool.program.settings, AnswerTimeout(link));
@@ -116,9 +118,14 @@ void StartComparing(HWND dialog) {
 }
 
 void StartWriting(HWND dialog) {
+  const LinkState& link = current->tool.panel.link;
+  if (OnSerialLink(link) && link.rsControl == kRs485 && link.slaveAddressIndex != current->comparedAddress) {
+    // The list tells what differs on the unit compared, not on this one.
+    current->tool.program.messages.ShowWarning("比較したユニットと違うアドレスが選ばれています。もう一度比較してください。");
+    return;
+  }
   const std::vector<int> checked = CheckedRows(dialog);
   if (checked.empty() || !ClaimTool(dialog)) return;
-  const LinkState& link = current->tool.panel.link;
   current->comparison.StartWriting(checked, OnSerialLink(link), AnswerTimeout(link));
   Run(dialog);
 }

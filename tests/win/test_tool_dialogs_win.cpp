@@ -70,14 +70,16 @@ TEST_F(ToolDialogTest, BusScanSaysWhyItCannotRunOffRs485) {
 // The next request goes out as the reply is taken, the reply lands in the
 // tool's model, and a cancelled run waits out the request it has out.
 TEST_F(ToolDialogTest, ComparisonAdvancesOnEachReplyAndEndsCleanlyWhenCancelled) {
+  t.link.rsControl = kRs485;
+  t.link.slaveAddressIndex = 3;
   DialogHarness dialog(IDD_COMPARE, dialogs::CompareDialogProc, t.panel);
   EXPECT_EQ(dialog.Caption(), L"ユニットと比較");
   dialog.Click(IDC_COMPARE_START);
-  EXPECT_EQ(Sent(), Lines{"RCT01\r\n"});
+  EXPECT_EQ(Sent(), Lines{"03RCT01\r\n"});
   EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
   EXPECT_FALSE(dialog.IsEnabled(IDC_SLAVE_ADDRESS));
-  ASSERT_TRUE(dialogs::TakeSerialReply("CT01DOOR    \r\n"));
-  EXPECT_EQ(Sent(), (Lines{"RCT01\r\n", "RCT02\r\n"})) << "at once, not on a tick";
+  ASSERT_TRUE(dialogs::TakeSerialReply("03CT01DOOR    \r\n"));
+  EXPECT_EQ(Sent(), (Lines{"03RCT01\r\n", "03RCT02\r\n"})) << "at once, not on a tick";
 
   dialog.Click(IDC_COMPARE_CANCEL);
   EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE)) << "RCT02 is still out";
@@ -91,8 +93,16 @@ TEST_F(ToolDialogTest, ComparisonAdvancesOnEachReplyAndEndsCleanlyWhenCancelled)
   EXPECT_STREQ(t.settings.channelTitle[0], "  CH01  ") << "the program's settings untouched";
   EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
   EXPECT_TRUE(dialog.IsEnabled(IDC_COMPARE_WRITE));
+  EXPECT_TRUE(dialog.IsEnabled(IDC_SLAVE_ADDRESS));
   EXPECT_EQ(t.link.replyPending, 0);
   EXPECT_TRUE(Boxes().empty());
+
+  // The list is of unit 03: it is not written to another.
+  dialog.Choose(IDC_SLAVE_ADDRESS, 4);
+  dialog.Click(IDC_COMPARE_WRITE);
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"warning", "比較したユニットと違うアドレスが選ばれています。もう一度比較してください。"}}));
+  EXPECT_EQ(Sent().size(), 2u);
+  EXPECT_EQ(t.link.batchStep, 0);
 }
 
 }  // namespace
