@@ -212,6 +212,7 @@ TEST_F(MainWindowTest, MenuAndToolBarOpenTheSettingDialogs) {
       {IDM_SCREEN, L"画面の設定 "},              {IDT_SCREEN, L"画面の設定 "},
       {IDM_OTHER, L"その他の設定 "},             {IDT_OTHER, L"その他の設定 "},
       {IDM_SLAVE_ADDRESS, L"スレーブアドレスの設定 "}, {IDM_ABOUT, L"バージョン情報"},
+      {IDM_COMPARE, L"ユニットと比較"},          {IDM_BUS_SCAN, L"RS-485 バス検索"},
   };
   int toolButtons = 0;
   for (const Route& route : routes) toolButtons += route.command >= IDT_DATE_TIME && route.command <= IDT_ALARM_HISTORY;
