@@ -34,7 +34,7 @@ class ProgramTransport : public LinkTransport {
     const std::string link = SerialLinkName(linkState, frame);
     traffic.Sent(link, frame);
     if (serialLink.WriteSerial(std::move(frame))) return true;
-    traffic.Event(link, "送れませんでした (ポートが開いていません)");
+    traffic.Event(link, serialLink.IsOpen() ? "送れませんでした" : "送れませんでした (ポートが開いていません)");
     return false;
   }
   bool SendOnSocket(std::string_view line) override { return socketLink.Send(line); }

@@ -268,9 +268,11 @@ bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
     case MsgReplyReceived: {
       if (!options.handlesSocketReplies) return false;
       Panel& panel = PanelOf(dialog);
-      const std::string received = panel.link.receiveBuffer.substr(0, std::max(panel.link.receiveLength, 0));
       DispatchSocketReply(panel, panel.link.receiveBuffer, panel.link.receiveLength);
-      if (parts.replied) parts.replied(dialog, received, {});
+      if (parts.replied) {  // the dispatch reads the buffer and leaves it as it was
+        const std::string_view received(panel.link.receiveBuffer);
+        parts.replied(dialog, received.substr(0, static_cast<std::size_t>(std::max(panel.link.receiveLength, 0))), {});
+      }
       return true;
     }
     case MsgSerialReply: {

@@ -22,7 +22,6 @@ namespace {
 
 constexpr const wchar_t* kContextProperty = L"KelvrixTrafficMonitor";
 constexpr UINT kStatusTimer = 1;  // the header's "最後の応答" ages
-constexpr int kColumnCount = 5;
 
 HWND monitor = nullptr;
 
