@@ -1,6 +1,5 @@
 #include "app/app_state_win.h"
 
-#include "dialogs/dialog_frame_win.h"
 
 namespace kelvrix::app {
 
@@ -22,7 +21,8 @@ std::string LinkInUse() { return CurrentLinkName(linkState); }
 
 RecordedResults messages{boxes, traffic, LinkInUse};
 SerialLink serialLink;
-SocketLink socketLink{linkState, messages, traffic};
+WinSockLayer winSock;
+SocketLink socketLink{linkState, messages, traffic, winSock};
 
 namespace {
 
@@ -38,7 +38,8 @@ class ProgramTransport : public LinkTransport {
     return false;
   }
   bool SendOnSocket(std::string_view line) override { return socketLink.Send(line); }
-  void AwaitSocketReply(ResultMessages& results) override { socketLink.AwaitReply(dialogs::replyWindow, results); }
+  void AwaitSocketReply(ResultMessages& results) override { socketLink.AwaitReply(results); }
+  void ExpectSocketReply() override { socketLink.ExpectReply(); }
 };
 
 ProgramTransport transport;

@@ -8,7 +8,8 @@
 #include "link/message_boxes_win.h"
 #include "link/panel.h"
 #include "link/serial_port_win.h"
-#include "link/socket_link_win.h"
+#include "link/socket_layer_win.h"
+#include "link/socket_link.h"
 #include "link/traffic_recorder_win.h"
 
 namespace kelvrix::app {
@@ -23,6 +24,7 @@ extern LinkState linkState;
 extern TrafficRecorder traffic;  // from start-up, whether or not the monitor is open
 extern RecordedResults messages;
 extern SerialLink serialLink;
+extern WinSockLayer winSock;
 extern SocketLink socketLink;
 extern Panel panel;
 

@@ -61,33 +61,22 @@ void UpdateClock() {
 
 // The serial reply time-out and the deferred "Success" of a serial "GO".
 // A box shown here runs its own message loop, in which this timer goes on
-// ticking: one box at a time, and a success that comes while one is up is
-// folded into it. Without this a unit sending "GO" on its own every few
-// milliseconds would nest boxes until the stack overflows.
+// ticking; the box gate folds a success that comes meanwhile into the one on
+// screen, so a unit sending "GO" on its own costs one box.
 void TimerTick() {
-  static bool boxUp = false;
-  if (boxUp) {
-    linkState.successPending = 0;
-    return;
-  }
-  boxUp = true;
   TickReplyTimeout(panel);
   if (linkState.successPending.exchange(0) == 1) messages.ShowSuccess("Success");
-  boxUp = false;
 }
 
 // Lines the reader has queued, dispatched in order, into the program's
 // settings unless the open dialog decodes into its own. A box raised by one
-// line runs its own message loop; lines arriving meanwhile wait for it to close.
+// line runs its own message loop, in which later lines are dispatched too:
+// their reports wait for it, or fold into it when they are the same.
 void DispatchQueuedLines() {
-  static bool dispatching = false;
-  if (dispatching) return;
-  dispatching = true;
   while (auto line = serialLink.TakeLine()) {
     traffic.Received(SerialLinkName(linkState, line->bytes), line->bytes, line->millisOfDay);
     if (!dialogs::TakeSerialReply(line->bytes)) DispatchSerialReply(panel, line->bytes);
   }
-  dispatching = false;
 }
 
 void UpdateMenu(HWND window) {
@@ -160,7 +149,7 @@ void OpenDialog(HWND window, const DialogRoute& route) {
 
 void OpenLinkDialog(HWND window, int templateId, DLGPROC procedure) {
   static PrivateProfileStore profile;
-  static dialogs::LinkDialogContext context{panel, profile, socketLink};
+  static dialogs::LinkDialogContext context{panel, profile, socketLink, winSock};
   DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), window, procedure, reinterpret_cast<LPARAM>(&context));
 }
 
@@ -297,7 +286,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       mainWindow = window;
       statusBar = CreateStatusBar(window, instance);
       toolBar = CreateToolBar(window, instance);
-      socketLink.SetNotifyWindow(window);
+      winSock.SetNotifyWindow(window);
       linkState.readerRunning = 1;
       return 0;
     case WM_SIZE:
@@ -325,6 +314,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       OnCommand(window, LOWORD(wParam));
       return 0;
     case WM_TIMER:
+      if (wParam == kSweepTimerId) {
+        socketLink.Sweep();
+        return 0;
+      }
       TimerTick();
       UpdateClock();
       return 0;
@@ -335,7 +328,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       DispatchQueuedLines();
       return 0;
     case MsgSocketEvent:
-      socketLink.HandleSocketEvent(static_cast<SOCKET>(wParam), WSAGETSELECTEVENT(lParam), WSAGETSELECTERROR(lParam));
+      socketLink.HandleSocketEvent(static_cast<SocketHandle>(wParam), WSAGETSELECTEVENT(lParam), WSAGETSELECTERROR(lParam));
       return 0;
     default:
       return DefWindowProcW(window, message, wParam, lParam);

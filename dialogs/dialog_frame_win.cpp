@@ -68,8 +68,8 @@ Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options) {
   }
   if (options.resetsHiddenClicks) SharedDialogState().hiddenClickCount = 0;
   // The server role shows which unit the dialog talks to after the caption.
-  if (link.selectedConnection != -1) {
-    const std::string host = ChosenPeerAddress(link.connections, link.clientServerMode, link.selectedConnection, link.chosenSerial);
+  if (link.chosenRow != -1) {
+    const std::string host = ChosenPeerAddress(link.connections, link.clientServerMode, link.chosenRow, link.chosenSerial);
     SetWindowTextW(dialog, (options.caption + WideFromUtf8(host)).c_str());
   }
   return panel;
@@ -268,11 +268,8 @@ bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
     case MsgReplyReceived: {
       if (!options.handlesSocketReplies) return false;
       Panel& panel = PanelOf(dialog);
-      DispatchSocketReply(panel, panel.link.receiveBuffer, panel.link.receiveLength);
-      if (parts.replied) {  // the dispatch reads the buffer and leaves it as it was
-        const std::string_view received(panel.link.receiveBuffer);
-        parts.replied(dialog, received.substr(0, static_cast<std::size_t>(std::max(panel.link.receiveLength, 0))), {});
-      }
+      const std::string line = DispatchSocketReply(panel, panel.link.receiveBuffer, panel.link.receiveLength);
+      if (parts.replied && !line.empty()) parts.replied(dialog, line, {});
       return true;
     }
     case MsgSerialReply: {
@@ -319,6 +316,9 @@ void ShowPercent(HWND dialog, const SteppedRun& run, int step) {
   SetDlgItemTextW(dialog, run.percentId, percent.c_str());
 }
 
+// The run ends on the tick after its last step, once that step's answer (a
+// socket reply is posted to the dialog) has been handled: the last value is
+// stored, and an error to the last step stops the run where it is.
 void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
   Panel& panel = PanelOf(dialog);
   if (panel.link.batchStep == 0 || !OwnsRun(dialog)) {  // not ours, or already over
@@ -329,9 +329,15 @@ void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
     EndRun(dialog, run, false);
     return;
   }
+  const int step = panel.link.batchStep;
+  if (step > (run.endStep != 0 ? run.endStep : run.stepCount)) {
+    EndRun(dialog, run, true);
+    return;
+  }
+  // A box up (a reply the run caused, a time-out) pauses the run until it is closed.
+  if (panel.messages.Showing()) return;
   // A box raised by the step runs its own message loop: no tick may come then.
   KillTimer(dialog, run.timerId);
-  const int step = panel.link.batchStep;
   if (step <= run.stepCount) {
     sendStep(dialog, step);
     if (run.percentId != 0) ShowPercent(dialog, run, step);
@@ -340,8 +346,7 @@ void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
   if (!OwnsRun(dialog)) return;  // the dialog ended inside the step
   panel.link.batchStep = step + 1;
   if (run.closeEnabledAt != 0 && panel.link.batchStep >= run.closeEnabledAt) EnableClose(dialog, true);
-  const bool failed = run.stepFailureEndsRun && panel.link.replyError != 0;
-  if (failed || step >= (run.endStep != 0 ? run.endStep : run.stepCount)) {
+  if (run.stepFailureEndsRun && panel.link.replyError != 0) {
     EndRun(dialog, run, true);
     return;
   }

@@ -41,16 +41,21 @@ struct Choice {
   std::vector<std::string> entries;
   int32_t LinkState::*value;
   void (*write)(ProfileStore&, const LinkState&);
-  bool lockedWhileConnected;  // the transport and the role cannot change under a live link
+  bool lockedWhileConnected;  // the transport and the role cannot change while any socket exists
 };
 
 INT_PTR HandleChoiceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
                            const std::vector<Choice>& choices) {
   if (message == WM_INITDIALOG) {
-    LinkState& link = Open(dialog, lParam).panel.link;
+    LinkDialogContext& context = Open(dialog, lParam);
+    LinkState& link = context.panel.link;
+    // A connect under way, a listening server or its units count as much as
+    // a chosen connection: changing the transport or the role under them
+    // would leave the link showing what it is not.
+    const bool socketsExist = link.socketConnected == 1 || context.socket.HasSockets();
     for (const Choice& choice : choices) {
       AddEntries(dialog, choice.combo, choice.entries);
-      if (choice.lockedWhileConnected && link.socketConnected == 1) {
+      if (choice.lockedWhileConnected && socketsExist) {
         Enable(dialog, choice.combo, false);
       } else {
         SelectEntry(dialog, choice.combo, link.*choice.value);
@@ -103,7 +108,7 @@ void ShowClientButtons(HWND dialog, const LinkState& link) {
 
 void OpenClientDialog(HWND dialog, LinkDialogContext& context) {
   const LinkState& link = context.panel.link;
-  context.socket.SetNetworkDialog(dialog);
+  context.winSock.SetNetworkDialog(dialog);
   const int chosen = link.selectedConnection;
   if (chosen >= 0 && chosen < static_cast<int>(link.hostList.size())) {
     ShowAddress(dialog, IDC_HOST_ADDRESS, link.hostList[chosen]);
@@ -179,7 +184,7 @@ void RefreshConnectionList(HWND dialog) {
   LinkDialogContext& context = ContextOf(dialog);
   const LinkState& link = context.panel.link;
   const bool listening = context.socket.Listening();
-  const auto chosenRow = link.connections.LiveRow(link.selectedConnection, link.chosenSerial);
+  const auto chosenRow = link.connections.LiveRow(link.chosenRow, link.chosenSerial);
   const int highlighted = RowOfEntry(dialog, ListSelection(dialog, IDC_CLIENT_LIST));
   const int keep = highlighted != 0 ? highlighted : chosenRow.value_or(0);
   HWND list = GetDlgItem(dialog, IDC_CLIENT_LIST);
@@ -193,7 +198,7 @@ void RefreshConnectionList(HWND dialog) {
   }
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
-  const std::string chosen = ChosenPeerAddress(link.connections, 1, link.selectedConnection, link.chosenSerial);
+  const std::string chosen = ChosenPeerAddress(link.connections, 1, link.chosenRow, link.chosenSerial);
   SetDlgItemTextW(dialog, IDC_TRANSMISSION_PLACE, WideFromUtf8(chosen.empty() ? std::string(16, ' ') : chosen).c_str());
   Enable(dialog, IDC_SERVER_CONNECT, !listening);
   Enable(dialog, IDC_PORT_NUMBER, !listening);
@@ -202,7 +207,7 @@ void RefreshConnectionList(HWND dialog) {
 }
 
 void OpenServerDialog(HWND dialog, LinkDialogContext& context) {
-  context.socket.SetNetworkDialog(dialog);
+  context.winSock.SetNetworkDialog(dialog);
   ShowPortNumber(dialog, IDC_PORT_NUMBER, context.panel.settings);
   RefreshConnectionList(dialog);
 }
@@ -217,19 +222,16 @@ void OnServerCommand(HWND dialog, WPARAM wParam) {
       return;
     case IDC_SERVER_DISCONNECT:
       context.socket.CloseAllSockets();
-      link.selectedConnection = -1;
-      link.socketConnected = 0;
       RefreshConnectionList(dialog);
       return;
     case IDC_CLIENT_LIST: {
       if (HIWORD(wParam) != LBN_DBLCLK) return;
+      // A double-click that hits no listed unit changes nothing.
       const int row = RowOfEntry(dialog, ListSelection(dialog, IDC_CLIENT_LIST));
-      const bool live = row != 0 && link.connections[row].inUse == 1;
-      link.selectedConnection = live ? row : -1;
-      if (live) {
-        link.chosenSerial = link.connections[row].serial;
-        link.socketConnected = 1;
-      }
+      if (row == 0 || link.connections[row].inUse != 1) return;
+      link.chosenRow = row;
+      link.chosenSerial = link.connections[row].serial;
+      link.socketConnected = 1;
       RefreshConnectionList(dialog);
       return;
     }
@@ -264,7 +266,7 @@ INT_PTR HandleNetworkDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       parts.linkChanged(dialog);
       return TRUE;
     case WM_DESTROY:
-      ContextOf(dialog).socket.SetNetworkDialog(nullptr);
+      ContextOf(dialog).winSock.SetNetworkDialog(nullptr);
       End(dialog);
       return FALSE;
     default:

@@ -6,7 +6,8 @@
 #include <windows.h>
 
 #include "link/panel.h"
-#include "link/socket_link_win.h"
+#include "link/socket_layer_win.h"
+#include "link/socket_link.h"
 #include "model/config_file.h"
 
 namespace kelvrix::dialogs {
@@ -15,6 +16,7 @@ struct LinkDialogContext {
   Panel& panel;
   ProfileStore& profile;
   SocketLink& socket;
+  WinSockLayer& winSock;  // told which TCP/IP dialog is open
 };
 
 INT_PTR CALLBACK InterfaceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -48,10 +48,10 @@ void Pump(HWND dialog) {
     if (request->address >= 0) {
       SerialSendTo(tool.panel, request->line, request->address);
     } else {
-      SendCommand(tool.panel, request->line);
+      SendCommand(tool.panel, request->line, SocketWait::Notified);
     }
     if (link.replyError == 0) break;
-    // Refused or failed by the link, or on TCP/IP not answered in time.
+    // Refused or failed by the link: no answer will come.
     link.replyError = 0;
     tool.sequence.NoReply();
   }

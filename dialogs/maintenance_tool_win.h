@@ -4,9 +4,11 @@
 // time-outs; batchStep held while it runs, and the slave address box held
 // still, so that the unit asked stays the unit answering.
 //
-// On the serial link the next request goes out as the answer is dispatched;
-// on TCP/IP, where the send itself waits for the answer, from a short timer,
-// so that a chain of posted replies never holds off the operator's clicks.
+// No request waits for its answer on the GUI thread: the answer comes as a
+// serial line or a socket notification, its time-out as a timer. On the
+// serial link the next request goes out as the answer is dispatched; on
+// TCP/IP from a short timer, so that a unit answering at once on loopback
+// never holds off the operator's clicks with a chain of notifications.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +29,7 @@ class NotedFailures : public ResultMessages {
   void ShowSuccess(std::string_view) override {}
   void ShowError(std::string_view text) override { last = text; }
   void ShowWarning(std::string_view text) override { last = text; }
+  void ShowLinkError(std::string_view text) override { last = text; }
   std::string last;
 };
 

@@ -38,6 +38,13 @@ int ConnectionTable::Find(SocketHandle socket) const {
   return 0;
 }
 
+int ConnectionTable::FindPeer(std::string_view peerAddress) const {
+  for (int row = 1; row <= kMaxConnections; ++row) {
+    if (rows_[row].inUse == 1 && rows_[row].peerAddress == peerAddress) return row;
+  }
+  return 0;
+}
+
 std::vector<int> ConnectionTable::ListedRows() const {
   std::vector<int> rows;
   for (int row = 1; row <= kMaxConnections; ++row) {

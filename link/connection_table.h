@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/device_settings.h"
@@ -40,6 +41,7 @@ class ConnectionTable {
 
   int Count() const;                        // rows 1..96 in use
   int Find(SocketHandle socket) const;      // its row, 0 when none
+  int FindPeer(std::string_view peerAddress) const;  // the row of a connection from there, 0 when none
   std::vector<int> ListedRows() const;      // the rows in use, in row order: list position k is element k
   // The chosen row while the connection chosen there (`serial`) still holds
   // it: once that unit has gone, a unit that takes its row is not the chosen one.

@@ -27,7 +27,7 @@ struct LinkState {
   int32_t clientServerMode = 0;              // 0 client, 1 server
   int32_t comPort = 0;                       // 0..5 for COM1..COM6
   int32_t rsControl = kRs232c;               // 0 RS-232C, 1 RS-485
-  int32_t selectedConnection = 0;  // client: index into hostList; server: chosen row, -1 none
+  int32_t selectedConnection = 0;  // client: the chosen host's index in hostList, -1 none
   std::vector<Ipv4Address> hostList;  // units the TCP client can connect to
   int32_t slaveAddressIndex = 0;  // 0..31 a unit, 32 broadcast
 
@@ -50,15 +50,17 @@ struct LinkState {
   std::string socketLine;
   int32_t socketLineOpen = 0;
 
-  // The server role's accepted units, and which connection was chosen in
-  // row selectedConnection
+  // The server role's accepted units, and the one the operator chose: the
+  // connection `chosenSerial` while it holds row `chosenRow` (-1: none)
   ConnectionTable connections;
+  int32_t chosenRow = -1;
   uint64_t chosenSerial = 0;
 };
 
 // The link's reset at start-up and after every socket was closed.
 inline void InitLinkState(LinkState& link) {
   link.connections.Reset();
+  link.chosenRow = -1;
   link.socketConnected = 0;
 }
 

@@ -24,6 +24,8 @@ class LinkTransport {
   // Waits, bounded, for the unit's answer and hands it to the waiting dialog;
   // an answer that does not come is reported to `results`.
   virtual void AwaitSocketReply(ResultMessages& results) = 0;
+  // Does not wait: the answer reaches the dialog that sent as it arrives.
+  virtual void ExpectSocketReply() = 0;
 };
 
 struct Panel {

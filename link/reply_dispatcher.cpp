@@ -60,9 +60,11 @@ void SocketTail(Panel& panel, std::string_view line) {
     panel.messages.ShowError("Socket Menu Display");
     return;
   }
+  // Anything else is no answer to the command: a run against a unit that
+  // answers garbage must not count its steps as done.
+  panel.link.replyError = 1;
   for (const ErrorReply& error : kErrorReplies) {
     if (line.starts_with(error.code)) {
-      panel.link.replyError = 1;
       panel.messages.ShowError(error.socketText);
       return;
     }
@@ -114,7 +116,7 @@ void DispatchSerialReply(Panel& panel, std::string_view line) {
   Dispatch(panel, SerialReplyBody(panel.link, line), Variant::Serial);
 }
 
-void DispatchSocketReply(Panel& panel, std::string_view received, int receiveLength) {
+std::string DispatchSocketReply(Panel& panel, std::string_view received, int receiveLength) {
   LinkState& link = panel.link;
   const std::size_t length = receiveLength > 0 ? static_cast<std::size_t>(receiveLength) : 0;
   std::string_view data = received.substr(0, std::min(length, kMaxReceiveLength));
@@ -127,10 +129,12 @@ void DispatchSocketReply(Panel& panel, std::string_view received, int receiveLen
   // Only the last byte of a receive tells whether the line is complete.
   const bool complete = length > 0 && length <= received.size() && received[length - 1] == '\n';
   link.socketLineOpen = complete ? 0 : 1;
-  if (!complete) return;
+  if (!complete) return {};
 
-  Dispatch(panel, link.socketLine, Variant::Socket);
+  std::string line = std::move(link.socketLine);
   link.socketLine.clear();
+  Dispatch(panel, line, Variant::Socket);
+  return line;
 }
 
 }  // namespace kelvrix

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "link/panel.h"
@@ -30,7 +31,7 @@ std::string_view SerialReplyAddress(const LinkState& link, std::string_view line
 
 // The bytes of one socket receive; `receiveLength` is what recv returned
 // (0 or less when it returned nothing). Dispatches once the assembled line
-// ends in LF.
-void DispatchSocketReply(Panel& panel, std::string_view received, int receiveLength);
+// ends in LF, and returns that line; empty while it is still open.
+std::string DispatchSocketReply(Panel& panel, std::string_view received, int receiveLength);
 
 }  // namespace kelvrix

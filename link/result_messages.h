@@ -1,7 +1,7 @@
 // The short result and error boxes the whole program uses.
 //
-// The Win32 build shows message boxes (with the system question sound first);
-// tests record the calls. Texts are UTF-8.
+// The Win32 build shows message boxes (with the system question sound first),
+// one at a time through the ResultBoxGate; tests record the calls. Texts are UTF-8.
 #pragma once
 
 #include <string_view>
@@ -17,6 +17,11 @@ class ResultMessages {
   virtual void ShowError(std::string_view text) = 0;
   // Caption "Error", warning icon, owned by the active window.
   virtual void ShowWarning(std::string_view text) = 0;
+  // The TCP/IP link's own failures ("接続できません", "WINSOCK.DLL…"):
+  // caption "Kelvrix", error icon, modal to the active window.
+  virtual void ShowLinkError(std::string_view text) = 0;
+  // True while a box is up: a run pauses until the operator has closed it.
+  virtual bool Showing() const { return false; }
 };
 
 }  // namespace kelvrix

@@ -8,9 +8,9 @@ bool CanSendOverSocket(const LinkState& link) {
   return link.linkInterface == kSerialInterface || link.socketConnected == 1;
 }
 
-void SendCommand(Panel& panel, std::string_view command) {
+void SendCommand(Panel& panel, std::string_view command, SocketWait wait) {
   if (panel.link.linkInterface == kSocketInterface) {
-    SocketSend(panel, command);
+    SocketSend(panel, command, wait);
   } else {
     SerialSend(panel, command);
   }
@@ -34,7 +34,9 @@ void SerialSendTo(Panel& panel, std::string_view command, int32_t address) {
   if (!panel.transport.WriteSerial(std::move(frame->bytes))) panel.link.replyError = 1;
 }
 
-void SocketSend(Panel& panel, std::string_view command) {
+// Each command's answer starts from an empty line: a part left by a flood or
+// a cut reply is not carried into it.
+void SocketSend(Panel& panel, std::string_view command, SocketWait wait) {
   if (!CanSendOverSocket(panel.link)) {
     panel.link.replyError = 1;
     panel.messages.ShowWarning("Socket が接続されていません");
@@ -45,12 +47,18 @@ void SocketSend(Panel& panel, std::string_view command) {
     panel.link.replyError = 1;
     return;
   }
+  panel.link.socketLine.clear();
+  panel.link.socketLineOpen = 0;
   if (!panel.transport.SendOnSocket(*line)) {
     panel.link.replyError = 1;
     panel.messages.ShowWarning("Socket 送信");
     return;
   }
-  panel.transport.AwaitSocketReply(panel.messages);
+  if (wait == SocketWait::Notified) {
+    panel.transport.ExpectSocketReply();
+  } else {
+    panel.transport.AwaitSocketReply(panel.messages);
+  }
 }
 
 namespace {
@@ -66,7 +74,9 @@ void SendBuilt(Panel& panel, const BuiltCommand& command,
 
 }  // namespace
 
-void Send(Panel& panel, const BuiltCommand& command) { SendBuilt(panel, command, SendCommand); }
+void Send(Panel& panel, const BuiltCommand& command) {
+  SendBuilt(panel, command, [](Panel& p, std::string_view text) { SendCommand(p, text); });
+}
 
 void SendSerialOnly(Panel& panel, const BuiltCommand& command) {
   SendBuilt(panel, command, SerialSend);

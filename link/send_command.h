@@ -17,11 +17,16 @@ namespace kelvrix {
 // True on the serial link, or on TCP/IP once a socket is connected.
 bool CanSendOverSocket(const LinkState& link);
 
-void SendCommand(Panel& panel, std::string_view command);
+// How a send over TCP/IP waits for its answer: a single command and the
+// stepped runs wait, bounded, on the GUI thread; the maintenance tools never
+// do, their answer comes as the socket's notification, their time-out by timer.
+enum class SocketWait { Bounded, Notified };
+
+void SendCommand(Panel& panel, std::string_view command, SocketWait wait = SocketWait::Bounded);
 void SerialSend(Panel& panel, std::string_view command);
 // On RS-485, to the unit at `address` (0..31) rather than the chosen one.
 void SerialSendTo(Panel& panel, std::string_view command, int32_t address);
-void SocketSend(Panel& panel, std::string_view command);
+void SocketSend(Panel& panel, std::string_view command, SocketWait wait = SocketWait::Bounded);
 
 // Sends a built command, or shows why it was refused.
 void Send(Panel& panel, const BuiltCommand& command);

@@ -68,7 +68,7 @@ std::string SerialLinkName(const LinkState& link, std::string_view frame) {
 
 std::string SocketLinkName(const LinkState& link) {
   if (link.clientServerMode == 1) {
-    return ChosenPeerAddress(link.connections, link.clientServerMode, link.selectedConnection, link.chosenSerial);
+    return ChosenPeerAddress(link.connections, link.clientServerMode, link.chosenRow, link.chosenSerial);
   }
   const int chosen = link.selectedConnection;
   if (chosen < 0 || chosen >= static_cast<int>(link.hostList.size())) return {};

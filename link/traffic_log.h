@@ -64,6 +64,16 @@ std::string_view DirectionMark(TrafficKind kind);
 // One line of text: number, time, direction, link and bytes, tab-separated.
 std::string FormatEntry(const TrafficEntry& entry);
 
+// Where the link's parts record what passes: the program's TrafficRecorder.
+class TrafficSink {
+ public:
+  virtual ~TrafficSink() = default;
+  virtual void Sent(std::string link, std::string_view bytes) = 0;
+  // Bytes that came just now.
+  virtual void ReceivedNow(std::string link, std::string_view bytes) = 0;
+  virtual void Event(std::string link, std::string_view text) = 0;
+};
+
 // "COM1", or on RS-485 "COM1 05" with the address a frame or reply carries.
 std::string SerialLinkName(const LinkState& link, std::string_view frame);
 // The unit the socket in use reaches ("192.168.1.3"); empty when none.

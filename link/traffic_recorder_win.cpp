@@ -43,4 +43,9 @@ void RecordedResults::ShowWarning(std::string_view text) {
   boxes_.ShowWarning(text);
 }
 
+void RecordedResults::ShowLinkError(std::string_view text) {
+  traffic_.Event(linkName_(), text);
+  boxes_.ShowLinkError(text);
+}
+
 }  // namespace kelvrix

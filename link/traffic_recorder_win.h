@@ -22,12 +22,15 @@ inline constexpr UINT MsgTrafficAdded = WM_APP + 2;
 // The local time now, in milliseconds since midnight.
 int32_t LocalMillisOfDay();
 
-class TrafficRecorder {
+class TrafficRecorder : public TrafficSink {
  public:
-  void Sent(std::string link, std::string_view bytes);
+  void Sent(std::string link, std::string_view bytes) override;
   // `millisOfDay`: when the bytes came, which may be before they were handled.
   void Received(std::string link, std::string_view bytes, int32_t millisOfDay);
-  void Event(std::string link, std::string_view text);
+  void ReceivedNow(std::string link, std::string_view bytes) override {
+    Received(std::move(link), bytes, LocalMillisOfDay());
+  }
+  void Event(std::string link, std::string_view text) override;
   void Clear() { log_.Clear(); }
 
   const TrafficLog& Log() const { return log_; }
@@ -57,6 +60,8 @@ class RecordedResults : public ResultMessages {
   void ShowSuccess(std::string_view text) override { boxes_.ShowSuccess(text); }
   void ShowError(std::string_view text) override;
   void ShowWarning(std::string_view text) override;
+  void ShowLinkError(std::string_view text) override;
+  bool Showing() const override { return boxes_.Showing(); }
 
  private:
   ResultMessages& boxes_;

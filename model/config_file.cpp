@@ -52,7 +52,11 @@ int ProfileInteger(std::string_view text) {
 
 void ReadHostListKeys(ProfileStore& store, LinkState& link) {
   link.clientServerMode = ReadNumber(store, "ClientServer", 0, 1);
-  const int selected = ReadNumber(store, "select_number", 0, kMaxHosts - 1);
+  // "-1" (none chosen, as a deleted choice leaves it) and any index past the
+  // list choose no host: connecting to host 0 instead would reach another unit.
+  const std::string selectedText = ReadText(store, "select_number", "0", kNumberBuffer);
+  const bool isIndex = !selectedText.empty() && selectedText[0] >= '0' && selectedText[0] <= '9';
+  const int selected = isIndex ? ProfileInteger(selectedText) : -1;
   const int count = ReadNumber(store, "list_count", 0, kMaxHosts);
   link.hostList.assign(static_cast<std::size_t>(count), Ipv4Address{});
   for (int entry = 0; entry < count; ++entry) {
@@ -60,7 +64,7 @@ void ReadHostListKeys(ProfileStore& store, LinkState& link) {
       link.hostList[entry][byte] = static_cast<uint8_t>(ReadNumber(store, HostKey(entry, byte), 0, 255));
     }
   }
-  link.selectedConnection = selected < count ? selected : 0;
+  link.selectedConnection = selected >= 0 && selected < count ? selected : -1;
 }
 
 void ReadConfigFile(ProfileStore& store, LinkState& link, DeviceSettings& settings) {
@@ -103,6 +107,12 @@ bool DeleteHost(ProfileStore& store, LinkState& link, int position) {
   const int count = static_cast<int>(link.hostList.size());
   WriteNumber(store, "list_count", count);
   for (int entry = position; entry < count; ++entry) WriteHost(store, entry, link.hostList[entry]);
+  // The choice follows its host; the chosen host deleted, none is chosen.
+  int& chosen = link.selectedConnection;
+  if (chosen >= position) {
+    chosen = chosen == position ? -1 : chosen - 1;
+    WriteSelectedConnection(store, link);
+  }
   return true;
 }
 

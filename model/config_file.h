@@ -49,7 +49,8 @@ void WritePortNumber(ProfileStore& store, const DeviceSettings& settings);
 // list is full.
 bool AddHost(ProfileStore& store, LinkState& link, const Ipv4Address& address);
 // Removes the host at `position`: list_count first, then the keys of every
-// entry that moved up, under its new number.
+// entry that moved up, under its new number; then select_number when the
+// choice moved with its host or, its host deleted, became none (-1).
 bool DeleteHost(ProfileStore& store, LinkState& link, int position);
 
 }  // namespace kelvrix

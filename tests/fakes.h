@@ -27,6 +27,7 @@ class RecordingMessages : public ResultMessages {
   void ShowSuccess(std::string_view text) override { boxes.push_back({"success", std::string(text)}); }
   void ShowError(std::string_view text) override { boxes.push_back({"error", std::string(text)}); }
   void ShowWarning(std::string_view text) override { boxes.push_back({"warning", std::string(text)}); }
+  void ShowLinkError(std::string_view text) override { boxes.push_back({"link", std::string(text)}); }
   std::vector<Box> boxes;
 };
 
@@ -41,12 +42,14 @@ class RecordingTransport : public LinkTransport {
     return socketSendSucceeds;
   }
   void AwaitSocketReply(ResultMessages&) override { ++socketWaits; }
+  void ExpectSocketReply() override { ++socketExpects; }
 
   std::vector<std::string> serialFrames;
   std::vector<std::string> socketLines;
   bool serialWriteSucceeds = true;
   bool socketSendSucceeds = true;
   int socketWaits = 0;
+  int socketExpects = 0;
 };
 
 struct TestPanel {

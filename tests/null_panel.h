@@ -14,6 +14,7 @@ class NullMessages : public ResultMessages {
   void ShowSuccess(std::string_view) override {}
   void ShowError(std::string_view) override {}
   void ShowWarning(std::string_view) override {}
+  void ShowLinkError(std::string_view) override {}
 };
 
 class NullTransport : public LinkTransport {
@@ -21,6 +22,7 @@ class NullTransport : public LinkTransport {
   bool WriteSerial(std::string) override { return true; }
   bool SendOnSocket(std::string_view) override { return true; }
   void AwaitSocketReply(ResultMessages&) override {}
+  void ExpectSocketReply() override {}
 };
 
 struct NullPanel {

@@ -80,7 +80,7 @@ TEST(ConfigFile, ValuesTheProgramCannotUseFallBackToDefaults) {
   Load(store, loaded);
   EXPECT_EQ(loaded.link.clientServerMode, 0);
   EXPECT_TRUE(loaded.link.hostList.empty());  // 250 hosts cannot be keyed
-  EXPECT_EQ(loaded.link.selectedConnection, 0);
+  EXPECT_EQ(loaded.link.selectedConnection, -1);  // no host to choose
   EXPECT_EQ(loaded.link.comPort, 0);
   EXPECT_EQ(loaded.link.rsControl, 0);
   EXPECT_EQ(loaded.link.linkInterface, 0);
@@ -89,7 +89,13 @@ TEST(ConfigFile, ValuesTheProgramCannotUseFallBackToDefaults) {
   store.keys = {{"list_count", "1"}, {"ip00_0", "300"}, {"ip00_1", "12abc"}, {"select_number", "3"}};
   Load(store, loaded);
   EXPECT_EQ(loaded.link.hostList, (std::vector<Ipv4Address>{{0, 12, 0, 0}}));
-  EXPECT_EQ(loaded.link.selectedConnection, 0);  // beyond the list
+  EXPECT_EQ(loaded.link.selectedConnection, -1);  // beyond the list: none, not host 0
+
+  for (const char* none : {"-1", "x", "100"}) {
+    store.keys["select_number"] = none;
+    Load(store, loaded);
+    EXPECT_EQ(loaded.link.selectedConnection, -1) << none;
+  }
 }
 
 TEST(ConfigFile, ProfileIntegerTakesLeadingDigits) {
@@ -139,14 +145,34 @@ TEST(ConfigFile, DeletingAHostMovesTheRestUpAndLeavesTheOldLastKeys) {
   ASSERT_TRUE(DeleteHost(store, link, 0));
   EXPECT_EQ(store.writes, (std::vector<std::string>{"list_count=2", "ip00_0=10", "ip00_1=0", "ip00_2=0",
                                                     "ip00_3=2", "ip01_0=10", "ip01_1=0", "ip01_2=0",
-                                                    "ip01_3=3"}));
+                                                    "ip01_3=3", "select_number=-1"}));  // host 0 was the chosen one
   EXPECT_EQ(store.keys["ip02_3"], "3");  // beyond list_count, never read
 
   Loaded loaded;
   Load(store, loaded);
   EXPECT_EQ(loaded.link.hostList, (std::vector<Ipv4Address>{{10, 0, 0, 2}, {10, 0, 0, 3}}));
+  EXPECT_EQ(loaded.link.selectedConnection, -1);
   EXPECT_FALSE(DeleteHost(store, link, 2));
   EXPECT_FALSE(DeleteHost(store, link, -1));
+}
+
+// Hosts A, B, C: the choice stays with its host, so 接続 reaches the unit chosen.
+TEST(ConfigFile, TheChoiceFollowsItsHostWhenAHostIsDeleted) {
+  struct Case {
+    int chosen, deleted, chosenAfter;
+    const char* written;  // select_number, if written
+  };
+  for (const Case& c : {Case{1, 0, 0, "0"}, Case{1, 1, -1, "-1"}, Case{1, 2, 1, nullptr}, Case{-1, 0, -1, nullptr}}) {
+    MemoryStore store;
+    LinkState link;
+    for (uint8_t host = 1; host <= 3; ++host) AddHost(store, link, {10, 0, 0, host});
+    link.selectedConnection = c.chosen;
+    store.keys.erase("select_number");
+    ASSERT_TRUE(DeleteHost(store, link, c.deleted));
+    EXPECT_EQ(link.selectedConnection, c.chosenAfter) << c.chosen << " " << c.deleted;
+    const auto written = store.keys.find("select_number");
+    EXPECT_EQ(written == store.keys.end() ? "" : written->second, c.written ? c.written : "");
+  }
 }
 
 TEST(ConfigFile, TheListHoldsAHundredHosts) {

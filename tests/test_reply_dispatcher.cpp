@@ -37,9 +37,11 @@ const StatusCase kStatusCases[] = {
     {"E3\r\n", {{"error", "Command Error"}}, 1, {{"error", "Socket Command"}}, 1},
     {"E3X\r\n", {}, 0, {{"error", "Socket Command"}}, 1},
     {"GNX\r\n", {}, 0, {{"success", "Socket mode difference"}}, 0},
-    {"E9\r\n", {}, 0, {}, 0},
-    {"HELLO\r\n", {}, 0, {}, 0},
-    {"\r\n", {}, 0, {}, 0},
+    // Garbage: ignored on the serial line, a failed command on the socket.
+    {"E9\r\n", {}, 0, {}, 1},
+    {"HELLO\r\n", {}, 0, {}, 1},
+    {"ZZ\r\n", {}, 0, {}, 1},
+    {"\r\n", {}, 0, {}, 1},
 };
 
 TEST(ReplyDispatcher, StatusAndErrorRepliesInBothVariants) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
+#include "link/reply_dispatcher.h"
 #include "link/send_command.h"
 
 namespace kelvrix {
@@ -56,6 +57,24 @@ TEST(SendCommand, SocketSendsTheBareLineAndWaits) {
   EXPECT_EQ(t.transport.socketWaits, 1);
   EXPECT_TRUE(t.transport.serialFrames.empty());
   EXPECT_EQ(t.link.replyPending, 0);
+
+  // A tool's request does not wait on the GUI thread.
+  SendCommand(t.panel, "RVN\r\n", SocketWait::Notified);
+  EXPECT_EQ(t.transport.socketWaits, 1);
+  EXPECT_EQ(t.transport.socketExpects, 1);
+}
+
+// A part of a line left by a flood or a cut reply is not carried into the
+// next command's answer.
+TEST(SendCommand, EachSocketCommandStartsFromAnEmptyLine) {
+  TestPanel t;
+  t.link.linkInterface = kSocketInterface;
+  t.link.socketConnected = 1;
+  DispatchSocketReply(t.panel, std::string(119, 'x'), 119);
+  ASSERT_EQ(t.link.socketLineOpen, 1);
+  SendCommand(t.panel, "RVN\r\n");
+  EXPECT_EQ(DispatchSocketReply(t.panel, "Ver. 1.20\r\n", 11), "Ver. 1.20\r\n");
+  EXPECT_STREQ(t.settings.firmwareVersion, "1.20");
 }
 
 TEST(SendCommand, SocketNotConnectedSendsNothing) {

@@ -1,0 +1,336 @@
+// The TCP/IP link against an in-memory socket layer: hostile and faulty
+// peers (resets, hang-ups with data pending, failed accepts, reused handles,
+// short sends, accept bursts, late answers, redials from the same address).
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+
+#include "fakes.h"
+#include "link/socket_link.h"
+
+namespace kelvrix {
+namespace {
+
+using namespace socket_event;
+using testing::Box;
+using testing::RecordingMessages;
+
+struct FakeSocket {
+  std::string peer;
+  std::string inbound;   // what the peer has sent and we have not read
+  std::string wire;      // what we sent
+  bool peerGone = false;  // the peer hung up (after `inbound`)
+  bool open = true;
+  uint32_t watched = 0;
+};
+
+class FakeSockets : public SocketLayer {
+ public:
+  StartResult StartUp() override { return StartResult::Started; }
+  void CleanUp() override {}
+  SocketHandle Open() override { return NewSocket(""); }
+  bool Watch(SocketHandle s, uint32_t events) override {
+    sockets[s].watched = events;
+    return true;
+  }
+  bool Connect(SocketHandle, const Ipv4Address&, uint16_t) override { return true; }
+  bool Bind(SocketHandle, uint16_t) override { return true; }
+  bool Listen(SocketHandle) override { return true; }
+  SocketHandle Accept(SocketHandle, std::string& peer) override {
+    if (waiting.empty()) return Fail(socket_error::kWouldBlock), 0;
+    const std::string next = waiting.front();
+    waiting.pop_front();
+    if (next.starts_with("error ")) return Fail(std::stoi(next.substr(6))), 0;
+    peer = next;
+    return NewSocket(next);
+  }
+  int Receive(SocketHandle s, char* buffer, int size) override {
+    FakeSocket& socket = sockets[s];
+    if (socket.inbound.empty()) return socket.peerGone ? 0 : Fail(socket_error::kWouldBlock);
+    const auto n = std::min<std::size_t>(static_cast<std::size_t>(size), socket.inbound.size());
+    socket.inbound.copy(buffer, n);
+    socket.inbound.erase(0, n);
+    return static_cast<int>(n);
+  }
+  int Send(SocketHandle s, std::string_view bytes) override {
+    if (sockets[s].peerGone) return Fail(socket_error::kConnectionReset);
+    if (shortSends > 0 && sends++ % 2 == 1) return Fail(socket_error::kWouldBlock);  // full, then room again
+    const std::size_t n = shortSends > 0 ? std::min<std::size_t>(shortSends, bytes.size()) : bytes.size();
+    sockets[s].wire.append(bytes.substr(0, n));
+    return static_cast<int>(n);
+  }
+  bool WaitReady(SocketHandle s, bool forWriting, std::chrono::milliseconds) override {
+    return forWriting || !sockets[s].inbound.empty() || sockets[s].peerGone;
+  }
+  bool PeerGone(SocketHandle s) override { return sockets[s].inbound.empty() && sockets[s].peerGone; }
+  void Close(SocketHandle s) override { sockets[s].open = false; }
+  int LastError() const override { return lastError; }
+  void LinkChanged() override { ++linkChanges; }
+  void DeliverReply(bool now) override { deliveries.push_back(now); }
+  void SetSweepTimer(bool on) override { sweeping = on; }
+
+  // Handles count up unless told to give a closed one's value again.
+  SocketHandle NewSocket(std::string peer) {
+    const SocketHandle handle = reuse ? reuse : ++lastHandle;
+    reuse = 0;
+    sockets[handle] = {std::move(peer)};
+    return handle;
+  }
+  // Receive and Send return -1 for it, Accept no socket.
+  int Fail(int error) {
+    lastError = error;
+    return -1;
+  }
+
+  std::map<SocketHandle, FakeSocket> sockets;
+  std::deque<std::string> waiting;  // peers that dial in ("127.0.0.2") or an accept's failure ("error 10057")
+  SocketHandle lastHandle = 100, reuse = 0;
+  int lastError = 0;
+  std::size_t shortSends = 0;  // bytes a send takes at most
+  int sends = 0;
+  int linkChanges = 0;
+  std::vector<bool> deliveries;
+  bool sweeping = false;
+};
+
+struct LinkTest : ::testing::Test {
+  LinkTest() { link.readerRunning = 1; }
+
+  // The server listening with the units of `peers` accepted, in rows 1..n.
+  void Serve(std::initializer_list<const char*> peers) {
+    link.linkInterface = kSocketInterface;
+    link.clientServerMode = 1;
+    ASSERT_TRUE(socket.StartServer("09004"));
+    listener = layer.lastHandle;
+    for (const char* peer : peers) layer.waiting.push_back(peer);
+    socket.HandleSocketEvent(listener, kAccept, 0);
+  }
+  void Choose(int row) {
+    link.chosenRow = row;
+    link.chosenSerial = link.connections[row].serial;
+    link.socketConnected = 1;
+  }
+  SocketHandle RowSocket(int row) { return static_cast<SocketHandle>(link.connections[row].socket); }
+  // The client connected to 10.0.0.1.
+  SocketHandle Connect() {
+    link.linkInterface = kSocketInterface;
+    link.hostList = {{10, 0, 0, 1}};
+    link.selectedConnection = 0;
+    EXPECT_TRUE(socket.ConnectToUnit("09004"));
+    socket.HandleSocketEvent(layer.lastHandle, kConnect, 0);
+    EXPECT_EQ(link.socketConnected, 1);
+    messages.boxes.clear();
+    return layer.lastHandle;
+  }
+
+  LinkState link;
+  RecordingMessages messages;
+  struct : TrafficSink {
+    void Sent(std::string, std::string_view) override {}
+    void ReceivedNow(std::string, std::string_view) override {}
+    void Event(std::string, std::string_view) override {}
+  } traffic;
+  FakeSockets layer;
+  SocketLink socket{link, messages, traffic, layer};
+  SocketHandle listener = 0;
+};
+
+TEST_F(LinkTest, AnAcceptBurstTakesEveryWaitingUnitAndTellsTheDialogOnce) {
+  Serve({"127.0.0.2", "127.0.0.3", "127.0.0.4"});
+  EXPECT_EQ(link.connections.Count(), 3);
+  EXPECT_EQ(link.connections[3].peerAddress, "127.0.0.4");
+  EXPECT_EQ(layer.linkChanges, 2);  // listening, then the three units
+  EXPECT_TRUE(layer.sweeping);
+  EXPECT_TRUE(socket.HasSockets());
+}
+
+// Connect-and-reset hosts: accept fails for a connection already gone.
+TEST_F(LinkTest, AFailedAcceptOfAGoneConnectionIsQuietAnyOtherIsReported) {
+  Serve({});
+  for (int error : {socket_error::kNotConnected, socket_error::kConnectionReset, socket_error::kConnectionAborted}) {
+    layer.waiting.push_back("error " + std::to_string(error));
+    socket.HandleSocketEvent(listener, kAccept, 0);
+  }
+  socket.HandleSocketEvent(listener, kAccept, socket_error::kConnectionReset);  // the word itself carries it
+  EXPECT_TRUE(messages.boxes.empty());
+  layer.waiting = {"error 10055", "127.0.0.2"};
+  socket.HandleSocketEvent(listener, kAccept, 0);
+  EXPECT_EQ(messages.boxes, (std::vector<Box>{{"link", "WINSOCK.DLLの accept() からのエラー。[10055]"}}));
+  EXPECT_TRUE(socket.Listening());
+}
+
+TEST_F(LinkTest, AnErrorWordClosesTheConnectionBeforeTheOperatorHearsOfIt) {
+  Serve({"127.0.0.2", "127.0.0.3"});
+  Choose(2);
+  const SocketHandle chosen = RowSocket(2);
+  layer.sockets[chosen].peerGone = true;
+  struct Ordered : RecordingMessages {
+    void ShowError(std::string_view text) override {
+      closedFirst = !layer->sockets[handle].open && link->connections.Find(handle) == 0;
+      RecordingMessages::ShowError(text);
+    }
+    FakeSockets* layer;
+    LinkState* link;
+    SocketHandle handle;
+    bool closedFirst = false;
+  };
+  Ordered ordered;
+  ordered.layer = &layer;
+  ordered.link = &link;
+  ordered.handle = chosen;
+  SocketLink checked{link, ordered, traffic, layer};
+  checked.HandleSocketEvent(chosen, kClose, socket_error::kConnectionReset);
+  EXPECT_TRUE(ordered.closedFirst);
+  EXPECT_EQ(ordered.boxes, (std::vector<Box>{{"error", "ソケットイベントにエラーが発生しました。"}}));
+  // The chosen unit has gone: the link shows down.
+  EXPECT_EQ(link.socketConnected, 0);
+  EXPECT_EQ(link.chosenRow, -1);
+}
+
+// A notification can outlive its socket, and the handle value can be given
+// to the next connection: a live socket is never closed on a stale word.
+TEST_F(LinkTest, AStaleWordNeverClosesALiveSocketThatReusedTheHandle) {
+  Serve({"127.0.0.2"});
+  const SocketHandle first = RowSocket(1);
+  layer.sockets[first].peerGone = true;
+  socket.HandleSocketEvent(first, kClose, 0);
+  EXPECT_EQ(link.connections.Count(), 0);
+  EXPECT_FALSE(layer.sweeping);
+
+  layer.reuse = first;
+  layer.waiting.push_back("127.0.0.3");
+  socket.HandleSocketEvent(listener, kAccept, 0);
+  ASSERT_EQ(RowSocket(1), first);
+  socket.HandleSocketEvent(first, kClose, 0);
+  socket.HandleSocketEvent(first, kRead, socket_error::kConnectionReset);
+  EXPECT_EQ(link.connections.Count(), 1);
+  EXPECT_TRUE(layer.sockets[first].open);
+  EXPECT_TRUE(messages.boxes.empty());
+}
+
+// A unit that lost power leaves a half-open connection; dialling in again it
+// takes its own row back, and the operator's choice does not pass to it.
+TEST_F(LinkTest, AUnitDiallingInAgainTakesItsRowBack) {
+  Serve({"127.0.0.2", "127.0.0.3"});
+  Choose(1);
+  const SocketHandle old = RowSocket(1);
+  for (int i = 0; i < 93; ++i) layer.waiting.push_back("127.0.0.2");
+  socket.HandleSocketEvent(listener, kAccept, 0);
+  EXPECT_EQ(link.connections.Count(), 2);
+  EXPECT_EQ(link.connections[1].peerAddress, "127.0.0.2");
+  EXPECT_NE(RowSocket(1), old);
+  EXPECT_FALSE(layer.sockets[old].open);
+  EXPECT_EQ(link.socketConnected, 0);
+  EXPECT_FALSE(socket.Send("RVN\r\n"));  // nothing chosen: nothing sent to the newcomer
+  layer.waiting.push_back("127.0.0.4");
+  socket.HandleSocketEvent(listener, kAccept, 0);
+  EXPECT_EQ(link.connections.Count(), 3);  // a real unit still gets a row
+}
+
+TEST_F(LinkTest, ASweepClosesUnitsThatLeftWithoutAWord) {
+  Serve({"127.0.0.2", "127.0.0.3"});
+  layer.sockets[RowSocket(1)].peerGone = true;
+  socket.Sweep();
+  EXPECT_EQ(link.connections.ListedRows(), std::vector<int>{2});
+  EXPECT_TRUE(layer.sweeping);
+  layer.sockets[RowSocket(2)].peerGone = true;
+  socket.Sweep();
+  EXPECT_EQ(link.connections.Count(), 0);
+  EXPECT_FALSE(layer.sweeping);
+}
+
+// A late "GO" waiting on the socket is not the answer to the next command.
+TEST_F(LinkTest, WhatWaitsIsDroppedAndTheWholeLineGoesOutInShortSends) {
+  const SocketHandle client = Connect();
+  layer.sockets[client].inbound = "GO\r\n" + std::string(5000, 'x');
+  layer.shortSends = 3;
+  ASSERT_TRUE(socket.Send("VAB03120\r\n"));
+  EXPECT_EQ(layer.sockets[client].wire, "VAB03120\r\n");
+  EXPECT_TRUE(layer.sockets[client].inbound.empty());
+
+  layer.sockets[client].inbound = "E3\r\n";
+  socket.AwaitReply(messages);
+  EXPECT_EQ(link.receiveBuffer.substr(0, 4), "E3\r\n");
+  EXPECT_EQ(layer.deliveries, std::vector<bool>{false});
+}
+
+TEST_F(LinkTest, AHangUpDuringTheWaitIsReportedAndShowsTheLinkDown) {
+  const SocketHandle client = Connect();
+  ASSERT_TRUE(socket.Send("RVN\r\n"));
+  layer.sockets[client].inbound = "Ver.";
+  layer.sockets[client].peerGone = true;
+  socket.AwaitReply(messages);
+  EXPECT_EQ(messages.boxes, (std::vector<Box>{{"warning", "Answer が､きません"}}));
+  EXPECT_EQ(link.replyError, 1);
+  EXPECT_EQ(link.socketConnected, 0);
+  EXPECT_FALSE(layer.sockets[client].open);
+  EXPECT_TRUE(layer.deliveries.empty());
+  EXPECT_FALSE(socket.HasSockets());
+}
+
+TEST_F(LinkTest, AResetDuringASendClosesTheConnection) {
+  const SocketHandle client = Connect();
+  layer.sockets[client].peerGone = true;
+  EXPECT_FALSE(socket.Send("RVN\r\n"));
+  EXPECT_EQ(link.socketConnected, 0);
+  EXPECT_FALSE(layer.sockets[client].open);
+}
+
+TEST_F(LinkTest, AClientWhoseUnitHangsUpIsDown) {
+  const SocketHandle client = Connect();
+  layer.sockets[client].peerGone = true;
+  socket.HandleSocketEvent(client, kClose, 0);
+  EXPECT_EQ(link.socketConnected, 0);
+  EXPECT_FALSE(socket.HasSockets());
+  EXPECT_TRUE(messages.boxes.empty());
+}
+
+TEST_F(LinkTest, AConnectThatFailsLaterIsClosedThenReported) {
+  link.linkInterface = kSocketInterface;
+  link.hostList = {{10, 0, 0, 1}};
+  link.selectedConnection = 0;
+  ASSERT_TRUE(socket.ConnectToUnit("09004"));
+  socket.HandleSocketEvent(layer.lastHandle, kConnect, 10061);
+  EXPECT_FALSE(layer.sockets[layer.lastHandle].open);
+  EXPECT_FALSE(socket.HasSockets());
+  EXPECT_EQ(link.socketConnected, 0);
+  EXPECT_EQ(messages.boxes, (std::vector<Box>{{"error", "ソケットイベントにエラーが発生しました。"}}));
+}
+
+// The maintenance tools do not wait: the answer is handed over as it comes;
+// bytes nobody expects are read and dropped.
+TEST_F(LinkTest, AnExpectedAnswerIsHandedOverAsItArrives) {
+  Serve({"127.0.0.2"});
+  Choose(1);
+  const SocketHandle unit = RowSocket(1);
+  layer.sockets[unit].inbound = "chatter\r\n";
+  socket.HandleSocketEvent(unit, kRead, 0);
+  EXPECT_TRUE(layer.deliveries.empty());
+
+  ASSERT_TRUE(socket.Send("RVN\r\n"));
+  socket.ExpectReply();
+  layer.sockets[unit].inbound = "Ver.1";
+  socket.HandleSocketEvent(unit, kRead, 0);
+  layer.sockets[unit].inbound = ".20\r\n";
+  socket.HandleSocketEvent(unit, kRead, 0);
+  EXPECT_EQ(link.receiveBuffer, ".20\r\n");
+  EXPECT_EQ(layer.deliveries, (std::vector<bool>{true, true}));
+  layer.sockets[unit].inbound = "late\r\n";  // the line was whole: nobody's
+  socket.HandleSocketEvent(unit, kRead, 0);
+  EXPECT_EQ(layer.deliveries.size(), 2u);
+}
+
+TEST_F(LinkTest, ClosingEverythingLeavesNoSocketAndNoChoice) {
+  Serve({"127.0.0.2", "127.0.0.3"});
+  Choose(2);
+  socket.CloseAllSockets();
+  for (const auto& [handle, s] : layer.sockets) EXPECT_FALSE(s.open) << handle;
+  EXPECT_FALSE(socket.HasSockets());
+  EXPECT_EQ(link.chosenRow, -1);
+  EXPECT_EQ(link.socketConnected, 0);
+  EXPECT_FALSE(layer.sweeping);
+}
+
+}  // namespace
+}  // namespace kelvrix
