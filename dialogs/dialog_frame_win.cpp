@@ -68,10 +68,8 @@ Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options) {
   }
   if (options.resetsHiddenClicks) SharedDialogState().hiddenClickCount = 0;
   // The server role shows which unit the dialog talks to after the caption.
-  if (link.chosenRow != -1) {
-    const std::string host = ChosenPeerAddress(link.connections, link.clientServerMode, link.chosenRow, link.chosenSerial);
-    SetWindowTextW(dialog, (options.caption + WideFromUtf8(host)).c_str());
-  }
+  const std::string host = ChosenPeerAddress(link.connections, link.clientServerMode, link.chosenRow, link.chosenSerial);
+  SetWindowTextW(dialog, (options.caption + WideFromUtf8(host)).c_str());
   return panel;
 }
 

@@ -26,11 +26,16 @@
 // each answer): "rs485", "silent", "reply E3" (or GN, E0..E2, MENU; "reply E3
 // from 57" from the 57th frame since the start on), "split 2,5,3", "delay 100",
 // "noise 596" (bytes without LF before the answer), "repeat 40,60" (the answer
-// 40 times, 60 ms apart; "repeat 2,0" back to back), "normal". On the network,
-// read again every 100 ms: "refuse" (--listen: no connection is taken), "drop
-// 2,5" (--dial: those units hang up and stay away; the others dial again, at
-// most once a second), "churn 3000" (--dial: every unit hangs up after a random
-// time of up to 3 s and dials again).
+// 40 times, 60 ms apart; "repeat 2,0" back to back), "cut" (network: half the
+// answer, then a reset), "normal". On the network, read again every 100 ms:
+// "refuse" (--listen: no connection is taken), "drop 2,5" (--dial: those units
+// hang up and stay away; the others dial again, at most once a second), "churn
+// 3000" (--dial: every unit hangs up after a random time of up to 3 s and dials
+// again), and hostile peers: "reset" (--listen: each connection is reset as it
+// is taken; --dial: every unit connects and resets at once, and again, 50
+// dials a second in all), "flood 25" (every connected unit sends a KiB of
+// "E3" lines every 25 ms, unasked), "redial 1" (--dial: unit 1 dials in again
+// from its address once a second, leaving its older connections open and idle).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -168,6 +173,26 @@ void WriteAnswer(int fd, const std::string& answer, const SimMode& mode) {
   }
 }
 
+// Closes with a reset rather than a clean hang-up.
+void Reset(int fd) {
+  const linger now{1, 0};
+  setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+  close(fd);
+}
+
+// A KiB of "E3" lines, unasked, without waiting for the panel to read them.
+void Flood(int fd) {
+  static const std::string lines = [] {
+    std::string text;
+    while (text.size() < 1024) text += "E3\r\n";
+    return text;
+  }();
+  send(fd, lines.data(), lines.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+}
+
+// The period of "flood MS" in the control text; 0 when there is none.
+int FloodPeriod(const std::string& control);
+
 // Whole or not at all: the file is replaced by a rename.
 void WriteState(const std::string& path, const SimulatedUnit& unit) {
   const std::string temporary = path + ".new";
@@ -225,8 +250,9 @@ class Simulator {
 
   // Bytes received on `fd`; each whole frame is logged (after `tag`) and
   // answered by `pick(mode)`'s bus, and the first unit's state is kept.
+  // False when the answer was cut: the caller resets the connection.
   template <class PickBus>
-  void Receive(int fd, std::string& pending, std::string_view bytes, const std::string& tag, PickBus pick,
+  bool Receive(int fd, std::string& pending, std::string_view bytes, const std::string& tag, PickBus pick,
                const SimulatedUnit& stateUnit) {
     pending.append(bytes);
     wire.Received(bytes.size());
@@ -241,10 +267,16 @@ class Simulator {
       SimMode mode = SimMode::Parse(ControlText());
       if (++frameNumber_ < mode.replyFromFrame) mode.reply.clear();
       if (mode.silentFromFrame > 0 && frameNumber_ >= mode.silentFromFrame) mode.silent = true;
-      if (auto answer = pick(mode).Handle(frame, mode)) WriteAnswer(fd, *answer, mode);
+      auto answer = pick(mode).Handle(frame, mode);
       KeepState(stateUnit);
+      if (answer && mode.cut) {
+        WriteAll(fd, answer->substr(0, answer->size() / 2));
+        return false;
+      }
+      if (answer) WriteAnswer(fd, *answer, mode);
     }
     if (pending.size() > 4096) pending.clear();  // no LF in sight: noise
+    return true;
   }
 
   void KeepState(const SimulatedUnit& unit) const {
@@ -283,6 +315,31 @@ std::set<int> NumbersAfter(const std::string& control, std::string_view word) {
   }
   return numbers;
 }
+
+int FloodPeriod(const std::string& control) {
+  const std::set<int> period = NumbersAfter(control, "flood");
+  return period.empty() ? 0 : std::max(1, *period.begin());
+}
+
+// Every `period` ms (none at 0), each open connection floods.
+class Flooder {
+ public:
+  template <class Fds>
+  int Tick(int period, const Fds& fds) {
+    if (period <= 0) return 100;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= next_) {
+      for (int fd : fds) {
+        if (fd >= 0) Flood(fd);
+      }
+      next_ = now + std::chrono::milliseconds(period);
+    }
+    return std::min(100, period);
+  }
+
+ private:
+  std::chrono::steady_clock::time_point next_{};
+};
 
 sockaddr_in Loopback(int lastByte, int port) {
   sockaddr_in address{};
@@ -357,6 +414,7 @@ int RunListening(Simulator& sim) {
     std::string pending;
   };
   std::vector<Peer> peers;
+  Flooder flooder;
   bool ready = false;
   std::string bytes;
   while (!stopRequested) {
@@ -375,14 +433,21 @@ int RunListening(Simulator& sim) {
     }
     if (!ready) sim.Ready();
     ready = true;
+    std::vector<int> open;
+    for (const Peer& peer : peers) open.push_back(peer.fd);
+    const int pause = flooder.Tick(FloodPeriod(sim.ControlText()), open);
     std::vector<pollfd> waiting;
     if (listener >= 0) waiting.push_back({listener, POLLIN, 0});
     for (const Peer& peer : peers) waiting.push_back({peer.fd, POLLIN, 0});
-    if (poll(waiting.data(), waiting.size(), 100) <= 0) continue;
+    if (poll(waiting.data(), waiting.size(), pause) <= 0) continue;
     std::size_t next = 0;
     if (listener >= 0 && (waiting[next++].revents & POLLIN)) {
       const int fd = accept(listener, nullptr, nullptr);
-      if (fd >= 0) peers.push_back({fd, {}});
+      if (fd >= 0 && HasLine(sim.ControlText(), "reset")) {
+        Reset(fd);
+      } else if (fd >= 0) {
+        peers.push_back({fd, {}});
+      }
     }
     for (std::size_t i = 0; next + i < waiting.size(); ++i) {
       if (!(waiting[next + i].revents & (POLLIN | POLLHUP))) continue;
@@ -392,7 +457,10 @@ int RunListening(Simulator& sim) {
         peer.fd = -1;
         continue;
       }
-      sim.Receive(peer.fd, peer.pending, bytes, "", [&](const SimMode&) -> SimulatedBus& { return unit; }, state);
+      if (!sim.Receive(peer.fd, peer.pending, bytes, "", [&](const SimMode&) -> SimulatedBus& { return unit; }, state)) {
+        Reset(peer.fd);
+        peer.fd = -1;
+      }
     }
     std::erase_if(peers, [](const Peer& peer) { return peer.fd < 0; });
   }
@@ -411,6 +479,8 @@ int RunDialling(Simulator& sim) {
     int fd = -1;
     std::string pending;
     Clock::time_point nextDial{}, hangUp = Clock::time_point::max();
+    std::vector<int> older;  // "redial": connections left open and idle
+    Clock::time_point nextRedial{};
   };
   const int count = sim.options().units;
   std::vector<Dialler> units(static_cast<std::size_t>(count));
@@ -430,20 +500,34 @@ int RunDialling(Simulator& sim) {
   // seconds).
   constexpr auto kDialGap = std::chrono::milliseconds(20);
   Clock::time_point nextDialSlot{};
+  Flooder flooder;
   std::string bytes;
   while (!stopRequested) {
     const std::string control = sim.ControlText();
     const std::set<int> dropped = NumbersAfter(control, "drop");
     const std::set<int> churn = NumbersAfter(control, "churn");
     const int churnMs = churn.empty() ? 0 : *churn.begin();
+    const bool resetting = HasLine(control, "reset");
+    const std::set<int> redialling = NumbersAfter(control, "redial");
     const auto now = Clock::now();
     for (int k = 0; k < count; ++k) {
       Dialler& d = units[k];
       const bool away = dropped.count(k + 1) > 0;
       if (d.fd >= 0 && (away || now >= d.hangUp)) {
-        close(d.fd);
+        if (resetting) {  // and at once again
+          Reset(d.fd);
+          d.nextDial = now;
+        } else {
+          close(d.fd);
+          d.nextDial = now + std::chrono::seconds(1);
+        }
         d.fd = -1;
-        d.nextDial = now + std::chrono::seconds(1);
+      }
+      if (d.fd >= 0 && redialling.count(k + 1) && now >= d.nextRedial && d.older.size() < 100) {
+        d.nextRedial = now + std::chrono::seconds(1);
+        d.older.push_back(d.fd);  // as a unit that lost power leaves it: open, never read again
+        d.fd = -1;
+        d.nextDial = now;
       }
       if (d.fd < 0 && !away && now >= d.nextDial && now >= nextDialSlot) {
         nextDialSlot = now + kDialGap;
@@ -459,6 +543,7 @@ int RunDialling(Simulator& sim) {
         }
         d.pending.clear();
         d.hangUp = churnMs > 0 ? now + std::chrono::milliseconds(random() % churnMs) : Clock::time_point::max();
+        if (resetting) d.hangUp = now + std::chrono::milliseconds(5);
       }
     }
     std::vector<pollfd> waiting;
@@ -472,7 +557,9 @@ int RunDialling(Simulator& sim) {
       waiting.push_back({d.fd, POLLIN, 0});
       polled.push_back(&d);
     }
-    const int pause = wantsToDial ? 20 : 100;
+    std::vector<int> open;
+    for (const Dialler& d : units) open.push_back(d.fd);
+    const int pause = std::min(wantsToDial ? 20 : 100, flooder.Tick(FloodPeriod(control), open));
     if (waiting.empty()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(pause));
       continue;
@@ -487,12 +574,17 @@ int RunDialling(Simulator& sim) {
         continue;
       }
       SimulatedBus& unit = *d.unit;
-      sim.Receive(d.fd, d.pending, bytes, d.address + " ", [&](const SimMode&) -> SimulatedBus& { return unit; },
-                  first);
+      if (!sim.Receive(d.fd, d.pending, bytes, d.address + " ", [&](const SimMode&) -> SimulatedBus& { return unit; },
+                       first)) {
+        Reset(d.fd);
+        d.fd = -1;
+        d.nextDial = Clock::now() + std::chrono::seconds(1);
+      }
     }
   }
   for (const Dialler& d : units) {
     if (d.fd >= 0) close(d.fd);
+    for (int fd : d.older) close(fd);
   }
   return 0;
 }

@@ -20,6 +20,8 @@ SimMode SimMode::Parse(std::string_view text) {
       mode.rs485 = true;
     } else if (line == "silent") {
       mode.silent = true;
+    } else if (line == "cut") {
+      mode.cut = true;
     } else if (line.starts_with("silent from ")) {
       std::from_chars(line.data() + 12, line.data() + line.size(), mode.silentFromFrame);
     } else if (line.starts_with("reply ")) {

@@ -30,9 +30,10 @@ struct SimMode {
   std::size_t noise = 0;          // bytes of noise without LF written before the answer
   int repeat = 1;                 // write the answer this many times...
   int repeatGapMs = 0;            // ...this far apart; 0: all in one write
+  bool cut = false;               // network: write half the answer, then reset the connection
 
   // Reads "rs485", "normal", "silent", "silent from 57", "reply E3", "reply E3 from 57",
-  // "split 2,5,3", "delay 100", "noise 596" or "repeat 40,60", one per line;
+  // "split 2,5,3", "delay 100", "noise 596", "repeat 40,60" or "cut", one per line;
   // unknown lines are ignored.
   // Returns the mode after those lines.
   static SimMode Parse(std::string_view text);

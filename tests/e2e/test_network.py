@@ -90,7 +90,9 @@ def wait_until(condition, seconds):
     return condition()
 
 
-class NetworkTest(PanelCase):
+class NetworkCase(PanelCase):
+    """A panel on TCP/IP, with simulators of its own on loopback."""
+
     def setUp(self):
         super().setUp()
         self.folder = tempfile.mkdtemp(prefix="kelvrix-net-")
@@ -154,6 +156,21 @@ class NetworkTest(PanelCase):
         rc, boxes = driver("boxes", 1, 8000)
         return boxes
 
+    def start_server(self, port):
+        self.start(Interface=1, ClientServer=1, p_port_number=port)
+        self.open_dialog(IDM_TCPIP, SERVER)
+        self.assertEqual(driver("in", SERVER, "dialog-click", IDC_SERVER_CONNECT)[0], 0)
+        self.assertEqual((item(SERVER, IDC_SERVER_CONNECT)[0], item(SERVER, IDC_SERVER_DISCONNECT)[0]), (False, True))
+
+    def stop_server(self):
+        self.open_dialog(IDM_TCPIP, SERVER)
+        self.assertEqual(driver("in", SERVER, "dialog-click", IDC_SERVER_DISCONNECT)[0], 0)
+        self.assertEqual(listed(SERVER, IDC_CLIENT_LIST), [])
+        self.close_dialog(SERVER, IDC_CLOSE)
+
+
+
+class NetworkTest(NetworkCase):
     def test_client_sends_bare_lines_and_every_socket_reply_reaches_its_box(self):
         self.simulator("--listen", 19104)
         self.start(**client_keys(19104, rs_control=1))
@@ -253,18 +270,6 @@ class NetworkTest(PanelCase):
         self.close_dialog(COMPARE, IDC_CLOSE)
         self.disconnect_client()
 
-    def start_server(self, port):
-        self.start(Interface=1, ClientServer=1, p_port_number=port)
-        self.open_dialog(IDM_TCPIP, SERVER)
-        self.assertEqual(driver("in", SERVER, "dialog-click", IDC_SERVER_CONNECT)[0], 0)
-        self.assertEqual((item(SERVER, IDC_SERVER_CONNECT)[0], item(SERVER, IDC_SERVER_DISCONNECT)[0]), (False, True))
-
-    def stop_server(self):
-        self.open_dialog(IDM_TCPIP, SERVER)
-        self.assertEqual(driver("in", SERVER, "dialog-click", IDC_SERVER_DISCONNECT)[0], 0)
-        self.assertEqual(listed(SERVER, IDC_CLIENT_LIST), [])
-        self.close_dialog(SERVER, IDC_CLOSE)
-
     def test_server_lists_units_in_row_order_and_talks_to_the_chosen_one(self):
         self.start_server(19105)
         self.simulator("--dial", 19105, "--units", 3)
@@ -293,9 +298,10 @@ class NetworkTest(PanelCase):
         self.set_mode("drop 3")  # the chosen unit dials in again and takes its old row
         self.open_dialog(IDM_TCPIP, SERVER)
         self.assertTrue(wait_until(lambda: listed(SERVER, IDC_CLIENT_LIST) == units[:2], 10))
+        self.assertEqual(item(SERVER, IDC_TRANSMISSION_PLACE)[1].strip(), "", "the chosen unit has gone")
         self.close_dialog(SERVER, IDC_CLOSE)
         self.open_dialog(IDM_VIDEO_ADJUST, VIDEO)  # a new connection, not the one chosen
-        self.assertEqual(self.send_brightness(), ["Error\tSocket 送信"])
+        self.assertEqual(self.send_brightness(), ["Error\tSocket が接続されていません"])
         self.close_dialog(VIDEO, IDC_CLOSE)
         self.stop_server()
 

@@ -376,10 +376,10 @@ class TableDialogsTest(PanelCase):
     def set_and_close(self, caption, button, frame):
         already = len(simulator_frames())
         self.assertEqual(driver("in", caption, "dialog-click", button)[0], 0)
-        self.assertEqual(driver("boxes", 1, 5000), (0, ["Success\tSuccess"]))
+        self.assertEqual(driver("boxes", 1, 15000), (0, ["Success\tSuccess"]))
         self.assertEqual(simulator_frames()[already:], [frame])
         self.assertEqual(driver("in", caption, "dialog-click", IDC_CLOSE)[0], 0)
-        self.assertEqual(driver("wait-gone", "#32770", caption, 5000)[0], 0)
+        self.assertEqual(driver("wait-gone", "#32770", caption, 15000)[0], 0)
 
     def test_one_set_button_of_each_dialog_delivers_its_line(self):
         dialogs = [  # menu command, caption, button, line without address

@@ -37,6 +37,9 @@
 //   dialog-scroll ID ROW     scroll list view ID to show row ROW; print
 //                            "top row<TAB>row count" after it
 //   ping CLASS               print how long the window's thread took to answer (ms)
+//   watch CLASS MS           for MS ms, ask the window's thread every 20 ms and
+//                            count the message boxes open; print "longest answer
+//                            (ms)<TAB>most boxes open at once"
 //   process-stats CLASS      print "handles<TAB>working set KB<TAB>private KB" of
 //                            the window's process
 //   each-connection COUNT    for each of the server's first COUNT connections:
@@ -50,6 +53,7 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cwchar>
@@ -121,8 +125,10 @@ HWND VisibleWindow(const wchar_t* windowClass, const wchar_t* caption) {
   return window && IsWindowVisible(window) ? window : nullptr;
 }
 
+// A state, not a time: the bound only ends a wait for a dialog that never
+// comes, and leaves a machine loaded by other Wine sessions room.
 HWND TargetDialog() {
-  return WaitFor([] { return targetCaption ? VisibleWindow(L"#32770", targetCaption) : VisibleDialog(true); }, 5000);
+  return WaitFor([] { return targetCaption ? VisibleWindow(L"#32770", targetCaption) : VisibleDialog(true); }, 20000);
 }
 
 int DialogChoose(int comboId, int index) {
@@ -324,6 +330,28 @@ int Ping(HWND window) {
   return 0;
 }
 
+// The longest the GUI thread took to answer, and the most boxes it had open
+// at once, over a while of hostile traffic.
+int Watch(HWND window, int milliseconds) {
+  const auto end = steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  long long longest = 0;
+  int mostBoxes = 0;
+  while (steady_clock::now() < end) {
+    const auto start = steady_clock::now();
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result)) return 1;
+    longest = std::max<long long>(longest, duration_cast<std::chrono::milliseconds>(steady_clock::now() - start).count());
+    int boxes = 0;
+    for (HWND box = nullptr; (box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr;) {
+      if (IsWindowVisible(box) && IsMessageBox(box)) ++boxes;
+    }
+    mostBoxes = std::max(mostBoxes, boxes);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  Print(std::to_wstring(longest) + L"\t" + std::to_wstring(mostBoxes));
+  return 0;
+}
+
 int ProcessStats(HWND window) {
   DWORD id = 0;
   GetWindowThreadProcessId(window, &id);
@@ -437,6 +465,7 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"command" && argc == 4) return PostMessageW(window, WM_COMMAND, _wtoi(argv[3]), 0) ? 0 : 1;
   if (verb == L"close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
   if (verb == L"ping") return Ping(window);
+  if (verb == L"watch" && argc == 4) return Watch(window, _wtoi(argv[3]));
   if (verb == L"process-stats") return ProcessStats(window);
   return 2;
 }
