@@ -314,9 +314,10 @@ void ShowPercent(HWND dialog, const SteppedRun& run, int step) {
   SetDlgItemTextW(dialog, run.percentId, percent.c_str());
 }
 
-// The run ends on the tick after its last step, once that step's answer (a
-// socket reply is posted to the dialog) has been handled: the last value is
-// stored, and an error to the last step stops the run where it is.
+// Over TCP/IP the run ends on the tick after its last step, once that step's
+// answer (posted to the dialog) has been handled: the last value is stored,
+// and an error to the last step stops the run where it is. A serial answer
+// goes to the main window whatever dialog is open.
 void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
   Panel& panel = PanelOf(dialog);
   if (panel.link.batchStep == 0 || !OwnsRun(dialog)) {  // not ours, or already over
@@ -328,7 +329,8 @@ void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
     return;
   }
   const int step = panel.link.batchStep;
-  if (step > (run.endStep != 0 ? run.endStep : run.stepCount)) {
+  const int lastStep = run.endStep != 0 ? run.endStep : run.stepCount;
+  if (step > lastStep) {
     EndRun(dialog, run, true);
     return;
   }
@@ -344,7 +346,8 @@ void TickRun(HWND dialog, const SteppedRun& run, void (*sendStep)(HWND, int)) {
   if (!OwnsRun(dialog)) return;  // the dialog ended inside the step
   panel.link.batchStep = step + 1;
   if (run.closeEnabledAt != 0 && panel.link.batchStep >= run.closeEnabledAt) EnableClose(dialog, true);
-  if (run.stepFailureEndsRun && panel.link.replyError != 0) {
+  const bool failed = run.stepFailureEndsRun && panel.link.replyError != 0;
+  if (failed || (step == lastStep && panel.link.linkInterface != kSocketInterface)) {
     EndRun(dialog, run, true);
     return;
   }

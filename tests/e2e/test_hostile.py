@@ -60,10 +60,7 @@ class HostilePeerTest(NetworkCase):
         self.stop_server()
 
     def test_a_flooding_unit_neither_freezes_the_panel_nor_answers_the_next_command(self):
-        self.simulator("--listen", 19112)
-        self.start(**client_keys(19112))
-        self.connect_client()
-        self.close_dialog(CLIENT, IDOK)
+        self.start_connected(19112)
         self.open_dialog(IDM_VIDEO_ADJUST, VIDEO)
         self.set_mode("flood 25")
         longest, boxes = Watch(30).result()
@@ -77,10 +74,7 @@ class HostilePeerTest(NetworkCase):
         self.disconnect_client()
 
     def test_each_answer_belongs_to_its_command(self):
-        self.simulator("--listen", 19113)
-        self.start(**client_keys(19113))
-        self.connect_client()
-        self.close_dialog(CLIENT, IDOK)
+        self.start_connected(19113)
         self.open_dialog(IDM_VIDEO_ADJUST, VIDEO)
         self.set_mode("delay 3600")  # "GO", after the bound
         self.assertEqual(self.send_brightness(), ["Error\tAnswer が､きません"])
@@ -95,10 +89,7 @@ class HostilePeerTest(NetworkCase):
         self.disconnect_client()
 
     def test_a_unit_that_hangs_up_mid_reply_shows_the_link_down(self):
-        self.simulator("--listen", 19114)
-        panel = self.start(**client_keys(19114))
-        self.connect_client()
-        self.close_dialog(CLIENT, IDOK)
+        panel = self.start_connected(19114)
         self.open_dialog(IDM_VIDEO_ADJUST, VIDEO)
         self.set_mode("cut")
         self.assertEqual(self.send_brightness(), ["Error\tAnswer が､きません"])
@@ -113,10 +104,7 @@ class HostilePeerTest(NetworkCase):
         self.assertEqual(panel.wait(timeout=10), 0, "nothing connected: the exit is not refused")
 
     def test_write_all_against_garbage_stops_at_its_first_step(self):
-        self.simulator("--listen", 19115)
-        self.start(**client_keys(19115))
-        self.connect_client()
-        self.close_dialog(CLIENT, IDOK)
+        self.start_connected(19115)
         self.set_mode("reply ZZ")
         self.open_dialog(IDM_WRITE_ALL, WRITE_ALL_CAPTION)
         self.assertEqual(driver("dialog-click", IDC_WRITE_ALL_START)[0], 0)
@@ -127,10 +115,7 @@ class HostilePeerTest(NetworkCase):
         self.disconnect_client()
 
     def test_a_run_pauses_under_the_box_its_reply_raised(self):
-        self.simulator("--listen", 19116)
-        self.start(**client_keys(19116))
-        self.connect_client()
-        self.close_dialog(CLIENT, IDOK)
+        self.start_connected(19116)
         self.set_mode("reply MENU from 3")  # the unit's front-panel menu opens
         self.open_dialog(IDM_READ_ALL, READ_ALL)
         self.assertEqual(driver("dialog-click", IDC_READ_ALL_START)[0], 0)
@@ -145,10 +130,7 @@ class HostilePeerTest(NetworkCase):
         self.disconnect_client()
 
     def test_the_comparison_against_a_unit_that_falls_silent_keeps_the_panel_free(self):
-        self.simulator("--listen", 19117, "--off-default", "--mode", "silent from 21")
-        self.start(**client_keys(19117))
-        self.connect_client()
-        self.close_dialog(CLIENT, IDOK)
+        self.start_connected(19117, "--off-default", "--mode", "silent from 21")
         self.open_dialog(IDM_COMPARE, COMPARE)
         self.assertEqual(driver("in", COMPARE, "dialog-click", IDC_COMPARE_START)[0], 0)
         watch = Watch(12)

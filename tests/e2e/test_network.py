@@ -143,6 +143,14 @@ class NetworkCase(PanelCase):
         self.assertEqual(driver("boxes", 1, 5000), (0, ["Success\tSocket 接続 OK"]))
         self.assertEqual((item(CLIENT, IDC_CLIENT_CONNECT)[0], item(CLIENT, IDC_CLIENT_DISCONNECT)[0]), (False, True))
 
+    def start_connected(self, port, *options, **ini):
+        """A simulated unit on `port`, and the panel connected to it as its client."""
+        self.simulator("--listen", port, *options)
+        panel = self.start(**client_keys(port, **ini))
+        self.connect_client()
+        self.close_dialog(CLIENT, IDOK)
+        return panel
+
     def disconnect_client(self):
         """Hangs up, so that the panel can end."""
         self.open_dialog(IDM_TCPIP, CLIENT)
@@ -172,10 +180,7 @@ class NetworkCase(PanelCase):
 
 class NetworkTest(NetworkCase):
     def test_client_sends_bare_lines_and_every_socket_reply_reaches_its_box(self):
-        self.simulator("--listen", 19104)
-        self.start(**client_keys(19104, rs_control=1))
-        self.connect_client()
-        self.close_dialog(CLIENT, IDOK)
+        self.start_connected(19104, rs_control=1)
 
         self.open_dialog(IDM_VIDEO_ADJUST, VIDEO)
         self.assertEqual(self.send_brightness(), ["Success\tSocket ＯＫ"])
@@ -215,10 +220,7 @@ class NetworkTest(NetworkCase):
         self.assertEqual(panel.wait(timeout=10), 0, "not connected: the exit is not refused")
 
     def test_silent_unit_gives_no_answer_within_the_bound(self):
-        self.simulator("--listen", 19104)
-        panel = self.start(**client_keys(19104))
-        self.connect_client()
-        self.close_dialog(CLIENT, IDOK)
+        panel = self.start_connected(19104)
         self.open_dialog(IDM_VIDEO_ADJUST, VIDEO)
         self.set_mode("silent")
         before = cpu_ticks(panel.pid)
@@ -238,10 +240,7 @@ class NetworkTest(NetworkCase):
         self.disconnect_client()
 
     def test_read_all_over_tcp_fills_the_model(self):
-        self.simulator("--listen", 19104, "--off-default")
-        self.start(**client_keys(19104))
-        self.connect_client()
-        self.close_dialog(CLIENT, IDOK)
+        self.start_connected(19104, "--off-default")
         self.open_dialog(IDM_READ_ALL, READ_ALL)
         self.assertEqual(driver("dialog-click", IDC_READ_ALL_START)[0], 0)
         self.assertEqual(driver("wait-gone", "#32770", READ_ALL, 40000)[0], 0)
@@ -254,10 +253,7 @@ class NetworkTest(NetworkCase):
         self.disconnect_client()
 
     def test_compare_over_tcp_writes_all_but_the_serial_only_settings(self):
-        self.simulator("--listen", 19107, "--off-default")
-        self.start(**client_keys(19107))
-        self.connect_client()
-        self.close_dialog(CLIENT, IDOK)
+        self.start_connected(19107, "--off-default")
         self.open_dialog(IDM_COMPARE, COMPARE)
         for button, summary in ((IDC_COMPARE_START, "152 件の相違"),
                                 (IDC_COMPARE_WRITE, "確認済み 149 件、送信不可 3 件")):

@@ -514,5 +514,30 @@ TEST_F(SettingDialogTest, WriteAllPadsTitlesAndSkipsRefusedSteps) {
   EXPECT_FALSE(IsWindowVisible(dialog.window));
 }
 
+// Over TCP/IP each answer is posted to the dialog after its send: the run
+// ends on the tick after, so an error to the last step is shown and stops
+// the run where it is, rather than reaching a dialog that has ended.
+TEST_F(SettingDialogTest, WriteAllOverTcpHandlesTheAnswerToItsLastStep) {
+  struct Answering : testing::RecordingTransport {
+    explicit Answering(LinkState& link) : link(link) {}
+    void AwaitSocketReply(ResultMessages&) override {
+      link.receiveBuffer = socketLines.back() == "VLBCN\r\n" ? "E3\r\n" : "GO\r\n";
+      link.receiveLength = static_cast<int32_t>(link.receiveBuffer.size());
+      PostMessageW(dialogs::replyWindow, dialogs::MsgReplyReceived, 0, 0);
+    }
+    LinkState& link;
+  } answering(t.link);
+  Panel panel{t.settings, t.link, t.messages, answering};
+  t.link.linkInterface = kSocketInterface;
+  t.link.socketConnected = 1;
+  DialogHarness dialog(IDD_WRITE_ALL, dialogs::WriteAllDialogProc, panel);
+  dialog.Click(IDC_WRITE_ALL_START);
+  ASSERT_TRUE(PumpUntil([&] { return t.link.batchStep == 0; }, seconds(25)));
+  EXPECT_EQ(answering.socketLines.size(), 152u);
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"error", "Socket Command"}}));
+  EXPECT_TRUE(IsWindowVisible(dialog.window)) << "stopped where the error came";
+  EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+}
+
 }  // namespace
 }  // namespace kelvrix
