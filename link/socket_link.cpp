@@ -229,7 +229,10 @@ void SocketLink::HandleSocketEvent(SocketHandle socket, uint32_t event, uint32_t
     // such a stale word.
     if ((error != 0 || event == kClose) && !layer_.PeerGone(socket)) return;
   }
-  if (listener && event == kAccept) {  // a connection that failed before it was taken: nothing to report
+  // The listener has no peer to lose: whatever a word on it says (under a
+  // storm of resets Wine announces hang-ups and errors of connections that
+  // were never taken), it only takes what waits, and keeps listening.
+  if (listener) {
     AcceptConnections();
     return;
   }

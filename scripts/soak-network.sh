@@ -3,17 +3,20 @@
 # hanging up and dialling in again while commands go out to the chosen one;
 # every 30 s the panel process's resident memory and open descriptors (Wine
 # keeps one per socket and handle it caches) are printed.
-#   soak-network.sh [MINUTES]      (default 10)
+#   soak-network.sh [MINUTES [MODE]]   (default 10, "churn 20000": each unit
+#                                       stays up to 20 s; "churn 3000" is harder,
+#                                       "reset" connects and resets without end)
 set -euo pipefail
 unset DISPLAY
 source "$(dirname "$0")/panel-session.sh"
 minutes=${1:-10}
+mode=${2:-churn 20000}
 port=19400
 export KELVRIX_INI="Interface=1"$'\n'"ClientServer=1"$'\n'"p_port_number=$port"
 export KELVRIX_NET_SIM="--dial $port --units 96"
 session=$root/build/soak
 start_session "$session"
-echo "churn 20000" >"$session/net-sim.control"  # each unit stays up to 20 s
+echo "$mode" >"$session/net-sim.control"
 
 server="TCP/IPの設定（Server）"
 wine "$driver" command "$main_class" 32777
@@ -43,7 +46,8 @@ while [ "$(date +%s)" -lt "$end" ]; do
     sent=$((sent + 1))
     case "$line" in
       *"Socket ＯＫ"*) answered=$((answered + 1)) ;;
-      *"Socket 送信"*) gone=$((gone + 1)) ;;  # the chosen unit hung up before the send
+      # the chosen unit hung up before the send
+      *"Socket 送信"* | *"Socket が接続されていません"*) gone=$((gone + 1)) ;;
     esac
   fi
   wine "$driver" boxes 3 200 >/dev/null 2>&1 || true  # any box a hang-up left

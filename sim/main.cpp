@@ -514,9 +514,9 @@ int RunDialling(Simulator& sim) {
       Dialler& d = units[k];
       const bool away = dropped.count(k + 1) > 0;
       if (d.fd >= 0 && (away || now >= d.hangUp)) {
-        if (resetting) {  // and at once again
+        if (resetting) {  // and again in its turn: every unit dials once a round
           Reset(d.fd);
-          d.nextDial = now;
+          d.nextDial = now + kDialGap * count;
         } else {
           close(d.fd);
           d.nextDial = now + std::chrono::seconds(1);

@@ -153,7 +153,10 @@ TEST_F(LinkTest, AFailedAcceptOfAGoneConnectionIsQuietAnyOtherIsReported) {
     socket.HandleSocketEvent(listener, kAccept, 0);
   }
   socket.HandleSocketEvent(listener, kAccept, socket_error::kConnectionReset);  // the word itself carries it
+  socket.HandleSocketEvent(listener, kClose, socket_error::kConnectionReset);    // of a connection never taken
+  socket.HandleSocketEvent(listener, kClose, 0);
   EXPECT_TRUE(messages.boxes.empty());
+  EXPECT_TRUE(socket.Listening());
   layer.waiting = {"error 10055", "127.0.0.2"};
   socket.HandleSocketEvent(listener, kAccept, 0);
   EXPECT_EQ(messages.boxes, (std::vector<Box>{{"link", "WINSOCK.DLLの accept() からのエラー。[10055]"}}));

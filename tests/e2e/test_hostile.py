@@ -8,6 +8,7 @@ one box at a time, a GUI thread that keeps answering, each answer shown
 against its own command, and a link that shows the state it is in. The
 figures asked of the link are printed as they are measured.
 """
+import os
 import subprocess
 import tempfile
 import threading
@@ -22,6 +23,7 @@ from test_panel import (DRIVER, ENV, IDC_VIDEO_SEND_BRIGHTNESS, IDM_WRITE_ALL, I
                         WRITE_ALL_CAPTION, PanelCase, driver, set_simulator_mode)
 
 IDC_COMPARE_CANCEL = 1216
+CHURN_SECONDS = int(os.environ.get("KELVRIX_CHURN_SECONDS", 60))
 INTERFACE = "インターフェイスの設定"
 
 
@@ -41,6 +43,13 @@ class Watch:
         return int(longest), int(boxes)
 
 
+def connects_so_far():
+    """TCP connections this machine has opened (the simulated units' dials)."""
+    with open("/proc/net/snmp") as f:
+        rows = [line.split() for line in f if line.startswith("Tcp:")]
+    return int(rows[1][rows[0].index("ActiveOpens")])
+
+
 class HostilePeerTest(NetworkCase):
     def close_all_boxes(self):
         while driver("boxes", 1, 1500)[0] == 0:
@@ -48,15 +57,21 @@ class HostilePeerTest(NetworkCase):
 
     def test_connect_and_reset_churn_never_stacks_boxes(self):
         self.start_server(19111)
-        self.simulator("--dial", 19111, "--units", 50, "--mode", "reset")
-        longest, boxes = Watch(60).result()
-        print(f"connect-and-reset churn, 60 s: at most {boxes} box open, GUI thread answered within {longest} ms")
+        self.set_mode("reset")
+        dials = connects_so_far()
+        self.simulator("--dial", 19111, "--units", 50)
+        longest, boxes = Watch(CHURN_SECONDS).result()
+        dials = connects_so_far() - dials
+        print(f"connect-and-reset churn, {CHURN_SECONDS} s, {dials} connections made and reset:"
+              f" at most {boxes} box open, GUI thread answered within {longest} ms")
+        self.assertGreater(dials, 300)
         self.assertLessEqual(boxes, 1)
         self.assertLess(longest, 1000)
         self.set_mode("normal")
         self.close_all_boxes()
         self.assertEqual(driver("ping", MAIN_CLASS)[0], 0, "the panel is alive")
         self.assertTrue(wait_until(lambda: len(listed(SERVER, IDC_CLIENT_LIST)) == 50, 20), "and takes the units")
+        self.close_dialog(SERVER, IDC_CLOSE)
         self.stop_server()
 
     def test_a_flooding_unit_neither_freezes_the_panel_nor_answers_the_next_command(self):
@@ -81,8 +96,9 @@ class HostilePeerTest(NetworkCase):
         self.set_mode("reply E3")
         time.sleep(1)  # the late "GO" waits on the socket now
         self.assertEqual(self.send_brightness(), ["Error\tSocket Command"])
-        self.set_mode("noise 200")  # a cut line before the answer
-        self.assertEqual(self.send_brightness(), ["Error\tAnswer が､きません"])
+        self.set_mode("noise 1100")  # more than a receive without LF: a line left open
+        self.assertEqual(driver("dialog-click", IDC_VIDEO_SEND_BRIGHTNESS)[0], 0)
+        self.assertEqual(driver("boxes", 1, 1500), (1, []), "nothing to show before its LF")
         self.set_mode("normal")
         self.assertEqual(self.send_brightness(), ["Success\tSocket ＯＫ"], "the part left over is not carried on")
         self.close_dialog(VIDEO, IDC_CLOSE)
@@ -124,13 +140,14 @@ class HostilePeerTest(NetworkCase):
         self.assertEqual(boxes, 1)
         self.assertEqual(len(self.frames()), 3, "no request while the box is up")
         self.set_mode("normal")
-        self.assertEqual(driver("boxes", 1, 2000), (0, ["Error\tSocket Menu Display"]))
+        self.assertEqual(driver("boxes", 1, 2000), (0, ["Error\tMenu Display"]))
         self.assertEqual(driver("wait-gone", "#32770", READ_ALL, 40000)[0], 0)
         self.assertEqual(len(self.frames()), 160, "and goes on once it is closed, to its last answer")
         self.disconnect_client()
 
     def test_the_comparison_against_a_unit_that_falls_silent_keeps_the_panel_free(self):
-        self.start_connected(19117, "--off-default", "--mode", "silent from 21")
+        self.set_mode("silent from 21")
+        self.start_connected(19117, "--off-default")
         self.open_dialog(IDM_COMPARE, COMPARE)
         self.assertEqual(driver("in", COMPARE, "dialog-click", IDC_COMPARE_START)[0], 0)
         watch = Watch(12)
@@ -156,6 +173,7 @@ class HostilePeerTest(NetworkCase):
         self.set_mode("redial 1")
         time.sleep(4)
         self.assertEqual(listed(SERVER, IDC_CLIENT_LIST), units)
+        self.close_dialog(SERVER, IDC_CLOSE)
         self.stop_server()
 
 
