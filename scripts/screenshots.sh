@@ -190,6 +190,15 @@ wine "$driver" in "ビデオ調整 " dialog-click 2
 sleep 0.5
 shoot "#32770" "通信モニタ" traffic-monitor.png
 wine "$driver" in "通信モニタ" dialog-click 2
+# A unit answering "E3" 40 times, 25 ms apart: one box, its count in the caption.
+printf 'rs485\nreply E3\nrepeat 40,25\n' >"$session/serial/sim.control"
+wine "$driver" command "$main_class" 32784
+wine "$driver" wait-window "#32770" 10000 "ビデオ調整 " >/dev/null
+wine "$driver" in "ビデオ調整 " dialog-click 1082
+wine "$driver" wait-window "#32770" 10000 "Error (40)" >/dev/null
+shoot "#32770" "Error (40)" folded-error-box.png
+wine "$driver" boxes 1 5000 >/dev/null
+wine "$driver" in "ビデオ調整 " dialog-click 2
 : >"$session/serial/sim.control"
 
 # The installer's pages and the uninstaller's, in Japanese: the program must

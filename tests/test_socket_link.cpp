@@ -325,12 +325,15 @@ TEST_F(LinkTest, AnExpectedAnswerIsHandedOverAsItArrives) {
 }
 
 TEST_F(LinkTest, ClosingEverythingLeavesNoSocketAndNoChoice) {
+  link.hostList = {{10, 0, 0, 1}, {10, 0, 0, 2}};
+  link.selectedConnection = 1;
   Serve({"127.0.0.2", "127.0.0.3"});
   Choose(2);
   socket.CloseAllSockets();
   for (const auto& [handle, s] : layer.sockets) EXPECT_FALSE(s.open) << handle;
   EXPECT_FALSE(socket.HasSockets());
   EXPECT_EQ(link.chosenRow, -1);
+  EXPECT_EQ(link.selectedConnection, 1) << "the client's chosen host is its own";
   EXPECT_EQ(link.socketConnected, 0);
   EXPECT_FALSE(layer.sweeping);
 }

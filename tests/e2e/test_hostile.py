@@ -11,14 +11,12 @@ figures asked of the link are printed as they are measured.
 import os
 import subprocess
 import tempfile
-import threading
 import time
 import unittest
 
 from test_network import (CLIENT, COMPARE, IDC_CLIENT_CONNECT, IDC_CLIENT_LIST, IDC_CLOSE, IDC_COMPARE_START,
-                          IDC_COMPARE_SUMMARY, IDC_READ_ALL_START, IDC_SERVER_CONNECT, IDM_COMPARE, IDM_INTERFACE,
-                          IDM_READ_ALL, IDM_TCPIP, IDM_VIDEO_ADJUST, IDC_INTERFACE, IDOK, READ_ALL, SERVER, VIDEO,
-                          NetworkCase, client_keys, item, listed, wait_until)
+                          IDC_INTERFACE, IDC_READ_ALL_START, IDM_COMPARE, IDM_INTERFACE, IDM_READ_ALL, IDM_TCPIP,
+                          IDM_VIDEO_ADJUST, IDOK, READ_ALL, SERVER, VIDEO, NetworkCase, item, listed, wait_until)
 from test_panel import (DRIVER, ENV, IDC_VIDEO_SEND_BRIGHTNESS, IDM_WRITE_ALL, IDC_WRITE_ALL_START, MAIN_CLASS,
                         WRITE_ALL_CAPTION, PanelCase, driver, set_simulator_mode)
 
@@ -40,6 +38,7 @@ class Watch:
         self.process.wait(timeout=120)
         self.out.seek(0)
         longest, boxes = self.out.read().decode().split()
+        self.out.close()
         return int(longest), int(boxes)
 
 
@@ -167,6 +166,11 @@ class HostilePeerTest(NetworkCase):
 
     def test_a_unit_dialling_in_again_keeps_one_row(self):
         self.start_server(19118)
+        self.close_dialog(SERVER, IDC_CLOSE)
+        self.open_dialog(IDM_INTERFACE, INTERFACE)
+        self.assertEqual(item(INTERFACE, IDC_INTERFACE)[0], False, "no change of interface under a listening server")
+        self.close_dialog(INTERFACE, IDOK)
+        self.open_dialog(IDM_TCPIP, SERVER)
         self.simulator("--dial", 19118, "--units", 2)
         units = ["127.0.0.2", "127.0.0.3"]
         self.assertTrue(wait_until(lambda: listed(SERVER, IDC_CLIENT_LIST) == units, 10))

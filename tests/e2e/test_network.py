@@ -273,6 +273,9 @@ class NetworkTest(NetworkCase):
         self.assertTrue(wait_until(lambda: listed(SERVER, IDC_CLIENT_LIST) == units, 10))
         self.assertEqual(driver("in", SERVER, "dialog-pick", IDC_CLIENT_LIST, 1)[0], 0)
         self.assertTrue(wait_until(lambda: item(SERVER, IDC_TRANSMISSION_PLACE)[1] == "127.0.0.3", 5))
+        self.assertEqual(driver("in", SERVER, "dialog-pick", IDC_CLIENT_LIST, -1)[0], 0)  # on no entry
+        time.sleep(0.5)
+        self.assertEqual(item(SERVER, IDC_TRANSMISSION_PLACE)[1], "127.0.0.3", "the choice stays")
         self.close_dialog(SERVER, IDC_CLOSE)
 
         self.open_dialog(IDM_VIDEO_ADJUST, VIDEO + "127.0.0.3")

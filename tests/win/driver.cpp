@@ -26,6 +26,7 @@
 //                            type PATH into the file dialog of CAPTION and press OK
 //   dialog-type ID TEXT      set the text of edit ID, as typing it would
 //   dialog-pick ID INDEX     select entry INDEX of list box ID and double-click it
+//                            (-1: a double-click that hits no entry)
 //   dialog-address ID A.B.C.D
 //                            put the address into IPv4 address field ID
 //   dialog-list ID           print the entries of list box ID, one per line
@@ -188,7 +189,9 @@ int DialogType(int id, const wchar_t* text) {
 int DialogPick(int id, int index) {
   HWND dialog = TargetDialog();
   HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
-  if (!list || SendMessageW(list, LB_SETCURSEL, index, 0) != index) return 1;
+  if (!list) return 1;
+  const LRESULT selected = SendMessageW(list, LB_SETCURSEL, index, 0);
+  if (index >= 0 && selected != index) return 1;
   return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), reinterpret_cast<LPARAM>(list)) ? 0 : 1;
 }
 

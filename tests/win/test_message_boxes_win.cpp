@@ -42,6 +42,13 @@ TEST(ResultBoxes, WarningIsOwnedByTheActiveWindowAndShowsJapanese) {
   EXPECT_EQ(watcher.boxes[0].text, L"Socket が接続されていません");
   EXPECT_EQ(watcher.boxes[0].icon, LoadIconW(nullptr, IDI_EXCLAMATION));
   EXPECT_EQ(watcher.boxes[0].owner, window);
+
+  // The link's own boxes too: the TCP/IP dialog under one cannot be pressed again.
+  MessageBoxResults().ShowLinkError("接続できません");
+  ASSERT_EQ(watcher.boxes.size(), 2u);
+  EXPECT_EQ(watcher.boxes[1].caption, L"Kelvrix");
+  EXPECT_EQ(watcher.boxes[1].icon, LoadIconW(nullptr, IDI_HAND));
+  EXPECT_EQ(watcher.boxes[1].owner, window);
   DestroyWindow(window);
 }
 
