@@ -74,7 +74,8 @@ class FakeSockets : public SocketLayer {
   SocketHandle NewSocket(std::string peer) {
     const SocketHandle handle = reuse ? reuse : ++lastHandle;
     reuse = 0;
-    sockets[handle] = {std::move(peer)};
+    sockets[handle] = FakeSocket{};
+    sockets[handle].peer = std::move(peer);
     return handle;
   }
   // Receive and Send return -1 for it, Accept no socket.
