@@ -75,7 +75,7 @@ class SocketLayer {
   // The link's receive buffer holds an answer for the dialog that sent:
   // handed to it at once, or posted behind the messages already queued.
   virtual void DeliverReply(bool now) = 0;
-  // A timer of the link's own, while connections exist, for Sweep().
+  // A timer of the link's own, while the server listens, for Sweep().
   virtual void SetSweepTimer(bool on) = 0;
 };
 

@@ -13,7 +13,7 @@ namespace kelvrix {
 inline constexpr UINT MsgSocketEvent = WM_USER + 10;
 // To the open TCP/IP dialog: a connect was made or failed, a unit came or went.
 inline constexpr UINT MsgLinkChanged = WM_USER + 11;
-// The main window's timer for SocketLink::Sweep.
+// The main window's timer for SocketLink::Sweep, while the server listens.
 inline constexpr UINT_PTR kSweepTimerId = 30;
 inline constexpr UINT kSweepPeriodMs = 1000;
 

@@ -115,6 +115,7 @@ bool SocketLink::StartServer(std::string_view portText) {
   }
   primary_ = listener;
   traffic_.Event("*:" + std::string(portText), "待ち受けを始めました");
+  layer_.SetSweepTimer(true);
   layer_.LinkChanged();
   return true;
 }
@@ -131,10 +132,8 @@ void SocketLink::AcceptConnections() {
     const SocketHandle accepted = layer_.Accept(primary_, peer);
     if (accepted == 0) {
       const int error = layer_.LastError();
-      // Gone before it was taken: not the operator's business.
-      if (error != socket_error::kWouldBlock && !PeerHasGone(error)) {
-        ReportWithCode("WINSOCK.DLLの accept() からのエラー。", error);
-      }
+      if (PeerHasGone(error)) continue;  // gone before it was taken: not the operator's business; the next may wait
+      if (error != socket_error::kWouldBlock) ReportWithCode("WINSOCK.DLLの accept() からのエラー。", error);
       break;
     }
     int row = link_.connections.FindPeer(peer);
@@ -158,7 +157,6 @@ void SocketLink::AcceptConnections() {
     traffic_.Event(peer, "接続しました");
     changed = true;
   }
-  if (link_.connections.Count() > 0) layer_.SetSweepTimer(true);
   if (changed) layer_.LinkChanged();
 }
 
@@ -203,11 +201,13 @@ void SocketLink::CloseConnection(SocketHandle socket, bool announce) {
       link_.chosenRow = -1;
       link_.socketConnected = 0;
     }
-    if (link_.connections.Count() == 0) layer_.SetSweepTimer(false);
   }
   if (announce) layer_.LinkChanged();
 }
 
+// Also takes what waits to be accepted: under a storm of resets Wine may not
+// announce a connection again after a failed accept, and the listen queue
+// would stay full.
 void SocketLink::Sweep() {
   bool closed = false;
   for (int row : link_.connections.ListedRows()) {
@@ -216,8 +216,8 @@ void SocketLink::Sweep() {
     CloseConnection(socket, false);
     closed = true;
   }
-  if (link_.connections.Count() == 0) layer_.SetSweepTimer(false);
   if (closed) layer_.LinkChanged();
+  if (Listening()) AcceptConnections();
 }
 
 void SocketLink::HandleSocketEvent(SocketHandle socket, uint32_t event, uint32_t error) {
@@ -277,7 +277,7 @@ void SocketLink::CloseAllSockets() {
   expecting_ = 0;
   InitLinkState(link_);
   ClearLine();
-  layer_.SetSweepTimer(false);
+  layer_.SetSweepTimer(false);  // the server's: nothing listens any more
   layer_.LinkChanged();
 }
 

@@ -47,8 +47,9 @@ class SocketLink {
   bool HasSockets() const { return primary_ != 0 || link_.connections.Count() > 0; }
 
   void HandleSocketEvent(SocketHandle socket, uint32_t event, uint32_t error);
-  // On the sweep timer: closes the connections whose unit has gone without
-  // a word (under churn the system does not always announce a hang-up).
+  // On the server's sweep timer, once a second while it listens: closes the
+  // connections whose unit has gone without a word (under churn the system
+  // does not always announce a hang-up) and takes any waiting to be accepted.
   void Sweep();
   // Closes every socket and ends WinSock; the link state starts afresh.
   void CloseAllSockets();

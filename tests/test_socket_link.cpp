@@ -200,7 +200,6 @@ TEST_F(LinkTest, AStaleWordNeverClosesALiveSocketThatReusedTheHandle) {
   layer.sockets[first].peerGone = true;
   socket.HandleSocketEvent(first, kClose, 0);
   EXPECT_EQ(link.connections.Count(), 0);
-  EXPECT_FALSE(layer.sweeping);
 
   layer.reuse = first;
   layer.waiting.push_back("127.0.0.3");
@@ -232,15 +231,17 @@ TEST_F(LinkTest, AUnitDiallingInAgainTakesItsRowBack) {
   EXPECT_EQ(link.connections.Count(), 3);  // a real unit still gets a row
 }
 
-TEST_F(LinkTest, ASweepClosesUnitsThatLeftWithoutAWord) {
+// The sweep also takes connections whose notification never came.
+TEST_F(LinkTest, ASweepClosesUnitsThatLeftWithoutAWordAndTakesThoseWaiting) {
   Serve({"127.0.0.2", "127.0.0.3"});
   layer.sockets[RowSocket(1)].peerGone = true;
+  layer.waiting = {"error 10054", "error 10057", "127.0.0.4"};  // the first two gone before they were taken
   socket.Sweep();
-  EXPECT_EQ(link.connections.ListedRows(), std::vector<int>{2});
+  EXPECT_EQ(link.connections.ListedRows(), (std::vector<int>{1, 2}));
+  EXPECT_EQ(link.connections[1].peerAddress, "127.0.0.4");
+  EXPECT_TRUE(messages.boxes.empty());
   EXPECT_TRUE(layer.sweeping);
-  layer.sockets[RowSocket(2)].peerGone = true;
-  socket.Sweep();
-  EXPECT_EQ(link.connections.Count(), 0);
+  socket.CloseAllSockets();
   EXPECT_FALSE(layer.sweeping);
 }
 
