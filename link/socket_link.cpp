@@ -10,8 +10,10 @@ using namespace std::chrono;
 using namespace socket_event;
 
 // Accepts taken for one notification at most; the system announces the rest
-// again, so a flood of connects cannot hold the GUI thread.
+// again, so a flood of connects cannot hold the GUI thread. Connections gone
+// before they were taken are passed over, a few at a time.
 constexpr int kAcceptsPerEvent = kMaxConnections + 8;
+constexpr int kGoneAcceptsPerEvent = 8;
 // Receives dropped before a send at most (64 KiB): a flooding unit cannot
 // hold the send either.
 constexpr int kDropsPerSend = 64;
@@ -127,13 +129,17 @@ bool SocketLink::StartServer(std::string_view portText) {
 // connection, which the operator's choice does not pass to).
 void SocketLink::AcceptConnections() {
   bool changed = false;
+  int gone = 0;
   for (int taken = 0; taken < kAcceptsPerEvent; ++taken) {
     std::string peer;
     const SocketHandle accepted = layer_.Accept(primary_, peer);
     if (accepted == 0) {
       const int error = layer_.LastError();
-      if (PeerHasGone(error)) continue;  // gone before it was taken: not the operator's business; the next may wait
-      if (error != socket_error::kWouldBlock) ReportWithCode("WINSOCK.DLLの accept() からのエラー。", error);
+      // Gone before it was taken: not the operator's business; the next may wait.
+      if (PeerHasGone(error) && ++gone < kGoneAcceptsPerEvent) continue;
+      if (error != socket_error::kWouldBlock && !PeerHasGone(error)) {
+        ReportWithCode("WINSOCK.DLLの accept() からのエラー。", error);
+      }
       break;
     }
     int row = link_.connections.FindPeer(peer);
