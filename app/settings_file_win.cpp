@@ -8,6 +8,7 @@
 #include "app/app_state_win.h"
 #include "app/main_window_win.h"
 #include "app/wide_text_win.h"
+#include "dialogs/dialog_frame_win.h"
 #include "model/settings_data_file.h"
 
 namespace kelvrix::app {
@@ -112,6 +113,7 @@ void NewSettings() {
   if (linkState.batchStep != 0) return;
   if (deviceSettings.dataChanged == 1 && !AskYesNo(L"データを保存せずに新規作成しますか？")) return;
   ResetSettingsToDefaults(deviceSettings);
+  dialogs::SharedDialogState().currentChannel = 0;  // a new set starts on channel 1
   ShowCurrentFileName();
 }
 

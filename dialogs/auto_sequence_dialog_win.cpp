@@ -14,6 +14,11 @@ constexpr int kSameTimeDefault = 2;
 
 void DrawList(HWND dialog) { DrawTexts(dialog, IDC_SEQUENCE_LIST, DwellList(PanelOf(dialog).settings)); }
 
+// The time box shows the chosen screen's time, the one the list and the send hold.
+void ShowScreenTime(HWND dialog, const DeviceSettings& settings) {
+  SelectEntry(dialog, IDC_SEQUENCE_TIME, settings.autoSequenceDwell[SharedDialogState().SequenceScreen()]);
+}
+
 void OnInit(HWND dialog, Panel& panel) {
   const DialogState& state = SharedDialogState();
   AddEntries(dialog, IDC_SEQUENCE_SCREEN, SequenceScreenEntries());
@@ -23,7 +28,7 @@ void OnInit(HWND dialog, Panel& panel) {
   AddEntries(dialog, IDC_SEQUENCE_ALL_TIMES, seconds);
   SelectEntry(dialog, IDC_SEQUENCE_MODE, panel.settings.autoSequenceMode);
   SelectEntry(dialog, IDC_SEQUENCE_SCREEN, state.SequenceScreen());
-  SelectEntry(dialog, IDC_SEQUENCE_TIME, panel.settings.autoSequenceDwell[state.SequenceScreen()]);
+  ShowScreenTime(dialog, panel.settings);
   SelectEntry(dialog, IDC_SEQUENCE_ALL_TIMES, kSameTimeDefault);
   ScheduleRedraw(dialog, kRedrawTimer, 200);
 }
@@ -50,12 +55,14 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       return;
     case IDC_SEQUENCE_SCREEN:
       state.sequenceScreenIndex = selected;
+      ShowScreenTime(dialog, panel.settings);
       break;
     case IDC_SEQUENCE_TIME:
       dwell[state.SequenceScreen()] = selected;
       break;
     case IDC_SEQUENCE_ALL_TIMES:
       dwell.fill(selected);
+      ShowScreenTime(dialog, panel.settings);
       break;
     default:
       return;

@@ -46,6 +46,11 @@ void SendStep(HWND dialog, int step) {
   Send(panel, BuildVideoAdjust(panel.settings, s.item, s.channel));
 }
 
+// Each box shows the value of the channel chosen, the one its "設定" sends.
+void SelectChannelValues(HWND dialog, Panel& panel, int channel) {
+  for (const ValueControl& control : kControls) SelectEntry(dialog, control.combo, ValueOf(panel, control.item, channel));
+}
+
 void OnInit(HWND dialog, Panel& panel) {
   const int channel = SharedDialogState().Channel();
   AddEntries(dialog, IDC_VIDEO_SHARPNESS, NumberEntries(0, 15, 0));
@@ -53,8 +58,8 @@ void OnInit(HWND dialog, Panel& panel) {
   const auto values = NumberEntries(0, 255, 3);
   for (const ValueControl& control : kControls) {
     if (control.item != kSharpness) AddEntries(dialog, control.combo, values);
-    SelectEntry(dialog, control.combo, ValueOf(panel, control.item, channel));
   }
+  SelectChannelValues(dialog, panel, channel);
   SelectEntry(dialog, IDC_CHANNEL, channel);
   ScheduleRedraw(dialog, kRedrawTimer, 100);
 }
@@ -82,6 +87,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
   if (id == IDC_CHANNEL && IsSelectionChange(wParam)) {
     const int selected = SelectedEntry(dialog, id);
     if (selected >= 0) state.currentChannel = selected;
+    SelectChannelValues(dialog, panel, state.Channel());
     DrawTable(dialog);
   }
 }

@@ -58,8 +58,10 @@ void OnCommand(HWND dialog, WPARAM wParam) {
   if (!IsSelectionChange(wParam)) return;
   switch (id) {
     case IDC_CHANNEL:
-      // The detection box keeps its choice: the next one applies to this channel.
+      // The detection box shows the channel its next choice applies to.
       StoreChoice(dialog, id, state.currentChannel);
+      SelectEntry(dialog, IDC_VIDEO_LOSS_DETECT, settings.videoLossDetect[state.Channel()]);
+      DrawTable(dialog);
       break;
     case IDC_VIDEO_LOSS_DETECT:
       if (StoreChoice(dialog, id, settings.videoLossDetect[state.Channel()])) DrawTable(dialog);

@@ -252,7 +252,7 @@ void SocketLink::HandleSocketEvent(SocketHandle socket, uint32_t event, uint32_t
       ReadAvailable(socket);
       break;
     case kConnect:
-      if (socket != primary_ || listener) break;
+      if (socket != primary_) break;
       link_.socketConnected = 1;
       traffic_.Event(SocketLinkName(link_), "接続しました");
       layer_.LinkChanged();

@@ -73,18 +73,19 @@ std::string_view RefusalMessage(Refusal refusal) {
     case Refusal::AllDwellTimesZero: return "全て0秒です";
     case Refusal::DuplicateChannel: return "チャンネルが重複しています";
     case Refusal::TitleCharacter: return "仕様以外の字が選択されてます";
+    case Refusal::EmptyValue: return "値が入力されていません";
     case Refusal::None: break;
   }
   return {};
 }
 
 const std::array<VideoAdjustItem, 6> kVideoAdjustItems = {{
-    {"VAB", &DeviceSettings::videoBrightness, 3},
-    {"VAC", &DeviceSettings::videoContrast, 3},
-    {"VAH", &DeviceSettings::videoHue, 3},
-    {"VASH", &DeviceSettings::videoSharpness, 2},
-    {"VASU", &DeviceSettings::videoSaturationU, 3},
-    {"VASV", &DeviceSettings::videoSaturationV, 3},
+    {"VAB", &DeviceSettings::videoBrightness, 3, 255},
+    {"VAC", &DeviceSettings::videoContrast, 3, 255},
+    {"VAH", &DeviceSettings::videoHue, 3, 255},
+    {"VASH", &DeviceSettings::videoSharpness, 2, 15},
+    {"VASU", &DeviceSettings::videoSaturationU, 3, 255},
+    {"VASV", &DeviceSettings::videoSaturationV, 3, 255},
 }};
 
 bool IsTitleCharacter(char c) {
@@ -99,7 +100,10 @@ BuiltCommand BuildAP(const DeviceSettings& s) {
   return WithCharacter("APM\r\n", 2, s.alarmInputPolarity == 0 ? 'M' : 'B');
 }
 
+// A digit text padded with zeros to its width; empty, it is refused rather
+// than sent as zero.
 BuiltCommand BuildADT(const DeviceSettings& s) {
+  if (s.alarmHoldTime[0] == '\0') return {{}, Refusal::EmptyValue};
   std::string line("ADT");
   AppendZeroPadded(line, s.alarmHoldTime, 3);
   line += kLineEnd;
@@ -183,6 +187,7 @@ BuiltCommand BuildAA(const DeviceSettings& s) { return AddressCommand("AA", s.un
 BuiltCommand BuildSM(const DeviceSettings& s) { return WithCharacter("SMA\r\n", 2, Pick("ABC", s.unitSubnetClass)); }
 
 BuiltCommand BuildPN(const DeviceSettings& s) {
+  if (s.portNumber[0] == '\0') return {{}, Refusal::EmptyValue};
   std::string line("PN");
   AppendZeroPadded(line, s.portNumber, 5);
   line += kLineEnd;

@@ -20,6 +20,7 @@ enum class Refusal {
   AllDwellTimesZero,  // "全て0秒です"
   DuplicateChannel,   // "チャンネルが重複しています"
   TitleCharacter,     // "仕様以外の字が選択されてます"
+  EmptyValue,         // "値が入力されていません": a hold time or port edit left empty
 };
 
 struct BuiltCommand {
@@ -38,6 +39,7 @@ struct VideoAdjustItem {
   std::string_view mnemonic;  // "VAB"; set "VAB01000", read "RVAB01"
   ChannelValues DeviceSettings::*field;
   int digits;  // width of the value on the wire
+  int maxValue;  // the largest the unit takes (and its dialog's box offers)
 };
 enum VideoAdjust { kBrightness, kContrast, kHue, kSharpness, kSaturationU, kSaturationV };
 extern const std::array<VideoAdjustItem, 6> kVideoAdjustItems;

@@ -238,7 +238,9 @@ bool DecodeLayout(Line l, DeviceSettings& s) {
   return true;
 }
 
-// "VAB" + channel + value, the value two or three digits wide.
+// "VAB" + channel + value, the value two or three digits wide. A value past
+// the item's range is not stored: its box could not show it, and a file
+// saved with it would not load back.
 template <VideoAdjust Item>
 bool DecodeVideoAdjust(Line l, DeviceSettings& s) {
   const VideoAdjustItem& item = kVideoAdjustItems[Item];
@@ -247,7 +249,9 @@ bool DecodeVideoAdjust(Line l, DeviceSettings& s) {
   int channel;
   if (!ReadChannelIndex(l, channelPos, channel) || !IsDigits(l, valuePos, item.digits)) return false;
   const char* digits = &l[valuePos];
-  (s.*item.field)[channel] = item.digits == 2 ? ParseTwoDigits(digits) : ParseThreeDigits(digits);
+  const int value = item.digits == 2 ? ParseTwoDigits(digits) : ParseThreeDigits(digits);
+  if (value > item.maxValue) return false;
+  (s.*item.field)[channel] = value;
   return true;
 }
 

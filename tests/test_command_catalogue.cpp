@@ -28,7 +28,6 @@ const BuilderCase kBuilderCases[] = {
     {"ADT default", NoEdit, BuildADT, "ADT010\r\n"},
     {"ADT 999", [](auto& s) { CopyText(s.alarmHoldTime, "999"); }, BuildADT, "ADT999\r\n"},
     {"ADT short text padded", [](auto& s) { CopyText(s.alarmHoldTime, "5"); }, BuildADT, "ADT005\r\n"},
-    {"ADT empty text", [](auto& s) { CopyText(s.alarmHoldTime, ""); }, BuildADT, "ADT000\r\n"},
     {"AD on", NoEdit, BuildAD, "ADON\r\n"},
     {"AD off", [](auto& s) { s.alarmDisplay = 0; }, BuildAD, "ADOF\r\n"},
     {"AM internal", NoEdit, BuildAM, "AMI\r\n"},
@@ -220,6 +219,17 @@ TEST_F(RefusalTest, AllDwellTimesZeroIsRefused) {
   EXPECT_EQ(built.refusal, Refusal::AllDwellTimesZero);
   EXPECT_TRUE(built.text.empty());
   EXPECT_EQ(RefusalMessage(built.refusal), "全て0秒です");
+}
+
+// An empty edit is not sent as "ADT000" or "PN00000".
+TEST_F(RefusalTest, AnEmptyHoldTimeOrPortIsRefused) {
+  CopyText(settings.alarmHoldTime, "");
+  CopyText(settings.portNumber, "");
+  for (const BuiltCommand& built : {BuildADT(settings), BuildPN(settings)}) {
+    EXPECT_EQ(built.refusal, Refusal::EmptyValue);
+    EXPECT_TRUE(built.text.empty());
+  }
+  EXPECT_EQ(RefusalMessage(Refusal::EmptyValue), "値が入力されていません");
 }
 
 TEST_F(RefusalTest, DuplicateChannelInAnyPairOfPanesIsRefused) {

@@ -404,9 +404,11 @@ TEST_F(MainWindowTest, SaveAsOpenAndNewKeepTheFileAndItsName) {
   EXPECT_EQ(s.dataChanged, 0);
   EXPECT_EQ(Title(), L"機器1.dat - Kelvrix Client Program");
 
+  dialogs::SharedDialogState().currentChannel = 9;
   Command(IDM_FILE_NEW);  // nothing changed since the save: no question
   EXPECT_EQ(watcher.boxes.size(), 1u);
   EXPECT_EQ(s.videoBrightness[3], 0);
+  EXPECT_EQ(dialogs::SharedDialogState().currentChannel, 0) << "back to channel 1";
   EXPECT_EQ(Title(), L"Kelvrix Client Program");
 
   s.dataChanged = 1;

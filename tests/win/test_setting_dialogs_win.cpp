@@ -263,11 +263,15 @@ TEST_F(SettingDialogTest, VideoSetButtonsSendTheChannelsValue) {
   dialog.Choose(IDC_VIDEO_BRIGHTNESS, 128);
   dialog.Click(IDC_VIDEO_SEND_BRIGHTNESS);
   dialog.Choose(IDC_CHANNEL, 11);
+  EXPECT_EQ(dialog.SelectedText(IDC_VIDEO_BRIGHTNESS), L"000") << "channel 12's own value, the one 設定 sends";
   dialog.Choose(IDC_VIDEO_SHARPNESS, 7);
   dialog.Click(IDC_VIDEO_SEND_SHARPNESS);
+  dialog.Choose(IDC_CHANNEL, 4);
+  EXPECT_EQ(dialog.SelectedText(IDC_VIDEO_BRIGHTNESS), L"128");
+  EXPECT_EQ(dialog.SelectedText(IDC_VIDEO_SHARPNESS), L"1");
   EXPECT_EQ(Sent(), (Lines{"VAB05128\r\n", "VASH1207\r\n"}));
   EXPECT_EQ(t.settings.videoBrightness[4], 128);
-  EXPECT_EQ(dialogs::SharedDialogState().currentChannel, 11);
+  EXPECT_EQ(dialogs::SharedDialogState().currentChannel, 4);
 }
 
 TEST_F(SettingDialogTest, AllSetSendsNinetySixLinesInOrderThroughARepaint) {
@@ -403,7 +407,14 @@ TEST_F(SettingDialogTest, SameTimeSetsEveryScreenAndGoesOutAsOneLine) {
   EXPECT_EQ(dialog.Caption(), L"自動切換えの設定 ");
   EXPECT_EQ(dialog.SelectedText(IDC_SEQUENCE_ALL_TIMES), L"2");
   EXPECT_EQ(dialog.Entries(IDC_SEQUENCE_SCREEN)[27], L"Div.16 ");
+  dialog.Choose(IDC_SEQUENCE_SCREEN, 3);
+  dialog.Choose(IDC_SEQUENCE_TIME, 9);
+  dialog.Choose(IDC_SEQUENCE_SCREEN, 4);
+  EXPECT_EQ(dialog.SelectedText(IDC_SEQUENCE_TIME), L"2") << "the chosen screen's own time";
+  dialog.Choose(IDC_SEQUENCE_SCREEN, 3);
+  EXPECT_EQ(dialog.SelectedText(IDC_SEQUENCE_TIME), L"9");
   dialog.Choose(IDC_SEQUENCE_ALL_TIMES, 5);
+  EXPECT_EQ(dialog.SelectedText(IDC_SEQUENCE_TIME), L"5") << "as 同時間 set it";
   dialog.Click(IDC_SEQUENCE_SEND_TIMES);
   std::string expected = "CASTM";
   for (int k = 0; k < 28; ++k) expected += "05";

@@ -159,9 +159,8 @@ TEST_F(TableDialogTest, TitleAllSetShowsItsPercentagesAndEndsAtARefusedTitle) {
 
 // --- Video loss --------------------------------------------------------------------
 
-TEST_F(TableDialogTest, VideoLossChannelChangeKeepsTheDetectionChoice) {
+TEST_F(TableDialogTest, VideoLossDetectionBoxShowsTheChosenChannel) {
   dialogs::SharedDialogState().currentChannel = 2;
-  t.settings.videoLossDetect[4] = 0;
   DialogHarness dialog(IDD_VIDEO_LOSS, dialogs::VideoLossDialogProc, t.panel);
   EXPECT_EQ(dialog.SelectedText(IDC_CHANNEL), L"3");
   EXPECT_EQ(dialog.Entries(IDC_VIDEO_LOSS_DETECT), (std::vector<std::wstring>{L"OFF", L"ON "}));
@@ -170,8 +169,9 @@ TEST_F(TableDialogTest, VideoLossChannelChangeKeepsTheDetectionChoice) {
 
   dialog.Choose(IDC_VIDEO_LOSS_DETECT, 0);
   dialog.Choose(IDC_CHANNEL, 4);
-  EXPECT_EQ(dialog.SelectedText(IDC_VIDEO_LOSS_DETECT), L"OFF") << "not refreshed for channel 5";
-  dialog.Choose(IDC_VIDEO_LOSS_DETECT, 1);
+  EXPECT_EQ(dialog.SelectedText(IDC_VIDEO_LOSS_DETECT), L"ON ") << "channel 5's own detection";
+  dialog.Choose(IDC_CHANNEL, 2);
+  EXPECT_EQ(dialog.SelectedText(IDC_VIDEO_LOSS_DETECT), L"OFF");
   EXPECT_EQ(t.settings.videoLossDetect[4], 1);
   dialog.Choose(IDC_VIDEO_LOSS_BACKGROUND, 1);
   EXPECT_TRUE(Sent().empty()) << "a choice sends nothing";
