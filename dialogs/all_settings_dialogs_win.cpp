@@ -21,7 +21,7 @@ void CloseWhenDone(HWND dialog) { EndDialog(dialog, IDC_CLOSE); }
 
 constexpr SteppedRun kReadAll = {.timerId = 11, .periodMs = 100, .stepCount = kReadAllSteps,
                                  .progressId = IDC_READ_ALL_PROGRESS, .percentId = IDC_READ_ALL_PERCENT,
-                                 .percentCleared = L"   ", .finish = CloseWhenDone};
+                                 .percentCleared = L"   ", .reads = true, .finish = CloseWhenDone};
 constexpr SteppedRun kWriteAll = {.timerId = 10, .periodMs = 100, .stepCount = kWriteAllSteps,
                                   .progressId = IDC_WRITE_ALL_PROGRESS, .percentId = IDC_WRITE_ALL_PERCENT,
                                   .percentCleared = L"   ", .finish = CloseWhenDone};

@@ -109,8 +109,8 @@ void Run(HWND dialog) {
 void StartComparing(HWND dialog) {
   MaintenanceTool& tool = current->tool;
   const LinkState& link = tool.panel.link;
-  if (OnSerialLink(link) && link.rsControl == kRs485 && link.slaveAddressIndex == kBroadcastAddressIndex) {
-    tool.program.messages.ShowWarning("Bloadcast ではユニットから読み出せません。スレーブアドレスを選んでください。");
+  if (ReadsFromBroadcast(link)) {
+    tool.program.messages.ShowWarning(kBroadcastReadRefusal);
     return;
   }
   if (!ClaimTool(dialog)) return;

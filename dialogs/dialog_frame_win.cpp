@@ -219,7 +219,12 @@ void ReleaseRun(HWND dialog) {
 }
 
 void StartRun(HWND dialog, const SteppedRun& run) {
-  if (!Claim(dialog, run.linkGuard, PanelOf(dialog).messages)) return;
+  Panel& panel = PanelOf(dialog);
+  if (run.reads && panel.link.batchStep == 0 && ReadsFromBroadcast(panel.link)) {
+    panel.messages.ShowWarning(kBroadcastReadRefusal);
+    return;
+  }
+  if (!Claim(dialog, run.linkGuard, panel.messages)) return;
   if (run.progressId != 0) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
   SetTimer(dialog, run.timerId, run.periodMs, nullptr);
 }

@@ -125,11 +125,12 @@ struct SteppedRun {
   int closeEnabledAt = 0;               // Close comes back once batchStep reaches this (0: at the end)
   bool linkGuard = true;                // refuse to start on TCP/IP without a socket
   bool stepFailureEndsRun = false;      // a step that fails ends the run at once, as its end does
+  bool reads = false;                   // asks the unit: refused while the address is broadcast
   void (*finish)(HWND dialog) = nullptr;  // after the last tick: refresh the controls, close, ...
 };
-// The start button: the link guard, nothing while any run is under way,
-// otherwise replyError cleared, the bar emptied, Close disabled, step 1 and
-// the timer started.
+// The start button: the link guard, a read refused while the address is
+// broadcast, nothing while any run is under way, otherwise replyError
+// cleared, the bar emptied, Close disabled, step 1 and the timer started.
 void StartRun(HWND dialog, const SteppedRun& run);
 
 // A run paced other than by a SteppedRun's timer (the maintenance tools)

@@ -27,7 +27,7 @@ struct HistoryKind {
 template <UINT Timer>
 constexpr SteppedRun ReadRun(void (*finish)(HWND)) {
   return {.timerId = Timer, .periodMs = 100, .stepCount = kHistoryEntryCount, .progressId = IDC_HISTORY_PROGRESS,
-          .progressRange = kHistoryEntryCount, .endStep = kHistoryEntryCount + 1, .finish = finish};
+          .progressRange = kHistoryEntryCount, .endStep = kHistoryEntryCount + 1, .reads = true, .finish = finish};
 }
 
 template <const HistoryKind& Kind>

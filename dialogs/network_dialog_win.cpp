@@ -21,7 +21,7 @@ void ShowNetworkSettings(HWND dialog);
 constexpr SteppedRun kReadBack = {.timerId = 12, .periodMs = 200, .stepCount = kNetworkReadSteps,
                                   .progressId = IDC_UNIT_READ_PROGRESS, .progressRange = kNetworkReadSteps + 1,
                                   .endStep = kNetworkReadSteps + 1, .closeEnabledAt = kNetworkReadSteps + 1,
-                                  .linkGuard = false, .finish = ShowNetworkSettings};
+                                  .linkGuard = false, .reads = true, .finish = ShowNetworkSettings};
 
 struct AddressControl {
   int control;

@@ -8,6 +8,11 @@ bool CanSendOverSocket(const LinkState& link) {
   return link.linkInterface == kSerialInterface || link.socketConnected == 1;
 }
 
+bool ReadsFromBroadcast(const LinkState& link) {
+  return link.linkInterface == kSerialInterface && link.rsControl == kRs485 &&
+         link.slaveAddressIndex >= kBroadcastAddressIndex;
+}
+
 void SendCommand(Panel& panel, std::string_view command, SocketWait wait) {
   if (panel.link.linkInterface == kSocketInterface) {
     SocketSend(panel, command, wait);

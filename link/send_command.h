@@ -17,6 +17,12 @@ namespace kelvrix {
 // True on the serial link, or on TCP/IP once a socket is connected.
 bool CanSendOverSocket(const LinkState& link);
 
+// True when a request would go out as a broadcast ("FF" on RS-485), which no
+// unit answers: a read must not start then.
+bool ReadsFromBroadcast(const LinkState& link);
+inline constexpr std::string_view kBroadcastReadRefusal =
+    "Bloadcast ではユニットから読み出せません。スレーブアドレスを選んでください。";
+
 // How a send over TCP/IP waits for its answer: a single command and the
 // stepped runs wait, bounded, on the GUI thread; the maintenance tools never
 // do, their answer comes as the socket's notification, their time-out by timer.

@@ -77,6 +77,19 @@ TEST(SendCommand, EachSocketCommandStartsFromAnEmptyLine) {
   EXPECT_STREQ(t.settings.firmwareVersion, "1.20");
 }
 
+TEST(SendCommand, OnlyAnRs485BroadcastReadsFromNoUnit) {
+  LinkState link;
+  link.slaveAddressIndex = kBroadcastAddressIndex;
+  EXPECT_FALSE(ReadsFromBroadcast(link)) << "RS-232C sends no address";
+  link.rsControl = kRs485;
+  EXPECT_TRUE(ReadsFromBroadcast(link));
+  link.linkInterface = kSocketInterface;
+  EXPECT_FALSE(ReadsFromBroadcast(link)) << "TCP/IP sends no address";
+  link.linkInterface = kSerialInterface;
+  link.slaveAddressIndex = 31;
+  EXPECT_FALSE(ReadsFromBroadcast(link));
+}
+
 TEST(SendCommand, SocketNotConnectedSendsNothing) {
   TestPanel t;
   t.link.linkInterface = kSocketInterface;

@@ -20,6 +20,7 @@ namespace {
 using namespace std::chrono;
 using testing::Box;
 using testing::DialogHarness;
+using testing::Pump;
 using testing::PumpUntil;
 using testing::Lines;
 using testing::SettingDialogTest;
@@ -483,6 +484,30 @@ TEST_F(SettingDialogTest, ReadAllSendsItsRequestsToTheChosenUnitThenCloses) {
   EXPECT_EQ(TextOf(dialog, IDC_READ_ALL_PERCENT), L"   ");
   EXPECT_EQ(BarOf(dialog, IDC_READ_ALL_PROGRESS), 0);
   EXPECT_FALSE(IsWindowVisible(dialog.window)) << "the dialog closes itself";
+}
+
+// No unit answers a broadcast: a read chosen there would "succeed" having read nothing.
+TEST_F(SettingDialogTest, ReadsAreRefusedWhileTheAddressIsBroadcast) {
+  struct Read {
+    int templateId;
+    DLGPROC procedure;
+    int start;
+  };
+  const Read reads[] = {{IDD_READ_ALL, dialogs::ReadAllDialogProc, IDC_READ_ALL_START},
+                        {IDD_ALARM_HISTORY, dialogs::AlarmHistoryDialogProc, IDC_HISTORY_READ},
+                        {IDD_NETWORK, dialogs::NetworkDialogProc, IDC_UNIT_READ}};
+  t.link.rsControl = kRs485;
+  for (const Read& read : reads) {
+    t.link.slaveAddressIndex = kBroadcastAddressIndex;  // chosen in another dialog
+    Boxes().clear();
+    DialogHarness dialog(read.templateId, read.procedure, t.panel);
+    dialog.Click(read.start);
+    EXPECT_EQ(t.link.batchStep, 0) << read.templateId;
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{"warning", "Bloadcast ではユニットから読み出せません。スレーブアドレスを選んでください。"}}))
+        << read.templateId;
+  }
+  Pump(milliseconds(300));
+  EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(SettingDialogTest, ReadAllStopsWhereAStepFailed) {
