@@ -27,8 +27,9 @@ constexpr SteppedRun kAllSet = {.timerId = 4, .periodMs = 200, .stepCount = kCha
                                 .stepFailureEndsRun = true};
 constexpr UINT kRedrawTimer = 104;
 
-// Set while the program itself loads the edit: only the operator's typing
-// changes a title and marks the settings changed.
+// Set while the program itself loads the edit: that filling marks the
+// settings changed, as typing does, but stores nothing back, so a title that
+// code page 932 cannot carry both ways is never re-encoded.
 bool loadingEdit = false;
 
 std::wstring TitleText(const char (&title)[10]) {
@@ -39,11 +40,14 @@ std::wstring TitleText(const char (&title)[10]) {
 }
 
 // The edit's text as the unit's bytes, cut to the model's nine characters.
+// No best fit: "Á" stays a byte outside the unit's set (refused when sent)
+// rather than becoming an "A" that the edit does not show.
 void StoreTitle(HWND dialog, char (&title)[10]) {
   wchar_t text[16] = {};
   const int length = GetDlgItemTextW(dialog, IDC_TITLE_EDIT, text, 16);
   char bytes[32] = {};
-  const int size = WideCharToMultiByte(kTitleCodePage, 0, text, length, bytes, sizeof bytes, nullptr, nullptr);
+  const int size = WideCharToMultiByte(kTitleCodePage, WC_NO_BEST_FIT_CHARS, text, length, bytes, sizeof bytes,
+                                       nullptr, nullptr);
   CopyText(title, std::string_view(bytes, static_cast<std::size_t>(size)));
 }
 
@@ -95,11 +99,11 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       }
       break;
     case IDC_TITLE_EDIT:
-      if (HIWORD(wParam) == EN_CHANGE && !loadingEdit) {
-        StoreTitle(dialog, panel.settings.channelTitle[state.Channel()]);
-        panel.settings.dataChanged = 1;
-        DrawTable(dialog);
-      }
+      if (HIWORD(wParam) != EN_CHANGE) break;
+      panel.settings.dataChanged = 1;
+      if (loadingEdit) break;
+      StoreTitle(dialog, panel.settings.channelTitle[state.Channel()]);
+      DrawTable(dialog);
       break;
     case IDC_TITLE_SEND:
       if (panel.link.batchStep == 0) SendTitle(panel, state.Channel());

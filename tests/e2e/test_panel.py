@@ -404,6 +404,8 @@ class TableDialogsTest(PanelCase):
                         self.assertEqual(driver("in", caption, "dialog-choose", IDC_SLAVE_ADDRESS, 5)[0], 0)
                     self.set_and_close(caption, button, address + line)
                 driver("close", MAIN_CLASS)
+                # Opening the title dialog fills its edit, which marks the settings changed.
+                self.assertEqual(driver("boxes", 1, 5000), (0, ["Kelvrix\tデータを保存せずに終了しますか？"]))
                 self.panels.pop().wait(timeout=10)
 
     def test_history_read_returns_the_units_records_and_erase_empties_them(self):
