@@ -52,8 +52,10 @@ bool AskYesNo(const wchar_t* question) {
 constexpr DWORD kReadLimit = 1 << 20;
 
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Shared every way: a file another program holds open (for writing, or
+  // to delete it) can still be read.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   std::string bytes(kReadLimit, '\0');
   DWORD total = 0, read = 0;

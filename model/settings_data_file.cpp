@@ -39,10 +39,19 @@ class LineReader {
   std::string_view rest_;
 };
 
+// A line that is not of the field's kind (a hold time that is not digits, a
+// title with a control byte) keeps the field as it was, as a number out of
+// its range does: a file never puts into the model what its own writer, the
+// dialogs or the wire could not carry.
 template <std::size_t N>
 void StoreTextLine(std::string_view line, char (&field)[N], const TextLine& text) {
   if (line == text.empty) line = {};
-  CopyText(field, line.substr(0, std::min(text.size, N - 1)));
+  line = line.substr(0, std::min(text.size, N - 1));
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+  const bool fits = text.digits ? !line.empty() && std::all_of(line.begin(), line.end(), isDigit)
+                                : std::none_of(line.begin(), line.end(), isControl);
+  if (fits) CopyText(field, line);
 }
 
 }  // namespace

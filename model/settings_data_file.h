@@ -34,6 +34,7 @@ struct ValueRange {
 struct TextLine {
   std::size_t size;
   std::string_view empty = "";
+  bool digits = false;  // decimal digits only (else any text without control bytes)
 };
 
 // A field's integers in file order: one, a row, or a table row by row.
@@ -92,7 +93,7 @@ void VisitSettingsDataFields(Settings& s, Visitor&& visit) {
   run(s.connectionTry, kOnOff);
   run(s.keepAlive, kOnOff);
   run(s.timeRegister, {0, 5});
-  visit(s.alarmHoldTime, TextLine{3});
+  visit(s.alarmHoldTime, TextLine{3, "", true});
   for (auto& title : s.channelTitle) visit(title, TextLine{kTitleLength, "s"});
 }
 

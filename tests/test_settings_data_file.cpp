@@ -34,7 +34,7 @@ DeviceSettings OffDefaults() {
     if constexpr (std::is_same_v<decltype(extent), ValueRange>) {
       for (int32_t& value : field) value = value == extent.high ? extent.low : value + 1;
     } else {
-      CopyText(field, std::string(" 7\xDF-A/B:C.D").substr(0, extent.size));
+      CopyText(field, std::string(extent.digits ? "7890" : " 7\xDF-A/B:C.D").substr(0, extent.size));
     }
   };
   VisitSettingsDataFields(s, visit);
@@ -90,6 +90,11 @@ const BadFileCase kBadFiles[] = {
      [](auto&) {}},
     {"over-long texts are cut to their fields", [](auto& l) { l[265] = "12345"s; l[266] = "ABCDEFGHIJKL"s; },
      [](auto& s) { CopyText(s.alarmHoldTime, "123"); CopyText(s.channelTitle[0], "ABCDEFGH"); }},
+    // A hold time is digits, a title has no control bytes: anything else keeps the field.
+    {"a hold time that is not digits, and titles with control bytes, leave their fields",
+     [](auto& l) { l[265] = "abc"s; l[266] = "AB\rCD"s; l[267] = "A\x1B" "B"s; l[268] = "A\tB"s; l[269] = "A\x7F"s; },
+     [](auto&) {}},
+    {"an empty hold time leaves its field", [](auto& l) { l[265] = ""s; }, [](auto&) {}},
     {"a title of exactly s comes back empty", [](auto& l) { l[270] = "s"s; }, [](auto& s) { s.channelTitle[4][0] = '\0'; }},
     {"LF alone ends lines too", [](auto& l) { l[42] = "200"s; l[281] = "LAST"s; },
      [](auto& s) { s.videoBrightness[0] = 200; CopyText(s.channelTitle[15], "LAST"); }, "\n"},

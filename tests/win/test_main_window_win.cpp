@@ -430,6 +430,7 @@ TEST_F(MainWindowTest, SaveAsOpenAndNewKeepTheFileAndItsName) {
   Command(IDM_FILE_NEW);  // an open never leaves the data changed: no question
   EXPECT_EQ(watcher.boxes.size(), 4u);
 
+
   s.videoBrightness[3] = 7;
   s.dataChanged = 1;
   watcher.answers = {IDNO};
@@ -448,6 +449,19 @@ TEST_F(MainWindowTest, SaveAsOpenAndNewKeepTheFileAndItsName) {
   Command(IDM_FILE_SAVE_AS);  // cancelled
   EXPECT_EQ(s.dataChanged, 1);
   EXPECT_EQ(folder.Files(), (std::vector<fs::path>{saved})) << "nothing else was written";
+
+  // Another program holds the file open for writing: it is read all the same.
+  HANDLE held = CreateFileW(saved.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  s.dataChanged = 0;
+  s.videoBrightness[3] = 0;
+  const std::size_t before = watcher.boxes.size();
+  watcher.fileChoices = {saved.wstring()};
+  Command(IDM_FILE_OPEN);
+  CloseHandle(held);
+  EXPECT_EQ(Seen(before), (std::vector<std::wstring>{L"ファイルのオープン: データ(*.dat)|すべて(*.*)"})) << "no Can't file open";
+  EXPECT_EQ(s.videoBrightness[3], 201);
 }
 
 TEST_F(MainWindowTest, FailedSavesReportAndKeepThePreviousFile) {
