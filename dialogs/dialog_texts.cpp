@@ -166,9 +166,30 @@ int HistoryCount(const History& history) {
   return static_cast<int>(firstEmpty - history.begin());
 }
 
+namespace {
+
+// The columns after the record number, each heading at its column's x. Two
+// digits each, as the unit counts them (8-pixel digits, 16-pixel kanji); the
+// year's column starts with the century.
+struct HistoryColumn {
+  int x;
+  const char* heading;
+  int32_t HistoryRecord::*field;
+  const char* prefix = "";
+};
+constexpr HistoryColumn kHistoryColumns[] = {
+    {60, "ch.", &HistoryRecord::channel}, {92, "年", &HistoryRecord::year, "20"},
+    {140, "月", &HistoryRecord::month},   {180, "日", &HistoryRecord::day},
+    {220, "時", &HistoryRecord::hour},    {260, "分", &HistoryRecord::minute},
+    {300, "秒", &HistoryRecord::second},
+};
+
+}  // namespace
+
 std::vector<PlacedText> HistoryTable(const History& history, int page) {
   page = std::clamp(page, 0, kHistoryPageCount - 1);
-  std::vector<PlacedText> texts = {{20, 6, "No.  ch.    年    月    日    時    分    秒"}};
+  std::vector<PlacedText> texts = {{20, 6, "No."}};
+  for (const HistoryColumn& column : kHistoryColumns) texts.push_back({column.x, 6, column.heading});
   for (int row = 0; row < kHistoryPageRows; ++row) {
     const int number = kHistoryPageRows * page + row + 1;
     const int y = 26 + 20 * row;
@@ -178,17 +199,10 @@ std::vector<PlacedText> HistoryTable(const History& history, int page) {
       texts.push_back({60, y, std::string(44, ' ')});
       continue;
     }
-    // Two digits each, as the unit counts them; a value from a garbled reply
-    // cannot widen its column past the next one.
-    auto field = [](int32_t value) { return PaddedDecimal(std::clamp(value, 0, 99), 2); };
-    texts.push_back({60, y, field(record.channel)});
-    texts.push_back({92, y, "20"});
-    texts.push_back({108, y, field(record.year)});
-    texts.push_back({140, y, field(record.month)});
-    texts.push_back({180, y, field(record.day)});
-    texts.push_back({220, y, field(record.hour)});
-    texts.push_back({260, y, field(record.minute)});
-    texts.push_back({300, y, field(record.second)});
+    // A value from a garbled reply cannot widen its column past the next one.
+    for (const HistoryColumn& column : kHistoryColumns) {
+      texts.push_back({column.x, y, column.prefix + PaddedDecimal(std::clamp(record.*column.field, 0, 99), 2)});
+    }
   }
   return texts;
 }

@@ -37,7 +37,7 @@ const History& RecordsOf(HWND dialog) {
 
 template <const HistoryKind& Kind>
 void DrawTable(HWND dialog) {
-  // The year's "20" and its two digits meet only with 8-pixel digits.
+  // 16 pixels: 8-pixel digits, which the columns' places are counted in.
   DrawTexts(dialog, IDC_HISTORY_TABLE, HistoryTable(RecordsOf<Kind>(dialog), SharedDialogState().HistoryPage()), 16);
 }
 

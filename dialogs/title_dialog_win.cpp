@@ -6,6 +6,8 @@
 // 0xDF, and a character with no single-byte form becomes bytes outside the
 // unit's set, refused when sent.
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
@@ -32,35 +34,63 @@ constexpr UINT kRedrawTimer = 104;
 // code page 932 cannot carry both ways is never re-encoded.
 bool loadingEdit = false;
 
-std::wstring TitleText(const char (&title)[10]) {
-  const int length = static_cast<int>(strnlen(title, sizeof title));
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  text.resize(static_cast<std::size_t>(MultiByteToWideChar(kTitleCodePage, 0, title, length, text.data(), length)));
+std::wstring TitleText(std::string_view title) {
+  const int length = static_cast<int>(title.size());
+  std::wstring text(title.size(), L'\0');
+  text.resize(static_cast<std::size_t>(
+      MultiByteToWideChar(kTitleCodePage, 0, title.data(), length, text.data(), length)));
   return text;
 }
 
-// The edit's text as the unit's bytes, cut to the model's nine characters.
 // No best fit: "Á" stays a byte outside the unit's set (refused when sent)
 // rather than becoming an "A" that the edit does not show.
-void StoreTitle(HWND dialog, char (&title)[10]) {
-  wchar_t text[16] = {};
-  const int length = GetDlgItemTextW(dialog, IDC_TITLE_EDIT, text, 16);
-  char bytes[32] = {};
-  const int size = WideCharToMultiByte(kTitleCodePage, WC_NO_BEST_FIT_CHARS, text, length, bytes, sizeof bytes,
-                                       nullptr, nullptr);
-  CopyText(title, std::string_view(bytes, static_cast<std::size_t>(size)));
+std::string TitleBytes(std::wstring_view text) {
+  char bytes[64] = {};
+  const int size = WideCharToMultiByte(kTitleCodePage, WC_NO_BEST_FIT_CHARS, text.data(),
+                                       static_cast<int>(text.size()), bytes, sizeof bytes, nullptr, nullptr);
+  return std::string(bytes, static_cast<std::size_t>(size));
+}
+
+// The characters of `text`, from the front, whose bytes fit a title whole.
+std::size_t FittingLength(std::wstring_view text) {
+  std::size_t length = text.size();
+  while (length > 0 && ((length < text.size() && IS_LOW_SURROGATE(text[length])) ||
+                        TitleBytes(text.substr(0, length)).size() > kTitleLength)) {
+    --length;
+  }
+  return length;
+}
+
+// Stores the edit's text as the unit's bytes. What does not fit the title's
+// eight bytes is refused as it is typed: the edit is cut back to the
+// characters that fit whole, and that change stores them.
+void StoreEdit(HWND dialog, ChannelTitle& title) {
+  wchar_t buffer[16] = {};
+  std::wstring text(buffer, static_cast<std::size_t>(GetDlgItemTextW(dialog, IDC_TITLE_EDIT, buffer, 16)));
+  const std::size_t fits = FittingLength(text);
+  if (fits < text.size()) {
+    MessageBeep(MB_OK);
+    text.resize(fits);
+    SetDlgItemTextW(dialog, IDC_TITLE_EDIT, text.c_str());
+    SendDlgItemMessageW(dialog, IDC_TITLE_EDIT, EM_SETSEL, fits, fits);
+    return;
+  }
+  CopyText(title, TitleBytes(text));
 }
 
 void LoadEdit(HWND dialog, const Panel& panel) {
+  const ChannelTitle& title = panel.settings.channelTitle[SharedDialogState().Channel()];
   loadingEdit = true;
-  SetDlgItemTextW(dialog, IDC_TITLE_EDIT, TitleText(panel.settings.channelTitle[SharedDialogState().Channel()]).c_str());
+  SetDlgItemTextW(dialog, IDC_TITLE_EDIT, TitleText({title, strnlen(title, sizeof title)}).c_str());
   loadingEdit = false;
 }
 
+// Each title padded over its whole field: a shorter title's blanks wipe what
+// a longer one left.
 void DrawTable(HWND dialog) {
   const DeviceSettings& settings = PanelOf(dialog).settings;
   std::array<std::string, kChannelCount> titles;
-  for (int i = 0; i < kChannelCount; ++i) titles[i] = Utf8FromWide(TitleText(settings.channelTitle[i]));
+  for (int i = 0; i < kChannelCount; ++i) titles[i] = Utf8FromWide(TitleText(PaddedTitle(settings.channelTitle[i])));
   DrawTexts(dialog, IDC_TITLE_TABLE, ChannelTable(titles, 18));
 }
 
@@ -102,7 +132,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       if (HIWORD(wParam) != EN_CHANGE) break;
       panel.settings.dataChanged = 1;
       if (loadingEdit) break;
-      StoreTitle(dialog, panel.settings.channelTitle[state.Channel()]);
+      StoreEdit(dialog, panel.settings.channelTitle[state.Channel()]);
       DrawTable(dialog);
       break;
     case IDC_TITLE_SEND:

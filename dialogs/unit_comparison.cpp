@@ -67,15 +67,6 @@ std::string TitleShown(std::string_view bytes) {
   return text + "\"";
 }
 
-// The eight characters a title goes out with, padded as a write pads it.
-std::string PaddedTitle(const DeviceSettings& s, int channel) {
-  char title[10];
-  std::memcpy(title, s.channelTitle[channel], sizeof title);
-  title[9] = '\0';
-  PadTitle(title);
-  return std::string(title, strnlen(title, kTitleLength));
-}
-
 std::string ChannelName(int channel) { return "ch." + PaddedDecimal(channel + 1, 2); }
 
 ComparedSetting WriteAllSetting(std::string name, std::string readRequest, int step, Shown shown, Line line = {}) {
@@ -104,8 +95,8 @@ void AddTitlesAndVideo(std::vector<ComparedSetting>& settings) {
   for (int c = 0; c < kChannelCount; ++c) {
     settings.push_back(WriteAllSetting(
         "タイトル " + ChannelName(c), ReadAllRequest(1 + c), 1 + c,
-        [c](const DeviceSettings& s) { return std::vector{TitleShown(PaddedTitle(s, c))}; },
-        [c](const DeviceSettings& s) { return "CT" + PaddedDecimal(c + 1, 2) + PaddedTitle(s, c) + "\r\n"; }));
+        [c](const DeviceSettings& s) { return std::vector{TitleShown(PaddedTitle(s.channelTitle[c]))}; },
+        [c](const DeviceSettings& s) { return "CT" + PaddedDecimal(c + 1, 2) + PaddedTitle(s.channelTitle[c]) + "\r\n"; }));
   }
   static constexpr const char* kLabels[] = {"Brightness", "Contrast", "Hue", "Sharpness", "Saturation U", "Saturation V"};
   for (int item = 0; item < 6; ++item) {

@@ -50,11 +50,19 @@ std::string ReadAllRequest(int step) {
   return std::string(kFixedReadRequests[step - kFirstFixedStep]);
 }
 
-void PadTitle(char (&title)[10]) {
+void PadTitle(ChannelTitle& title) {
   const std::size_t length = strnlen(title, sizeof title);
   if (length >= kTitleLength) return;
   std::memset(title + length, ' ', kTitleLength - length);
   title[kTitleLength] = '\0';
+}
+
+std::string PaddedTitle(const ChannelTitle& title) {
+  ChannelTitle padded;
+  std::memcpy(padded, title, sizeof padded);
+  padded[kTitleLength] = '\0';
+  PadTitle(padded);
+  return std::string(padded, strnlen(padded, kTitleLength));
 }
 
 BuiltCommand PaddedTitleCommand(DeviceSettings& settings, int channel) {

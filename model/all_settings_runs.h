@@ -25,7 +25,9 @@ std::string ReadAllRequest(int step);
 BuiltCommand WriteAllStep(DeviceSettings& settings, int step);
 
 // Pads a title shorter than eight characters with trailing blanks.
-void PadTitle(char (&title)[10]);
+void PadTitle(ChannelTitle& title);
+// The title's bytes padded so, as a write would send them.
+std::string PaddedTitle(const ChannelTitle& title);
 
 // Sending a title, in the title dialog and in the write-all run: the model's
 // title of channel index 0..15 is padded first, then built (or refused).

@@ -1,6 +1,7 @@
 // Factory defaults of the settings mirror and the division layout catalogue.
 #include "model/device_settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <type_traits>
 
@@ -50,6 +51,18 @@ void EmptyHistory(History& history) {
 }
 
 }  // namespace
+
+std::size_t WholeCharacterPrefix(std::string_view text, std::size_t limit) {
+  // Lead bytes of a double-byte character; 0xA1..0xDF are half-width kana.
+  const auto isLead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t width = isLead(static_cast<unsigned char>(text[end])) ? 2 : 1;
+    if (end + width > limit) break;
+    end += width;
+  }
+  return std::min(end, text.size());
+}
 
 std::span<int32_t> LayoutPanes(DeviceSettings& settings, int division) {
   return PanesOf(settings, division);

@@ -19,6 +19,8 @@ inline constexpr int kHistoryEntryCount = 100;
 inline constexpr int kEmptyHistoryChannel = 255;
 inline constexpr int kDwellStepCount = 28;
 inline constexpr int kTitleLength = 8;
+// A channel title: up to the unit's eight bytes, NUL-terminated.
+using ChannelTitle = char[kTitleLength + 1];
 
 // What the monitor shows: 0..15 a single channel, 16..27 a division pattern
 // (4A 4B 4C 4D 6A 6B 6C 9A 9B 12A 12B 16), 28 the automatic sequence.
@@ -64,7 +66,7 @@ struct DeviceSettings {
   std::array<int32_t, 6> aspectRatio;   // 0 = 4:3, 1 = full
   std::array<int32_t, 8> titleDisplay;  // 6 and 7 live only in the data file
 
-  char channelTitle[kChannelCount][10];
+  ChannelTitle channelTitle[kChannelCount];
 
   // Video adjustment per channel index
   ChannelValues videoBrightness;
@@ -133,10 +135,15 @@ extern const std::array<DivisionPattern, kDivisionPatternCount> kDivisionPattern
 std::span<int32_t> LayoutPanes(DeviceSettings& settings, int division);
 std::span<const int32_t> LayoutPanes(const DeviceSettings& settings, int division);
 
-// Copies `text` into a fixed text field, cut to fit, always NUL-terminated.
+// The length of the longest head of `text` of at most `limit` bytes that
+// does not end between the two bytes of a code page 932 character.
+std::size_t WholeCharacterPrefix(std::string_view text, std::size_t limit);
+
+// Copies `text` into a fixed text field, cut to fit between characters,
+// always NUL-terminated.
 template <std::size_t N>
 void CopyText(char (&field)[N], std::string_view text) {
-  const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
+  const std::size_t n = WholeCharacterPrefix(text, N - 1);
   text.copy(field, n);
   field[n] = '\0';
 }

@@ -46,7 +46,7 @@ class LineReader {
 template <std::size_t N>
 void StoreTextLine(std::string_view line, char (&field)[N], const TextLine& text) {
   if (line == text.empty) line = {};
-  line = line.substr(0, std::min(text.size, N - 1));
+  line = line.substr(0, WholeCharacterPrefix(line, std::min(text.size, N - 1)));
   const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
   const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
   const bool fits = text.digits ? !line.empty() && std::all_of(line.begin(), line.end(), isDigit)

@@ -100,6 +100,10 @@ TEST(CopyText, CutsToTheFieldAndTerminates) {
   EXPECT_STREQ(field, "123");
   CopyText(field, "7");
   EXPECT_STREQ(field, "7");
+  CopyText(field, "A\x82\xA0\x82\xA2");  // "Aあい" in code page 932
+  EXPECT_STREQ(field, "A\x82\xA0") << "never half a double-byte character";
+  CopyText(field, "\xDF\xDF\xDF\xDF");  // half-width kana are one byte each
+  EXPECT_STREQ(field, "\xDF\xDF\xDF");
 }
 
 }  // namespace

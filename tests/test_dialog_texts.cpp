@@ -143,7 +143,10 @@ TEST(HistoryTable, EmptyHistoryShowsNumbersOnly) {
   const History empty{};
   EXPECT_EQ(HistoryCount(empty), 0);
   const auto texts = HistoryTable(empty, 0);
-  EXPECT_EQ(texts[0], (PlacedText{20, 6, "No.  ch.    年    月    日    時    分    秒"}));
+  const std::vector<PlacedText> headings(texts.begin(), texts.begin() + 8);
+  EXPECT_EQ(headings, (std::vector<PlacedText>{{20, 6, "No."}, {60, 6, "ch."}, {92, 6, "年"}, {140, 6, "月"},
+                                               {180, 6, "日"}, {220, 6, "時"}, {260, 6, "分"}, {300, 6, "秒"}}))
+      << "each heading at the x of its column";
   for (int row = 0; row < 10; ++row) {
     EXPECT_EQ(Row(texts, row), (std::map<int, std::string>{{20, PaddedDecimal(row + 1, 3)}, {60, std::string(44, ' ')}}));
   }
@@ -158,9 +161,8 @@ TEST(HistoryTable, CountStopsAtTheFirstEmptyRecordAndPagesShowTheirTen) {
   EXPECT_EQ(HistoryCount(history), 25);
   EXPECT_EQ(PaddedDecimal(HistoryCount(history), 3), "025");
   const auto page3 = HistoryTable(history, 2);
-  EXPECT_EQ(Row(page3, 0), (std::map<int, std::string>{{20, "021"}, {60, "04"}, {92, "20"}, {108, "12"},
-                                                        {140, "03"}, {180, "07"}, {220, "09"}, {260, "05"},
-                                                        {300, "00"}}));
+  EXPECT_EQ(Row(page3, 0), (std::map<int, std::string>{{20, "021"}, {60, "04"}, {92, "2012"}, {140, "03"},
+                                                        {180, "07"}, {220, "09"}, {260, "05"}, {300, "00"}}));
   EXPECT_EQ(Row(page3, 4)[20], "025");
   EXPECT_EQ(Row(page3, 5), (std::map<int, std::string>{{20, "026"}, {60, std::string(44, ' ')}}));
   EXPECT_EQ(Row(page3, 9)[20], "030");

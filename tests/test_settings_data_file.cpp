@@ -34,7 +34,7 @@ DeviceSettings OffDefaults() {
     if constexpr (std::is_same_v<decltype(extent), ValueRange>) {
       for (int32_t& value : field) value = value == extent.high ? extent.low : value + 1;
     } else {
-      CopyText(field, std::string(extent.digits ? "7890" : " 7\xDF-A/B:C.D").substr(0, extent.size));
+      CopyText(field, extent.digits ? "7890" : " 7\xDF-A/B:C.D");  // as much as the model holds
     }
   };
   VisitSettingsDataFields(s, visit);
@@ -88,8 +88,14 @@ const BadFileCase kBadFiles[] = {
      [](auto& s) { s.autoSequenceDwell[0] = 17; s.autoSequenceDwell[1] = 8; }},
     {"lines that are no number leave their fields", [](auto& l) { l[42] = "abc"s; l[43] = ""s; l[44] = "99999999999"s; },
      [](auto&) {}},
-    {"over-long texts are cut to their fields", [](auto& l) { l[265] = "12345"s; l[266] = "ABCDEFGHIJKL"s; },
-     [](auto& s) { CopyText(s.alarmHoldTime, "123"); CopyText(s.channelTitle[0], "ABCDEFGH"); }},
+    {"over-long texts are cut to their fields, never inside a double-byte character",
+     [](auto& l) { l[265] = "12345"s; l[266] = "ABCDEFGHIJKL"s; l[267] = "ABCDEFG\x82\xA0"s; l[268] = "\x82\xA0\x82\xA2\x82\xA4\x82\xA6"s; },
+     [](auto& s) {
+       CopyText(s.alarmHoldTime, "123");
+       CopyText(s.channelTitle[0], "ABCDEFGH");
+       CopyText(s.channelTitle[1], "ABCDEFG");
+       CopyText(s.channelTitle[2], "\x82\xA0\x82\xA2\x82\xA4\x82\xA6");
+     }},
     // A hold time is digits, a title has no control bytes: anything else keeps the field.
     {"a hold time that is not digits, and titles with control bytes, leave their fields",
      [](auto& l) { l[265] = "abc"s; l[266] = "AB\rCD"s; l[267] = "A\x1B" "B"s; l[268] = "A\tB"s; l[269] = "A\x7F"s; },

@@ -31,6 +31,18 @@ bool PumpUntil(const std::function<bool()>& done, milliseconds limit) {
 
 void Pump(milliseconds time) { PumpUntil([] { return false; }, time); }
 
+int InkIn(HWND frame, RECT area) {
+  HDC context = GetDC(frame);
+  int ink = 0;
+  for (LONG y = area.top; y < area.bottom; ++y) {
+    for (LONG x = area.left; x < area.right; ++x) {
+      if (GetRValue(GetPixel(context, x, y)) < 128) ++ink;
+    }
+  }
+  ReleaseDC(frame, context);
+  return ink;
+}
+
 namespace {
 
 // The common controls the templates hold, the IPv4 address field among them.

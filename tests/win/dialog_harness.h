@@ -20,6 +20,9 @@ namespace kelvrix::testing {
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 void Pump(std::chrono::milliseconds time);
 
+// Dark pixels of a drawn table inside `area` of its frame (client pixels).
+int InkIn(HWND frame, RECT area);
+
 class DialogHarness {
  public:
   DialogHarness(int templateId, DLGPROC procedure, Panel& panel);

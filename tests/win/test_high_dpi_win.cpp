@@ -54,17 +54,7 @@ TEST(HighDpi, StatusBarSitsBelowTheToolBarWithTheClockInside) {
 }
 
 // Dark pixels of the drawn pane list between two rows of the frame.
-int InkBetween(HWND frame, int top, int bottom) {
-  HDC context = GetDC(frame);
-  int ink = 0;
-  for (int y = top; y < bottom; ++y) {
-    for (int x = 0; x < 200; ++x) {
-      if (GetRValue(GetPixel(context, x, y)) < 128) ++ink;
-    }
-  }
-  ReleaseDC(frame, context);
-  return ink;
-}
+int InkBetween(HWND frame, int top, int bottom) { return testing::InkIn(frame, {0, top, 200, bottom}); }
 
 TEST(HighDpi, TableTextIsScaledWithItsPositions) {
   testing::TestPanel t;

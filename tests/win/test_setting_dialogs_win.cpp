@@ -202,16 +202,7 @@ TEST_F(SettingDialogTest, PaneBoxFollowsTheLayout) {
 
 // Dark pixels in one row of the drawn pane list (20 pixels a row, from y 26).
 int InkInPaneRow(HWND dialog, int row) {
-  HWND frame = GetDlgItem(dialog, IDC_LAYOUT_PICTURE);
-  HDC context = GetDC(frame);
-  int ink = 0;
-  for (int y = 26 + 20 * row; y < 42 + 20 * row; ++y) {
-    for (int x = 10; x < 130; ++x) {
-      if (GetRValue(GetPixel(context, x, y)) < 128) ++ink;
-    }
-  }
-  ReleaseDC(frame, context);
-  return ink;
+  return testing::InkIn(GetDlgItem(dialog, IDC_LAYOUT_PICTURE), {10, 26 + 20 * row, 130, 42 + 20 * row});
 }
 
 TEST_F(SettingDialogTest, FewerPanesWipeTheRowsALargerLayoutDrew) {

@@ -133,6 +133,30 @@ TEST_F(TableDialogTest, TitleOpensOnChannelOneAndStoresWhatIsTypedAsTheUnitsByte
   EXPECT_EQ(SendDlgItemMessageW(dialog.window, IDC_TITLE_EDIT, EM_GETLIMITTEXT, 0, 0), 8);
 }
 
+// Dark pixels of channel 1's row in the title table from the title's
+// character `from` on ("       ch.01 = " is 15 cells of 6 pixels).
+int InkOfFirstTitleFrom(HWND dialog, int from) {
+  return testing::InkIn(GetDlgItem(dialog, IDC_TITLE_TABLE), {6 * (15 + from), 10, 6 * (15 + 8) + 20, 24});
+}
+
+TEST_F(TableDialogTest, TitleIsEightBytesInTheEditAndTheTable) {
+  DialogHarness dialog(IDD_TITLE, dialogs::TitleDialogProc, t.panel);
+  dialog.Type(IDC_TITLE_EDIT, L"ENTRANCE");
+  testing::Pump(milliseconds(300));
+  ASSERT_GT(InkOfFirstTitleFrom(dialog.window, 7), 0);
+  dialog.Type(IDC_TITLE_EDIT, L"ENTRANC");
+  EXPECT_EQ(InkOfFirstTitleFrom(dialog.window, 7), 0) << "the deleted letter stays drawn";
+  EXPECT_GT(InkOfFirstTitleFrom(dialog.window, 6), 0);
+
+  dialog.Type(IDC_TITLE_EDIT, L"ABCDEFGあ");  // nine bytes: the last character is refused whole
+  EXPECT_EQ(dialog.Text(IDC_TITLE_EDIT), L"ABCDEFG");
+  EXPECT_STREQ(t.settings.channelTitle[0], "ABCDEFG");
+  dialog.Type(IDC_TITLE_EDIT, L"あいうえ");
+  EXPECT_STREQ(t.settings.channelTitle[0], "\x82\xA0\x82\xA2\x82\xA4\x82\xA6");
+  dialog.Type(IDC_TITLE_EDIT, L"あいうえお");
+  EXPECT_EQ(dialog.Text(IDC_TITLE_EDIT), L"あいうえ");
+}
+
 TEST_F(TableDialogTest, TitleAllSetShowsItsPercentagesAndEndsAtARefusedTitle) {
   DialogHarness dialog(IDD_TITLE, dialogs::TitleDialogProc, t.panel);
   testing::TextRecorder percent(dialog.window, IDC_TITLE_PERCENT);
