@@ -43,8 +43,18 @@ std::optional<std::wstring> ChooseSettingsFile(HWND owner, FileDialog mode) {
   return std::wstring(path.data());
 }
 
-bool AskYesNo(const wchar_t* question) {
-  return MessageBoxW(nullptr, question, L"Kelvrix", MB_ICONQUESTION | MB_YESNO) == IDYES;
+bool AskYesNo(const wchar_t* question, HWND owner = nullptr) {
+  return MessageBoxW(owner, question, L"Kelvrix", MB_ICONQUESTION | MB_YESNO) == IDYES;
+}
+
+// The file dialog asked about the name as typed; the suffix appended after it
+// may name another file, which nobody has agreed to replace yet.
+bool MayWrite(HWND owner, const std::wstring& chosen, const std::string& path) {
+  const std::wstring target = WideFromUtf8(path);
+  if (target == chosen) return true;
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  return AskYesNo(WideFromUtf8(OverwriteQuestion(path)).c_str(), owner);
 }
 
 // A settings data file is a few kilobytes; a larger file is read up to here,
@@ -151,6 +161,7 @@ void SaveSettingsAs(HWND owner) {
   const auto chosen = ChooseSettingsFile(owner, FileDialog::Save);
   if (!chosen) return;
   const std::string path = WithDataFileSuffix(Utf8FromWide(*chosen));
+  if (!MayWrite(owner, *chosen, path)) return;
   if (!WriteSettingsFile(WideFromUtf8(path))) {
     messages.ShowWarning("Can't file open");
     return;

@@ -93,4 +93,10 @@ std::string WithDataFileSuffix(std::string path) {
   return path;
 }
 
+std::string OverwriteQuestion(std::string_view path) {
+  const std::size_t folderEnd = path.find_last_of("\\/:");
+  if (folderEnd != std::string_view::npos) path.remove_prefix(folderEnd + 1);
+  return std::string(path) + " は既に存在します。上書きしますか？";
+}
+
 }  // namespace kelvrix

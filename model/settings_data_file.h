@@ -107,4 +107,8 @@ void ReadSettingsData(std::string_view text, DeviceSettings& settings);
 // "setup.dat"; "a.data.txt" stays; "setup.DAT" becomes "setup.DAT.dat".
 std::string WithDataFileSuffix(std::string path);
 
+// Asked before Save As writes over a file the file dialog did not name:
+// "setup.dat は既に存在します。上書きしますか？", the name without its folder.
+std::string OverwriteQuestion(std::string_view path);
+
 }  // namespace kelvrix

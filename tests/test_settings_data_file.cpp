@@ -132,6 +132,8 @@ TEST(SettingsDataFile, SaveAsAppendsTheSuffixUnlessThePathHoldsIt) {
       {"C:\\x.dat\\setup", "C:\\x.dat\\setup"},
   };
   for (const auto& [chosen, saved] : kCases) EXPECT_EQ(WithDataFileSuffix(chosen), saved) << chosen;
+  EXPECT_EQ(OverwriteQuestion("C:\\設定\\setup.dat"), "setup.dat は既に存在します。上書きしますか？");
+  EXPECT_EQ(OverwriteQuestion("/home/op/機器1.dat"), "機器1.dat は既に存在します。上書きしますか？");
 }
 
 }  // namespace

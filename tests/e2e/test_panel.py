@@ -26,6 +26,7 @@ COM1 = os.path.join(SERIAL_DIR, "com1")
 SIM_STATE = os.path.join(SERIAL_DIR, "sim.state")
 
 # Command and control ids of resources/resource.h that the tests use.
+IDM_FILE_NEW = 32771
 IDM_FILE_OPEN = 32772
 IDM_FILE_SAVE_AS = 32774
 IDM_VIDEO_ADJUST = 32784
@@ -277,6 +278,39 @@ class SimulatorCase(PanelCase):
     def file_dialog(self, command, caption, path):
         self.assertEqual(driver("command", MAIN_CLASS, command)[0], 0)
         self.assertEqual(driver("file-dialog", caption, windows_path(path), 10000)[0], 0)
+
+
+class SettingsFileTest(SimulatorCase):
+    """The File menu's questions, as the operator meets them."""
+
+    def test_save_as_asks_before_replacing_the_file_the_suffix_names(self):
+        existing = os.path.join(self.folder, "setup.dat")
+        with open(existing, "wb") as f:
+            f.write(b"kept\r\n")
+        self.start()
+        question = "Kelvrix\tsetup.dat は既に存在します。上書きしますか？\t" + MAIN_CLASS
+        self.file_dialog(IDM_FILE_SAVE_AS, "ファイルの保存", os.path.join(self.folder, "setup"))
+        self.assertEqual(driver("answer", "no", 10000), (0, [question]))
+        self.assertEqual(driver("wait-gone", "#32770", "Kelvrix", 5000)[0], 0)
+        self.assertEqual(read_bytes(existing), b"kept\r\n", "No writes nothing")
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 1000), (0, ["Kelvrix Client Program"]))
+
+        self.file_dialog(IDM_FILE_SAVE_AS, "ファイルの保存", os.path.join(self.folder, "setup"))
+        self.assertEqual(driver("answer", "yes", 10000), (0, [question]))
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, "setup.dat - Kelvrix Client Program")[0], 0)
+        self.assertEqual(read_bytes(existing).count(b"\r\n"), 282)
+
+    def test_opening_the_title_dialog_alone_makes_new_and_exit_ask(self):
+        panel = self.start()
+        self.open_dialog(IDM_TITLE, "タイトルの設定 ")
+        self.assertEqual(driver("in", "タイトルの設定 ", "dialog-click", IDC_CLOSE)[0], 0)
+        self.assertEqual(driver("wait-gone", "#32770", "タイトルの設定 ", 10000)[0], 0)
+        self.assertEqual(driver("command", MAIN_CLASS, IDM_FILE_NEW)[0], 0)
+        self.assertEqual(driver("answer", "no", 10000),
+                         (0, ["Kelvrix\tデータを保存せずに新規作成しますか？\t"]))
+        self.assertEqual(driver("close", MAIN_CLASS)[0], 0)
+        self.assertEqual(driver("answer", "yes", 10000), (0, ["Kelvrix\tデータを保存せずに終了しますか？\t"]))
+        self.assertEqual(panel.wait(timeout=10), 0)
 
 
 class AllSettingsTest(SimulatorCase):

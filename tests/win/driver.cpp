@@ -12,6 +12,8 @@
 //   boxes COUNT MS           read and close COUNT message boxes, one after the
 //                            other, printing "caption<TAB>text" for each; each is
 //                            answered OK, or Yes where it has no OK
+//   answer yes|no MS         answer the next question box so, printing
+//                            "caption<TAB>text<TAB>owner's class"
 //   dialog-choose ID INDEX   in the open setting dialog, select entry INDEX
 //                            of combo box ID as the operator would
 //   dialog-click ID          in the open setting dialog, press button ID
@@ -325,6 +327,18 @@ int Boxes(int count, int milliseconds) {
   return 0;
 }
 
+int Answer(const std::wstring& answer, int milliseconds) {
+  if (answer != L"yes" && answer != L"no") return 2;
+  HWND box = WaitFor(VisibleBox, milliseconds);
+  if (!box || !GetDlgItem(box, IDYES)) return 1;
+  wchar_t text[1024] = {}, owner[256] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 1024);
+  GetClassNameW(GetWindow(box, GW_OWNER), owner, 256);
+  Print(TextOf(box) + L"\t" + text + L"\t" + owner);
+  PostMessageW(box, WM_COMMAND, answer == L"yes" ? IDYES : IDNO, 0);
+  return 0;
+}
+
 int Ping(HWND window) {
   const auto start = steady_clock::now();
   DWORD_PTR result = 0;
@@ -425,6 +439,7 @@ int wmain(int argc, wchar_t** argv) {
   auto find = [windowClass] { return FindWindowW(windowClass, nullptr); };
 
   if (verb == L"boxes" && argc == 4) return Boxes(_wtoi(argv[2]), _wtoi(argv[3]));
+  if (verb == L"answer" && argc == 4) return Answer(argv[2], _wtoi(argv[3]));
   if (verb == L"dialog-choose" && argc == 4) return DialogChoose(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-click" && argc == 3) return DialogClick(_wtoi(argv[2]));
   if (verb == L"dialog-item" && argc == 3) return DialogItem(_wtoi(argv[2]));
