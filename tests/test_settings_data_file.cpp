@@ -4,7 +4,9 @@
 
 #include "fakes.h"
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -70,6 +72,73 @@ TEST(SettingsDataFile, FileToModelToFileIsByteIdentical) {
   auto lines = Lines(WriteSettingsData(defaults));
   auto offLines = Lines(file);
   for (int i = 0; i < kSettingsDataLineCount; ++i) EXPECT_NE(lines[i], offLines[i]) << "line " << i + 1;
+}
+
+// The model tests/data/reference.dat holds, written by hand from the file
+// layout, field by field. Neighbouring lines hold different values, and every
+// line outside the on/off and layout runs a value no other line holds, so a
+// field read or written in another's place shows.
+DeviceSettings ReferenceModel() {
+  DeviceSettings s = Defaults();
+  for (int k = 0; k < kDwellStepCount; ++k) s.autoSequenceDwell[k] = 70 + k;
+  s.aspectRatio = {1, 0, 1, 1, 0, 0};
+  s.titleDisplay = {0, 1, 1, 0, 1, 0, 0, 1};
+  for (int c = 0; c < kChannelCount; ++c) {
+    s.videoBrightness[c] = 200 + c;
+    s.videoContrast[c] = 100 + c;
+    s.videoSharpness[c] = 15 - c;
+    s.videoHue[c] = 30 + c;
+    s.videoSaturationU[c] = 130 + c;
+    s.videoSaturationV[c] = 230 + c;
+  }
+  s.videoLossDetect = {1, 0, 0, 1, 1, 1, 0, 1, 0, 0, 0, 1, 1, 0, 1, 0};
+  for (int k = 0; k < 16; ++k) s.layout4[k / 4][k % 4] = 15 - k;
+  for (int k = 0; k < 18; ++k) s.layout6[k / 6][k % 6] = (3 + k) % 16;
+  for (int k = 0; k < 18; ++k) s.layout9[k / 9][k % 9] = (5 + 3 * k) % 16;
+  for (int k = 0; k < 24; ++k) s.layout12[k / 12][k % 12] = (9 + 5 * k) % 16;
+  for (int k = 0; k < 16; ++k) s.layout16[k] = (11 + 7 * k) % 16;
+  s.screenSwitch = 21;
+  s.fileSpare = -123456789;
+  s.autoSequenceMode = 2;
+  s.screenSize = 1;
+  s.dateTimeDisplay = 0;
+  s.dateTimeDisplayForm = 6;
+  s.powerOnScreen = 28;
+  s.connectorInput = 1;
+  s.borderLine = 2;
+  s.characterSize = 1;
+  s.alarmMode = 1;
+  s.alarmInputPolarity = 1;
+  s.alarmDisplay = 0;
+  s.alarmReturn = 0;
+  s.videoLossDisplay = 0;
+  s.videoLossBackground = 1;
+  s.connectionTry = 1;
+  s.keepAlive = 1;
+  s.timeRegister = 4;
+  CopyText(s.alarmHoldTime, "357");
+  const char* titles[] = {"NORTH 01", "SOUTH 02", "EAST 03", "",        "\xB6\xD2\xD7 05", "LOBBY 06",
+                          "GATE-07",  "DOCK 08",  "ROOF 09", "HALL 10", "ATM 11",             "SAFE 12",
+                          "P/LOT 13", "LIFT:14",  "STAIR.15", " 16 END "};
+  for (int c = 0; c < kChannelCount; ++c) CopyText(s.channelTitle[c], titles[c]);
+  return s;
+}
+
+TEST(SettingsDataFile, HandWrittenReferenceReadsFieldByFieldAndWritesBackByteForByte) {
+  std::ifstream in(KELVRIX_REFERENCE_DAT, std::ios::binary);
+  ASSERT_TRUE(in) << KELVRIX_REFERENCE_DAT;
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(Lines(file).size(), static_cast<std::size_t>(kSettingsDataLineCount));
+  DeviceSettings read = Defaults();
+  ReadSettingsData(file, read);
+  const auto readLines = Lines(WriteSettingsData(read));
+  const auto referenceLines = Lines(WriteSettingsData(ReferenceModel()));
+  std::string differing;
+  for (int i = 0; i < kSettingsDataLineCount; ++i) {
+    if (readLines[i] != referenceLines[i]) differing += " " + std::to_string(i + 1);
+  }
+  EXPECT_TRUE(read == ReferenceModel()) << "lines read into the wrong field:" << differing;
+  EXPECT_EQ(WriteSettingsData(ReferenceModel()), file);
 }
 
 // A file as an editor or another program may leave it: each case changes the
