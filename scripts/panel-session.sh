@@ -34,7 +34,7 @@ start_session() {
 
   if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     exec {display_fd}<> <(:)
-    Xvfb -displayfd "$display_fd" -screen 0 1024x600x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
     read -r -u "$display_fd" number
     export DISPLAY=":$number"

@@ -404,6 +404,43 @@ TEST_F(TableDialogTest, BroadcastChosenInTheSlaveAddressDialogAddressesEveryDial
   EXPECT_EQ(Sent(), (Lines{"FFMOF\r\n"}));
 }
 
+// The widest entry of each drop-down box the operator sees, against the room
+// the box leaves beside its arrow, in the box's own font.
+TEST_F(TableDialogTest, EveryDropDownShowsItsWidestEntryWhole) {
+  t.link.rsControl = kRs485;  // the slave address boxes filled
+  const std::pair<int, DLGPROC> dialogs[] = {
+      {IDD_ALARM, dialogs::AlarmDialogProc},           {IDD_AUTO_SEQUENCE, dialogs::AutoSequenceDialogProc},
+      {IDD_DIVISION_LAYOUT, dialogs::DivisionLayoutDialogProc}, {IDD_VIDEO_ADJUST, dialogs::VideoAdjustDialogProc},
+      {IDD_ALARM_HISTORY, dialogs::AlarmHistoryDialogProc}, {IDD_TITLE, dialogs::TitleDialogProc},
+      {IDD_VIDEO_LOSS, dialogs::VideoLossDialogProc},   {IDD_NETWORK, dialogs::NetworkDialogProc},
+      {IDD_DATE_TIME, dialogs::DateTimeDialogProc},     {IDD_SCREEN, dialogs::ScreenDialogProc},
+      {IDD_TITLE_DISPLAY, dialogs::TitleDisplayDialogProc}, {IDD_ASPECT_RATIO, dialogs::AspectRatioDialogProc},
+      {IDD_OTHER, dialogs::OtherSettingsDialogProc},    {IDD_SLAVE_ADDRESS, dialogs::SlaveAddressDialogProc},
+  };
+  for (const auto& [templateId, procedure] : dialogs) {
+    DialogHarness dialog(templateId, procedure, t.panel);
+    for (HWND box = GetWindow(dialog.window, GW_CHILD); box; box = GetWindow(box, GW_HWNDNEXT)) {
+      wchar_t className[16] = {};
+      GetClassNameW(box, className, 16);
+      if (std::wstring(className) != L"ComboBox" || !IsWindowVisible(box)) continue;
+      RECT client{};
+      GetClientRect(box, &client);
+      // Less the arrow, the sunken border and the text's margins on both sides.
+      const int room = client.right - GetSystemMetrics(SM_CXVSCROLL) - 8;
+      HDC context = GetDC(box);
+      HGDIOBJ old = SelectObject(context, reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+      for (const std::wstring& entry : dialog.Entries(GetDlgCtrlID(box))) {
+        SIZE size{};
+        GetTextExtentPoint32W(context, entry.c_str(), static_cast<int>(entry.size()), &size);
+        EXPECT_LE(size.cx, room) << "dialog " << templateId << ", box " << GetDlgCtrlID(box) << ": \""
+                                 << Utf8FromWide(entry) << "\"";
+      }
+      SelectObject(context, old);
+      ReleaseDC(box, context);
+    }
+  }
+}
+
 // The version resource is made from the project's version in CMakeLists.txt.
 TEST_F(TableDialogTest, AboutShowsTheVersionResource) {
   DialogHarness about(IDD_ABOUT, dialogs::AboutDialogProc, t.panel);
