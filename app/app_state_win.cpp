@@ -1,5 +1,6 @@
 #include "app/app_state_win.h"
 
+#include "model/config_file_win.h"
 
 namespace kelvrix::app {
 
@@ -47,5 +48,12 @@ ProgramTransport transport;
 }  // namespace
 
 Panel panel{deviceSettings, linkState, messages, transport};
+
+ProfileStore& Configuration() {
+  static PrivateProfileFile shared(SharedConfigPath());
+  static PrivateProfileFile personal(PersonalConfigPath());
+  static ConfigFiles files(shared, personal, [](const std::string& text) { messages.ShowWarning(text); });
+  return files;
+}
 
 }  // namespace kelvrix::app

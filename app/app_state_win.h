@@ -11,6 +11,7 @@
 #include "link/socket_layer_win.h"
 #include "link/socket_link.h"
 #include "link/traffic_recorder_win.h"
+#include "model/config_file.h"
 
 namespace kelvrix::app {
 
@@ -27,5 +28,9 @@ extern SerialLink serialLink;
 extern WinSockLayer winSock;
 extern SocketLink socketLink;
 extern Panel panel;
+
+// kelvrix.ini: the Windows directory's, or the user's own once that one
+// refused a write.
+ProfileStore& Configuration();
 
 }  // namespace kelvrix::app

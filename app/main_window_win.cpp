@@ -148,8 +148,7 @@ void OpenDialog(HWND window, const DialogRoute& route) {
 }
 
 void OpenLinkDialog(HWND window, int templateId, DLGPROC procedure) {
-  static PrivateProfileStore profile;
-  static dialogs::LinkDialogContext context{panel, profile, socketLink, winSock};
+  static dialogs::LinkDialogContext context{panel, Configuration(), socketLink, winSock};
   DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), window, procedure, reinterpret_cast<LPARAM>(&context));
 }
 

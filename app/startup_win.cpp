@@ -3,7 +3,6 @@
 #include "app/app_state_win.h"
 #include "app/main_window_win.h"
 #include "dialogs/traffic_monitor_win.h"
-#include "model/config_file_win.h"
 
 namespace kelvrix::app {
 
@@ -11,12 +10,6 @@ namespace {
 
 constexpr const wchar_t* kMutexName = L"Kelvrix TCP_X_Mutex";
 
-// Creating the mutex and asking whether it existed is one step, so two copies
-// started at the same moment cannot both pass.
-bool AnotherCopyRuns() {
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, kMutexName);  // held until the process ends
-  return mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
-}
 
 int RunMessageLoop() {
   MSG message;
@@ -31,9 +24,18 @@ int RunMessageLoop() {
 
 }  // namespace
 
+// Creating the mutex and asking whether it existed is one step, so two copies
+// started at the same moment cannot both pass. A copy started with other
+// rights (elevated) holds a mutex this one may not open: another copy too.
+bool AnotherCopyRuns(const wchar_t* mutexName) {
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName);  // held until the process ends
+  const DWORD error = GetLastError();
+  return mutex == nullptr ? error == ERROR_ACCESS_DENIED : error == ERROR_ALREADY_EXISTS;
+}
+
 void LoadStartUpState() {
   linkState.socketConnected = 0;
-  PrivateProfileStore store;
+  ProfileStore& store = Configuration();
   ResetSettingsToDefaults(deviceSettings);
   ReadHostListKeys(store, linkState);
   ReadConfigFile(store, linkState, deviceSettings);
@@ -41,7 +43,7 @@ void LoadStartUpState() {
 
 int StartUp(HINSTANCE programInstance, HINSTANCE previousInstance) {
   instance = programInstance;
-  if (AnotherCopyRuns()) {
+  if (AnotherCopyRuns(kMutexName)) {
     MessageBoxW(nullptr, L"２重に起動はできません", L"Kelvrix", MB_OK);
     return 0;
   }

@@ -6,6 +6,9 @@
 
 namespace kelvrix::app {
 
+// True when another copy of the program holds the mutex of that name.
+bool AnotherCopyRuns(const wchar_t* mutexName);
+
 // Returns the exit code: the quit message's, or 0 when start-up is refused.
 int StartUp(HINSTANCE instance, HINSTANCE previousInstance);
 

@@ -2,9 +2,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/wide_text_win.h"
+#include "link/serial_port_win.h"
+#include "link/serial_ports.h"
 #include "dialogs/dialog_frame_win.h"
 #include "resources/resource.h"
 
@@ -42,6 +45,14 @@ struct Choice {
   int32_t LinkState::*value;
   void (*write)(ProfileStore&, const LinkState&);
   bool lockedWhileConnected;  // the transport and the role cannot change while any socket exists
+  std::vector<int32_t> values = {};  // each entry's value; none: its index
+
+  int32_t ValueOf(int entry) const { return values.empty() ? entry : values[static_cast<std::size_t>(entry)]; }
+  int EntryOf(int32_t value) const {
+    if (values.empty()) return value;
+    const auto found = std::find(values.begin(), values.end(), value);
+    return found == values.end() ? -1 : static_cast<int>(found - values.begin());
+  }
 };
 
 INT_PTR HandleChoiceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
@@ -58,7 +69,7 @@ INT_PTR HandleChoiceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
       if (choice.lockedWhileConnected && socketsExist) {
         Enable(dialog, choice.combo, false);
       } else {
-        SelectEntry(dialog, choice.combo, link.*choice.value);
+        SelectEntry(dialog, choice.combo, choice.EntryOf(link.*choice.value));
       }
     }
     return TRUE;
@@ -76,7 +87,7 @@ INT_PTR HandleChoiceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         const int selected = SelectedEntry(dialog, id);
         if (selected < 0) continue;
         LinkDialogContext& context = ContextOf(dialog);
-        context.panel.link.*choice.value = selected;
+        context.panel.link.*choice.value = choice.ValueOf(selected);
         choice.write(context.profile, context.panel.link);
       }
       return TRUE;
@@ -285,10 +296,17 @@ INT_PTR CALLBACK InterfaceDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 }
 
 INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  static const std::vector<Choice> kChoices = {
-      {IDC_COM_PORT, {"COM 1", "COM 2", "COM 3", "COM 4", "COM 5", "COM 6"}, &LinkState::comPort, WriteComPort, false},
-      {IDC_RS_CONTROL, {"RS-232C", "RS-485"}, &LinkState::rsControl, WriteRsControl, false}};
-  return HandleChoiceDialog(dialog, message, wParam, lParam, kChoices);
+  // The ports are listed afresh each time the dialog opens: an adapter may
+  // have been plugged in meanwhile.
+  static std::vector<Choice> choices;
+  if (message == WM_INITDIALOG) {
+    const LinkState& link = reinterpret_cast<LinkDialogContext*>(lParam)->panel.link;
+    PortChoice ports = SerialPortChoice(PresentComPorts(), link.comPort);
+    choices = {{IDC_COM_PORT, std::move(ports.entries), &LinkState::comPort, WriteComPort, false,
+                std::move(ports.comPorts)},
+               {IDC_RS_CONTROL, {"RS-232C", "RS-485"}, &LinkState::rsControl, WriteRsControl, false}};
+  }
+  return HandleChoiceDialog(dialog, message, wParam, lParam, choices);
 }
 
 INT_PTR CALLBACK ClientServerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -25,7 +25,7 @@ struct LinkState {
   // Configuration (kelvrix.ini and the link dialogs)
   int32_t linkInterface = kSerialInterface;  // 0 serial, 1 TCP/IP
   int32_t clientServerMode = 0;              // 0 client, 1 server
-  int32_t comPort = 0;                       // 0..5 for COM1..COM6
+  int32_t comPort = 0;                       // 0..5 for COM1..COM6, and above for the machine's other ports
   int32_t rsControl = kRs232c;               // 0 RS-232C, 1 RS-485
   int32_t selectedConnection = 0;  // client: the chosen host's index in hostList, -1 none
   std::vector<Ipv4Address> hostList;  // units the TCP client can connect to

@@ -1,9 +1,11 @@
 #include "link/serial_port_win.h"
 
 #include <string>
-
-#include "link/traffic_recorder_win.h"
 #include <vector>
+
+#include "app/wide_text_win.h"
+#include "link/serial_ports.h"
+#include "link/traffic_recorder_win.h"
 
 namespace kelvrix {
 
@@ -41,7 +43,7 @@ bool SerialLink::Open(int comPort, ResultMessages& messages) {
   readEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
-  const std::wstring name = L"COM" + std::to_wstring(comPort + 1);
+  const std::wstring name = WideFromUtf8(SerialDeviceName(comPort));
   port_ = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                       FILE_FLAG_OVERLAPPED, nullptr);
   if (port_ == INVALID_HANDLE_VALUE) messages.ShowWarning("Miss! File Open");
@@ -169,5 +171,20 @@ bool SerialLink::WriteSerial(std::string frame) {
   return writePending_;
 }
 
+
+std::vector<int> PresentComPorts() {
+  // Every DOS device name, NUL-separated; the buffer grows until they fit.
+  std::vector<wchar_t> names(16384);
+  DWORD length = 0;
+  while ((length = QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()))) == 0 &&
+         GetLastError() == ERROR_INSUFFICIENT_BUFFER && names.size() < (1u << 22)) {
+    names.resize(names.size() * 2);
+  }
+  std::vector<std::string> list;
+  for (const wchar_t* name = names.data(); name < names.data() + length && *name; name += wcslen(name) + 1) {
+    list.push_back(Utf8FromWide(name));
+  }
+  return ComPortNumbers(list);
+}
 
 }  // namespace kelvrix

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "link/panel.h"
 #include "link/serial_line_assembler.h"
@@ -29,7 +30,7 @@ class SerialLink {
   SerialLink(const SerialLink&) = delete;
   SerialLink& operator=(const SerialLink&) = delete;
 
-  // Opens "COM1".."COM6" for `comPort` 0..5. Each failed step shows its
+  // Opens "COM1" for `comPort` 0, and so on. Each failed step shows its
   // "Miss! …" warning and the next step is still tried. True when the port is open.
   bool Open(int comPort, ResultMessages& messages);
 
@@ -67,5 +68,8 @@ class SerialLink {
   std::mutex linesLock_;
   std::deque<Line> lines_;
 };
+
+// The numbers of the serial ports the machine has ("COM7" gives 7).
+std::vector<int> PresentComPorts();
 
 }  // namespace kelvrix

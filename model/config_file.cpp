@@ -1,5 +1,7 @@
 #include "model/config_file.h"
 
+#include "link/serial_ports.h"
+
 #include <cstdio>
 
 namespace kelvrix {
@@ -35,6 +37,26 @@ void WriteHost(ProfileStore& store, int entry, const Ipv4Address& address) {
 
 }  // namespace
 
+std::string ConfigFiles::Read(std::string_view key, std::string_view defaultText) {
+  return (personal_.Exists() ? personal_ : shared_).Read(key, defaultText);
+}
+
+bool ConfigFiles::Write(std::string_view key, std::string_view value) {
+  // A user's file without the shared file's keys would hide them: write to
+  // it only once it started as their copy.
+  if (!personal_.Exists()) {
+    if (shared_.Write(key, value)) return true;
+    if (personal_.Start(shared_) && personal_.Write(key, value)) return true;
+  } else if (personal_.Write(key, value)) {
+    return true;
+  }
+  if (!warned_) {
+    warned_ = true;
+    warn_("設定を保存できません: " + personal_.Path());
+  }
+  return false;
+}
+
 std::string HostKey(int entry, int byte) {
   char key[16];
   std::snprintf(key, sizeof key, "ip%02d_%d", entry, byte);
@@ -68,7 +90,7 @@ void ReadHostListKeys(ProfileStore& store, LinkState& link) {
 }
 
 void ReadConfigFile(ProfileStore& store, LinkState& link, DeviceSettings& settings) {
-  link.comPort = ReadNumber(store, "com_port", 0, 5);
+  link.comPort = ReadNumber(store, "com_port", 0, kHighestComPort);
   link.rsControl = ReadNumber(store, "rs_control", 0, 1);
   link.linkInterface = ReadNumber(store, "Interface", 0, 1);
   const std::string port = ReadText(store, "p_port_number", "09004", kPortBuffer);

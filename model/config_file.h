@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <utility>
 #include <string>
 #include <string_view>
 
@@ -20,7 +22,37 @@ class ProfileStore {
   virtual ~ProfileStore() = default;
   // The key's text, or `defaultText` when the file, section or key is missing.
   virtual std::string Read(std::string_view key, std::string_view defaultText) = 0;
-  virtual void Write(std::string_view key, std::string_view value) = 0;
+  // False when the file did not take the value.
+  virtual bool Write(std::string_view key, std::string_view value) = 0;
+};
+
+// One kelvrix.ini file, in a place of its own.
+class ProfileFile : public ProfileStore {
+ public:
+  virtual bool Exists() = 0;
+  virtual std::string Path() = 0;
+  // Starts this file as a copy of `source`, or empty when `source` does not
+  // exist, making its folder first. False when it cannot.
+  virtual bool Start(ProfileFile& source) = 0;
+};
+
+// kelvrix.ini where it can be kept. Sites may deploy one in the Windows
+// directory (`shared`); it is read as long as the user has no file of their
+// own. When it refuses a write, as it does a standard user, the
+// configuration moves for good to the user's own file (`personal`), started
+// as a copy of the shared one. When that refuses too, `warn` is told once.
+class ConfigFiles : public ProfileStore {
+ public:
+  ConfigFiles(ProfileFile& shared, ProfileFile& personal, std::function<void(const std::string&)> warn)
+      : shared_(shared), personal_(personal), warn_(std::move(warn)) {}
+  std::string Read(std::string_view key, std::string_view defaultText) override;
+  bool Write(std::string_view key, std::string_view value) override;
+
+ private:
+  ProfileFile& shared_;
+  ProfileFile& personal_;
+  std::function<void(const std::string&)> warn_;
+  bool warned_ = false;
 };
 
 inline constexpr int kMaxHosts = 100;  // two digits in the key name

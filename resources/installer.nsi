@@ -1,6 +1,6 @@
 ; The Windows installer of the Kelvrix control panel, built by makensis in
 ; the cross build:
-;   makensis -DVERSION=1.1.0 -DEXE=... -DGUIDE=... -DSCREENSHOTS=... -DICON=... -DOUTFILE=... installer.nsi
+;   makensis -DVERSION=X.Y.Z -DEXE=... -DGUIDE=... -DNOTICES=... -DSCREENSHOTS=... -DICON=... -DOUTFILE=... installer.nsi
 ; Japanese first (the default), English second; 64-bit like the program.
 ; It installs the program, the operator's guide and a Start menu folder, and
 ; registers its uninstaller; the uninstaller removes exactly those and leaves
@@ -79,6 +79,7 @@ Section "Kelvrix"
   SetOutPath "$INSTDIR"
   File "${EXE}"
   File "${GUIDE}"
+  File "${NOTICES}"
   SetOutPath "$INSTDIR\screenshots"
   File "${SCREENSHOTS}\*.png"
   SetOutPath "$INSTDIR"
@@ -106,6 +107,7 @@ SectionEnd
 Section "Uninstall"
   Delete "$INSTDIR\kelvrix.exe"
   Delete "$INSTDIR\operator-guide.ja.html"
+  Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   Delete "$INSTDIR\screenshots\*.png"
   RMDir "$INSTDIR\screenshots"
   Delete "$INSTDIR\uninstall.exe"

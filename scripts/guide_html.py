@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Turns the operator's guide (Markdown) into one HTML page for Windows users.
 
-    guide_html.py GUIDE.md OUT.html
+    guide_html.py GUIDE.md OUT.html VERSION
+
+"@VERSION@" in the guide becomes VERSION, the project's one version number.
 
 The guide keeps to a small part of Markdown, which this reads: headings,
 paragraphs, "-" and "1." lists, tables, images on a line of their own,
@@ -84,9 +86,9 @@ pre { padding: .6em; overflow-x: auto; } .shot img { max-width: 100%; border: 1p
 
 
 def main():
-    source, target = sys.argv[1], sys.argv[2]
+    source, target, version = sys.argv[1], sys.argv[2], sys.argv[3]
     with open(source, encoding="utf-8") as f:
-        lines = f.readlines()
+        lines = [line.replace("@VERSION@", version) for line in f]
     title = next((l[2:].strip() for l in lines if l.startswith("# ")), "Kelvrix")
     page = ["<!DOCTYPE html>", '<html lang="ja">', '<head><meta charset="utf-8">', f"<title>{html.escape(title)}</title>",
             f"<style>{STYLE}</style></head>", "<body>", *convert(lines), "</body></html>"]

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes and starts, or stops, the Wine prefix the Windows tests run in.
 #   wine-prefix.sh start DIR   make DIR when needed (fonts, unmanaged windows, COM1 on DIR/../serial/com1,
+#                              and so are COM7 and COM10, as a USB adapter would be numbered;
 #                              COM2 on a folder, which no program can open as a port), start a
 #                              persistent wineserver
 #   wine-prefix.sh stop DIR    stop that wineserver and wait for it
@@ -21,7 +22,9 @@ case "$action" in
       wineserver -w
       wine regedit /S "$(winepath -w "$here/wine-prefix.reg")" </dev/null >>"$WINEPREFIX.log" 2>&1
       serial=$(dirname "$WINEPREFIX")/serial
-      wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$serial/com1" /f </dev/null >>"$WINEPREFIX.log" 2>&1
+      for port in COM1 COM7 COM10; do
+        wine reg add 'HKLM\Software\Wine\Ports' /v $port /d "$serial/com1" /f </dev/null >>"$WINEPREFIX.log" 2>&1
+      done
       wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$WINEPREFIX/drive_c" /f </dev/null >>"$WINEPREFIX.log" 2>&1
       # Wine draws caption buttons with Marlett, which Debian's Wine ships (fonts-wine)
       # but does not load from its own folder; the prefix's font folder is always read.

@@ -16,9 +16,10 @@ class MemoryStore : public ProfileStore {
     auto it = keys.find(std::string(key));
     return it == keys.end() ? std::string(defaultText) : it->second;
   }
-  void Write(std::string_view key, std::string_view value) override {
+  bool Write(std::string_view key, std::string_view value) override {
     writes.push_back(std::string(key) + "=" + std::string(value));
     keys[std::string(key)] = value;
+    return true;
   }
   std::map<std::string, std::string> keys;
   std::vector<std::string> reads;
@@ -43,7 +44,7 @@ TEST(ConfigFile, MissingFileGivesTheDefaults) {
   Load(store, loaded);
   EXPECT_EQ(loaded.link.clientServerMode, 0);
   EXPECT_EQ(loaded.link.linkInterface, 0);
-  EXPECT_EQ(loaded.link.comPort, 0);
+  EXPECT_EQ(loaded.link.comPort, 0) << "past COM256";
   EXPECT_EQ(loaded.link.rsControl, 0);
   EXPECT_TRUE(loaded.link.hostList.empty());
   EXPECT_STREQ(loaded.settings.portNumber, "09004");
@@ -74,14 +75,14 @@ TEST(ConfigFile, ReadsEveryKeyAndOnlyListCountHosts) {
 TEST(ConfigFile, ValuesTheProgramCannotUseFallBackToDefaults) {
   MemoryStore store;
   store.keys = {{"ClientServer", "7"}, {"select_number", "5"}, {"list_count", "250"},
-                {"ip00_0", "300"},     {"ip00_1", "12abc"},    {"com_port", "6"},
+                {"ip00_0", "300"},     {"ip00_1", "12abc"},    {"com_port", "256"},
                 {"rs_control", "-1"},  {"Interface", "x"},     {"p_port_number", "123456789"}};
   Loaded loaded;
   Load(store, loaded);
   EXPECT_EQ(loaded.link.clientServerMode, 0);
   EXPECT_TRUE(loaded.link.hostList.empty());  // 250 hosts cannot be keyed
   EXPECT_EQ(loaded.link.selectedConnection, -1);  // no host to choose
-  EXPECT_EQ(loaded.link.comPort, 0);
+  EXPECT_EQ(loaded.link.comPort, 0) << "past COM256";
   EXPECT_EQ(loaded.link.rsControl, 0);
   EXPECT_EQ(loaded.link.linkInterface, 0);
   EXPECT_STREQ(loaded.settings.portNumber, "12345");  // the 6-character read buffer
@@ -182,6 +183,92 @@ TEST(ConfigFile, TheListHoldsAHundredHosts) {
   EXPECT_EQ(store.keys["ip99_3"], "99");
   EXPECT_FALSE(AddHost(store, link, {10, 0, 1, 0}));
   EXPECT_EQ(store.keys["list_count"], "100");
+}
+
+}  // namespace
+}  // namespace kelvrix
+
+namespace kelvrix {
+namespace {
+
+// A kelvrix.ini in a place that may refuse writes.
+class MemoryFile : public ProfileFile {
+ public:
+  MemoryFile(std::string path, bool writable) : path_(std::move(path)), writable_(writable) {}
+  std::string Read(std::string_view key, std::string_view defaultText) override {
+    auto it = keys.find(std::string(key));
+    return it == keys.end() ? std::string(defaultText) : it->second;
+  }
+  bool Write(std::string_view key, std::string_view value) override {
+    if (!writable_) return false;
+    exists = true;
+    keys[std::string(key)] = value;
+    return true;
+  }
+  bool Exists() override { return exists; }
+  std::string Path() override { return path_; }
+  bool Start(ProfileFile& source) override {
+    if (!writable_) return false;
+    exists = true;
+    keys = dynamic_cast<MemoryFile&>(source).keys;
+    return true;
+  }
+  std::map<std::string, std::string> keys;
+  bool exists = false;
+
+ private:
+  std::string path_;
+  bool writable_;
+};
+
+struct Files {
+  MemoryFile shared{"C:\\Windows\\kelvrix.ini", true};
+  MemoryFile personal{"C:\\Users\\op\\AppData\\Roaming\\Kelvrix\\kelvrix.ini", true};
+  std::vector<std::string> warnings;
+  ConfigFiles Open() {
+    return ConfigFiles(shared, personal, [this](const std::string& text) { warnings.push_back(text); });
+  }
+};
+
+TEST(ConfigFiles, TheWindowsDirectoryFileServesWhileItTakesWrites) {
+  Files f;
+  f.shared.exists = true;
+  f.shared.keys["com_port"] = "2";
+  ConfigFiles files = f.Open();
+  EXPECT_EQ(files.Read("com_port", "0"), "2");
+  EXPECT_TRUE(files.Write("rs_control", "1"));
+  EXPECT_EQ(f.shared.keys["rs_control"], "1");
+  EXPECT_FALSE(f.personal.exists);
+}
+
+TEST(ConfigFiles, ARefusedWriteMovesTheConfigurationToTheUsersOwnFileForGood) {
+  Files f;
+  f.shared = MemoryFile("C:\\Windows\\kelvrix.ini", false);
+  f.shared.exists = true;
+  f.shared.keys = {{"com_port", "2"}, {"list_count", "1"}};
+  {
+    ConfigFiles files = f.Open();
+    EXPECT_TRUE(files.Write("rs_control", "1"));
+    EXPECT_EQ(f.personal.keys, (std::map<std::string, std::string>{{"com_port", "2"}, {"list_count", "1"},
+                                                                    {"rs_control", "1"}}))
+        << "started as the deployed file's copy";
+    EXPECT_TRUE(files.Write("com_port", "4"));
+  }
+  ConfigFiles restarted = f.Open();
+  EXPECT_EQ(restarted.Read("com_port", "0"), "4") << "the user's file is read first from then on";
+  EXPECT_EQ(f.shared.keys["com_port"], "2");
+  EXPECT_TRUE(f.warnings.empty());
+}
+
+TEST(ConfigFiles, NoPlaceToWriteIsSaidOnce) {
+  Files f;
+  f.shared = MemoryFile("C:\\Windows\\kelvrix.ini", false);
+  f.personal = MemoryFile("Z:\\kelvrix.ini", false);
+  ConfigFiles files = f.Open();
+  EXPECT_FALSE(files.Write("com_port", "1"));
+  EXPECT_FALSE(files.Write("rs_control", "1"));
+  EXPECT_EQ(f.warnings, (std::vector<std::string>{"設定を保存できません: Z:\\kelvrix.ini"}));
+  EXPECT_EQ(files.Read("com_port", "0"), "0");
 }
 
 }  // namespace

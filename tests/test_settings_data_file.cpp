@@ -135,7 +135,7 @@ TEST(SettingsDataFile, HandWrittenReferenceReadsFieldByFieldAndWritesBackByteFor
   const auto referenceLines = Lines(WriteSettingsData(ReferenceModel()));
   std::string differing;
   for (int i = 0; i < kSettingsDataLineCount; ++i) {
-    if (readLines[i] != referenceLines[i]) differing += " " + std::to_string(i + 1);
+    if (readLines[i] != referenceLines[i]) (differing += ' ') += std::to_string(i + 1);
   }
   EXPECT_TRUE(read == ReferenceModel()) << "lines read into the wrong field:" << differing;
   EXPECT_EQ(WriteSettingsData(ReferenceModel()), file);

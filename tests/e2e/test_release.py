@@ -13,6 +13,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+import zipfile
 
 from test_panel import INI, MAIN_CLASS, PREFIX, PanelCase, driver, read_bytes, write_ini
 
@@ -28,6 +29,16 @@ IDM_ABOUT = 120
 IDC_ABOUT_VERSION = 1200
 IDOK = 1
 ABOUT = "バージョン情報"
+
+
+# The silent uninstall that waits, as the operator's guide gives it.
+UNINSTALL_BATCH = """@echo off
+"C:\\Program Files\\Kelvrix\\uninstall.exe" /S _?=C:\\Program Files\\Kelvrix
+set result=%errorlevel%
+del "C:\\Program Files\\Kelvrix\\uninstall.exe"
+rmdir "C:\\Program Files\\Kelvrix" 2>nul
+exit /b %result%
+"""
 
 
 def wine(*args, timeout=120):
@@ -83,6 +94,7 @@ class InstallerTest(PanelCase):
         build = os.path.dirname(INSTALLER)
         subprocess.run(["makensis", "-V1", "-DVERSION=0.9.0", f"-DEXE={BUILT_EXE}",
                         f"-DGUIDE={os.path.join(build, 'operator-guide.ja.html')}",
+                        f"-DNOTICES={os.path.join(SOURCE, 'resources', 'THIRD-PARTY-NOTICES.txt')}",
                         f"-DSCREENSHOTS={os.path.join(SOURCE, 'docs', 'screenshots')}",
                         f"-DICON={os.path.join(SOURCE, 'resources', 'kelvrix.ico')}", f"-DOUTFILE={older}",
                         os.path.join(SOURCE, "resources", "installer.nsi")], check=True, stdin=subprocess.DEVNULL)
@@ -94,8 +106,11 @@ class InstallerTest(PanelCase):
         self.assertEqual(registry(UNINSTALL_KEY)["DisplayVersion"], "0.9.0")
         self.assertEqual(wine(INSTALLER, "/S"), 0, "an upgrade over the older version")
         self.assertEqual(read_bytes(os.path.join(INSTALL_DIR, "kelvrix.exe")), read_bytes(BUILT_EXE))
-        for name in ("operator-guide.ja.html", "uninstall.exe"):
+        for name in ("operator-guide.ja.html", "THIRD-PARTY-NOTICES.txt", "uninstall.exe"):
             self.assertTrue(os.path.isfile(os.path.join(INSTALL_DIR, name)), name)
+        guide = read_bytes(os.path.join(INSTALL_DIR, "operator-guide.ja.html")).decode("utf-8")
+        self.assertIn(f"プログラム {VERSION}", guide, "the guide names the version it was built with")
+        self.assertNotIn("@VERSION@", guide)
         self.assertTrue(glob.glob(os.path.join(INSTALL_DIR, "screenshots", "*.png")), "the guide's pictures")
         self.assertEqual(sorted(os.listdir(START_MENU)), ["Kelvrix コントロールパネル.lnk", "操作ガイド.lnk"])
         keys = registry(UNINSTALL_KEY)
@@ -115,7 +130,7 @@ class InstallerTest(PanelCase):
         self.assertEqual(driver("wait-window", "#32770", 10000, ABOUT)[0], 0)
         self.assertEqual(driver("in", ABOUT, "dialog-item", IDC_ABOUT_VERSION)[1], [f"1\tVersion {VERSION}\t0"])
         self.assertEqual(driver("in", ABOUT, "dialog-click", IDOK)[0], 0)
-        self.assertNotEqual(wine(INSTALLER, "/S"), 0, "refused while the program runs")
+        self.assertEqual(wine(INSTALLER, "/S"), 2, "refused while the program runs: aborted")
         self.assertEqual(driver("close", MAIN_CLASS)[0], 0)
         self.assertEqual(panel.wait(timeout=10), 0)
 
@@ -125,13 +140,43 @@ class InstallerTest(PanelCase):
         kept = os.path.join(INSTALL_DIR, "site.dat")  # a settings file the operator saved there
         with open(kept, "wb") as f:
             f.write(b"0\r\n")
-        self.uninstall()
+        # The guide's batch for deployment tools: run in place, the uninstaller
+        # returns once it is done, and the batch then removes it and the folder.
+        batch = os.path.join(PREFIX, "drive_c", "kelvrix-uninstall.bat")
+        with open(batch, "w", encoding="ascii", newline="\r\n") as f:
+            f.write(UNINSTALL_BATCH)
+        self.addCleanup(os.remove, batch)
+        self.assertEqual(wine("cmd", "/c", r"C:\kelvrix-uninstall.bat"), 0)
         self.assertEqual(os.listdir(INSTALL_DIR), ["site.dat"], "only the operator's file is left")
         self.assertFalse(os.path.exists(START_MENU))
         self.assertIsNone(registry(UNINSTALL_KEY))
         self.assertTrue(os.path.isfile(INI), "kelvrix.ini stays")
         os.remove(kept)
         os.rmdir(INSTALL_DIR)
+
+
+class ReleaseFolderTest(unittest.TestCase):
+    """What scripts/release.sh hands over: each file, and checksums that hold."""
+
+    def test_release_holds_the_installer_archive_notes_notices_and_checksums(self):
+        subprocess.run(["bash", os.path.join(SOURCE, "scripts", "release.sh")], check=True, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, timeout=600)
+        out = os.path.join(SOURCE, "build", "release")
+        files = {f"KelvrixSetup-{VERSION}.exe", f"kelvrix-{VERSION}-win64.zip", "operator-guide.ja.html",
+                 "CHANGELOG.md", "THIRD-PARTY-NOTICES.txt", "SHA256SUMS"}
+        self.assertTrue(files <= set(os.listdir(out)), sorted(os.listdir(out)))
+        with open(os.path.join(out, "CHANGELOG.md"), encoding="utf-8") as f:
+            self.assertIn(f"## {VERSION}\n", f.read(), "the notes say what this version changed")
+        sums = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=out, capture_output=True, text=True)
+        self.assertEqual(sums.returncode, 0, sums.stdout + sums.stderr)
+        with open(os.path.join(out, "SHA256SUMS"), encoding="utf-8") as f:
+            listed = {line.rstrip("\n").split("  ", 1)[1] for line in f}
+        self.assertTrue(files - {"SHA256SUMS"} <= listed)
+        with zipfile.ZipFile(os.path.join(out, f"kelvrix-{VERSION}-win64.zip")) as archive:
+            names = set(archive.namelist())
+        folder = f"kelvrix-{VERSION}/"
+        for name in ("kelvrix.exe", "operator-guide.ja.html", "CHANGELOG.md", "THIRD-PARTY-NOTICES.txt"):
+            self.assertIn(folder + name, names)
 
 
 if __name__ == "__main__":
