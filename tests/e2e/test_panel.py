@@ -6,6 +6,7 @@ simulator holds, and COM2 on a folder (no port behind it). kelvrix_driver.exe
 finds windows, reads and closes message boxes. Every Wine process writes to a
 file or nowhere, never to a pipe: Wine's helper processes would keep a pipe open.
 """
+import glob
 import os
 import shutil
 import statistics
@@ -27,6 +28,10 @@ SIM_STATE = os.path.join(SERIAL_DIR, "sim.state")
 
 # Command and control ids of resources/resource.h that the tests use.
 IDM_FILE_NEW = 32771
+IDM_SERIAL = 32776
+IDC_COM_PORT = 1019
+IDC_RS_CONTROL = 1020
+IDC_VIDEO_SEND_BRIGHTNESS = 1082
 IDM_FILE_OPEN = 32772
 IDM_FILE_SAVE_AS = 32774
 IDM_VIDEO_ADJUST = 32784
@@ -56,6 +61,7 @@ IDC_UNIT_SEND_SUBNET = 1113
 IDC_UNIT_MAC = 1124
 IDC_UNIT_VERSION = 1129
 IDC_UNIT_READ = 1130
+IDOK = 1
 IDC_CLOSE = 2
 IDC_SLAVE_ADDRESS = 1015
 IDC_VIDEO_BRIGHTNESS = 1076
@@ -178,7 +184,7 @@ class PanelCase(unittest.TestCase):
         return panel
 
     def start(self, cwd=None, **ini):
-        write_ini(com_port=0, **ini)
+        write_ini(**{"com_port": 0, **ini})
         panel = self.launch(cwd)
         self.assertEqual(driver("wait-window", MAIN_CLASS, 15000)[0], 0)
         return panel
@@ -186,6 +192,14 @@ class PanelCase(unittest.TestCase):
     def open_dialog(self, command, caption):
         self.assertEqual(driver("command", MAIN_CLASS, command)[0], 0)
         self.assertEqual(driver("wait-window", "#32770", 10000, caption), (0, [caption]))
+
+    def set_and_close(self, caption, button, frame):
+        already = len(simulator_frames())
+        self.assertEqual(driver("in", caption, "dialog-click", button)[0], 0)
+        self.assertEqual(driver("boxes", 1, 15000), (0, ["Success\tSuccess"]))
+        self.assertEqual(simulator_frames()[already:], [frame])
+        self.assertEqual(driver("in", caption, "dialog-click", IDC_CLOSE)[0], 0)
+        self.assertEqual(driver("wait-gone", "#32770", caption, 15000)[0], 0)
 
 
 class PanelTest(PanelCase):
@@ -313,6 +327,62 @@ class SettingsFileTest(SimulatorCase):
         self.assertEqual(panel.wait(timeout=10), 0)
 
 
+class WindowsDeskTest(PanelCase):
+    """What a standard user meets: a Windows directory that refuses writes, an adapter above COM6."""
+
+    SERIAL = "シリアル通信の設定"
+
+    def serial_dialog(self):
+        """The serial dialog's ports and its two choices; the dialog is closed again."""
+        self.open_dialog(IDM_SERIAL, self.SERIAL)
+        ports = driver("in", self.SERIAL, "dialog-list", IDC_COM_PORT)[1]
+        chosen = [driver("in", self.SERIAL, "dialog-item", item)[1][0].split("\t")[1]
+                  for item in (IDC_COM_PORT, IDC_RS_CONTROL)]
+        self.assertEqual(driver("in", self.SERIAL, "dialog-click", IDOK)[0], 0)
+        return ports, chosen
+
+    def test_ports_above_com6_are_listed_and_open(self):
+        # The prefix maps COM7 and COM10 to the simulator's line, as it does COM1.
+        for com_port, name, path in ((6, "COM 7", "COM7"), (9, "COM 10", r"\\.\COM10")):
+            with self.subTest(port=name):
+                self.start(com_port=com_port)
+                ports, chosen = self.serial_dialog()
+                self.assertEqual(ports[:6], ["COM 1", "COM 2", "COM 3", "COM 4", "COM 5", "COM 6"])
+                self.assertIn("COM 7", ports)
+                self.assertIn("COM 10", ports)
+                self.assertEqual(chosen[0], name)
+                self.open_dialog(IDM_VIDEO_ADJUST, "ビデオ調整 ")
+                self.set_and_close("ビデオ調整 ", IDC_VIDEO_SEND_BRIGHTNESS, r"VAB01000\r\n")
+                driver("close", MAIN_CLASS)
+                self.panels.pop().wait(timeout=10)
+
+    def test_settings_persist_when_the_windows_directory_refuses_writes(self):
+        # Under Wine as root no permission stops a write; a folder in the
+        # file's place does, as the Windows directory does a standard user.
+        personal = glob.glob(os.path.join(PREFIX, "drive_c", "users", "*", "AppData", "Roaming"))[0]
+        personal = os.path.join(personal, "Kelvrix", "kelvrix.ini")
+        if os.path.exists(INI):
+            os.remove(INI)
+        os.mkdir(INI)
+        self.addCleanup(write_ini, com_port=0)
+        self.addCleanup(os.rmdir, INI)
+        self.addCleanup(lambda: os.path.exists(personal) and os.remove(personal))
+        self.launch()
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 15000)[0], 0)
+        self.open_dialog(IDM_SERIAL, self.SERIAL)
+        self.assertEqual(driver("in", self.SERIAL, "dialog-choose", IDC_RS_CONTROL, 1)[0], 0)
+        self.assertEqual(driver("in", self.SERIAL, "dialog-click", IDOK)[0], 0)
+        self.assertEqual(driver("boxes", 1, 1500)[0], 1, "no warning: the user's own file took it")
+        driver("close", MAIN_CLASS)
+        self.panels.pop().wait(timeout=10)
+        with open(personal, encoding="ascii") as f:
+            self.assertIn("rs_control=1", f.read())
+
+        self.launch()
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 15000)[0], 0)
+        self.assertEqual(self.serial_dialog()[1], ["COM 1", "RS-485"], "kept across the restart")
+
+
 class AllSettingsTest(SimulatorCase):
     """Reading every setting from the unit and writing a loaded file back, over COM1."""
 
@@ -406,14 +476,6 @@ class TableDialogsTest(PanelCase):
         super().setUp()
         self.addCleanup(set_simulator_mode, "normal")
         self.addCleanup(restart_simulator)
-
-    def set_and_close(self, caption, button, frame):
-        already = len(simulator_frames())
-        self.assertEqual(driver("in", caption, "dialog-click", button)[0], 0)
-        self.assertEqual(driver("boxes", 1, 15000), (0, ["Success\tSuccess"]))
-        self.assertEqual(simulator_frames()[already:], [frame])
-        self.assertEqual(driver("in", caption, "dialog-click", IDC_CLOSE)[0], 0)
-        self.assertEqual(driver("wait-gone", "#32770", caption, 15000)[0], 0)
 
     def test_one_set_button_of_each_dialog_delivers_its_line(self):
         dialogs = [  # menu command, caption, button, line without address

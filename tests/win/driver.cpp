@@ -31,7 +31,7 @@
 //                            (-1: a double-click that hits no entry)
 //   dialog-address ID A.B.C.D
 //                            put the address into IPv4 address field ID
-//   dialog-list ID           print the entries of list box ID, one per line
+//   dialog-list ID           print the entries of list box or combo box ID, one per line
 //   dialog-rows ID [FIRST COUNT]
 //                            print the rows of list view ID (or COUNT from row
 //                            FIRST on), one per line:
@@ -210,10 +210,13 @@ int DialogList(int id) {
   HWND dialog = TargetDialog();
   HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
   if (!list) return 1;
-  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  wchar_t className[16] = {};
+  GetClassNameW(list, className, 16);
+  const bool combo = std::wstring(className) == L"ComboBox";
+  const LRESULT count = SendMessageW(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
     wchar_t text[256] = {};
-    SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+    SendMessageW(list, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
     Print(text);
   }
   return 0;
