@@ -34,9 +34,11 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) 2026 Kelvrix"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN "$INSTDIR\kelvrix.exe"
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION RunTheProgram
 !define MUI_FINISHPAGE_RUN_NOTCHECKED
-!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\operator-guide.ja.html"
+!define MUI_FINISHPAGE_SHOWREADME
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION ShowTheGuide
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "$(ShowGuide)"
 
@@ -64,6 +66,48 @@ LangString ShowGuide ${LANG_ENGLISH} "Show the operator's guide (Japanese)"
     Abort
   ${EndIf}
 !macroend
+
+; The installer runs elevated; what its finish page starts must not, or the
+; program would write the machine's kelvrix.ini and hold its single-instance
+; mutex as administrator. The program starts with the token of the desktop's
+; shell, which runs as the logged-on user; failing that, and for the guide,
+; through Explorer, which hands the file to that shell.
+Function RunTheProgram
+  StrCpy $9 0
+  System::Call 'user32::GetShellWindow() p .r0'
+  System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
+  ; PROCESS_QUERY_LIMITED_INFORMATION
+  System::Call 'kernel32::OpenProcess(i 0x1000, i 0, i r1) p .r2'
+  ${If} $2 P<> 0
+    ; TOKEN_DUPLICATE; then MAXIMUM_ALLOWED, SecurityImpersonation, TokenPrimary
+    System::Call 'advapi32::OpenProcessToken(p r2, i 0x2, *p .r3) i .r4'
+    ${If} $4 <> 0
+      System::Call 'advapi32::DuplicateTokenEx(p r3, i 0x02000000, p 0, i 2, i 1, *p .r5) i .r4'
+      ${If} $4 <> 0
+        System::Call '*(i 104, &i100 0) p .r6'  ; STARTUPINFOW
+        System::Call '*(p 0, p 0, i 0, i 0) p .r7'  ; PROCESS_INFORMATION
+        System::Call 'advapi32::CreateProcessWithTokenW(p r5, i 0, w "$INSTDIR\kelvrix.exe", p 0, i 0, p 0, w "$INSTDIR", p r6, p r7) i .r9'
+        ${If} $9 <> 0
+          System::Call '*$7(p .r0, p .r1)'
+          System::Call 'kernel32::CloseHandle(p r0)'
+          System::Call 'kernel32::CloseHandle(p r1)'
+        ${EndIf}
+        System::Free $6
+        System::Free $7
+        System::Call 'kernel32::CloseHandle(p r5)'
+      ${EndIf}
+      System::Call 'kernel32::CloseHandle(p r3)'
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r2)'
+  ${EndIf}
+  ${If} $9 == 0
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\kelvrix.exe"'
+  ${EndIf}
+FunctionEnd
+
+Function ShowTheGuide
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\operator-guide.ja.html"'
+FunctionEnd
 
 Function .onInit
   SetShellVarContext all

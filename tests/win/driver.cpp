@@ -17,6 +17,7 @@
 //   dialog-choose ID INDEX   in the open setting dialog, select entry INDEX
 //                            of combo box ID as the operator would
 //   dialog-click ID          in the open setting dialog, press button ID
+//   dialog-check ID          tick check box ID, also inside a page of the dialog
 //   dialog-item ID           print "enabled<TAB>text<TAB>bar position" of control ID
 //                            in the open setting dialog (enabled 1 or 0)
 //   dialog-run ID DONE MS    press button ID, wait until control DONE is
@@ -148,6 +149,28 @@ int DialogClick(int buttonId) {
   HWND button = dialog ? GetDlgItem(dialog, buttonId) : nullptr;
   if (!button) return 1;
   return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button)) ? 0 : 1;
+}
+
+// Ticks check box ID wherever it sits in the dialog, in a page of it too.
+int DialogCheck(int id) {
+  HWND dialog = TargetDialog();
+  if (!dialog) return 1;
+  struct Search {
+    int id;
+    HWND found;
+  } search{id, nullptr};
+  EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (GetDlgCtrlID(child) != s->id) return TRUE;
+        s->found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  if (!search.found) return 1;
+  SendMessageW(search.found, BM_SETCHECK, BST_CHECKED, 0);
+  return 0;
 }
 
 int DialogItem(int id) {
@@ -446,6 +469,7 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"dialog-choose" && argc == 4) return DialogChoose(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-click" && argc == 3) return DialogClick(_wtoi(argv[2]));
   if (verb == L"dialog-item" && argc == 3) return DialogItem(_wtoi(argv[2]));
+  if (verb == L"dialog-check" && argc == 3) return DialogCheck(_wtoi(argv[2]));
   if (verb == L"dialog-run" && argc == 5) return DialogRun(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
   if (verb == L"dialog-type" && argc == 4) return DialogType(_wtoi(argv[2]), argv[3]);
   if (verb == L"dialog-pick" && argc == 4) return DialogPick(_wtoi(argv[2]), _wtoi(argv[3]));
