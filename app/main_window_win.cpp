@@ -15,7 +15,6 @@
 #include "dialogs/traffic_monitor_win.h"
 #include "link/reply_dispatcher.h"
 #include "link/send_command.h"
-#include "model/config_file_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix::app {
