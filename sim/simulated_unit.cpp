@@ -27,7 +27,10 @@ std::string TimeRegisterReply(const DeviceSettings& s) {
 
 // The unit reports its network values under "E" + the set command's mnemonic.
 ReplyBuilder NetworkReply(BuiltCommand (*build)(const DeviceSettings&)) {
-  return [build](const DeviceSettings& s) { return "E" + build(s).text; };
+  return [build](const DeviceSettings& s) {
+    std::string reply = "E";
+    return reply += build(s).text;
+  };
 }
 
 ReplyBuilder Reply(BuiltCommand (*build)(const DeviceSettings&)) {
@@ -49,15 +52,15 @@ const std::map<std::string, ReplyBuilder, std::less<>>& FixedReplies() {
         {"RCASTM", DwellTimesLine},
     };
     for (int e = 0; e < 6; ++e) {
-      m["R" + std::string(kAspectRatioMnemonics[e])] = [e](const DeviceSettings& s) {
+      m[std::string("R").append(kAspectRatioMnemonics[e])] = [e](const DeviceSettings& s) {
         return BuildAspectRatio(s, e).text;
       };
-      m["R" + std::string(kTitleDisplayMnemonics[e])] = [e](const DeviceSettings& s) {
+      m[std::string("R").append(kTitleDisplayMnemonics[e])] = [e](const DeviceSettings& s) {
         return BuildTitleDisplay(s, e).text;
       };
     }
     for (int d = 0; d < kDivisionPatternCount; ++d) {
-      m["R" + std::string(kDivisionPatterns[d].mnemonic)] = [d](const DeviceSettings& s) { return LayoutLine(s, d); };
+      m[std::string("R").append(kDivisionPatterns[d].mnemonic)] = [d](const DeviceSettings& s) { return LayoutLine(s, d); };
     }
     return m;
   }();
@@ -171,7 +174,7 @@ std::optional<std::string> SimulatedUnit::AnswerRead(std::string_view request) {
     return "CT" + PaddedDecimal(*channel, 2) + std::string(settings.channelTitle[*channel - 1], kTitleLength) + "\r\n";
   }
   for (int item = 0; item < static_cast<int>(kVideoAdjustItems.size()); ++item) {
-    const std::string stem = "R" + std::string(kVideoAdjustItems[item].mnemonic);
+    const std::string stem = std::string("R").append(kVideoAdjustItems[item].mnemonic);
     if (auto channel = numberAfter(stem, 2, 1, kChannelCount)) {
       return BuildVideoAdjust(settings, static_cast<VideoAdjust>(item), *channel - 1).text;
     }
@@ -191,7 +194,7 @@ bool SimulatedUnit::Apply(std::string_view command) {
   if (IsActionCommand(command)) return true;
   for (std::string_view stem : {"IA", "GA", "AA", "SM", "PN"}) {
     if (command.starts_with(stem)) {
-      const std::string reply = "E" + std::string(command);
+      const std::string reply = std::string("E").append(command);
       const ReplyDecoder* decoder = FindReplyDecoder(reply);
       return decoder && decoder->decode(reply, settings);
     }
