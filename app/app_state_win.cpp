@@ -1,6 +1,6 @@
 #include "app/app_state_win.h"
 
-#include "model/config_file_win.h"
+#include "link/config_file_win.h"
 
 namespace kelvrix::app {
 

@@ -5,13 +5,13 @@
 
 #include <windows.h>
 
+#include "link/config_file.h"
 #include "link/message_boxes_win.h"
 #include "link/panel.h"
 #include "link/serial_port_win.h"
 #include "link/socket_layer_win.h"
 #include "link/socket_link.h"
 #include "link/traffic_recorder_win.h"
-#include "model/config_file.h"
 
 namespace kelvrix::app {
 

@@ -8,13 +8,13 @@
 #include "app/app_state_win.h"
 #include "app/main_window_logic.h"
 #include "app/settings_file_win.h"
-#include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/link_dialogs_win.h"
 #include "dialogs/setting_dialogs_win.h"
 #include "dialogs/traffic_monitor_win.h"
 #include "link/reply_dispatcher.h"
 #include "link/send_command.h"
+#include "model/wide_text_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix::app {

@@ -2,10 +2,10 @@
 // and return, each with its own set button.
 #include <array>
 
-#include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/setting_dialogs_win.h"
 #include "link/send_command.h"
+#include "model/wide_text_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix::dialogs {

@@ -11,7 +11,7 @@
 #include "dialogs/bus_scan.h"
 #include "dialogs/maintenance_tool_win.h"
 #include "dialogs/setting_dialogs_win.h"
-#include "link/digits.h"
+#include "model/digits.h"
 #include "resources/resource.h"
 
 namespace kelvrix::dialogs {

@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 
-#include "app/wide_text_win.h"
 #include "link/reply_dispatcher.h"
 #include "link/send_command.h"
+#include "model/wide_text_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix::dialogs {
@@ -26,8 +26,6 @@ HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 void EnableClose(HWND dialog, bool enabled) { EnableWindow(Item(dialog, IDC_CLOSE), enabled); }
 
 }  // namespace
-
-HWND replyWindow = nullptr;
 
 DialogState& SharedDialogState() {
   static DialogState state;

@@ -15,20 +15,16 @@
 #include "dialogs/dialog_texts.h"
 #include "link/panel.h"
 #include "link/send_command.h"
+#include "link/socket_layer_win.h"
 
 namespace kelvrix::dialogs {
 
-// A socket reply waits in the link's receive buffer.
-inline constexpr UINT MsgReplyReceived = WM_USER + 2;
 // A serial line for a dialog that decodes into a panel of its own; lParam
 // points to the line's std::string_view.
 inline constexpr UINT MsgSerialReply = WM_USER + 3;
 
 // The selections the dialogs share for the whole run of the program.
 DialogState& SharedDialogState();
-
-// The dialog that socket replies go to.
-extern HWND replyWindow;
 
 // The slave address box 1015 as a dialog has it.
 enum class SlaveAddressBox {

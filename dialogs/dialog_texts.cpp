@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/digits.h"
+#include "model/digits.h"
 
 namespace kelvrix {
 

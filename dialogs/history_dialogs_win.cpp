@@ -4,11 +4,11 @@
 //
 // The read sends 100 requests, one a tick, then ends on the tick after the
 // last; the decoders store each record as its reply arrives.
-#include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/setting_dialogs_win.h"
-#include "link/digits.h"
 #include "link/send_command.h"
+#include "model/digits.h"
+#include "model/wide_text_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix::dialogs {

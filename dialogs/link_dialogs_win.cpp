@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/wide_text_win.h"
+#include "dialogs/dialog_frame_win.h"
 #include "link/serial_port_win.h"
 #include "link/serial_ports.h"
-#include "dialogs/dialog_frame_win.h"
+#include "model/wide_text_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix::dialogs {

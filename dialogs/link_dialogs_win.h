@@ -5,10 +5,10 @@
 
 #include <windows.h>
 
+#include "link/config_file.h"
 #include "link/panel.h"
 #include "link/socket_layer_win.h"
 #include "link/socket_link.h"
-#include "model/config_file.h"
 
 namespace kelvrix::dialogs {
 

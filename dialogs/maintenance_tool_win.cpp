@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
 #include "link/send_command.h"
 #include "model/reply_decoders.h"
+#include "model/wide_text_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix::dialogs {

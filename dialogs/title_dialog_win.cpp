@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/wide_text_win.h"
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/setting_dialogs_win.h"
 #include "link/send_command.h"
 #include "model/all_settings_runs.h"
+#include "model/wide_text_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix::dialogs {

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/settings_file_win.h"
-#include "app/wide_text_win.h"
 #include "dialogs/maintenance_tool_win.h"
+#include "model/whole_file_win.h"
+#include "model/wide_text_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix::dialogs {
@@ -103,7 +103,7 @@ void SaveRecord(HWND dialog) {
   const TrafficLog& log = ContextOf(dialog).traffic.Log();
   std::string text = "\xEF\xBB\xBFNo.\t時刻\t方向\tリンク\tデータ\r\n";
   for (std::size_t i = 0; i < log.Size(); ++i) text += FormatEntry(log.At(i)) + "\r\n";
-  if (!app::ReplaceFile(path, text)) MessageBoxW(dialog, L"保存できませんでした。", L"通信モニタ", MB_OK | MB_ICONWARNING);
+  if (!ReplaceFile(path, text)) MessageBoxW(dialog, L"保存できませんでした。", L"通信モニタ", MB_OK | MB_ICONWARNING);
 }
 
 // The list takes what the window has; the buttons keep to its bottom edge.

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "dialogs/dialog_texts.h"
-#include "link/digits.h"
 #include "model/all_settings_runs.h"
+#include "model/digits.h"
 #include "model/reply_decoders.h"
 
 namespace kelvrix {

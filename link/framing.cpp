@@ -1,6 +1,6 @@
 #include "link/framing.h"
 
-#include "link/digits.h"
+#include "model/digits.h"
 
 namespace kelvrix {
 

@@ -1,6 +1,6 @@
 #include "link/message_boxes_win.h"
 
-#include "app/wide_text_win.h"
+#include "model/wide_text_win.h"
 
 namespace kelvrix {
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "app/wide_text_win.h"
 #include "link/serial_ports.h"
 #include "link/traffic_recorder_win.h"
+#include "model/wide_text_win.h"
 
 namespace kelvrix {
 

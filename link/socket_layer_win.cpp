@@ -2,9 +2,10 @@
 
 #include <ws2tcpip.h>
 
-#include "dialogs/dialog_frame_win.h"
 
 namespace kelvrix {
+
+HWND replyWindow = nullptr;
 
 namespace {
 
@@ -95,12 +96,12 @@ void WinSockLayer::LinkChanged() {
 // notification cannot overwrite the buffer first; posted after a bounded
 // wait, so that the dialog handles it once its send has returned.
 void WinSockLayer::DeliverReply(bool now) {
-  HWND dialog = dialogs::replyWindow;
+  HWND dialog = replyWindow;
   if (!dialog) return;
   if (now) {
-    SendMessageW(dialog, dialogs::MsgReplyReceived, 0, 0);
+    SendMessageW(dialog, MsgReplyReceived, 0, 0);
   } else {
-    PostMessageW(dialog, dialogs::MsgReplyReceived, 0, 0);
+    PostMessageW(dialog, MsgReplyReceived, 0, 0);
   }
 }
 

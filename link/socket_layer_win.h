@@ -13,6 +13,11 @@ namespace kelvrix {
 inline constexpr UINT MsgSocketEvent = WM_USER + 10;
 // To the open TCP/IP dialog: a connect was made or failed, a unit came or went.
 inline constexpr UINT MsgLinkChanged = WM_USER + 11;
+// Sent to `replyWindow`: a socket reply waits in the link's receive buffer.
+inline constexpr UINT MsgReplyReceived = WM_USER + 2;
+
+// The dialog that socket replies go to, if any.
+extern HWND replyWindow;
 // The main window's timer for SocketLink::Sweep, while the server listens.
 inline constexpr UINT_PTR kSweepTimerId = 30;
 inline constexpr UINT kSweepPeriodMs = 1000;

@@ -1,6 +1,6 @@
 #include "link/traffic_log.h"
 
-#include "link/digits.h"
+#include "model/digits.h"
 
 namespace kelvrix {
 

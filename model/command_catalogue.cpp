@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/digits.h"
+#include "model/digits.h"
 
 namespace kelvrix {
 

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/digits.h"
 #include "model/command_catalogue.h"
+#include "model/digits.h"
 
 namespace kelvrix {
 

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "link/digits.h"
+#include "model/digits.h"
 
 namespace kelvrix::sim {
 

@@ -4,8 +4,8 @@
 #include <functional>
 #include <map>
 
-#include "link/digits.h"
 #include "model/command_catalogue.h"
+#include "model/digits.h"
 #include "model/reply_decoders.h"
 
 namespace kelvrix::sim {

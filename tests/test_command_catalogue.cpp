@@ -6,8 +6,8 @@
 #include <functional>
 
 #include "fakes.h"
-#include "link/digits.h"
 #include "model/command_catalogue.h"
+#include "model/digits.h"
 
 namespace kelvrix {
 namespace {

@@ -4,7 +4,7 @@
 #include <map>
 #include <vector>
 
-#include "model/config_file.h"
+#include "link/config_file.h"
 
 namespace kelvrix {
 namespace {

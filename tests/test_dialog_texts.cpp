@@ -4,7 +4,7 @@
 #include "fakes.h"
 
 #include "dialogs/dialog_texts.h"
-#include "link/digits.h"
+#include "model/digits.h"
 
 #include <map>
 

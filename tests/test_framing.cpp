@@ -1,8 +1,8 @@
 // Digit routines, serial and socket frames, and the serial reply time-out count.
 #include <gtest/gtest.h>
 
-#include "link/digits.h"
 #include "link/framing.h"
+#include "model/digits.h"
 
 namespace kelvrix {
 namespace {

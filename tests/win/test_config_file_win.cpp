@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/wide_text_win.h"
-#include "model/config_file_win.h"
+#include "link/config_file_win.h"
+#include "model/wide_text_win.h"
 
 namespace kelvrix {
 namespace {

@@ -22,9 +22,9 @@
 #include "dialog_harness.h"
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/traffic_monitor_win.h"
-#include "app/wide_text_win.h"
 #include "link/send_command.h"
 #include "model/settings_data_file.h"
+#include "model/wide_text_win.h"
 #include "resources/resource.h"
 
 namespace kelvrix {
@@ -225,7 +225,7 @@ TEST_F(MainWindowTest, MenuAndToolBarOpenTheSettingDialogs) {
     EXPECT_EQ(watcher.boxes.back().caption, route.caption);
     EXPECT_EQ(watcher.boxes.back().owner, app::mainWindow);
   }
-  EXPECT_EQ(dialogs::replyWindow, nullptr);
+  EXPECT_EQ(replyWindow, nullptr);
 
   // The maintenance gesture: ten context-menu requests in the screen's top-left corner.
   for (int i = 0; i < 10; ++i) SendMessageW(app::mainWindow, WM_CONTEXTMENU, 0, MAKELPARAM(i, 19));

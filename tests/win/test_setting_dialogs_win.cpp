@@ -51,10 +51,10 @@ TEST_F(SettingDialogTest, SlaveAddressBoxFollowsTheSerialMode) {
 
 TEST_F(SettingDialogTest, SocketReplyReachesTheOpenDialog) {
   DialogHarness dialog(IDD_ALARM, dialogs::AlarmDialogProc, t.panel);
-  EXPECT_EQ(dialogs::replyWindow, dialog.window);
+  EXPECT_EQ(replyWindow, dialog.window);
   t.link.receiveBuffer = "AME\r\n";
   t.link.receiveLength = 5;
-  SendMessageW(dialog.window, dialogs::MsgReplyReceived, 0, 0);
+  SendMessageW(dialog.window, MsgReplyReceived, 0, 0);
   EXPECT_EQ(t.settings.alarmMode, 1);
 }
 
@@ -100,7 +100,7 @@ TEST_F(SettingDialogTest, FrameOptionsAndARunWithItsOwnEnd) {
   EXPECT_EQ(dialog.Selection(IDC_SLAVE_ADDRESS), -1) << "broadcast cannot be shown";
   t.link.receiveBuffer = "AME\r\n";
   t.link.receiveLength = 5;
-  SendMessageW(dialog.window, dialogs::MsgReplyReceived, 0, 0);
+  SendMessageW(dialog.window, MsgReplyReceived, 0, 0);
   EXPECT_EQ(t.settings.alarmMode, 0) << "this dialog takes no socket replies";
 
   t.link.slaveAddressIndex = 5;
@@ -550,7 +550,7 @@ TEST_F(SettingDialogTest, WriteAllOverTcpHandlesTheAnswerToItsLastStep) {
     void AwaitSocketReply(ResultMessages&) override {
       link.receiveBuffer = socketLines.back() == "VLBCN\r\n" ? "E3\r\n" : "GO\r\n";
       link.receiveLength = static_cast<int32_t>(link.receiveBuffer.size());
-      PostMessageW(dialogs::replyWindow, dialogs::MsgReplyReceived, 0, 0);
+      PostMessageW(replyWindow, MsgReplyReceived, 0, 0);
     }
     LinkState& link;
   } answering(t.link);

@@ -7,12 +7,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/wide_text_win.h"
 #include "dialog_harness.h"
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/setting_dialogs_win.h"
-#include "link/digits.h"
 #include "link/reply_dispatcher.h"
+#include "model/digits.h"
+#include "model/wide_text_win.h"
 #include "resources/resource.h"
 #include "version.h"
 

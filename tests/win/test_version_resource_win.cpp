@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/wide_text_win.h"
+#include "model/wide_text_win.h"
 #include "version.h"
 
 namespace kelvrix {

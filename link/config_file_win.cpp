@@ -1,9 +1,9 @@
-#include "model/config_file_win.h"
+#include "link/config_file_win.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/wide_text_win.h"
+#include "model/wide_text_win.h"
 
 namespace kelvrix {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "model/config_file.h"
+#include "link/config_file.h"
 
 namespace kelvrix {
 

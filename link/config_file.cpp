@@ -1,4 +1,4 @@
-#include "model/config_file.h"
+#include "link/config_file.h"
 
 #include "link/serial_ports.h"
 
