@@ -8,11 +8,11 @@
 
 #include <optional>
 
-#include "dialogs/bus_scan.h"
 #include "dialogs/maintenance_tool_win.h"
 #include "dialogs/setting_dialogs_win.h"
 #include "model/digits.h"
 #include "resources/resource.h"
+#include "tools/bus_scan.h"
 
 namespace kelvrix::dialogs {
 

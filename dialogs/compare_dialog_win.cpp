@@ -10,8 +10,8 @@
 
 #include "dialogs/maintenance_tool_win.h"
 #include "dialogs/setting_dialogs_win.h"
-#include "dialogs/unit_comparison.h"
 #include "resources/resource.h"
+#include "tools/unit_comparison.h"
 
 namespace kelvrix::dialogs {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/dialog_texts.h"
 #include "link/panel.h"
 #include "link/send_command.h"
 #include "link/socket_layer_win.h"
+#include "model/dialog_texts.h"
 
 namespace kelvrix::dialogs {
 

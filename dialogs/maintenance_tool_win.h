@@ -18,7 +18,7 @@
 
 #include "dialogs/dialog_frame_win.h"
 #include "link/panel.h"
-#include "link/reply_gated_run.h"
+#include "tools/reply_gated_run.h"
 
 namespace kelvrix::dialogs {
 

@@ -5,8 +5,8 @@
 
 #include <set>
 
-#include "dialogs/dialog_texts.h"
 #include "model/all_settings_runs.h"
+#include "model/dialog_texts.h"
 
 namespace kelvrix {
 namespace {

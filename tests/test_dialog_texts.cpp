@@ -3,7 +3,7 @@
 
 #include "fakes.h"
 
-#include "dialogs/dialog_texts.h"
+#include "model/dialog_texts.h"
 #include "model/digits.h"
 
 #include <map>

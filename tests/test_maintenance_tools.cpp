@@ -6,13 +6,13 @@
 #include <numeric>
 #include <set>
 
-#include "dialogs/bus_scan.h"
-#include "dialogs/unit_comparison.h"
 #include "fakes.h"
 #include "link/reply_dispatcher.h"
 #include "model/all_settings_runs.h"
 #include "model/reply_decoders.h"
 #include "sim/simulated_unit.h"
+#include "tools/bus_scan.h"
+#include "tools/unit_comparison.h"
 
 namespace kelvrix {
 namespace {

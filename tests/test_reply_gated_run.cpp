@@ -1,7 +1,7 @@
 // The reply-gated pacing of the maintenance tools, on a fake clock.
 #include <gtest/gtest.h>
 
-#include "link/reply_gated_run.h"
+#include "tools/reply_gated_run.h"
 
 namespace kelvrix {
 namespace {

@@ -1,4 +1,4 @@
-#include "dialogs/bus_scan.h"
+#include "tools/bus_scan.h"
 
 #include <algorithm>
 

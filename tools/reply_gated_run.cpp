@@ -1,4 +1,4 @@
-#include "link/reply_gated_run.h"
+#include "tools/reply_gated_run.h"
 
 namespace kelvrix {
 

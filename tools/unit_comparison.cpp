@@ -1,10 +1,10 @@
-#include "dialogs/unit_comparison.h"
+#include "tools/unit_comparison.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "dialogs/dialog_texts.h"
 #include "model/all_settings_runs.h"
+#include "model/dialog_texts.h"
 #include "model/digits.h"
 #include "model/reply_decoders.h"
 

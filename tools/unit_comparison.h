@@ -21,9 +21,9 @@
 #include <string_view>
 #include <vector>
 
-#include "link/reply_gated_run.h"
 #include "model/command_catalogue.h"
 #include "model/device_settings.h"
+#include "tools/reply_gated_run.h"
 
 namespace kelvrix {
 

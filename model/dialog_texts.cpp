@@ -1,4 +1,4 @@
-#include "dialogs/dialog_texts.h"
+#include "model/dialog_texts.h"
 
 #include <algorithm>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "link/reply_gated_run.h"
+#include "tools/reply_gated_run.h"
 
 namespace kelvrix {
 
