@@ -38,9 +38,11 @@ void ShowSource(HWND dialog) {
   SetItemText(dialog, IDC_COMPARE_SOURCE, text);
 }
 
-// A row wants writing while the unit still holds something else.
+// A row wants writing while the unit still holds something else, or
+// something unreadable.
 bool WantsWriting(RowState state) {
-  return state == RowState::Differs || state == RowState::StillDiffers || state == RowState::Written;
+  return state == RowState::Differs || state == RowState::StillDiffers || state == RowState::Written ||
+         state == RowState::Unreadable;
 }
 
 // Painted once, not row by row: 152 rows drawn one at a time hold the GUI
@@ -54,7 +56,8 @@ void FillList(HWND dialog) {
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     const ComparisonRow& row = rows[i];
     const ComparedSetting& setting = ComparedSettings()[row.setting];
-    const bool unitKnown = row.state != RowState::NoAnswer && row.state != RowState::Failed;
+    const bool unitKnown =
+        row.state != RowState::NoAnswer && row.state != RowState::Failed && row.state != RowState::Unreadable;
     const std::string texts[] = {setting.name, ShownValue(setting, comparison.File(), row.elements),
                                  unitKnown ? ShownValue(setting, comparison.unit, row.elements) : "—", row.Result()};
     AddListRow(list, i, texts);

@@ -45,9 +45,11 @@ bool ReadChannelIndex(Line line, std::size_t pos, int& index) {
   return true;
 }
 
-// A text field never takes a line end or a terminator from a reply: a
-// shortened line or two lines run together are not a value.
-bool IsTextByte(char c) { return c != '\r' && c != '\n' && c != '\0'; }
+// A text field never takes a control byte from a reply: a line end or a
+// terminator means a shortened line or two lines run together, and a unit's
+// texts hold no others (a title that held one would be saved into a file
+// the program's own reader refuses).
+bool IsTextByte(char c) { return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F; }
 
 template <std::size_t N>
 bool StoreText(Line line, std::size_t pos, std::size_t count, char (&field)[N]) {

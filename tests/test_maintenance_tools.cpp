@@ -186,6 +186,30 @@ TEST(UnitComparison, AnErrorReplyShowsInItsRowAndCancelStopsAfterTheAnswer) {
   EXPECT_EQ(x.comparison.Summary(), "中止: 1 件はエラー");
 }
 
+TEST(UnitComparison, AnAnswerNoDecoderTakesIsUnreadableNotTheSame) {
+  Exchange x;
+  x.comparison.StartReading(Defaults(), kSerialAnswerTimeout);
+  std::size_t asked = 0;
+  while (x.comparison.Running()) {
+    const auto line = x.comparison.Next(x.now);
+    if (!line) break;
+    ++asked;
+    // Contrast of channel 1 comes back as 999, out of its range; the title of
+    // channel 2 with a control byte. Every other answer is the unit's own.
+    if (line->line == "RVAC01\r\n") {
+      x.Answer("VAC01999\r\n");
+    } else if (line->line == "RCT02\r\n") {
+      x.Answer("CT02AB\x01" "CDEFG\r\n");
+    } else {
+      x.Answer(x.unit.Answer(line->line));
+    }
+  }
+  EXPECT_EQ(asked, 160u);
+  EXPECT_EQ(x.Results(), (std::vector<std::string>{"タイトル ch.02: 読めない値 \"CT02AB\\x01CDEFG\"",
+                                                   "ビデオ調整 ch.01 Contrast: 読めない値 \"VAC01999\""}));
+  EXPECT_EQ(x.comparison.Summary(), "2 件は読めない値");
+}
+
 TEST(UnitComparison, WritesTheCheckedRowsThenReadsThemBack) {
   Exchange x;
   DeviceSettings file = Defaults();

@@ -253,6 +253,7 @@ std::string_view StateText(RowState state) {
     case RowState::Differs: return "相違";
     case RowState::NoAnswer: return "応答なし";
     case RowState::Failed: return "エラー";
+    case RowState::Unreadable: return "読めない値";
     case RowState::Refused: return "送信不可";
     case RowState::Written: return "書き込み済み";
     case RowState::Verified: return "確認済み";
@@ -261,11 +262,15 @@ std::string_view StateText(RowState state) {
   return {};
 }
 
-std::string ComparisonRow::Result() const { return detail.empty() ? std::string(StateText(state)) : detail; }
+std::string ComparisonRow::Result() const {
+  if (state == RowState::Unreadable) return std::string(StateText(state)) + " " + TitleShown(detail);
+  return detail.empty() ? std::string(StateText(state)) : detail;
+}
 
 void UnitComparison::Start(std::vector<Step> steps, Millis timeout) {
   steps_ = std::move(steps);
   failures_.assign(steps_.size(), {});
+  unreadable_.assign(steps_.size(), {});
   StartRun(static_cast<int>(steps_.size()), timeout);
 }
 
@@ -332,6 +337,13 @@ void UnitComparison::Replied(std::string_view line, std::string_view, std::strin
   const std::size_t index = static_cast<std::size_t>(run_->Step() - 1);
   if (failure.empty() && !Answers(steps_[index].line, steps_[index].write, line)) return;  // a late answer to an earlier request
   failures_[index] = failure;
+  // The answer names the setting asked for but no decoder takes it: the unit's
+  // model still holds the file's value, which must not pass for "no difference".
+  if (failure.empty() && !steps_[index].write) {
+    DeviceSettings scratch = unit;
+    const ReplyDecoder* decoder = FindReplyDecoder(line);
+    if (!decoder || !decoder->decode(line, scratch)) unreadable_[index] = line;
+  }
   run_->Answered();
 }
 
@@ -362,6 +374,8 @@ void UnitComparison::FinishReading(const std::vector<bool>& unanswered) {
       rows_.push_back({i, RowState::NoAnswer, {}, elements});
     } else if (!failures_[index].empty()) {
       rows_.push_back({i, RowState::Failed, failures_[index], elements});
+    } else if (!unreadable_[index].empty()) {
+      rows_.push_back({i, RowState::Unreadable, unreadable_[index], elements});
     } else if (setting.line(file_) != setting.line(unit)) {
       rows_.push_back({i, RowState::Differs, {}, elements});
     }
@@ -383,6 +397,9 @@ void UnitComparison::FinishWriting(const std::vector<bool>& unanswered) {
       row.detail = failures_[index];
     } else if (step.write) {
       row.state = RowState::Written;
+    } else if (row.state == RowState::Written && !unreadable_[index].empty()) {
+      row.state = RowState::Unreadable;
+      row.detail = unreadable_[index];
     } else if (row.state == RowState::Written) {
       row.state = setting.line(file_) == setting.line(unit) ? RowState::Verified : RowState::StillDiffers;
     }
@@ -399,10 +416,12 @@ std::string UnitComparison::Summary() const {
     if (count(RowState::Differs) > 0) parts.push_back(std::to_string(count(RowState::Differs)) + " 件の相違");
     if (count(RowState::NoAnswer) > 0) parts.push_back(Count(count(RowState::NoAnswer)) + "は応答なし");
     if (count(RowState::Failed) > 0) parts.push_back(Count(count(RowState::Failed)) + "はエラー");
+    if (count(RowState::Unreadable) > 0) parts.push_back(Count(count(RowState::Unreadable)) + "は読めない値");
     if (parts.empty()) parts.push_back("相違なし");
   } else {
     static constexpr RowState kOrder[] = {RowState::Verified, RowState::StillDiffers, RowState::Written, RowState::Differs,
-                                          RowState::NoAnswer, RowState::Failed,       RowState::Refused};
+                                          RowState::NoAnswer, RowState::Failed,       RowState::Unreadable,
+                                          RowState::Refused};
     for (RowState state : kOrder) {
       if (count(state) > 0) parts.push_back(std::string(StateText(state)) + " " + Count(count(state)));
     }

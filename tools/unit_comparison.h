@@ -52,13 +52,13 @@ std::string ShownValue(const ComparedSetting& setting, const DeviceSettings& set
 // The readable settings whose lines differ, as indexes into ComparedSettings().
 std::vector<int> DifferingSettings(const DeviceSettings& file, const DeviceSettings& unit);
 
-enum class RowState { Differs, NoAnswer, Failed, Refused, Written, Verified, StillDiffers };
-std::string_view StateText(RowState state);  // "相違", "応答なし", "確認済み", ...
+enum class RowState { Differs, NoAnswer, Failed, Unreadable, Refused, Written, Verified, StillDiffers };
+std::string_view StateText(RowState state);  // "相違", "応答なし", "読めない値", "確認済み", ...
 
 struct ComparisonRow {
   int setting;  // index into ComparedSettings()
   RowState state;
-  std::string detail;  // a failure's or refusal's text, as the program words it elsewhere
+  std::string detail;  // a failure's or refusal's text, as the program words it elsewhere; an unreadable answer
   std::vector<bool> elements;  // what differed when compared: the elements shown
 
   std::string Result() const;  // the state's text, or the detail
@@ -106,6 +106,7 @@ class UnitComparison : public GatedSequence {
   bool compared_ = false;
   std::vector<Step> steps_;
   std::vector<std::string> failures_;  // per step
+  std::vector<std::string> unreadable_;  // per step: an answer no decoder took
   std::vector<ComparisonRow> rows_;
 };
 
