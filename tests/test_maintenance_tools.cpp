@@ -9,6 +9,7 @@
 #include "fakes.h"
 #include "link/reply_dispatcher.h"
 #include "model/all_settings_runs.h"
+#include "model/digits.h"
 #include "model/reply_decoders.h"
 #include "sim/simulated_unit.h"
 #include "tools/bus_scan.h"
@@ -235,6 +236,32 @@ TEST(UnitComparison, WritesTheCheckedRowsThenReadsThemBack) {
 }
 
 // Every address asked once, 200 ms for a silent one; what came back listed.
+TEST(BusScan, ALateAnswerIsItsOwnAddresssAndASecondAnswerAConflict) {
+  BusScan scan;
+  scan.Start();
+  Millis now{0};
+  // 03 is slow: its answer comes while 04 is asked, and 04 answers too.
+  // 06 answers in time, and a second unit on 06 answers while 07 is asked.
+  while (scan.Running()) {
+    const auto request = scan.Next(now);
+    if (!request) {
+      if (scan.Running()) now = scan.Deadline();
+      continue;
+    }
+    now += Millis(25);
+    if (request->address == 4) scan.Replied("Ver. 1.03", "03", "");
+    if (request->address == 7) scan.Replied("Ver. 1.06", "06", "");
+    if (request->address == 4 || request->address == 6) {
+      scan.Replied("Ver. 1.0" + std::to_string(request->address), PaddedDecimal(request->address, 2), "");
+    }
+  }
+  EXPECT_EQ(scan.Units(), (std::vector<BusUnit>{
+                              {3, "1.03", false, "応答"},
+                              {4, "1.04", false, "応答"},
+                              {6, "1.06", true, "重複の疑い: 2 回応答"},
+                          }));
+}
+
 TEST(BusScan, ListsWhoAnsweredAndFlagsGarbledOrMisaddressedReplies) {
   struct Reply {
     std::string address, line, failure;

@@ -25,15 +25,12 @@ std::optional<ToolRequest> BusScan::Next(Millis now) {
   return std::nullopt;
 }
 
-void BusScan::Replied(std::string_view line, std::string_view address, std::string_view failure) {
-  if (!run_ || !run_->Waiting()) return;
-  BusUnit unit{run_->Step() - 1, {}, false, "応答"};
-  const std::string asked = PaddedDecimal(unit.address, 2);
-  if (address != asked) {
-    unit.conflict = true;
-    unit.status = IsDigits(address, 0, 2) ? "重複の疑い: アドレス " + std::string(address) + " で応答"
-                                          : "重複の疑い: 応答が乱れています";
-  } else if (line.starts_with(kVersionPrefix) && line.size() >= kVersionPrefix.size() + 5) {
+namespace {
+
+// What one reply says of the unit at its address.
+BusUnit Heard(int address, std::string_view line, std::string_view failure) {
+  BusUnit unit{address, {}, false, "応答"};
+  if (line.starts_with(kVersionPrefix) && line.size() >= kVersionPrefix.size() + 5) {
     unit.version = line.substr(kVersionPrefix.size() + 1, 4);
   } else if (!failure.empty()) {
     unit.status = failure;
@@ -41,8 +38,40 @@ void BusScan::Replied(std::string_view line, std::string_view address, std::stri
     unit.conflict = true;
     unit.status = "重複の疑い: 応答が乱れています";
   }
+  return unit;
+}
+
+}  // namespace
+
+void BusScan::Replied(std::string_view line, std::string_view address, std::string_view failure) {
+  if (!run_ || !run_->Waiting()) return;
+  const int asked = run_->Step() - 1;
+  const int from = IsDigits(address, 0, 2) ? ParseTwoDigits(address.data()) : -1;
+  if (from >= 0 && from < asked) {
+    // A late answer to an address asked before: it is that address's, and
+    // the request out still waits for its own.
+    AddLate(Heard(from, line, failure));
+    return;
+  }
+  BusUnit unit = Heard(asked, line, failure);
+  if (from != asked) {
+    unit = {asked, {}, true, from >= 0 ? "重複の疑い: アドレス " + std::string(address) + " で応答"
+                                       : "重複の疑い: 応答が乱れています"};
+  }
   units_.push_back(std::move(unit));
   run_->Answered();
+}
+
+void BusScan::AddLate(BusUnit unit) {
+  const auto at = std::find_if(units_.begin(), units_.end(), [&](const BusUnit& u) { return u.address >= unit.address; });
+  if (at != units_.end() && at->address == unit.address) {
+    // The address has answered already: a second unit on it, whose reply
+    // did not collide with the first.
+    at->conflict = true;
+    at->status = "重複の疑い: 2 回応答";
+    return;
+  }
+  units_.insert(at, std::move(unit));
 }
 
 std::string BusScan::Summary() const {

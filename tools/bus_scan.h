@@ -1,9 +1,11 @@
 // Asking every RS-485 address for the unit's version, one after the other:
 // which units are on the bus, and which address two of them may share.
 //
-// An address whose reply comes garbled (two units answering at once), or
-// under another address than the one asked, is listed as a possible
-// address conflict. Silent addresses are not listed; each is asked once.
+// An address whose reply comes garbled (two units answering at once), under
+// another address than the one asked, or twice, is listed as a possible
+// address conflict. A reply that comes late, under an address asked before,
+// is that address's, not the one asked now. Silent addresses are not listed;
+// each is asked once.
 #pragma once
 
 #include <chrono>
@@ -39,6 +41,8 @@ class BusScan : public GatedSequence {
   std::string Summary() const;
 
  private:
+  void AddLate(BusUnit unit);
+
   std::vector<BusUnit> units_;
   bool scanned_ = false;
 };
