@@ -134,7 +134,8 @@ void StartWriting(HWND dialog) {
   }
   const std::vector<int> checked = CheckedRows(dialog);
   if (checked.empty() || !ClaimTool(dialog)) return;
-  current->comparison.StartWriting(checked, OnSerialLink(link), AnswerTimeout(link));
+  current->comparison.StartWriting(checked, OnSerialLink(link), AnswerTimeout(link),
+                                   OnSerialLink(link) && link.rsControl != kRs485);
   Run(dialog);
 }
 

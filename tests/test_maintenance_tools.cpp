@@ -235,6 +235,28 @@ TEST(UnitComparison, WritesTheCheckedRowsThenReadsThemBack) {
   EXPECT_EQ(x.comparison.Summary(), "確認済み 2 件、送信不可 3 件");
 }
 
+TEST(UnitComparison, OnRs232cAnotherUnitOnTheCableGetsNoWrite) {
+  for (const bool moved : {false, true}) {
+    Exchange x;
+    DeviceSettings file = Defaults();
+    file.videoHue[5] = 33;
+    x.comparison.StartReading(file, kSerialAnswerTimeout);
+    x.Run();
+    if (moved) CopyText(x.unit.settings.macAddress, "00-80-45-99-99-99");
+    x.sent.clear();
+    x.comparison.StartWriting({0}, true, kSerialAnswerTimeout, true);
+    x.Run();
+    if (moved) {
+      EXPECT_EQ(x.sent, (std::vector<std::string>{"REMA\r\n"}));
+      EXPECT_EQ(x.Results(), (std::vector<std::string>{
+                                 "ビデオ調整 ch.06 Hue: 別のユニットが接続されています (MAC 00-80-45-99-99-99)"}));
+    } else {
+      EXPECT_EQ(x.sent, (std::vector<std::string>{"REMA\r\n", "VAH06033\r\n", "RVAH06\r\n"}));
+      EXPECT_EQ(x.Results(), (std::vector<std::string>{"ビデオ調整 ch.06 Hue: 確認済み"}));
+    }
+  }
+}
+
 // Every address asked once, 200 ms for a silent one; what came back listed.
 TEST(BusScan, ALateAnswerIsItsOwnAddresssAndASecondAnswerAConflict) {
   BusScan scan;

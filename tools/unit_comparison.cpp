@@ -279,7 +279,8 @@ void UnitComparison::StartReading(const DeviceSettings& file, Millis timeout) {
   file_ = file;
   sent_ = file;
   unit = file;  // a request left unanswered must not show up as a difference
-  unit.firmwareVersion[0] = '\0';  // nor a version the unit never reported
+  unit.firmwareVersion[0] = '\0';  // nor a version or an address the unit never reported
+  unit.macAddress[0] = '\0';
   writing_ = false;
   compared_ = false;
   rows_.clear();
@@ -288,16 +289,19 @@ void UnitComparison::StartReading(const DeviceSettings& file, Millis timeout) {
   Start(std::move(steps), timeout);
 }
 
-void UnitComparison::StartWriting(const std::vector<int>& positions, bool serialLink, Millis timeout) {
+void UnitComparison::StartWriting(const std::vector<int>& positions, bool serialLink, Millis timeout,
+                                  bool sameUnitCheck) {
   if (Running()) return;
   serialLink_ = serialLink;
   writing_ = true;
   std::vector<Step> steps;
+  if (sameUnitCheck && !comparedMac_.empty()) steps.push_back({"REMA\r\n", -1, false, true});
   for (int position : positions) {
     if (position >= 0 && position < static_cast<int>(rows_.size())) steps.push_back({{}, position, true});
   }
   const std::size_t writes = steps.size();
   for (std::size_t i = 0; i < writes; ++i) {
+    if (steps[i].position < 0) continue;
     const ComparisonRow& row = rows_[steps[i].position];
     steps.push_back({ComparedSettings()[row.setting].readRequest, steps[i].position});
   }
@@ -339,12 +343,27 @@ void UnitComparison::Replied(std::string_view line, std::string_view, std::strin
   failures_[index] = failure;
   // The answer names the setting asked for but no decoder takes it: the unit's
   // model still holds the file's value, which must not pass for "no difference".
-  if (failure.empty() && !steps_[index].write) {
+  if (failure.empty() && steps_[index].unitCheck) CheckSameUnit(line);
+  if (failure.empty() && !steps_[index].write && !steps_[index].unitCheck) {
     DeviceSettings scratch = unit;
     const ReplyDecoder* decoder = FindReplyDecoder(line);
     if (!decoder || !decoder->decode(line, scratch)) unreadable_[index] = line;
   }
   run_->Answered();
+}
+
+// Another unit on the cable (moved to the next unit since the comparison):
+// the list is not its list, and nothing of it is written.
+void UnitComparison::CheckSameUnit(std::string_view line) {
+  DeviceSettings answered = unit;
+  const ReplyDecoder* decoder = FindReplyDecoder(line);
+  if (!decoder || !decoder->decode(line, answered) || comparedMac_ == answered.macAddress) return;
+  for (const Step& step : steps_) {
+    if (!step.write) continue;
+    ComparisonRow& row = rows_[step.position];
+    row.state = RowState::Refused;
+    row.detail = "別のユニットが接続されています (MAC " + std::string(answered.macAddress) + ")";
+  }
 }
 
 void UnitComparison::Finish() {
@@ -380,12 +399,14 @@ void UnitComparison::FinishReading(const std::vector<bool>& unanswered) {
       rows_.push_back({i, RowState::Differs, {}, elements});
     }
   }
+  comparedMac_ = unit.macAddress;
   compared_ = true;
 }
 
 void UnitComparison::FinishWriting(const std::vector<bool>& unanswered) {
   for (std::size_t index = 0; index < steps_.size(); ++index) {
     const Step& step = steps_[index];
+    if (step.unitCheck) continue;
     ComparisonRow& row = rows_[step.position];
     if (row.state == RowState::Refused) continue;
     const ComparedSetting& setting = ComparedSettings()[row.setting];

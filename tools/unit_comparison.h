@@ -78,7 +78,10 @@ class UnitComparison : public GatedSequence {
   void StartReading(const DeviceSettings& file, Millis timeout);
   // Rows at `positions` of Rows(): each setting's line, then each read back.
   // On TCP/IP (`serialLink` false) a serial-only setting is refused in its row.
-  void StartWriting(const std::vector<int>& positions, bool serialLink, Millis timeout);
+  // With `sameUnitCheck` (RS-232C, where nothing else tells one unit from the
+  // next) the unit's MAC address is asked first, and a unit other than the
+  // one compared gets no write: every row is refused.
+  void StartWriting(const std::vector<int>& positions, bool serialLink, Millis timeout, bool sameUnitCheck = false);
 
   std::optional<ToolRequest> Next(Millis now) override;
   void Replied(std::string_view line, std::string_view address, std::string_view failure) override;
@@ -91,9 +94,11 @@ class UnitComparison : public GatedSequence {
  private:
   struct Step {
     std::string line;   // a write's line is built as it goes out
-    int position = -1;  // its row; -1 for a step of the read-all list
+    int position = -1;  // its row; -1 for a step of the read-all list or the unit check
     bool write = false;
+    bool unitCheck = false;
   };
+  void CheckSameUnit(std::string_view line);
   void Start(std::vector<Step> steps, Millis timeout);
   void Finish();
   void FinishReading(const std::vector<bool>& unanswered);
@@ -107,6 +112,7 @@ class UnitComparison : public GatedSequence {
   std::vector<Step> steps_;
   std::vector<std::string> failures_;  // per step
   std::vector<std::string> unreadable_;  // per step: an answer no decoder took
+  std::string comparedMac_;  // the MAC address the compared unit reported
   std::vector<ComparisonRow> rows_;
 };
 
