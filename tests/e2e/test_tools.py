@@ -123,7 +123,9 @@ class CompareTest(SimulatorCase):
 
         already = len(simulator_frames())
         run_tool(IDC_COMPARE_WRITE)
-        self.assertEqual(len(simulator_frames()) - already, 24, "twelve lines, then each read back")
+        frames = simulator_frames()[already:]
+        self.assertEqual(len(frames), 25, "the unit's MAC address, twelve lines, then each read back")
+        self.assertEqual(frames[0], r"REMA\r\n", "RS-232C: still the unit compared")
         written = rows()
         self.assertEqual([row[4] for row in written], ["確認済み"] * 12)
         self.assertIn(("0", "自動切換え 時間（秒）", "ch.05 15秒", "ch.05 15秒", "確認済み"), written,
