@@ -56,8 +56,7 @@ void FillList(HWND dialog) {
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     const ComparisonRow& row = rows[i];
     const ComparedSetting& setting = ComparedSettings()[row.setting];
-    const bool unitKnown =
-        row.state != RowState::NoAnswer && row.state != RowState::Failed && row.state != RowState::Unreadable;
+    const bool unitKnown = UnitValueKnown(row.state);
     const std::string texts[] = {setting.name, ShownValue(setting, comparison.File(), row.elements),
                                  unitKnown ? ShownValue(setting, comparison.unit, row.elements) : "—", row.Result()};
     AddListRow(list, i, texts);

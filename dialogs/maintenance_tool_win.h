@@ -22,17 +22,6 @@
 
 namespace kelvrix::dialogs {
 
-// What the dispatcher and the socket wait report while a tool talks to the
-// unit: kept for its list, never a box.
-class NotedFailures : public ResultMessages {
- public:
-  void ShowSuccess(std::string_view) override {}
-  void ShowError(std::string_view text) override { last = text; }
-  void ShowWarning(std::string_view text) override { last = text; }
-  void ShowLinkError(std::string_view text) override { last = text; }
-  std::string last;
-};
-
 struct MaintenanceTool {
   MaintenanceTool(Panel& program, DeviceSettings& model, GatedSequence& sequence, void (*show)(HWND dialog))
       : program(program), sequence(sequence), show(show), panel{model, program.link, failures, program.transport} {}

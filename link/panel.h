@@ -28,6 +28,16 @@ class LinkTransport {
   virtual void ExpectSocketReply() = 0;
 };
 
+// For a panel that only decodes what comes (the command-line tool, the fuzz
+// target, the benchmarks): nothing is sent through it.
+class NoTransport : public LinkTransport {
+ public:
+  bool WriteSerial(std::string) override { return false; }
+  bool SendOnSocket(std::string_view) override { return false; }
+  void AwaitSocketReply(ResultMessages&) override {}
+  void ExpectSocketReply() override {}
+};
+
 struct Panel {
   DeviceSettings& settings;
   LinkState& link;

@@ -4,6 +4,7 @@
 // one at a time through the ResultBoxGate; tests record the calls. Texts are UTF-8.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kelvrix {
@@ -22,6 +23,17 @@ class ResultMessages {
   virtual void ShowLinkError(std::string_view text) = 0;
   // True while a box is up: a run pauses until the operator has closed it.
   virtual bool Showing() const { return false; }
+};
+
+// What the dispatcher reports while a maintenance tool talks to the unit:
+// kept for the tool's list, never a box.
+class NotedFailures : public ResultMessages {
+ public:
+  void ShowSuccess(std::string_view) override {}
+  void ShowError(std::string_view text) override { last = text; }
+  void ShowWarning(std::string_view text) override { last = text; }
+  void ShowLinkError(std::string_view text) override { last = text; }
+  std::string last;
 };
 
 }  // namespace kelvrix

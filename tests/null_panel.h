@@ -17,21 +17,13 @@ class NullMessages : public ResultMessages {
   void ShowLinkError(std::string_view) override {}
 };
 
-class NullTransport : public LinkTransport {
- public:
-  bool WriteSerial(std::string) override { return true; }
-  bool SendOnSocket(std::string_view) override { return true; }
-  void AwaitSocketReply(ResultMessages&) override {}
-  void ExpectSocketReply() override {}
-};
-
 struct NullPanel {
   NullPanel() { ResetSettingsToDefaults(settings); }
 
   DeviceSettings settings{};
   LinkState link;
   NullMessages messages;
-  NullTransport transport;
+  NoTransport transport;
   Panel panel{settings, link, messages, transport};
 };
 

@@ -7,12 +7,12 @@
 
 namespace kelvrix {
 
-void BusScan::Start() {
+void BusScan::Start(Millis timeout) {
   if (Running()) return;
   units_.clear();
   scanned_ = false;
   // A unit answers within milliseconds: a silent address is asked once.
-  StartRun(kBusAddressCount, kScanAnswerTimeout, false);
+  StartRun(kBusAddressCount, timeout, false);
 }
 
 std::optional<ToolRequest> BusScan::Next(Millis now) {

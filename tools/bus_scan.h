@@ -30,7 +30,7 @@ struct BusUnit {
 
 class BusScan : public GatedSequence {
  public:
-  void Start();
+  void Start(Millis timeout = kScanAnswerTimeout);
 
   std::optional<ToolRequest> Next(Millis now) override;
   void Replied(std::string_view line, std::string_view address, std::string_view failure) override;

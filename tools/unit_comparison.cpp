@@ -262,6 +262,10 @@ std::string_view StateText(RowState state) {
   return {};
 }
 
+bool UnitValueKnown(RowState state) {
+  return state != RowState::NoAnswer && state != RowState::Failed && state != RowState::Unreadable;
+}
+
 std::string ComparisonRow::Result() const {
   if (state == RowState::Unreadable) return std::string(StateText(state)) + " " + TitleShown(detail);
   return detail.empty() ? std::string(StateText(state)) : detail;
@@ -372,6 +376,8 @@ void UnitComparison::Finish() {
   // Steps the run never reached count neither as answered nor as silent.
   const std::size_t reached = static_cast<std::size_t>(run_->Step() - 1);
   steps_.resize(std::min(reached, steps_.size()));
+  unansweredCount_ = static_cast<int>(run_->Unanswered().size());
+  askedCount_ = static_cast<int>(steps_.size());
   if (writing_) {
     FinishWriting(unanswered);
   } else {

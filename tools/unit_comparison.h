@@ -55,6 +55,10 @@ std::vector<int> DifferingSettings(const DeviceSettings& file, const DeviceSetti
 enum class RowState { Differs, NoAnswer, Failed, Unreadable, Refused, Written, Verified, StillDiffers };
 std::string_view StateText(RowState state);  // "相違", "応答なし", "読めない値", "確認済み", ...
 
+// Whether a row's unit value was read: not for a silent, failed or
+// unreadable answer.
+bool UnitValueKnown(RowState state);
+
 struct ComparisonRow {
   int setting;  // index into ComparedSettings()
   RowState state;
@@ -90,6 +94,9 @@ class UnitComparison : public GatedSequence {
   const std::vector<ComparisonRow>& Rows() const { return rows_; }
   // "12 件の相違", "相違なし", after a write "確認済み 12 件", ...
   std::string Summary() const;
+  // Of the last run's requests, how many got no answer, and how many went out.
+  int UnansweredCount() const { return unansweredCount_; }
+  int AskedCount() const { return askedCount_; }
 
  private:
   struct Step {
@@ -113,6 +120,8 @@ class UnitComparison : public GatedSequence {
   std::vector<std::string> failures_;  // per step
   std::vector<std::string> unreadable_;  // per step: an answer no decoder took
   std::string comparedMac_;  // the MAC address the compared unit reported
+  int unansweredCount_ = 0;
+  int askedCount_ = 0;
   std::vector<ComparisonRow> rows_;
 };
 

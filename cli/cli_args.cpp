@@ -1,0 +1,145 @@
+#include "cli/cli_args.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace kelvrix::cli {
+
+namespace {
+
+struct Subcommand {
+  std::string_view name;
+  int arguments;  // how many of its own it takes
+  bool needsLink;
+  std::string_view usage;
+  std::string_view summary;
+};
+
+constexpr Subcommand kSubcommands[] = {
+    {"scan", 0, true, "scan", "the RS-485 bus, addresses 00-31: address, version, possible conflicts"},
+    {"read", 0, true, "read [-o FILE.dat]", "the unit's settings into a settings data file (standard output without -o)"},
+    {"diff", 1, true, "diff FILE.dat", "the settings that differ between the file and the unit; exit 1 when some do"},
+    {"send", 1, true, "send LINE", "one command line (without CR LF); prints the unit's reply"},
+    {"show", 1, false, "show FILE.dat", "a settings data file, named and shown as the panel shows it"},
+};
+
+const Subcommand* FindSubcommand(std::string_view name) {
+  const auto found = std::find_if(std::begin(kSubcommands), std::end(kSubcommands),
+                                  [name](const Subcommand& s) { return s.name == name; });
+  return found == std::end(kSubcommands) ? nullptr : found;
+}
+
+bool ParseNumber(std::string_view text, int low, int high, int& value) {
+  int parsed = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+  if (error != std::errc() || end != text.data() + text.size() || parsed < low || parsed > high) return false;
+  value = parsed;
+  return true;
+}
+
+ParsedArguments Fail(std::string error) { return {std::nullopt, std::move(error)}; }
+
+}  // namespace
+
+ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
+  CliOptions options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    // The option's value: the next argument, which must exist.
+    auto value = [&](std::string_view& out) {
+      if (i + 1 >= arguments.size()) return false;
+      out = arguments[++i];
+      return true;
+    };
+    std::string_view text;
+    if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument == "--json") {
+      options.json = true;
+    } else if (argument == "--no-handshake") {
+      options.handshake = false;
+    } else if (argument == "--serial") {
+      if (!value(text) || text.empty()) return Fail("--serial needs a device, such as /dev/ttyUSB0 or COM3");
+      options.serialDevice = text;
+    } else if (argument == "--address") {
+      if (!value(text) || text.size() != 2 || !ParseNumber(text, 0, 31, options.address)) {
+        return Fail("--address needs a slave address 00..31");
+      }
+    } else if (argument == "--tcp") {
+      if (!value(text) || text.empty()) return Fail("--tcp needs HOST or HOST:PORT");
+      const std::size_t colon = text.rfind(':');
+      options.tcpHost = text.substr(0, colon);
+      if (colon != std::string_view::npos && !ParseNumber(text.substr(colon + 1), 1, 65535, options.tcpPort)) {
+        return Fail("--tcp: the port must be 1..65535");
+      }
+      if (options.tcpHost.empty()) return Fail("--tcp needs HOST or HOST:PORT");
+    } else if (argument == "--timeout") {
+      if (!value(text) || !ParseNumber(text, 1, 600000, options.timeoutMs)) {
+        return Fail("--timeout needs milliseconds, 1..600000");
+      }
+    } else if (argument == "-o" || argument == "--output") {
+      if (!value(text) || text.empty()) return Fail("-o needs a file name");
+      options.output = text;
+    } else if (argument.starts_with("-") && argument.size() > 1) {
+      return Fail("unknown option " + std::string(argument));
+    } else if (options.command.empty()) {
+      options.command = argument;
+    } else {
+      options.arguments.emplace_back(argument);
+    }
+  }
+  if (options.help) return {options, {}};
+  if (options.command.empty()) return Fail("no subcommand: try kelvrix-cli --help");
+  const Subcommand* subcommand = FindSubcommand(options.command);
+  if (!subcommand) return Fail("unknown subcommand " + options.command + ": try kelvrix-cli --help");
+  if (static_cast<int>(options.arguments.size()) != subcommand->arguments) {
+    return Fail(std::string(subcommand->name) + ": usage: kelvrix-cli " + std::string(subcommand->usage));
+  }
+  if (!options.output.empty() && options.command != "read") return Fail("-o belongs to read");
+  if (subcommand->needsLink) {
+    const bool serial = !options.serialDevice.empty();
+    const bool tcp = !options.tcpHost.empty();
+    if (serial == tcp) return Fail("give one link: --serial DEVICE or --tcp HOST[:PORT]");
+    if (tcp && options.address >= 0) return Fail("--address is for RS-485 on --serial");
+  }
+  if (options.command == "scan" && options.address >= 0) return Fail("scan asks every address: no --address");
+  if (options.command == "scan" && options.serialDevice.empty()) return Fail("scan needs the RS-485 bus: --serial");
+  return {options, {}};
+}
+
+std::string HelpText(std::string_view command) {
+  if (const Subcommand* subcommand = FindSubcommand(command)) {
+    return "usage: kelvrix-cli " + std::string(subcommand->usage) + " [link options] [--json]\n  " +
+           std::string(subcommand->summary) + "\n";
+  }
+  std::string text =
+      "usage: kelvrix-cli SUBCOMMAND [arguments] [options]\n"
+      "\n"
+      "Subcommands:\n";
+  for (const Subcommand& s : kSubcommands) {
+    std::string usage(s.usage);
+    usage.resize(std::max<std::size_t>(usage.size(), 20), ' ');
+    text += "  " + usage + "  " + std::string(s.summary) + "\n";
+  }
+  text +=
+      "\n"
+      "Link:\n"
+      "  --serial DEVICE        /dev/ttyUSB0 (or COM3 on Windows), 9600 baud 8E1, RTS/CTS, DTR and XON/XOFF\n"
+      "  --no-handshake         no RTS/CTS: a three-wire cable\n"
+      "  --address NN           the unit's RS-485 address 00..31 (without it: RS-232C)\n"
+      "  --tcp HOST[:PORT]      the unit over TCP/IP (port 9004 by default)\n"
+      "  --timeout MS           how long a request waits for its answer (300 serial, 4000 TCP/IP)\n"
+      "\n"
+      "Output:\n"
+      "  --json                 one JSON document on standard output\n"
+      "\n"
+      "Exit codes:\n"
+      "  0  done: nothing differs\n"
+      "  1  settings differ, or went unanswered\n"
+      "  2  bad arguments\n"
+      "  3  the device or the unit could not be reached\n"
+      "  4  a file could not be read or written\n";
+  return text;
+}
+
+}  // namespace kelvrix::cli

@@ -1,0 +1,45 @@
+// kelvrix-cli's command line: a subcommand, its arguments, and the link and
+// output options, which may stand before or after the arguments.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvrix::cli {
+
+// Exit codes, as --help and the README give them.
+inline constexpr int kExitOk = 0;          // done; nothing differs, or all that differed is verified
+inline constexpr int kExitDiffers = 1;     // settings differ, still differ, or went unanswered
+inline constexpr int kExitUsage = 2;       // bad arguments
+inline constexpr int kExitLink = 3;        // the device or the unit could not be reached
+inline constexpr int kExitFile = 4;        // a file could not be read or written
+
+inline constexpr int kDefaultTcpPort = 9004;
+
+struct CliOptions {
+  std::string command;                 // "scan", "read", ...
+  std::vector<std::string> arguments;  // the subcommand's own: a file, a line, a history kind
+  std::string serialDevice;            // --serial
+  bool handshake = true;               // --no-handshake: a three-wire cable
+  int address = -1;                    // --address NN: RS-485; -1 RS-232C
+  std::string tcpHost;                 // --tcp HOST[:PORT]
+  int tcpPort = kDefaultTcpPort;
+  int timeoutMs = 0;                   // --timeout; 0: the link's default
+  std::string output;                  // read -o FILE
+  bool json = false;
+  bool help = false;
+};
+
+struct ParsedArguments {
+  std::optional<CliOptions> options;
+  std::string error;  // one line, when `options` is empty
+};
+
+ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments);
+
+// The help text: the program's, or one subcommand's.
+std::string HelpText(std::string_view command);
+
+}  // namespace kelvrix::cli

@@ -1,0 +1,153 @@
+#include "cli/cli_commands.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "cli/cli_output.h"
+#include "model/reply_decoders.h"
+#include "model/settings_data_file.h"
+#include "tools/bus_scan.h"
+#include "tools/unit_comparison.h"
+
+namespace kelvrix::cli {
+
+namespace {
+
+// One line sent, its answer kept: `send`.
+class SingleRequest : public GatedSequence {
+ public:
+  void Start(std::string line, Millis timeout) {
+    line_ = std::move(line) + "\r\n";
+    StartRun(1, timeout, false);
+  }
+  std::optional<ToolRequest> Next(Millis now) override {
+    if (!run_) return std::nullopt;
+    if (run_->Next(now)) return ToolRequest{line_};
+    if (run_->Done()) run_.reset();
+    return std::nullopt;
+  }
+  void Replied(std::string_view line, std::string_view, std::string_view failure) override {
+    if (!run_ || !run_->Waiting()) return;
+    answer = failure.empty() ? std::string(line) : std::string(line) + " (" + std::string(failure) + ")";
+    run_->Answered();
+  }
+
+  std::optional<std::string> answer;
+
+ private:
+  std::string line_;
+};
+
+std::optional<std::string> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out.flush());
+}
+
+DeviceSettings Defaults() {
+  DeviceSettings settings{};
+  ResetSettingsToDefaults(settings);
+  return settings;
+}
+
+// The model a settings data file holds, over the program's initial values.
+std::optional<DeviceSettings> LoadSettingsFile(const std::string& path) {
+  const auto text = ReadFile(path);
+  if (!text) return std::nullopt;
+  DeviceSettings settings = Defaults();
+  ReadSettingsData(*text, settings);
+  return settings;
+}
+
+// A single command may keep a unit busy longer than a read does.
+constexpr Millis kSendAnswerTimeout{3000};
+
+CliTarget TargetOf(const CliOptions& options) { return {!options.serialDevice.empty(), options.address}; }
+
+Millis AnswerTimeout(const CliOptions& options, Millis serialDefault) {
+  if (options.timeoutMs > 0) return Millis(options.timeoutMs);
+  return options.serialDevice.empty() ? kSocketAnswerTimeout : serialDefault;
+}
+
+CommandResult LinkBroke() { return {kExitLink, {}, "the link broke"}; }
+
+// Reads every setting the unit reports into a comparison against `file`.
+std::optional<CommandResult> ReadUnit(const CliOptions& options, CliLink& link, UnitComparison& comparison,
+                                      const DeviceSettings& file) {
+  comparison.StartReading(file, AnswerTimeout(options, kSerialAnswerTimeout));
+  if (!RunSequence(comparison, link, TargetOf(options), comparison.unit)) return LinkBroke();
+  if (comparison.UnansweredCount() == comparison.AskedCount()) return CommandResult{kExitLink, {}, "no answer from the unit"};
+  return std::nullopt;
+}
+
+CommandResult Show(const CliOptions& options) {
+  const auto settings = LoadSettingsFile(options.arguments[0]);
+  if (!settings) return {kExitFile, {}, "cannot read " + options.arguments[0]};
+  return {kExitOk, ShowSettings(*settings, options.json), {}};
+}
+
+CommandResult Read(const CliOptions& options, CliLink& link) {
+  UnitComparison comparison;
+  if (auto failed = ReadUnit(options, link, comparison, Defaults())) return *failed;
+  const std::string file = WriteSettingsData(comparison.unit);
+  CommandResult result;
+  if (comparison.UnansweredCount() > 0) {
+    result.exitCode = kExitDiffers;
+    result.error = std::to_string(comparison.UnansweredCount()) + " requests went unanswered: their settings hold the initial values";
+  }
+  if (options.output.empty()) {
+    result.out = file;
+  } else if (!WriteFile(options.output, file)) {
+    return {kExitFile, {}, "cannot write " + options.output};
+  }
+  return result;
+}
+
+CommandResult Diff(const CliOptions& options, CliLink& link) {
+  const auto file = LoadSettingsFile(options.arguments[0]);
+  if (!file) return {kExitFile, {}, "cannot read " + options.arguments[0]};
+  UnitComparison comparison;
+  if (auto failed = ReadUnit(options, link, comparison, *file)) return *failed;
+  return {comparison.Rows().empty() ? kExitOk : kExitDiffers, ComparisonReport(comparison, options.json), {}};
+}
+
+CommandResult Scan(const CliOptions& options, CliLink& link) {
+  BusScan scan;
+  scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
+  DeviceSettings scratch = Defaults();
+  if (!RunSequence(scan, link, TargetOf(options), scratch)) return LinkBroke();
+  return {scan.Units().empty() ? kExitDiffers : kExitOk, ScanReport(scan, options.json), {}};
+}
+
+CommandResult Send(const CliOptions& options, CliLink& link) {
+  SingleRequest request;
+  request.Start(options.arguments[0], AnswerTimeout(options, kSendAnswerTimeout));
+  DeviceSettings scratch = Defaults();
+  if (!RunSequence(request, link, TargetOf(options), scratch)) return LinkBroke();
+  if (!request.answer) return {kExitLink, {}, "no answer from the unit"};
+  const std::string text = options.json ? "{\"reply\": " + JsonString(*request.answer) + "}\n" : *request.answer + "\n";
+  return {kExitOk, text, {}};
+}
+
+}  // namespace
+
+CommandResult RunCommand(const CliOptions& options, CliLink* link) {
+  if (options.command == "show") return Show(options);
+  if (!link) return {kExitUsage, {}, options.command + " needs a link"};
+  if (options.command == "read") return Read(options, *link);
+  if (options.command == "diff") return Diff(options, *link);
+  if (options.command == "scan") return Scan(options, *link);
+  if (options.command == "send") return Send(options, *link);
+  return {kExitUsage, {}, "unknown subcommand " + options.command};
+}
+
+}  // namespace kelvrix::cli

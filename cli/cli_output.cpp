@@ -1,0 +1,133 @@
+#include "cli/cli_output.h"
+
+#include <algorithm>
+
+#include "model/digits.h"
+
+namespace kelvrix::cli {
+
+namespace {
+
+// Columns a UTF-8 text takes in a terminal: East Asian wide characters two.
+std::size_t DisplayWidth(std::string_view text) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t code = lead < 0x80 ? lead : lead & (0xFF >> (length + 1));
+    for (std::size_t k = 1; k < length && i + k < text.size(); ++k) code = (code << 6) | (text[i + k] & 0x3F);
+    const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
+                      (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+                      (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+                      (code >= 0xFFE0 && code <= 0xFFE6);
+    width += wide ? 2 : 1;
+    i += length;
+  }
+  return width;
+}
+
+// One JSON object of string members, in the order given.
+std::string JsonObject(const std::vector<std::pair<std::string_view, std::string>>& members) {
+  std::string json = "{";
+  for (const auto& [key, value] : members) {
+    if (json.size() > 1) json += ", ";
+    (json += JsonString(key)) += ": ";
+    json += value;
+  }
+  return json + "}";
+}
+
+std::string JsonArray(std::string_view key, const std::vector<std::string>& items, std::string_view summary) {
+  std::string json = "{" + JsonString(key) + ": [";
+  for (std::size_t i = 0; i < items.size(); ++i) (json += i == 0 ? "\n  " : ",\n  ") += items[i];
+  json += items.empty() ? "]" : "\n]";
+  if (!summary.empty()) (json += ", \"summary\": ") += JsonString(summary);
+  return json + "}\n";
+}
+
+// The setting's value with every element shown.
+std::string WholeValue(const ComparedSetting& setting, const DeviceSettings& settings) {
+  return ShownValue(setting, settings, std::vector<bool>(setting.shown(settings).size(), true));
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+  std::string json = "\"";
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      (json += '\\') += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      ((json += "\\u00") += kHex[byte >> 4]) += kHex[byte & 0xF];
+    } else {
+      json += c;
+    }
+  }
+  return json + "\"";
+}
+
+std::string TextTable(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::size_t> widths;
+  for (const auto& row : rows) {
+    widths.resize(std::max(widths.size(), row.size()), 0);
+    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+  }
+  std::string text;
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      line += row[c];
+      if (c + 1 < row.size()) line += std::string(widths[c] - DisplayWidth(row[c]) + 2, ' ');
+    }
+    (text += line) += '\n';
+  }
+  return text;
+}
+
+std::string ShowSettings(const DeviceSettings& settings, bool json) {
+  std::vector<std::vector<std::string>> rows = {{"項目", "値"}};
+  std::vector<std::string> items;
+  for (const ComparedSetting& setting : ComparedSettings()) {
+    const std::string value = WholeValue(setting, settings);
+    rows.push_back({setting.name, value});
+    items.push_back(JsonObject({{"setting", JsonString(setting.name)}, {"value", JsonString(value)}}));
+  }
+  return json ? JsonArray("settings", items, {}) : TextTable(rows);
+}
+
+std::string ComparisonReport(const UnitComparison& comparison, bool json) {
+  std::vector<std::vector<std::string>> rows = {{"項目", "ファイル", "ユニット", "結果"}};
+  std::vector<std::string> items;
+  for (const ComparisonRow& row : comparison.Rows()) {
+    const ComparedSetting& setting = ComparedSettings()[row.setting];
+    const bool unitKnown = UnitValueKnown(row.state);
+    const std::string file = ShownValue(setting, comparison.File(), row.elements);
+    const std::string unit = unitKnown ? ShownValue(setting, comparison.unit, row.elements) : "—";
+    rows.push_back({setting.name, file, unit, row.Result()});
+    items.push_back(JsonObject({{"setting", JsonString(setting.name)},
+                                {"file", JsonString(file)},
+                                {"unit", unitKnown ? JsonString(unit) : "null"},
+                                {"result", JsonString(row.Result())}}));
+  }
+  if (json) return JsonArray("differences", items, comparison.Summary());
+  return (comparison.Rows().empty() ? std::string() : TextTable(rows)) + comparison.Summary() + "\n";
+}
+
+std::string ScanReport(const BusScan& scan, bool json) {
+  std::vector<std::vector<std::string>> rows = {{"アドレス", "バージョン", "状態"}};
+  std::vector<std::string> items;
+  for (const BusUnit& unit : scan.Units()) {
+    const std::string address = PaddedDecimal(unit.address, 2);
+    rows.push_back({address, unit.version, unit.status});
+    items.push_back(JsonObject({{"address", JsonString(address)},
+                                {"version", JsonString(unit.version)},
+                                {"conflict", unit.conflict ? "true" : "false"},
+                                {"status", JsonString(unit.status)}}));
+  }
+  if (json) return JsonArray("units", items, scan.Summary());
+  return (scan.Units().empty() ? std::string() : TextTable(rows)) + scan.Summary() + "\n";
+}
+
+}  // namespace kelvrix::cli

@@ -1,0 +1,35 @@
+// What kelvrix-cli prints: readable tables (the panel's Japanese names,
+// UTF-8), or with --json one JSON document with English snake_case keys.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/device_settings.h"
+#include "tools/bus_scan.h"
+#include "tools/unit_comparison.h"
+
+namespace kelvrix::cli {
+
+// A JSON string literal of UTF-8 text: quotes, backslashes and control
+// bytes escaped.
+std::string JsonString(std::string_view text);
+
+// Columns padded to their widest cell, a space apart; a wide character
+// counts as two columns.
+std::string TextTable(const std::vector<std::vector<std::string>>& rows);
+
+// Every setting of a settings data file, as its dialog shows it.
+//   {"settings": [{"setting": "...", "value": "..."}, ...]}
+std::string ShowSettings(const DeviceSettings& settings, bool json);
+
+// The comparison's rows.
+//   {"differences": [{"setting", "file", "unit", "result"}], "summary": "..."}
+std::string ComparisonReport(const UnitComparison& comparison, bool json);
+
+// The units a bus scan found.
+//   {"units": [{"address": "05", "version": "1.05", "conflict": false, "status": "応答"}], "summary": "..."}
+std::string ScanReport(const BusScan& scan, bool json);
+
+}  // namespace kelvrix::cli

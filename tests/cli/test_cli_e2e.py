@@ -1,0 +1,118 @@
+#!/usr/bin/env python3
+"""kelvrix-cli end to end, natively: against kelvrix-sim on a pty pair
+(RS-232C, and an RS-485 bus whose units 05 share an address) and over TCP/IP.
+
+    KELVRIX_CLI=... KELVRIX_SIMULATOR=... test_cli_e2e.py
+"""
+import json
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+
+CLI = os.environ["KELVRIX_CLI"]
+SIMULATOR = os.environ["KELVRIX_SIMULATOR"]
+PAIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "serial-pair.sh")
+
+
+def cli(*args, raw=False, timeout=60):
+    """Exit code, standard output (bytes when `raw`: a settings file is not UTF-8), standard error."""
+    done = subprocess.run([CLI, *map(str, args)], capture_output=True, timeout=timeout, stdin=subprocess.DEVNULL)
+    return done.returncode, done.stdout if raw else done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class SerialTest(unittest.TestCase):
+    """A unit, or a bus of them, on one end of a pty pair."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="kelvrix-cli-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        self.state = os.path.join(self.dir, "state.dat")
+
+    def start(self, *options):
+        subprocess.run(["bash", PAIR, "start", self.dir, SIMULATOR, "--state", self.state, *options],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(subprocess.run, ["bash", PAIR, "stop", self.dir], stdout=subprocess.DEVNULL)
+        return os.path.join(self.dir, "com1")
+
+    def mode(self, line):
+        with open(os.path.join(self.dir, "sim.control"), "w") as f:
+            f.write(line + "\n")
+
+    def test_read_gives_the_file_the_panel_saves_and_diff_names_what_differs(self):
+        device = self.start("--off-default")
+        read = os.path.join(self.dir, "read.dat")
+        self.assertEqual(cli("read", "-o", read, "--serial", device)[0], 0)
+        self.assertEqual(read_bytes(read), read_bytes(self.state), "byte for byte what the unit holds")
+        self.assertEqual(cli("diff", read, "--serial", device), (0, "相違なし\n", ""))
+
+        changed = os.path.join(self.dir, "changed.dat")
+        lines = read_bytes(read).split(b"\r\n")
+        lines[92] = b"200"  # the hue of channel 3
+        with open(changed, "wb") as f:
+            f.write(b"\r\n".join(lines))
+        rc, out, _ = cli("diff", changed, "--serial", device, "--json")
+        self.assertEqual(rc, 1)
+        self.assertEqual(json.loads(out)["differences"][0]["setting"], "ビデオ調整 ch.03 Hue")
+        self.assertEqual(json.loads(out)["summary"], "1 件の相違")
+
+    def test_a_bus_with_two_units_on_one_address(self):
+        device = self.start("--addresses", "0,5,5,7")
+        self.mode("rs485")
+        rc, out, _ = cli("scan", "--serial", device, "--json")
+        self.assertEqual(rc, 0)
+        units = json.loads(out)["units"]
+        self.assertEqual([(u["address"], u["conflict"]) for u in units],
+                         [("00", False), ("05", True), ("07", False)])
+        self.assertEqual(cli("send", "RVN", "--address", "07", "--serial", device)[1], "Ver. 1.00\n")
+
+    def test_a_unit_that_falls_silent_mid_run(self):
+        device = self.start()
+        self.mode("silent from 150")
+        rc, out, err = cli("read", "--serial", device, "--timeout", "100", raw=True)
+        self.assertEqual(rc, 1)
+        self.assertIn("requests went unanswered", err)
+        self.assertEqual(out.count(b"\r\n"), 282, "the file, with the initial values where nothing came")
+
+    def test_a_missing_device_and_bad_arguments(self):
+        self.assertEqual(cli("read", "--serial", os.path.join(self.dir, "none"))[0], 3)
+        rc, _, err = cli("read", "--serial", "x", "--address", "40")
+        self.assertEqual((rc, err), (2, "kelvrix-cli: --address needs a slave address 00..31\n"))
+
+
+class NetworkTest(unittest.TestCase):
+    """A unit that takes TCP connections on loopback."""
+
+    def test_read_and_send_over_tcp(self):
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        folder = tempfile.mkdtemp(prefix="kelvrix-cli-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        state = os.path.join(folder, "state.dat")
+        unit = subprocess.Popen([SIMULATOR, "--listen", str(port), "--state", state], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        self.addCleanup(unit.wait)
+        self.addCleanup(unit.terminate)
+        for _ in range(50):
+            if cli("send", "RVN", "--tcp", f"127.0.0.1:{port}")[0] == 0:
+                break
+            time.sleep(0.1)
+        rc, out, _ = cli("read", "--tcp", f"127.0.0.1:{port}", raw=True)
+        self.assertEqual(rc, 0)
+        self.assertEqual(out, read_bytes(state))
+        unit.terminate()
+        unit.wait()
+        self.assertEqual(cli("read", "--tcp", f"127.0.0.1:{port}")[0], 3, "a refused connection")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

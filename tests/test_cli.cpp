@@ -1,0 +1,169 @@
+// kelvrix-cli's portable part: its arguments, its output, and its
+// subcommands against simulated units on a fake clock.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "cli/cli_args.h"
+#include "cli/cli_commands.h"
+#include "cli/cli_output.h"
+#include "model/settings_data_file.h"
+#include "sim/simulated_bus.h"
+
+namespace kelvrix::cli {
+namespace {
+
+// --- Arguments ---------------------------------------------------------------------
+
+struct ArgumentCase {
+  std::vector<std::string_view> arguments;
+  std::string error;  // empty: parsed
+};
+
+TEST(CliArguments, EveryErrorIsOneLineAndGoodLinesParse) {
+  const ArgumentCase cases[] = {
+      {{"read", "--serial", "/dev/ttyUSB0"}, ""},
+      {{"--serial", "COM3", "diff", "a.dat", "--address", "05", "--json"}, ""},
+      {{"diff", "a.dat", "--tcp", "10.0.0.7:10001", "--timeout", "800"}, ""},
+      {{"show", "a.dat"}, ""},
+      {{"--help"}, ""},
+      {{"scan", "--help"}, ""},
+      {{}, "no subcommand: try kelvrix-cli --help"},
+      {{"bogus"}, "unknown subcommand bogus: try kelvrix-cli --help"},
+      {{"read", "--bogus"}, "unknown option --bogus"},
+      {{"diff", "--serial", "x"}, "diff: usage: kelvrix-cli diff FILE.dat"},
+      {{"show", "a.dat", "b.dat"}, "show: usage: kelvrix-cli show FILE.dat"},
+      {{"read"}, "give one link: --serial DEVICE or --tcp HOST[:PORT]"},
+      {{"read", "--serial", "x", "--tcp", "y"}, "give one link: --serial DEVICE or --tcp HOST[:PORT]"},
+      {{"read", "--serial"}, "--serial needs a device, such as /dev/ttyUSB0 or COM3"},
+      {{"read", "--serial", "x", "--address", "32"}, "--address needs a slave address 00..31"},
+      {{"read", "--serial", "x", "--address", "5"}, "--address needs a slave address 00..31"},
+      {{"read", "--tcp", "host:0"}, "--tcp: the port must be 1..65535"},
+      {{"read", "--tcp", "host:99999"}, "--tcp: the port must be 1..65535"},
+      {{"read", "--tcp", ":9004"}, "--tcp needs HOST or HOST:PORT"},
+      {{"read", "--tcp", "host", "--address", "05"}, "--address is for RS-485 on --serial"},
+      {{"read", "--serial", "x", "--timeout", "0"}, "--timeout needs milliseconds, 1..600000"},
+      {{"read", "--serial", "x", "--timeout", "12ms"}, "--timeout needs milliseconds, 1..600000"},
+      {{"diff", "a.dat", "--serial", "x", "-o", "b.dat"}, "-o belongs to read"},
+      {{"scan", "--tcp", "host"}, "scan needs the RS-485 bus: --serial"},
+      {{"scan", "--serial", "x", "--address", "05"}, "scan asks every address: no --address"},
+  };
+  for (const ArgumentCase& c : cases) {
+    const ParsedArguments parsed = ParseArguments(c.arguments);
+    EXPECT_EQ(parsed.error, c.error) << (c.arguments.empty() ? "(none)" : c.arguments[0]);
+    EXPECT_EQ(parsed.options.has_value(), c.error.empty());
+  }
+  const CliOptions options = *ParseArguments({"--serial", "COM3", "diff", "a.dat", "--address", "05"}).options;
+  EXPECT_EQ(options.command, "diff");
+  EXPECT_EQ(options.arguments, std::vector<std::string>{"a.dat"});
+  EXPECT_EQ(options.address, 5);
+  const CliOptions tcp = *ParseArguments({"read", "--tcp", "unit-7"}).options;
+  EXPECT_EQ(tcp.tcpHost, "unit-7");
+  EXPECT_EQ(tcp.tcpPort, kDefaultTcpPort);
+  EXPECT_NE(HelpText("").find("Exit codes:"), std::string::npos);
+  EXPECT_EQ(HelpText("show").rfind("usage: kelvrix-cli show FILE.dat", 0), 0u);
+}
+
+// --- Output ------------------------------------------------------------------------
+
+TEST(CliOutput, JsonStringsAndTablesOfWideText) {
+  EXPECT_EQ(JsonString("a\"b\\c\r\n\x01\x7F"), "\"a\\\"b\\\\c\\u000d\\u000a\\u0001\\u007f\"");
+  EXPECT_EQ(JsonString("タイトル ch.01"), "\"タイトル ch.01\"");
+  EXPECT_EQ(TextTable({{"項目", "x"}, {"ab", "y"}}), "項目  x\nab    y\n") << "a kanji is two columns";
+  EXPECT_EQ(TextTable({{"\"ｶﾒﾗ\"", "z"}, {"abcdef", "w"}}), "\"ｶﾒﾗ\"   z\nabcdef  w\n") << "half-width kana one";
+}
+
+// --- Subcommands against simulated units ---------------------------------------------
+
+// The link to a simulated bus: a frame's answer comes `delay` after it, and
+// time passes only while the subcommand waits.
+class SimulatedLink : public CliLink {
+ public:
+  explicit SimulatedLink(sim::SimulatedBus& bus) : bus_(bus) {}
+  bool Write(std::string_view bytes) override {
+    ++frames;
+    if (silentAfter-- <= 0) return true;
+    if (auto answer = bus_.Handle(bytes, mode)) pending_.push_back({now_ + delay, *answer});
+    return true;
+  }
+  bool Read(Millis wait, std::string& bytes) override {
+    bytes.clear();
+    if (pending_.empty() || pending_.front().first > now_ + wait) {
+      now_ += wait;
+      return true;
+    }
+    now_ = std::max(now_, pending_.front().first);
+    bytes = pending_.front().second;
+    pending_.pop_front();
+    return true;
+  }
+  Millis Now() override { return now_; }
+
+  sim::SimMode mode;
+  Millis delay{5};
+  int silentAfter = 1 << 30;  // frames answered before the unit falls silent
+  int frames = 0;
+
+ private:
+  sim::SimulatedBus& bus_;
+  std::deque<std::pair<Millis, std::string>> pending_;
+  Millis now_{0};
+};
+
+CliOptions Options(std::vector<std::string_view> arguments) {
+  arguments.insert(arguments.end(), {"--serial", "sim"});
+  return *ParseArguments(arguments).options;
+}
+
+TEST(CliCommands, ReadWritesWhatTheUnitHoldsAndDiffNamesWhatDiffers) {
+  sim::SimulatedBus bus(false, {});
+  sim::SimulatedUnit& unit = bus.units().begin()->second;
+  unit.settings.videoHue[2] = 77;
+  SimulatedLink link(bus);
+  const CommandResult read = RunCommand(Options({"read"}), &link);
+  EXPECT_EQ(read.exitCode, kExitOk);
+  EXPECT_EQ(read.out, WriteSettingsData(unit.settings)) << "the file a fresh panel saves after read all";
+  EXPECT_EQ(link.frames, 160);
+  EXPECT_LT(link.Now(), Millis(160 * 6)) << "each request on its answer, no pacing";
+
+  unit.settings.videoHue[2] = 12;
+  const std::string path = ::testing::TempDir() + "cli-read.dat";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::fwrite(read.out.data(), 1, read.out.size(), file);
+  std::fclose(file);
+  const CommandResult diff = RunCommand(Options({"diff", path}), &link);
+  EXPECT_EQ(diff.exitCode, kExitDiffers);
+  EXPECT_NE(diff.out.find("ビデオ調整 ch.03 Hue  077       012       相違"), std::string::npos) << diff.out;
+}
+
+TEST(CliCommands, AUnitThatFallsSilentMidRunIsReportedNotWaitedForEver) {
+  sim::SimulatedBus bus(false, {});
+  SimulatedLink link(bus);
+  link.silentAfter = 100;
+  const CommandResult read = RunCommand(Options({"read"}), &link);
+  EXPECT_EQ(read.exitCode, kExitDiffers);
+  EXPECT_EQ(read.error, "60 requests went unanswered: their settings hold the initial values");
+  EXPECT_EQ(link.frames, 100 + 2 * 60) << "each silent request asked once more";
+
+  link.silentAfter = 0;
+  const CommandResult silent = RunCommand(Options({"send", "RVN"}), &link);
+  EXPECT_EQ(silent.exitCode, kExitLink);
+  EXPECT_EQ(silent.error, "no answer from the unit");
+}
+
+TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
+  sim::SimulatedBus bus(true, {0, 5, 7});
+  SimulatedLink link(bus);
+  link.mode.rs485 = true;
+  const CommandResult scan = RunCommand(Options({"scan", "--json"}), &link);
+  EXPECT_EQ(scan.exitCode, kExitOk);
+  EXPECT_NE(scan.out.find("{\"address\": \"05\", \"version\": \"1.00\", \"conflict\": false, \"status\": \"応答\"}"),
+            std::string::npos)
+      << scan.out;
+  EXPECT_NE(scan.out.find("\"summary\": \"3 台が応答\""), std::string::npos);
+  const CommandResult send = RunCommand(Options({"send", "RVN", "--address", "07"}), &link);
+  EXPECT_EQ(send.out, "Ver. 1.00\n");
+}
+
+}  // namespace
+}  // namespace kelvrix::cli
