@@ -19,7 +19,10 @@ constexpr Subcommand kSubcommands[] = {
     {"scan", 0, true, "scan", "the RS-485 bus, addresses 00-31: address, version, possible conflicts"},
     {"read", 0, true, "read [-o FILE.dat]", "the unit's settings into a settings data file (standard output without -o)"},
     {"diff", 1, true, "diff FILE.dat", "the settings that differ between the file and the unit; exit 1 when some do"},
+    {"apply", 1, true, "apply FILE.dat",
+     "writes only what differs, then reads it back; exit 0 when nothing differed or all is verified"},
     {"send", 1, true, "send LINE", "one command line (without CR LF); prints the unit's reply"},
+    {"history", 1, true, "history alarm|video-loss [--csv]", "the 100 entries of a history, as a table, CSV or JSON"},
     {"show", 1, false, "show FILE.dat", "a settings data file, named and shown as the panel shows it"},
 };
 
@@ -56,6 +59,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
       options.help = true;
     } else if (argument == "--json") {
       options.json = true;
+    } else if (argument == "--csv") {
+      options.csv = true;
     } else if (argument == "--no-handshake") {
       options.handshake = false;
     } else if (argument == "--serial") {
@@ -96,6 +101,7 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
     return Fail(std::string(subcommand->name) + ": usage: kelvrix-cli " + std::string(subcommand->usage));
   }
   if (!options.output.empty() && options.command != "read") return Fail("-o belongs to read");
+  if (options.csv && options.command != "history") return Fail("--csv belongs to history");
   if (subcommand->needsLink) {
     const bool serial = !options.serialDevice.empty();
     const bool tcp = !options.tcpHost.empty();
@@ -132,6 +138,7 @@ std::string HelpText(std::string_view command) {
       "\n"
       "Output:\n"
       "  --json                 one JSON document on standard output\n"
+      "  --csv                  history as comma-separated values\n"
       "\n"
       "Exit codes:\n"
       "  0  done: nothing differs\n"

@@ -29,6 +29,7 @@ struct CliOptions {
   int timeoutMs = 0;                   // --timeout; 0: the link's default
   std::string output;                  // read -o FILE
   bool json = false;
+  bool csv = false;  // history as CSV
   bool help = false;
 };
 

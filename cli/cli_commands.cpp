@@ -1,10 +1,12 @@
 #include "cli/cli_commands.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
 
 #include "cli/cli_output.h"
+#include "model/command_catalogue.h"
 #include "model/reply_decoders.h"
 #include "model/settings_data_file.h"
 #include "tools/bus_scan.h"
@@ -14,29 +16,35 @@ namespace kelvrix::cli {
 
 namespace {
 
-// One line sent, its answer kept: `send`.
-class SingleRequest : public GatedSequence {
+// Lines sent one by one, each answer kept: `send`, `history`. An answer is
+// its request's when it begins with what the request asks for ("AH001" for
+// "RAH001"), or for a line that asks nothing, whatever comes.
+class RequestList : public GatedSequence {
  public:
-  void Start(std::string line, Millis timeout) {
-    line_ = std::move(line) + "\r\n";
-    StartRun(1, timeout, false);
+  void Start(std::vector<std::string> lines, Millis timeout) {
+    lines_ = std::move(lines);
+    answers.assign(lines_.size(), std::nullopt);
+    StartRun(static_cast<int>(lines_.size()), timeout);
   }
   std::optional<ToolRequest> Next(Millis now) override {
     if (!run_) return std::nullopt;
-    if (run_->Next(now)) return ToolRequest{line_};
+    if (const auto request = run_->Next(now)) return ToolRequest{lines_[request->step - 1] + "\r\n"};
     if (run_->Done()) run_.reset();
     return std::nullopt;
   }
   void Replied(std::string_view line, std::string_view, std::string_view failure) override {
     if (!run_ || !run_->Waiting()) return;
-    answer = failure.empty() ? std::string(line) : std::string(line) + " (" + std::string(failure) + ")";
+    const std::string& asked = lines_[run_->Step() - 1];
+    if (failure.empty() && asked.starts_with("R") && asked != "RVN" && !line.starts_with(asked.substr(1))) return;
+    answers[run_->Step() - 1] =
+        failure.empty() ? std::string(line) : std::string(line) + " (" + std::string(failure) + ")";
     run_->Answered();
   }
 
-  std::optional<std::string> answer;
+  std::vector<std::optional<std::string>> answers;
 
  private:
-  std::string line_;
+  std::vector<std::string> lines_;
 };
 
 std::optional<std::string> ReadFile(const std::string& path) {
@@ -120,6 +128,23 @@ CommandResult Diff(const CliOptions& options, CliLink& link) {
   return {comparison.Rows().empty() ? kExitOk : kExitDiffers, ComparisonReport(comparison, options.json), {}};
 }
 
+// Compare, write what differs, read it back.
+CommandResult Apply(const CliOptions& options, CliLink& link) {
+  const auto file = LoadSettingsFile(options.arguments[0]);
+  if (!file) return {kExitFile, {}, "cannot read " + options.arguments[0]};
+  UnitComparison comparison;
+  if (auto failed = ReadUnit(options, link, comparison, *file)) return *failed;
+  if (comparison.Rows().empty()) return {kExitOk, ComparisonReport(comparison, options.json), {}};
+  std::vector<int> rows(comparison.Rows().size());
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
+  const bool serial = !options.serialDevice.empty();
+  comparison.StartWriting(rows, serial, AnswerTimeout(options, kSerialAnswerTimeout), serial && options.address < 0);
+  if (!RunSequence(comparison, link, TargetOf(options), comparison.unit)) return LinkBroke();
+  const bool verified = std::all_of(comparison.Rows().begin(), comparison.Rows().end(),
+                                    [](const ComparisonRow& row) { return row.state == RowState::Verified; });
+  return {verified ? kExitOk : kExitDiffers, ComparisonReport(comparison, options.json), {}};
+}
+
 CommandResult Scan(const CliOptions& options, CliLink& link) {
   BusScan scan;
   scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
@@ -129,13 +154,33 @@ CommandResult Scan(const CliOptions& options, CliLink& link) {
 }
 
 CommandResult Send(const CliOptions& options, CliLink& link) {
-  SingleRequest request;
-  request.Start(options.arguments[0], AnswerTimeout(options, kSendAnswerTimeout));
+  RequestList request;
+  request.Start({options.arguments[0]}, AnswerTimeout(options, kSendAnswerTimeout));
   DeviceSettings scratch = Defaults();
   if (!RunSequence(request, link, TargetOf(options), scratch)) return LinkBroke();
-  if (!request.answer) return {kExitLink, {}, "no answer from the unit"};
-  const std::string text = options.json ? "{\"reply\": " + JsonString(*request.answer) + "}\n" : *request.answer + "\n";
-  return {kExitOk, text, {}};
+  const auto& answer = request.answers[0];
+  if (!answer) return {kExitLink, {}, "no answer from the unit"};
+  return {kExitOk, options.json ? "{\"reply\": " + JsonString(*answer) + "}\n" : *answer + "\n", {}};
+}
+
+CommandResult History(const CliOptions& options, CliLink& link) {
+  const bool alarm = options.arguments[0] == "alarm";
+  if (!alarm && options.arguments[0] != "video-loss") return {kExitUsage, {}, "history: alarm or video-loss"};
+  std::vector<std::string> lines;
+  for (int entry = 1; entry <= kHistoryEntryCount; ++entry) {
+    std::string line = alarm ? BuildAlarmHistoryReadRequest(entry) : BuildVideoLossHistoryReadRequest(entry);
+    lines.push_back(line.substr(0, line.find('\r')));
+  }
+  RequestList requests;
+  requests.Start(std::move(lines), AnswerTimeout(options, kSerialAnswerTimeout));
+  DeviceSettings model = Defaults();
+  if (!RunSequence(requests, link, TargetOf(options), model)) return LinkBroke();
+  const auto unanswered = std::count(requests.answers.begin(), requests.answers.end(), std::nullopt);
+  if (unanswered == kHistoryEntryCount) return {kExitLink, {}, "no answer from the unit"};
+  CommandResult result{unanswered > 0 ? kExitDiffers : kExitOk,
+                       HistoryReport(alarm ? model.alarmHistory : model.videoLossHistory, options.json, options.csv), {}};
+  if (unanswered > 0) result.error = std::to_string(unanswered) + " entries went unanswered";
+  return result;
 }
 
 }  // namespace
@@ -145,8 +190,10 @@ CommandResult RunCommand(const CliOptions& options, CliLink* link) {
   if (!link) return {kExitUsage, {}, options.command + " needs a link"};
   if (options.command == "read") return Read(options, *link);
   if (options.command == "diff") return Diff(options, *link);
+  if (options.command == "apply") return Apply(options, *link);
   if (options.command == "scan") return Scan(options, *link);
   if (options.command == "send") return Send(options, *link);
+  if (options.command == "history") return History(options, *link);
   return {kExitUsage, {}, "unknown subcommand " + options.command};
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/dialog_texts.h"
 #include "model/digits.h"
 
 namespace kelvrix::cli {
@@ -128,6 +129,24 @@ std::string ScanReport(const BusScan& scan, bool json) {
   }
   if (json) return JsonArray("units", items, scan.Summary());
   return (scan.Units().empty() ? std::string() : TextTable(rows)) + scan.Summary() + "\n";
+}
+
+std::string HistoryReport(const History& history, bool json, bool csv) {
+  std::vector<std::vector<std::string>> rows = {{"No.", "ch.", "日時"}};
+  std::vector<std::string> items;
+  std::string text = csv ? "number,channel,time\n" : "";
+  for (int i = 0; i < HistoryCount(history); ++i) {
+    const HistoryRecord& r = history[i];
+    auto two = [](int32_t value) { return PaddedDecimal(std::clamp(value, 0, 99), 2); };
+    const std::string time = "20" + two(r.year) + "-" + two(r.month) + "-" + two(r.day) + " " + two(r.hour) + ":" +
+                             two(r.minute) + ":" + two(r.second);
+    rows.push_back({PaddedDecimal(i + 1, 3), two(r.channel), time});
+    items.push_back(JsonObject({{"number", std::to_string(i + 1)}, {"channel", std::to_string(r.channel)},
+                                {"time", JsonString(time)}}));
+    text += std::to_string(i + 1) + "," + std::to_string(r.channel) + "," + time + "\n";
+  }
+  if (json) return JsonArray("entries", items, {});
+  return csv ? text : TextTable(rows);
 }
 
 }  // namespace kelvrix::cli

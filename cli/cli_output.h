@@ -32,4 +32,9 @@ std::string ComparisonReport(const UnitComparison& comparison, bool json);
 //   {"units": [{"address": "05", "version": "1.05", "conflict": false, "status": "応答"}], "summary": "..."}
 std::string ScanReport(const BusScan& scan, bool json);
 
+// The entries of a history up to the first empty one.
+//   {"entries": [{"number": 1, "channel": 4, "time": "2012-03-07 09:05:00"}]}
+//   CSV: number,channel,time
+std::string HistoryReport(const History& history, bool json, bool csv);
+
 }  // namespace kelvrix::cli

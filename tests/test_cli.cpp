@@ -47,6 +47,7 @@ TEST(CliArguments, EveryErrorIsOneLineAndGoodLinesParse) {
       {{"diff", "a.dat", "--serial", "x", "-o", "b.dat"}, "-o belongs to read"},
       {{"scan", "--tcp", "host"}, "scan needs the RS-485 bus: --serial"},
       {{"scan", "--serial", "x", "--address", "05"}, "scan asks every address: no --address"},
+      {{"read", "--serial", "x", "--csv"}, "--csv belongs to history"},
   };
   for (const ArgumentCase& c : cases) {
     const ParsedArguments parsed = ParseArguments(c.arguments);
@@ -134,6 +135,14 @@ TEST(CliCommands, ReadWritesWhatTheUnitHoldsAndDiffNamesWhatDiffers) {
   const CommandResult diff = RunCommand(Options({"diff", path}), &link);
   EXPECT_EQ(diff.exitCode, kExitDiffers);
   EXPECT_NE(diff.out.find("ビデオ調整 ch.03 Hue  077       012       相違"), std::string::npos) << diff.out;
+
+  link.frames = 0;
+  const CommandResult apply = RunCommand(Options({"apply", path}), &link);
+  EXPECT_EQ(apply.exitCode, kExitOk) << apply.out;
+  EXPECT_NE(apply.out.find("確認済み 1 件"), std::string::npos) << apply.out;
+  EXPECT_EQ(link.frames, 160 + 3) << "read all, then the MAC address, the hue and its read-back";
+  EXPECT_EQ(unit.settings.videoHue[2], 77);
+  EXPECT_EQ(RunCommand(Options({"apply", path}), &link).out, "相違なし\n") << "the second apply changes nothing";
 }
 
 TEST(CliCommands, AUnitThatFallsSilentMidRunIsReportedNotWaitedForEver) {
@@ -149,6 +158,20 @@ TEST(CliCommands, AUnitThatFallsSilentMidRunIsReportedNotWaitedForEver) {
   const CommandResult silent = RunCommand(Options({"send", "RVN"}), &link);
   EXPECT_EQ(silent.exitCode, kExitLink);
   EXPECT_EQ(silent.error, "no answer from the unit");
+}
+
+TEST(CliCommands, HistoryReadsItsHundredEntriesAndListsThoseHeld) {
+  sim::SimulatedBus bus(false, {});
+  sim::SimulatedUnit& unit = bus.units().begin()->second;
+  unit.settings.alarmHistory[0] = {4, 12, 3, 7, 9, 5, 0};
+  unit.settings.alarmHistory[1] = {16, 26, 12, 9, 23, 59, 58};
+  SimulatedLink link(bus);
+  const CommandResult csv = RunCommand(Options({"history", "alarm", "--csv"}), &link);
+  EXPECT_EQ(csv.exitCode, kExitOk);
+  EXPECT_EQ(csv.out, "number,channel,time\n1,4,2012-03-07 09:05:00\n2,16,2026-12-09 23:59:58\n");
+  EXPECT_EQ(link.frames, kHistoryEntryCount);
+  EXPECT_EQ(RunCommand(Options({"history", "video-loss", "--json"}), &link).out, "{\"entries\": []}\n");
+  EXPECT_EQ(RunCommand(Options({"history", "door"}), &link).exitCode, kExitUsage);
 }
 
 TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
