@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/cli_output.h"
+#include "model/all_settings_runs.h"
 #include "model/command_catalogue.h"
 #include "model/reply_decoders.h"
 #include "model/settings_data_file.h"
@@ -47,6 +48,50 @@ class RequestList : public GatedSequence {
   std::vector<std::string> lines_;
 };
 
+// The write-all run's 152 lines, each sent on the answer to the one before:
+// `write`. A step the program refuses to build is noted and skipped; three
+// steps in a row without an answer end the run.
+class WriteAll : public GatedSequence {
+ public:
+  explicit WriteAll(DeviceSettings file) : file_(std::move(file)) {}
+  void Start(Millis timeout) { StartRun(kWriteAllSteps, timeout); }
+  std::optional<ToolRequest> Next(Millis now) override {
+    if (!run_) return std::nullopt;
+    const std::size_t silentBefore = run_->Unanswered().size();
+    auto request = run_->Next(now);
+    if (run_->Unanswered().size() > silentBefore && ++silentInARow_ >= kSilentSteps) {
+      run_->Cancel();
+      request.reset();
+    }
+    for (; request; request = run_->Next(now)) {
+      const BuiltCommand built = WriteAllStep(file_, request->step);
+      if (!built.refused()) return ToolRequest{built.text};
+      problems.push_back("step " + std::to_string(request->step) + ": " + std::string(RefusalMessage(built.refusal)));
+      run_->Answered();
+    }
+    if (run_->Done()) {
+      for (int step : run_->Unanswered()) problems.push_back("step " + std::to_string(step) + ": 応答なし");
+      run_.reset();
+    }
+    return std::nullopt;
+  }
+  void Replied(std::string_view line, std::string_view, std::string_view failure) override {
+    if (!run_ || !run_->Waiting()) return;
+    if (!failure.empty()) problems.push_back("step " + std::to_string(run_->Step()) + ": " + std::string(failure));
+    else if (!line.starts_with("GO")) return;  // not this step's answer
+    silentInARow_ = 0;
+    run_->Answered();
+  }
+  bool Stopped() const { return silentInARow_ >= kSilentSteps; }
+
+  std::vector<std::string> problems;
+
+ private:
+  static constexpr int kSilentSteps = 3;
+  DeviceSettings file_;
+  int silentInARow_ = 0;
+};
+
 std::optional<std::string> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
@@ -76,8 +121,10 @@ std::optional<DeviceSettings> LoadSettingsFile(const std::string& path) {
   return settings;
 }
 
-// A single command may keep a unit busy longer than a read does.
+// A single command, or a setting written, may keep a unit busy longer than
+// a read does.
 constexpr Millis kSendAnswerTimeout{3000};
+constexpr Millis kWriteAnswerTimeout{1000};
 
 CliTarget TargetOf(const CliOptions& options) { return {!options.serialDevice.empty(), options.address}; }
 
@@ -145,6 +192,27 @@ CommandResult Apply(const CliOptions& options, CliLink& link) {
   return {verified ? kExitOk : kExitDiffers, ComparisonReport(comparison, options.json), {}};
 }
 
+CommandResult Write(const CliOptions& options, CliLink& link) {
+  const auto file = LoadSettingsFile(options.arguments[0]);
+  if (!file) return {kExitFile, {}, "cannot read " + options.arguments[0]};
+  WriteAll run(*file);
+  run.Start(AnswerTimeout(options, kWriteAnswerTimeout));
+  DeviceSettings scratch = Defaults();
+  if (!RunSequence(run, link, TargetOf(options), scratch)) return LinkBroke();
+  if (run.Stopped()) return {kExitLink, {}, "the unit stopped answering: the write is incomplete"};
+  std::string text;
+  for (const std::string& problem : run.problems) text += problem + "\n";
+  text += std::to_string(kWriteAllSteps - static_cast<int>(run.problems.size())) + " / " +
+          std::to_string(kWriteAllSteps) + " 項目を書き込みました\n";
+  if (options.json) {
+    std::string items;
+    for (const std::string& problem : run.problems) items += (items.empty() ? "" : ", ") + JsonString(problem);
+    text = "{\"written\": " + std::to_string(kWriteAllSteps - static_cast<int>(run.problems.size())) +
+           ", \"problems\": [" + items + "]}\n";
+  }
+  return {run.problems.empty() ? kExitOk : kExitDiffers, text, {}};
+}
+
 CommandResult Scan(const CliOptions& options, CliLink& link) {
   BusScan scan;
   scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
@@ -191,6 +259,7 @@ CommandResult RunCommand(const CliOptions& options, CliLink* link) {
   if (options.command == "read") return Read(options, *link);
   if (options.command == "diff") return Diff(options, *link);
   if (options.command == "apply") return Apply(options, *link);
+  if (options.command == "write") return Write(options, *link);
   if (options.command == "scan") return Scan(options, *link);
   if (options.command == "send") return Send(options, *link);
   if (options.command == "history") return History(options, *link);

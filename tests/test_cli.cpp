@@ -136,6 +136,12 @@ TEST(CliCommands, ReadWritesWhatTheUnitHoldsAndDiffNamesWhatDiffers) {
   EXPECT_EQ(diff.exitCode, kExitDiffers);
   EXPECT_NE(diff.out.find("ビデオ調整 ch.03 Hue  077       012       相違"), std::string::npos) << diff.out;
 
+  const CommandResult write = RunCommand(Options({"write", path}), &link);
+  EXPECT_EQ(write.exitCode, kExitOk);
+  EXPECT_EQ(write.out, "152 / 152 項目を書き込みました\n");
+  EXPECT_EQ(unit.settings.videoHue[2], 77);
+  unit.settings.videoHue[2] = 12;
+
   link.frames = 0;
   const CommandResult apply = RunCommand(Options({"apply", path}), &link);
   EXPECT_EQ(apply.exitCode, kExitOk) << apply.out;
@@ -153,6 +159,19 @@ TEST(CliCommands, AUnitThatFallsSilentMidRunIsReportedNotWaitedForEver) {
   EXPECT_EQ(read.exitCode, kExitDiffers);
   EXPECT_EQ(read.error, "60 requests went unanswered: their settings hold the initial values");
   EXPECT_EQ(link.frames, 100 + 2 * 60) << "each silent request asked once more";
+
+  EXPECT_EQ(RunCommand(Options({"write", "no-such.dat"}), &link).exitCode, kExitFile);
+  const std::string path = ::testing::TempDir() + "cli-defaults.dat";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  const std::string defaults = WriteSettingsData(bus.units().begin()->second.settings);
+  std::fwrite(defaults.data(), 1, defaults.size(), file);
+  std::fclose(file);
+  link.silentAfter = 10;
+  link.frames = 0;
+  const CommandResult write = RunCommand(Options({"write", path}), &link);
+  EXPECT_EQ(write.exitCode, kExitLink);
+  EXPECT_EQ(write.error, "the unit stopped answering: the write is incomplete");
+  EXPECT_EQ(link.frames, 10 + 3 * 2) << "three silent steps, each asked twice, end it";
 
   link.silentAfter = 0;
   const CommandResult silent = RunCommand(Options({"send", "RVN"}), &link);
