@@ -23,6 +23,7 @@ constexpr Subcommand kSubcommands[] = {
      "writes only what differs, then reads it back; exit 0 when nothing differed or all is verified"},
     {"write", 1, true, "write FILE.dat", "the write-all run's 152 steps, each on the answer to the one before"},
     {"send", 1, true, "send LINE", "one command line (without CR LF); prints the unit's reply"},
+    {"clock", 0, true, "clock", "sets the unit's date and time from the computer's clock"},
     {"history", 1, true, "history alarm|video-loss [--csv]", "the 100 entries of a history, as a table, CSV or JSON"},
     {"show", 1, false, "show FILE.dat", "a settings data file, named and shown as the panel shows it"},
 };

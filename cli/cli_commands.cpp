@@ -231,6 +231,30 @@ CommandResult Send(const CliOptions& options, CliLink& link) {
   return {kExitOk, options.json ? "{\"reply\": " + JsonString(*answer) + "}\n" : *answer + "\n", {}};
 }
 
+// The unit's clock set from `now`, year first and seconds last.
+CommandResult Clock(const CliOptions& options, CliLink& link, const std::tm& now) {
+  const BuiltCommand commands[] = {BuildDSY(now.tm_year + 1900), BuildDSM(now.tm_mon + 1), BuildDSD(now.tm_mday),
+                                   BuildTSH(now.tm_hour),         BuildTSM(now.tm_min),     BuildTSS(now.tm_sec)};
+  std::vector<std::string> lines;
+  for (const BuiltCommand& command : commands) {
+    if (command.refused()) return {kExitUsage, {}, "the computer's clock is outside the unit's range"};
+    lines.push_back(command.text.substr(0, command.text.find('\r')));
+  }
+  RequestList requests;
+  requests.Start(lines, AnswerTimeout(options, kWriteAnswerTimeout));
+  DeviceSettings scratch = Defaults();
+  if (!RunSequence(requests, link, TargetOf(options), scratch)) return LinkBroke();
+  std::string problems;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto& answer = requests.answers[i];
+    if (!answer || !answer->starts_with("GO")) problems += (problems.empty() ? "" : ", ") + lines[i] + ": " + answer.value_or("応答なし");
+  }
+  char set[32];
+  std::strftime(set, sizeof set, "%Y-%m-%d %H:%M:%S", &now);
+  if (!problems.empty()) return {kExitDiffers, {}, problems};
+  return {kExitOk, options.json ? "{\"clock\": " + JsonString(set) + "}\n" : std::string(set) + " を設定しました\n", {}};
+}
+
 CommandResult History(const CliOptions& options, CliLink& link) {
   const bool alarm = options.arguments[0] == "alarm";
   if (!alarm && options.arguments[0] != "video-loss") return {kExitUsage, {}, "history: alarm or video-loss"};
@@ -253,7 +277,7 @@ CommandResult History(const CliOptions& options, CliLink& link) {
 
 }  // namespace
 
-CommandResult RunCommand(const CliOptions& options, CliLink* link) {
+CommandResult RunCommand(const CliOptions& options, CliLink* link, const std::tm& now) {
   if (options.command == "show") return Show(options);
   if (!link) return {kExitUsage, {}, options.command + " needs a link"};
   if (options.command == "read") return Read(options, *link);
@@ -263,6 +287,7 @@ CommandResult RunCommand(const CliOptions& options, CliLink* link) {
   if (options.command == "scan") return Scan(options, *link);
   if (options.command == "send") return Send(options, *link);
   if (options.command == "history") return History(options, *link);
+  if (options.command == "clock") return Clock(options, *link, now);
   return {kExitUsage, {}, "unknown subcommand " + options.command};
 }
 

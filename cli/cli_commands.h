@@ -3,6 +3,7 @@
 // platform's front end; `show` needs none.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 #include "cli/cli_args.h"
@@ -16,7 +17,8 @@ struct CommandResult {
   std::string error;  // one line for standard error, when something failed
 };
 
-// `link` may be null for a subcommand that needs none.
-CommandResult RunCommand(const CliOptions& options, CliLink* link);
+// `link` may be null for a subcommand that needs none. `now` is the
+// computer's local time, for `clock`.
+CommandResult RunCommand(const CliOptions& options, CliLink* link, const std::tm& now);
 
 }  // namespace kelvrix::cli

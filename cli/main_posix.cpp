@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -91,7 +92,10 @@ int main(int argc, char** argv) {
     return kelvrix::cli::kExitLink;
   }
   std::unique_ptr<DescriptorLink> link = linked ? std::make_unique<DescriptorLink>(fd) : nullptr;
-  const auto result = kelvrix::cli::RunCommand(options, link.get());
+  const std::time_t seconds = std::time(nullptr);
+  std::tm now{};
+  localtime_r(&seconds, &now);
+  const auto result = kelvrix::cli::RunCommand(options, link.get(), now);
   std::fwrite(result.out.data(), 1, result.out.size(), stdout);
   if (!result.error.empty()) std::fprintf(stderr, "kelvrix-cli: %s\n", result.error.c_str());
   return result.exitCode;

@@ -116,6 +116,11 @@ CliOptions Options(std::vector<std::string_view> arguments) {
   return *ParseArguments(arguments).options;
 }
 
+// 2026-12-09 21:05:30, local time.
+constexpr std::tm kNow = {.tm_sec = 30, .tm_min = 5, .tm_hour = 21, .tm_mday = 9, .tm_mon = 11, .tm_year = 126};
+
+CommandResult RunCommand(const CliOptions& options, CliLink* link) { return cli::RunCommand(options, link, kNow); }
+
 TEST(CliCommands, ReadWritesWhatTheUnitHoldsAndDiffNamesWhatDiffers) {
   sim::SimulatedBus bus(false, {});
   sim::SimulatedUnit& unit = bus.units().begin()->second;
@@ -191,6 +196,19 @@ TEST(CliCommands, HistoryReadsItsHundredEntriesAndListsThoseHeld) {
   EXPECT_EQ(link.frames, kHistoryEntryCount);
   EXPECT_EQ(RunCommand(Options({"history", "video-loss", "--json"}), &link).out, "{\"entries\": []}\n");
   EXPECT_EQ(RunCommand(Options({"history", "door"}), &link).exitCode, kExitUsage);
+}
+
+TEST(CliCommands, ClockSetsTheUnitsDateAndTime) {
+  sim::SimulatedBus bus(false, {});
+  SimulatedLink link(bus);
+  const CommandResult clock = RunCommand(Options({"clock"}), &link);
+  EXPECT_EQ(clock.exitCode, kExitOk) << clock.error;
+  EXPECT_EQ(clock.out, "2026-12-09 21:05:30 を設定しました\n");
+  EXPECT_EQ(link.frames, 6);
+  link.mode.reply = "E3";
+  const CommandResult refused = RunCommand(Options({"clock"}), &link);
+  EXPECT_EQ(refused.exitCode, kExitDiffers);
+  EXPECT_EQ(refused.error.rfind("DSY26: E3 (Command Error), DSM12: E3 (Command Error)", 0), 0u) << refused.error;
 }
 
 TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
