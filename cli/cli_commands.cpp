@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -289,6 +290,32 @@ CommandResult RunCommand(const CliOptions& options, CliLink* link, const std::tm
   if (options.command == "history") return History(options, *link);
   if (options.command == "clock") return Clock(options, *link, now);
   return {kExitUsage, {}, "unknown subcommand " + options.command};
+}
+
+int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpener& open, const std::tm& now) {
+  const ParsedArguments parsed = ParseArguments(arguments);
+  if (!parsed.options) {
+    std::fprintf(stderr, "kelvrix-cli: %s\n", parsed.error.c_str());
+    return kExitUsage;
+  }
+  const CliOptions& options = *parsed.options;
+  if (options.help) {
+    std::fputs(HelpText(options.command).c_str(), stdout);
+    return kExitOk;
+  }
+  std::string error;
+  std::unique_ptr<CliLink> link;
+  if (!options.serialDevice.empty() || !options.tcpHost.empty()) {
+    link = open(options, error);
+    if (!link) {
+      std::fprintf(stderr, "kelvrix-cli: %s\n", error.c_str());
+      return kExitLink;
+    }
+  }
+  const CommandResult result = RunCommand(options, link.get(), now);
+  std::fwrite(result.out.data(), 1, result.out.size(), stdout);
+  if (!result.error.empty()) std::fprintf(stderr, "kelvrix-cli: %s\n", result.error.c_str());
+  return result.exitCode;
 }
 
 }  // namespace kelvrix::cli

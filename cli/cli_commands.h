@@ -4,7 +4,11 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
@@ -20,5 +24,13 @@ struct CommandResult {
 // `link` may be null for a subcommand that needs none. `now` is the
 // computer's local time, for `clock`.
 CommandResult RunCommand(const CliOptions& options, CliLink* link, const std::tm& now);
+
+// The platform's way to the unit: the link the options name, or nothing
+// with `error` saying why.
+using LinkOpener = std::function<std::unique_ptr<CliLink>(const CliOptions& options, std::string& error)>;
+
+// The whole program between its arguments and its exit code, printing to
+// standard output and one line to standard error when something failed.
+int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpener& open, const std::tm& now);
 
 }  // namespace kelvrix::cli

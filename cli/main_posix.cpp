@@ -66,37 +66,17 @@ constexpr Millis kConnectTimeout{5000};
 
 }  // namespace
 
+static std::unique_ptr<kelvrix::cli::CliLink> OpenLink(const kelvrix::cli::CliOptions& options, std::string& error) {
+  const int fd = options.serialDevice.empty()
+                     ? kelvrix::ConnectTcp(options.tcpHost, options.tcpPort, kConnectTimeout, error)
+                     : kelvrix::OpenSerialDevice(options.serialDevice, options.handshake, error);
+  return fd < 0 ? nullptr : std::make_unique<DescriptorLink>(fd);
+}
+
 int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);  // a dropped connection is a failed write, not the end
-  std::vector<std::string_view> arguments(argv + 1, argv + argc);
-  const auto parsed = kelvrix::cli::ParseArguments(arguments);
-  if (!parsed.options) {
-    std::fprintf(stderr, "kelvrix-cli: %s\n", parsed.error.c_str());
-    return kelvrix::cli::kExitUsage;
-  }
-  const kelvrix::cli::CliOptions& options = *parsed.options;
-  if (options.help) {
-    std::fputs(kelvrix::cli::HelpText(options.command).c_str(), stdout);
-    return kelvrix::cli::kExitOk;
-  }
-  std::string error;
-  int fd = -1;
-  if (!options.serialDevice.empty()) {
-    fd = kelvrix::OpenSerialDevice(options.serialDevice, options.handshake, error);
-  } else if (!options.tcpHost.empty()) {
-    fd = kelvrix::ConnectTcp(options.tcpHost, options.tcpPort, kConnectTimeout, error);
-  }
-  const bool linked = !options.serialDevice.empty() || !options.tcpHost.empty();
-  if (linked && fd < 0) {
-    std::fprintf(stderr, "kelvrix-cli: %s\n", error.c_str());
-    return kelvrix::cli::kExitLink;
-  }
-  std::unique_ptr<DescriptorLink> link = linked ? std::make_unique<DescriptorLink>(fd) : nullptr;
   const std::time_t seconds = std::time(nullptr);
   std::tm now{};
   localtime_r(&seconds, &now);
-  const auto result = kelvrix::cli::RunCommand(options, link.get(), now);
-  std::fwrite(result.out.data(), 1, result.out.size(), stdout);
-  if (!result.error.empty()) std::fprintf(stderr, "kelvrix-cli: %s\n", result.error.c_str());
-  return result.exitCode;
+  return kelvrix::cli::RunProgram(std::vector<std::string_view>(argv + 1, argv + argc), OpenLink, now);
 }

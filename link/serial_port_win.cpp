@@ -36,6 +36,29 @@ void ClearPortErrors(HANDLE port) {
 
 }  // namespace
 
+bool SetLineSettings(HANDLE port, bool handshake) {
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  GetCommState(port, &dcb);
+  dcb.DCBlength = sizeof dcb;
+  dcb.BaudRate = CBR_9600;
+  dcb.fBinary = 1;
+  dcb.ByteSize = 8;
+  dcb.Parity = EVENPARITY;
+  dcb.fParity = 0;
+  dcb.StopBits = ONESTOPBIT;
+  dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+  dcb.fRtsControl = handshake ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+  dcb.fOutxCtsFlow = handshake ? 1 : 0;
+  dcb.fOutX = 1;
+  dcb.fInX = 1;
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  dcb.XonLim = 256;
+  dcb.XoffLim = 256;
+  return SetCommState(port, &dcb) != 0;
+}
+
 SerialLink::~SerialLink() { StopReader(); }
 
 bool SerialLink::Open(int comPort, ResultMessages& messages) {
@@ -56,26 +79,7 @@ bool SerialLink::Open(int comPort, ResultMessages& messages) {
   timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
   if (!SetCommTimeouts(port_, &timeouts)) messages.ShowWarning("Miss! Time Out Set");
 
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  GetCommState(port_, &dcb);
-  dcb.DCBlength = sizeof dcb;
-  dcb.BaudRate = CBR_9600;
-  dcb.fBinary = 1;
-  dcb.ByteSize = 8;
-  dcb.Parity = EVENPARITY;
-  dcb.fParity = 0;
-  dcb.StopBits = ONESTOPBIT;
-  dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
-  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-  dcb.fOutxCtsFlow = 1;
-  dcb.fOutX = 1;
-  dcb.fInX = 1;
-  dcb.XonChar = 0x11;
-  dcb.XoffChar = 0x13;
-  dcb.XonLim = 256;
-  dcb.XoffLim = 256;
-  if (!SetCommState(port_, &dcb)) messages.ShowWarning("Miss! Set Comm State");
+  if (!SetLineSettings(port_, true)) messages.ShowWarning("Miss! Set Comm State");
 
   return port_ != INVALID_HANDLE_VALUE;
 }

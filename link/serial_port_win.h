@@ -69,6 +69,10 @@ class SerialLink {
   std::deque<Line> lines_;
 };
 
+// 9600 baud, 8 data bits, even parity, 1 stop bit, XON/XOFF, and with
+// `handshake` RTS/CTS and DTR. False when the port refused them.
+bool SetLineSettings(HANDLE port, bool handshake);
+
 // The numbers of the serial ports the machine has ("COM7" gives 7).
 std::vector<int> PresentComPorts();
 

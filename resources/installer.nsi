@@ -1,6 +1,6 @@
 ; The Windows installer of the Kelvrix control panel, built by makensis in
 ; the cross build:
-;   makensis -DVERSION=X.Y.Z -DEXE=... -DGUIDE=... -DNOTICES=... -DSCREENSHOTS=... -DICON=... -DOUTFILE=... installer.nsi
+;   makensis -DVERSION=X.Y.Z -DEXE=... -DCLI=... -DGUIDE=... -DNOTICES=... -DSCREENSHOTS=... -DICON=... -DOUTFILE=... installer.nsi
 ; Japanese first (the default), English second; 64-bit like the program.
 ; It installs the program, the operator's guide and a Start menu folder, and
 ; registers its uninstaller; the uninstaller removes exactly those and leaves
@@ -122,6 +122,7 @@ FunctionEnd
 Section "Kelvrix"
   SetOutPath "$INSTDIR"
   File "${EXE}"
+  File "${CLI}"
   File "${GUIDE}"
   File "${NOTICES}"
   SetOutPath "$INSTDIR\screenshots"
@@ -150,6 +151,7 @@ SectionEnd
 ; keeps files of their own in it.
 Section "Uninstall"
   Delete "$INSTDIR\kelvrix.exe"
+  Delete "$INSTDIR\kelvrix-cli.exe"
   Delete "$INSTDIR\operator-guide.ja.html"
   Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   Delete "$INSTDIR\screenshots\*.png"

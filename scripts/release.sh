@@ -28,7 +28,7 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 folder=$stage/kelvrix-$version
 mkdir -p "$folder"
-cp "$build/kelvrix.exe" "$out/operator-guide.ja.html" "$out/CHANGELOG.md" "$out/THIRD-PARTY-NOTICES.txt" "$folder/"
+cp "$build/kelvrix.exe" "$build/kelvrix-cli.exe" "$out/operator-guide.ja.html" "$out/CHANGELOG.md" "$out/THIRD-PARTY-NOTICES.txt" "$folder/"
 cp -r "$out/screenshots" "$folder/"
 (cd "$stage" && cmake -E tar cf "$out/kelvrix-$version-win64.zip" --format=zip "kelvrix-$version")
 

@@ -117,9 +117,18 @@ CliOptions Options(std::vector<std::string_view> arguments) {
 }
 
 // 2026-12-09 21:05:30, local time.
-constexpr std::tm kNow = {.tm_sec = 30, .tm_min = 5, .tm_hour = 21, .tm_mday = 9, .tm_mon = 11, .tm_year = 126};
+std::tm Now() {
+  std::tm now{};
+  now.tm_year = 126;
+  now.tm_mon = 11;
+  now.tm_mday = 9;
+  now.tm_hour = 21;
+  now.tm_min = 5;
+  now.tm_sec = 30;
+  return now;
+}
 
-CommandResult RunCommand(const CliOptions& options, CliLink* link) { return cli::RunCommand(options, link, kNow); }
+CommandResult RunCommand(const CliOptions& options, CliLink* link) { return cli::RunCommand(options, link, Now()); }
 
 TEST(CliCommands, ReadWritesWhatTheUnitHoldsAndDiffNamesWhatDiffers) {
   sim::SimulatedBus bus(false, {});

@@ -99,6 +99,7 @@ class InstallerTest(InstallerCase):
         older = os.path.join(folder, "KelvrixSetup-0.9.0.exe")
         build = os.path.dirname(INSTALLER)
         subprocess.run(["makensis", "-V1", "-DVERSION=0.9.0", f"-DEXE={BUILT_EXE}",
+                        f"-DCLI={os.path.join(os.path.dirname(BUILT_EXE), 'kelvrix-cli.exe')}",
                         f"-DGUIDE={os.path.join(build, 'operator-guide.ja.html')}",
                         f"-DNOTICES={os.path.join(SOURCE, 'resources', 'THIRD-PARTY-NOTICES.txt')}",
                         f"-DSCREENSHOTS={os.path.join(SOURCE, 'docs', 'screenshots')}",
@@ -112,7 +113,7 @@ class InstallerTest(InstallerCase):
         self.assertEqual(registry(UNINSTALL_KEY)["DisplayVersion"], "0.9.0")
         self.assertEqual(wine(INSTALLER, "/S"), 0, "an upgrade over the older version")
         self.assertEqual(read_bytes(os.path.join(INSTALL_DIR, "kelvrix.exe")), read_bytes(BUILT_EXE))
-        for name in ("operator-guide.ja.html", "THIRD-PARTY-NOTICES.txt", "uninstall.exe"):
+        for name in ("kelvrix-cli.exe", "operator-guide.ja.html", "THIRD-PARTY-NOTICES.txt", "uninstall.exe"):
             self.assertTrue(os.path.isfile(os.path.join(INSTALL_DIR, name)), name)
         guide = read_bytes(os.path.join(INSTALL_DIR, "operator-guide.ja.html")).decode("utf-8")
         self.assertTrue(f"プログラム{VERSION}" in guide and "@VERSION@" not in guide,
@@ -214,7 +215,8 @@ class ReleaseFolderTest(unittest.TestCase):
         with zipfile.ZipFile(os.path.join(out, f"kelvrix-{VERSION}-win64.zip")) as archive:
             names = set(archive.namelist())
         folder = f"kelvrix-{VERSION}/"
-        for name in ("kelvrix.exe", "operator-guide.ja.html", "CHANGELOG.md", "THIRD-PARTY-NOTICES.txt"):
+        for name in ("kelvrix.exe", "kelvrix-cli.exe", "operator-guide.ja.html", "CHANGELOG.md",
+                     "THIRD-PARTY-NOTICES.txt"):
             self.assertIn(folder + name, names)
 
 

@@ -1,0 +1,193 @@
+// kelvrix-cli.exe, the Windows console build: the link is a COM port
+// (set up as the panel sets its own) or a WinSock connection; everything
+// else is the portable core's.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <ctime>
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli_commands.h"
+#include "link/serial_port_win.h"
+#include "model/wide_text_win.h"
+
+namespace {
+
+using kelvrix::cli::Millis;
+
+Millis SteadyNow() { return Millis(GetTickCount64()); }
+
+// Overlapped, as the panel's own port: a read takes what is there, and
+// waits for the next character at most as long as it is asked to.
+class ComPortLink : public kelvrix::cli::CliLink {
+ public:
+  explicit ComPortLink(HANDLE port) : port_(port), event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    COMMTIMEOUTS immediate{MAXDWORD, 0, 0, 0, 1000};  // reads return at once with what is there
+    SetCommTimeouts(port_, &immediate);
+    SetCommMask(port_, EV_RXCHAR);
+  }
+  ~ComPortLink() override {
+    CloseHandle(port_);
+    CloseHandle(event_);
+  }
+  ComPortLink(const ComPortLink&) = delete;
+  ComPortLink& operator=(const ComPortLink&) = delete;
+
+  bool Write(std::string_view bytes) override {
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event_;
+    DWORD written = 0;
+    if (!WriteFile(port_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &overlapped) &&
+        (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(port_, &overlapped, &written, TRUE))) {
+      return false;
+    }
+    return written == bytes.size();
+  }
+  bool Read(Millis wait, std::string& bytes) override {
+    bytes.clear();
+    if (Waiting() == 0) {
+      OVERLAPPED overlapped{};
+      overlapped.hEvent = event_;
+      DWORD events = 0;
+      if (!WaitCommEvent(port_, &events, &overlapped)) {
+        if (GetLastError() != ERROR_IO_PENDING) return false;
+        if (WaitForSingleObject(event_, static_cast<DWORD>(std::max<long long>(wait.count(), 0))) != WAIT_OBJECT_0) {
+          SetCommMask(port_, EV_RXCHAR);  // ends the wait that is still pending
+          DWORD ignored = 0;
+          GetOverlappedResult(port_, &overlapped, &ignored, TRUE);
+          return true;
+        }
+      }
+    }
+    char buffer[1024];
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event_;
+    DWORD read = 0;
+    if (!ReadFile(port_, buffer, sizeof buffer, &read, &overlapped) &&
+        (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(port_, &overlapped, &read, TRUE))) {
+      return false;
+    }
+    bytes.assign(buffer, read);
+    return true;
+  }
+  Millis Now() override { return SteadyNow(); }
+
+ private:
+  DWORD Waiting() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(port_, &errors, &status) ? status.cbInQue : 0;
+  }
+
+  HANDLE port_;
+  HANDLE event_;
+};
+
+class SocketLink : public kelvrix::cli::CliLink {
+ public:
+  explicit SocketLink(SOCKET socket) : socket_(socket) {}
+  ~SocketLink() override { closesocket(socket_); }
+  SocketLink(const SocketLink&) = delete;
+  SocketLink& operator=(const SocketLink&) = delete;
+
+  bool Write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const int sent = send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0);
+      if (sent <= 0) return false;
+      bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
+  }
+  bool Read(Millis wait, std::string& bytes) override {
+    bytes.clear();
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket_, &readable);
+    timeval limit{static_cast<long>(wait.count() / 1000), static_cast<long>(wait.count() % 1000 * 1000)};
+    const int ready = select(0, &readable, nullptr, nullptr, &limit);
+    if (ready <= 0) return ready == 0;
+    char buffer[1024];
+    const int got = recv(socket_, buffer, sizeof buffer, 0);
+    if (got <= 0) return false;  // the unit hung up
+    bytes.assign(buffer, static_cast<std::size_t>(got));
+    return true;
+  }
+  Millis Now() override { return SteadyNow(); }
+
+ private:
+  SOCKET socket_;
+};
+
+std::unique_ptr<kelvrix::cli::CliLink> OpenComPort(const std::string& name, bool handshake, std::string& error) {
+  // "COM12" opens only as "\\.\COM12"; the device path works for every port.
+  const std::string path = name.starts_with("COM") ? "\\\\.\\" + name : name;
+  HANDLE port = CreateFileW(kelvrix::WideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (port == INVALID_HANDLE_VALUE) {
+    error = "cannot open " + name;
+    return nullptr;
+  }
+  kelvrix::SetLineSettings(port, handshake);  // a port that keeps no parity is still used
+  return std::make_unique<ComPortLink>(port);
+}
+
+std::unique_ptr<kelvrix::cli::CliLink> Connect(const std::string& host, int port, std::string& error) {
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+    error = "WinSock is not available";
+    return nullptr;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
+    error = "cannot find " + host;
+    return nullptr;
+  }
+  SOCKET s = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  u_long nonBlocking = 1;
+  ioctlsocket(s, FIONBIO, &nonBlocking);
+  connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen));
+  freeaddrinfo(found);
+  fd_set writable, failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(s, &writable);
+  FD_SET(s, &failed);
+  timeval limit{5, 0};
+  if (s == INVALID_SOCKET || select(0, nullptr, &writable, &failed, &limit) != 1 || !FD_ISSET(s, &writable)) {
+    error = "cannot connect to " + host + ":" + std::to_string(port);
+    if (s != INVALID_SOCKET) closesocket(s);
+    return nullptr;
+  }
+  nonBlocking = 0;
+  ioctlsocket(s, FIONBIO, &nonBlocking);
+  return std::make_unique<SocketLink>(s);
+}
+
+}  // namespace
+
+static std::unique_ptr<kelvrix::cli::CliLink> OpenLink(const kelvrix::cli::CliOptions& options, std::string& error) {
+  return options.serialDevice.empty() ? Connect(options.tcpHost, options.tcpPort, error)
+                                      : OpenComPort(options.serialDevice, options.handshake, error);
+}
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> texts;
+  for (int i = 1; i < argc; ++i) texts.push_back(kelvrix::Utf8FromWide(argv[i]));
+  SetConsoleOutputCP(CP_UTF8);
+  _setmode(_fileno(stdout), _O_BINARY);  // a settings file's CR LF as they are
+  const std::time_t seconds = std::time(nullptr);
+  std::tm now{};
+  localtime_s(&now, &seconds);
+  return kelvrix::cli::RunProgram(std::vector<std::string_view>(texts.begin(), texts.end()), OpenLink, now);
+}
