@@ -25,6 +25,8 @@ constexpr Subcommand kSubcommands[] = {
     {"send", 1, true, "send LINE", "one command line (without CR LF); prints the unit's reply"},
     {"clock", 0, true, "clock", "sets the unit's date and time from the computer's clock"},
     {"history", 1, true, "history alarm|video-loss [--csv]", "the 100 entries of a history, as a table, CSV or JSON"},
+    {"backup", 1, true, "backup DIR [--bus]",
+     "every unit into DIR: one .dat each and inventory.csv; --bus: each unit of the RS-485 bus that answers"},
     {"show", 1, false, "show FILE.dat", "a settings data file, named and shown as the panel shows it"},
 };
 
@@ -61,6 +63,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
       options.help = true;
     } else if (argument == "--json") {
       options.json = true;
+    } else if (argument == "--bus") {
+      options.bus = true;
     } else if (argument == "--csv") {
       options.csv = true;
     } else if (argument == "--no-handshake") {
@@ -104,6 +108,9 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
   }
   if (!options.output.empty() && options.command != "read") return Fail("-o belongs to read");
   if (options.csv && options.command != "history") return Fail("--csv belongs to history");
+  if (options.bus && (options.command != "backup" || options.serialDevice.empty() || options.address >= 0)) {
+    return Fail("--bus belongs to backup on --serial, without --address");
+  }
   if (subcommand->needsLink) {
     const bool serial = !options.serialDevice.empty();
     const bool tcp = !options.tcpHost.empty();
@@ -135,6 +142,7 @@ std::string HelpText(std::string_view command) {
       "  --serial DEVICE        /dev/ttyUSB0 (or COM3 on Windows), 9600 baud 8E1, RTS/CTS, DTR and XON/XOFF\n"
       "  --no-handshake         no RTS/CTS: a three-wire cable\n"
       "  --address NN           the unit's RS-485 address 00..31 (without it: RS-232C)\n"
+      "  --bus                  backup: every unit of the RS-485 bus that answers a scan\n"
       "  --tcp HOST[:PORT]      the unit over TCP/IP (port 9004 by default)\n"
       "  --timeout MS           how long a request waits for its answer (300 serial, 4000 TCP/IP)\n"
       "\n"

@@ -24,6 +24,7 @@ struct CliOptions {
   std::string serialDevice;            // --serial
   bool handshake = true;               // --no-handshake: a three-wire cable
   int address = -1;                    // --address NN: RS-485; -1 RS-232C
+  bool bus = false;                    // --bus: backup every unit of the RS-485 bus
   std::string tcpHost;                 // --tcp HOST[:PORT]
   int tcpPort = kDefaultTcpPort;
   int timeoutMs = 0;                   // --timeout; 0: the link's default

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "cli/cli_output.h"
 #include "model/all_settings_runs.h"
 #include "model/command_catalogue.h"
+#include "model/digits.h"
 #include "model/reply_decoders.h"
 #include "model/settings_data_file.h"
 #include "tools/bus_scan.h"
@@ -214,6 +216,63 @@ CommandResult Write(const CliOptions& options, CliLink& link) {
   return {run.problems.empty() ? kExitOk : kExitDiffers, text, {}};
 }
 
+// One unit read into DIR, as its line of inventory.csv says.
+struct BackedUp {
+  std::string line;
+  bool ok;
+};
+
+BackedUp BackUpUnit(const CliOptions& options, CliLink& link, const std::string& unitName, const std::string& folder,
+                    const std::string& time) {
+  UnitComparison comparison;
+  const auto failed = ReadUnit(options, link, comparison, Defaults());
+  const std::string name = unitName + ".dat";
+  std::string file, result = "ok";
+  if (failed) {
+    result = failed->error;
+  } else if (!WriteFile(folder + "/" + name, WriteSettingsData(comparison.unit))) {
+    result = "cannot write " + name;
+  } else {
+    file = name;
+    if (comparison.UnansweredCount() > 0) result = std::to_string(comparison.UnansweredCount()) + " requests unanswered";
+  }
+  return {unitName + "," + comparison.unit.macAddress + "," + comparison.unit.firmwareVersion + "," + time + "," +
+              file + "," + result + "\n",
+          result == "ok"};
+}
+
+CommandResult Backup(const CliOptions& options, CliLink& link, const std::tm& now) {
+  const std::string folder = options.arguments[0];
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);  // a folder that cannot be made fails at the first file
+  char time[32];
+  std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%S", &now);
+  std::vector<BackedUp> units;
+  if (!options.bus) {
+    units.push_back(BackUpUnit(options, link, options.serialDevice.empty() ? options.tcpHost : "unit", folder, time));
+  } else {
+    BusScan scan;
+    scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
+    DeviceSettings scratch = Defaults();
+    if (!RunSequence(scan, link, TargetOf(options), scratch)) return LinkBroke();
+    for (const BusUnit& unit : scan.Units()) {
+      const std::string name = "unit-" + PaddedDecimal(unit.address, 2);
+      if (unit.conflict) {  // two units on one address: neither can be read alone
+        units.push_back({name + ",,," + time + ",," + unit.status + "\n", false});
+        continue;
+      }
+      CliOptions one = options;
+      one.address = unit.address;
+      units.push_back(BackUpUnit(one, link, name, folder, time));
+    }
+  }
+  std::string inventory = "unit,mac,version,time,file,result\n";
+  for (const BackedUp& unit : units) inventory += unit.line;
+  if (!WriteFile(folder + "/inventory.csv", inventory)) return {kExitFile, {}, "cannot write " + folder + "/inventory.csv"};
+  const bool allSaved = !units.empty() && std::all_of(units.begin(), units.end(), [](const BackedUp& u) { return u.ok; });
+  return {allSaved ? kExitOk : kExitDiffers, inventory, {}};
+}
+
 CommandResult Scan(const CliOptions& options, CliLink& link) {
   BusScan scan;
   scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
@@ -289,6 +348,7 @@ CommandResult RunCommand(const CliOptions& options, CliLink* link, const std::tm
   if (options.command == "send") return Send(options, *link);
   if (options.command == "history") return History(options, *link);
   if (options.command == "clock") return Clock(options, *link, now);
+  if (options.command == "backup") return Backup(options, *link, now);
   return {kExitUsage, {}, "unknown subcommand " + options.command};
 }
 

@@ -48,6 +48,7 @@ TEST(CliArguments, EveryErrorIsOneLineAndGoodLinesParse) {
       {{"scan", "--tcp", "host"}, "scan needs the RS-485 bus: --serial"},
       {{"scan", "--serial", "x", "--address", "05"}, "scan asks every address: no --address"},
       {{"read", "--serial", "x", "--csv"}, "--csv belongs to history"},
+      {{"backup", "d", "--tcp", "h", "--bus"}, "--bus belongs to backup on --serial, without --address"},
   };
   for (const ArgumentCase& c : cases) {
     const ParsedArguments parsed = ParseArguments(c.arguments);
@@ -218,6 +219,23 @@ TEST(CliCommands, ClockSetsTheUnitsDateAndTime) {
   const CommandResult refused = RunCommand(Options({"clock"}), &link);
   EXPECT_EQ(refused.exitCode, kExitDiffers);
   EXPECT_EQ(refused.error.rfind("DSY26: E3 (Command Error), DSM12: E3 (Command Error)", 0), 0u) << refused.error;
+}
+
+TEST(CliCommands, BackupReadsEveryUnitOfTheBusIntoAFolderWithAnInventory) {
+  sim::SimulatedBus bus(true, {0, 5, 5, 7});
+  SimulatedLink link(bus);
+  link.mode.rs485 = true;
+  const std::string folder = ::testing::TempDir();
+  const CommandResult backup = RunCommand(Options({"backup", folder, "--bus"}), &link);
+  EXPECT_EQ(backup.exitCode, kExitDiffers) << "05 holds two units";
+  const std::string mac = bus.units().begin()->second.settings.macAddress;
+  EXPECT_EQ(backup.out, "unit,mac,version,time,file,result\n"
+                        "unit-00," + mac + ",1.00,2026-12-09T21:05:30,unit-00.dat,ok\n"
+                        "unit-05,,,2026-12-09T21:05:30,,重複の疑い: 応答が乱れています\n"
+                        "unit-07," + mac + ",1.00,2026-12-09T21:05:30,unit-07.dat,ok\n");
+  std::FILE* saved = std::fopen((folder + "/unit-07.dat").c_str(), "rb");
+  ASSERT_NE(saved, nullptr);
+  std::fclose(saved);
 }
 
 TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
