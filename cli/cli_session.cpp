@@ -45,6 +45,7 @@ bool RunSequence(GatedSequence& sequence, CliLink& link, const CliTarget& target
         sequence.Cancel();
         return false;
       }
+      link.Progress(sequence.StepsDone(), sequence.StepCount());
       continue;
     }
     if (!sequence.Running()) break;

@@ -25,6 +25,8 @@ class CliLink {
   // on a time-out). False when the link broke.
   virtual bool Read(Millis wait, std::string& bytes) = 0;
   virtual Millis Now() = 0;
+  // How far the sequence has come, after each request: for a terminal.
+  virtual void Progress(int /*done*/, int /*total*/) {}
 };
 
 struct CliTarget {

@@ -21,8 +21,11 @@ using kelvrix::cli::Millis;
 
 class DescriptorLink : public kelvrix::cli::CliLink {
  public:
-  explicit DescriptorLink(int fd) : fd_(fd) {}
-  ~DescriptorLink() override { close(fd_); }
+  explicit DescriptorLink(int fd) : fd_(fd), terminal_(isatty(STDERR_FILENO) == 1) {}
+  ~DescriptorLink() override {
+    close(fd_);
+    if (terminal_ && shown_) std::fputs("\r\033[K", stderr);  // the progress line goes
+  }
   DescriptorLink(const DescriptorLink&) = delete;
   DescriptorLink& operator=(const DescriptorLink&) = delete;
 
@@ -52,6 +55,11 @@ class DescriptorLink : public kelvrix::cli::CliLink {
     // A pty whose other end is gone reports EIO; a socket, 0 bytes.
     return n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR));
   }
+  void Progress(int done, int total) override {
+    if (!terminal_) return;
+    std::fprintf(stderr, "\r%d / %d", done + 1, total);
+    shown_ = true;
+  }
   Millis Now() override {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -60,6 +68,8 @@ class DescriptorLink : public kelvrix::cli::CliLink {
 
  private:
   int fd_;
+  bool terminal_;
+  bool shown_ = false;
 };
 
 constexpr Millis kConnectTimeout{5000};
