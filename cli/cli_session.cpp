@@ -30,13 +30,13 @@ std::optional<std::string> Frame(const ToolRequest& request, const CliTarget& ta
 bool RunSequence(GatedSequence& sequence, CliLink& link, const CliTarget& target, DeviceSettings& model) {
   LinkState state;
   state.rsControl = target.serial && target.address >= 0 ? kRs485 : kRs232c;
-  // A scan asks every address on RS-485, with no target of its own.
   NotedFailures failures;
   NoTransport transport;
   Panel panel{model, state, failures, transport};
   SerialLineAssembler lines;
   while (sequence.Running()) {
     if (const auto request = sequence.Next(link.Now())) {
+      // A scan names each address itself: the bus is RS-485 without a target.
       if (request->address >= 0) state.rsControl = kRs485;
       const auto bytes = Frame(*request, target);
       if (!bytes) {
