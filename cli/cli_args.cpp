@@ -131,9 +131,11 @@ std::string HelpText(std::string_view command) {
       "usage: kelvrix-cli SUBCOMMAND [arguments] [options]\n"
       "\n"
       "Subcommands:\n";
+  std::size_t width = 0;
+  for (const Subcommand& s : kSubcommands) width = std::max(width, s.usage.size());
   for (const Subcommand& s : kSubcommands) {
     std::string usage(s.usage);
-    usage.resize(std::max<std::size_t>(usage.size(), 20), ' ');
+    usage.resize(width, ' ');
     text += "  " + usage + "  " + std::string(s.summary) + "\n";
   }
   text +=
