@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb xauth socat fonts-ipafont-gothic imagemagick x11-utils locales
   nsis
+  ansible-core  # the command-line tool's example playbook and its test
 )
 
 missing=()
