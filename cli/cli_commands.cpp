@@ -39,7 +39,7 @@ class RequestList : public GatedSequence {
   void Replied(std::string_view line, std::string_view, std::string_view failure) override {
     if (!run_ || !run_->Waiting()) return;
     const std::string& asked = lines_[run_->Step() - 1];
-    if (failure.empty() && asked.starts_with("R") && asked != "RVN" && !line.starts_with(asked.substr(1))) return;
+    if (failure.empty() && asked.starts_with("R") && !AnswersReadRequest(asked, line)) return;
     answers[run_->Step() - 1] =
         failure.empty() ? std::string(line) : std::string(line) + " (" + std::string(failure) + ")";
     run_->Answered();

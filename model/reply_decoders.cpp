@@ -332,6 +332,12 @@ std::string_view ReplyValue(std::string_view line) {
   return line;
 }
 
+bool AnswersReadRequest(std::string_view request, std::string_view reply) {
+  std::string_view asked = ReplyValue(request);
+  asked.remove_prefix(std::min<std::size_t>(asked.size(), 1));  // the "R"
+  return reply.starts_with(asked == "VN" ? kVersionPrefix : asked);
+}
+
 const ReplyDecoder* FindReplyDecoder(std::string_view line) {
   for (const ReplyDecoder& row : kTable) {
     if (line.starts_with(row.prefix)) return &row;

@@ -34,4 +34,9 @@ const ReplyDecoder* FindReplyDecoder(std::string_view line);
 // The prefix of the firmware version reply.
 inline constexpr std::string_view kVersionPrefix = "Ver.";
 
+// Whether `reply` answers the read request `request`: the unit answers a read
+// in the form of the set command ("RVAB03" with "VAB03120"), and the version
+// request with "Ver.".
+bool AnswersReadRequest(std::string_view request, std::string_view reply);
+
 }  // namespace kelvrix

@@ -165,6 +165,16 @@ TEST(ReplyDecoders, LongerPrefixesWinOverTheirBeginnings) {
   EXPECT_EQ(FindReplyDecoder("E3\r\n"), nullptr);
 }
 
+TEST(ReplyDecoders, AReadIsAnsweredInTheFormOfItsSetCommand) {
+  EXPECT_TRUE(AnswersReadRequest("RVAB03\r\n", "VAB03120"));
+  EXPECT_TRUE(AnswersReadRequest("RVN\r\n", "Ver. 1.00"));
+  EXPECT_TRUE(AnswersReadRequest("RAH001", "AH001 N"));
+  EXPECT_FALSE(AnswersReadRequest("RVAB04\r\n", "VAB03120")) << "a late answer to the channel before";
+  EXPECT_FALSE(AnswersReadRequest("RVN\r\n", "VN"));
+  EXPECT_FALSE(AnswersReadRequest("RCT01\r\n", "GO"));
+  EXPECT_TRUE(AnswersReadRequest("", "")) << "no request: nothing to tell apart, and no throw";
+}
+
 TEST(ReplyDecoders, EmptyHistoryEntryKeepsItsDate) {
   DeviceSettings s = Defaults();
   s.alarmHistory[11] = {4, 26, 12, 1, 8, 0, 0};

@@ -53,12 +53,12 @@ void BusScan::Replied(std::string_view line, std::string_view address, std::stri
     AddLate(Heard(from, line, failure));
     return;
   }
-  BusUnit unit = Heard(asked, line, failure);
-  if (from != asked) {
-    unit = {asked, {}, true, from >= 0 ? "重複の疑い: アドレス " + std::string(address) + " で応答"
-                                       : "重複の疑い: 応答が乱れています"};
+  if (from == asked) {
+    units_.push_back(Heard(asked, line, failure));
+  } else {
+    units_.push_back({asked, {}, true, from >= 0 ? "重複の疑い: アドレス " + std::string(address) + " で応答"
+                                                 : "重複の疑い: 応答が乱れています"});
   }
-  units_.push_back(std::move(unit));
   run_->Answered();
 }
 

@@ -195,13 +195,10 @@ void AddConnectionSettings(std::vector<ComparedSetting>& settings) {
   }));
 }
 
-// True when `reply` answers `request`: the unit answers a read in the form
-// of the set command ("RVAB03" with "VAB03120"), the version with "Ver.",
-// and a set command with "GO".
+// True when `reply` answers `request`: a set command with "GO", a read as
+// AnswersReadRequest says.
 bool Answers(std::string_view request, bool write, std::string_view reply) {
-  if (write) return reply.starts_with("GO");
-  const std::string_view asked = ReplyValue(request).substr(1);
-  return reply.starts_with(asked == "VN" ? kVersionPrefix : asked);
+  return write ? reply.starts_with("GO") : AnswersReadRequest(request, reply);
 }
 
 std::string Count(int n) { return std::to_string(n) + " 件"; }
