@@ -26,7 +26,8 @@ constexpr Subcommand kSubcommands[] = {
     {"clock", 0, true, "clock", "sets the unit's date and time from the computer's clock"},
     {"history", 1, true, "history alarm|video-loss [--csv]", "the 100 entries of a history, as a table, CSV or JSON"},
     {"backup", 1, true, "backup DIR [--bus]",
-     "every unit into DIR: one .dat each and inventory.csv; --bus: each unit of the RS-485 bus that answers"},
+     "every unit into DIR: one .dat each and inventory.csv; --bus: each unit of the RS-485 bus that answers; "
+     "--listen: all that dial in, at once"},
     {"show", 1, false, "show FILE.dat", "a settings data file, named and shown as the panel shows it"},
 };
 
@@ -50,6 +51,7 @@ ParsedArguments Fail(std::string error) { return {std::nullopt, std::move(error)
 
 ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
   CliOptions options;
+  bool unitsGiven = false;  // --units or --wait
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     // The option's value: the next argument, which must exist.
@@ -84,6 +86,16 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
         return Fail("--tcp: the port must be 1..65535");
       }
       if (options.tcpHost.empty()) return Fail("--tcp needs HOST or HOST:PORT");
+    } else if (argument == "--listen") {
+      if (!value(text) || !ParseNumber(text, 1, 65535, options.listenPort)) return Fail("--listen needs a port, 1..65535");
+    } else if (argument == "--units") {
+      if (!value(text) || !ParseNumber(text, 1, kMostDialledUnits, options.units)) {
+        return Fail("--units needs a count, 1.." + std::to_string(kMostDialledUnits));
+      }
+      unitsGiven = true;
+    } else if (argument == "--wait") {
+      if (!value(text) || !ParseNumber(text, 1, 3600, options.waitSeconds)) return Fail("--wait needs seconds, 1..3600");
+      unitsGiven = true;
     } else if (argument == "--timeout") {
       if (!value(text) || !ParseNumber(text, 1, 600000, options.timeoutMs)) {
         return Fail("--timeout needs milliseconds, 1..600000");
@@ -111,12 +123,15 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
   if (options.bus && (options.command != "backup" || options.serialDevice.empty() || options.address >= 0)) {
     return Fail("--bus belongs to backup on --serial, without --address");
   }
+  const bool listening = options.listenPort > 0;
   if (subcommand->needsLink) {
     const bool serial = !options.serialDevice.empty();
-    const bool tcp = !options.tcpHost.empty();
-    if (serial == tcp) return Fail("give one link: --serial DEVICE or --tcp HOST[:PORT]");
-    if (tcp && options.address >= 0) return Fail("--address is for RS-485 on --serial");
+    const int links = int{serial} + int{!options.tcpHost.empty()} + int{listening};
+    if (links != 1) return Fail("give one link: --serial DEVICE, --tcp HOST[:PORT] or --listen PORT");
+    if (!serial && options.address >= 0) return Fail("--address is for RS-485 on --serial");
   }
+  if (unitsGiven && !listening) return Fail("--units and --wait belong to --listen");
+  if (options.units > 1 && options.command != "backup") return Fail("only backup works on more than one unit");
   if (options.command == "scan" && options.address >= 0) return Fail("scan asks every address: no --address");
   if (options.command == "scan" && options.serialDevice.empty()) return Fail("scan needs the RS-485 bus: --serial");
   return {options, {}};
@@ -146,6 +161,9 @@ std::string HelpText(std::string_view command) {
       "  --address NN           the unit's RS-485 address 00..31 (without it: RS-232C)\n"
       "  --bus                  backup: every unit of the RS-485 bus that answers a scan\n"
       "  --tcp HOST[:PORT]      the unit over TCP/IP (port 9004 by default)\n"
+      "  --listen PORT          units that dial in to this port (the server role)\n"
+      "  --units N              --listen: how many units to wait for (1; more for backup)\n"
+      "  --wait SECONDS         --listen: how long to wait for them (60)\n"
       "  --timeout MS           how long a request waits for its answer (300 serial, 4000 TCP/IP)\n"
       "\n"
       "Output:\n"

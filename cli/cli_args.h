@@ -17,6 +17,8 @@ inline constexpr int kExitLink = 3;        // the device or the unit could not b
 inline constexpr int kExitFile = 4;        // a file could not be read or written
 
 inline constexpr int kDefaultTcpPort = 9004;
+inline constexpr int kDefaultWaitSeconds = 60;
+inline constexpr int kMostDialledUnits = 256;
 
 struct CliOptions {
   std::string command;                 // "scan", "read", ...
@@ -27,6 +29,9 @@ struct CliOptions {
   bool bus = false;                    // --bus: backup every unit of the RS-485 bus
   std::string tcpHost;                 // --tcp HOST[:PORT]
   int tcpPort = kDefaultTcpPort;
+  int listenPort = 0;                  // --listen PORT: units dial in
+  int units = 1;                       // --units N: how many to wait for
+  int waitSeconds = kDefaultWaitSeconds;  // --wait SECONDS: how long
   int timeoutMs = 0;                   // --timeout; 0: the link's default
   std::string output;                  // read -o FILE
   bool json = false;

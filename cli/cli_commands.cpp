@@ -138,13 +138,18 @@ Millis AnswerTimeout(const CliOptions& options, Millis serialDefault) {
 
 CommandResult LinkBroke() { return {kExitLink, {}, "the link broke"}; }
 
+// Why a finished read of a unit failed, if it did.
+std::optional<CommandResult> ReadFailure(const UnitComparison& comparison, bool broke) {
+  if (broke) return LinkBroke();
+  if (comparison.UnansweredCount() == comparison.AskedCount()) return CommandResult{kExitLink, {}, "no answer from the unit"};
+  return std::nullopt;
+}
+
 // Reads every setting the unit reports into a comparison against `file`.
 std::optional<CommandResult> ReadUnit(const CliOptions& options, CliLink& link, UnitComparison& comparison,
                                       const DeviceSettings& file) {
   comparison.StartReading(file, AnswerTimeout(options, kSerialAnswerTimeout));
-  if (!RunSequence(comparison, link, TargetOf(options), comparison.unit)) return LinkBroke();
-  if (comparison.UnansweredCount() == comparison.AskedCount()) return CommandResult{kExitLink, {}, "no answer from the unit"};
-  return std::nullopt;
+  return ReadFailure(comparison, !RunSequence(comparison, link, TargetOf(options), comparison.unit));
 }
 
 CommandResult Show(const CliOptions& options) {
@@ -222,10 +227,9 @@ struct BackedUp {
   bool ok;
 };
 
-BackedUp BackUpUnit(const CliOptions& options, CliLink& link, const std::string& unitName, const std::string& folder,
-                    const std::string& time) {
-  UnitComparison comparison;
-  const auto failed = ReadUnit(options, link, comparison, Defaults());
+// Saves what a read of the unit gave, unless `failed` says why it gave nothing.
+BackedUp SaveBackup(const std::optional<CommandResult>& failed, const UnitComparison& comparison,
+                    const std::string& unitName, const std::string& folder, const std::string& time) {
   const std::string name = unitName + ".dat";
   std::string file, result = "ok";
   if (failed) {
@@ -241,12 +245,33 @@ BackedUp BackUpUnit(const CliOptions& options, CliLink& link, const std::string&
           result == "ok"};
 }
 
-CommandResult Backup(const CliOptions& options, CliLink& link, const std::tm& now) {
-  const std::string folder = options.arguments[0];
+BackedUp BackUpUnit(const CliOptions& options, CliLink& link, const std::string& unitName, const std::string& folder,
+                    const std::string& time) {
+  UnitComparison comparison;
+  const auto failed = ReadUnit(options, link, comparison, Defaults());
+  return SaveBackup(failed, comparison, unitName, folder, time);
+}
+
+// The backup's folder, made if need be, and its time stamp.
+std::string PrepareBackup(const std::string& folder, const std::tm& now) {
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);  // a folder that cannot be made fails at the first file
   char time[32];
   std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%S", &now);
+  return time;
+}
+
+CommandResult FinishBackup(const std::string& folder, const std::vector<BackedUp>& units) {
+  std::string inventory = "unit,mac,version,time,file,result\n";
+  for (const BackedUp& unit : units) inventory += unit.line;
+  if (!WriteFile(folder + "/inventory.csv", inventory)) return {kExitFile, {}, "cannot write " + folder + "/inventory.csv"};
+  const bool allSaved = !units.empty() && std::all_of(units.begin(), units.end(), [](const BackedUp& u) { return u.ok; });
+  return {allSaved ? kExitOk : kExitDiffers, inventory, {}};
+}
+
+CommandResult Backup(const CliOptions& options, CliLink& link, const std::tm& now) {
+  const std::string folder = options.arguments[0];
+  const std::string time = PrepareBackup(folder, now);
   std::vector<BackedUp> units;
   if (!options.bus) {
     units.push_back(BackUpUnit(options, link, options.serialDevice.empty() ? options.tcpHost : "unit", folder, time));
@@ -266,11 +291,26 @@ CommandResult Backup(const CliOptions& options, CliLink& link, const std::tm& no
       units.push_back(BackUpUnit(one, link, name, folder, time));
     }
   }
-  std::string inventory = "unit,mac,version,time,file,result\n";
-  for (const BackedUp& unit : units) inventory += unit.line;
-  if (!WriteFile(folder + "/inventory.csv", inventory)) return {kExitFile, {}, "cannot write " + folder + "/inventory.csv"};
-  const bool allSaved = !units.empty() && std::all_of(units.begin(), units.end(), [](const BackedUp& u) { return u.ok; });
-  return {allSaved ? kExitOk : kExitDiffers, inventory, {}};
+  return FinishBackup(folder, units);
+}
+
+// Every unit that dialled in, read all at once, each on its own connection.
+CommandResult BackupDialled(const CliOptions& options, DialledUnits& dialled, const std::tm& now) {
+  const std::string folder = options.arguments[0];
+  const std::string time = PrepareBackup(folder, now);
+  std::vector<UnitComparison> comparisons(dialled.Count());
+  std::vector<UnitSequence> runs;
+  const DeviceSettings defaults = Defaults();
+  for (UnitComparison& comparison : comparisons) {
+    comparison.StartReading(defaults, AnswerTimeout(options, kSerialAnswerTimeout));
+    runs.push_back({comparison, comparison.unit});
+  }
+  RunSequences(runs, dialled);
+  std::vector<BackedUp> units;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    units.push_back(SaveBackup(ReadFailure(comparisons[k], runs[k].broke), comparisons[k], dialled.Name(k), folder, time));
+  }
+  return FinishBackup(folder, units);
 }
 
 CommandResult Scan(const CliOptions& options, CliLink& link) {
@@ -352,7 +392,13 @@ CommandResult RunCommand(const CliOptions& options, CliLink* link, const std::tm
   return {kExitUsage, {}, "unknown subcommand " + options.command};
 }
 
-int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpener& open, const std::tm& now) {
+CommandResult RunOnDialledUnits(const CliOptions& options, DialledUnits& units, const std::tm& now) {
+  if (options.command == "backup") return BackupDialled(options, units, now);
+  FirstDialledUnit link(units);
+  return RunCommand(options, &link, now);
+}
+
+int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpeners& open, const std::tm& now) {
   const ParsedArguments parsed = ParseArguments(arguments);
   if (!parsed.options) {
     std::fprintf(stderr, "kelvrix-cli: %s\n", parsed.error.c_str());
@@ -365,14 +411,17 @@ int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpener&
   }
   std::string error;
   std::unique_ptr<CliLink> link;
-  if (!options.serialDevice.empty() || !options.tcpHost.empty()) {
-    link = open(options, error);
-    if (!link) {
-      std::fprintf(stderr, "kelvrix-cli: %s\n", error.c_str());
-      return kExitLink;
-    }
+  std::unique_ptr<DialledUnits> dialled;
+  if (options.listenPort > 0) {
+    dialled = open.listen(options, error);
+  } else if (!options.serialDevice.empty() || !options.tcpHost.empty()) {
+    link = open.connect(options, error);
   }
-  const CommandResult result = RunCommand(options, link.get(), now);
+  if (!error.empty()) {
+    std::fprintf(stderr, "kelvrix-cli: %s\n", error.c_str());
+    return kExitLink;
+  }
+  const CommandResult result = dialled ? RunOnDialledUnits(options, *dialled, now) : RunCommand(options, link.get(), now);
   std::fwrite(result.out.data(), 1, result.out.size(), stdout);
   if (!result.error.empty()) std::fprintf(stderr, "kelvrix-cli: %s\n", result.error.c_str());
   return result.exitCode;

@@ -5,9 +5,15 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "link/link_state.h"
+#include "link/panel.h"
+#include "link/result_messages.h"
+#include "link/serial_line_assembler.h"
 #include "model/device_settings.h"
 #include "tools/reply_gated_run.h"
 
@@ -34,8 +40,77 @@ struct CliTarget {
   int address = -1;  // RS-485 address 0..31; -1 RS-232C (or TCP/IP)
 };
 
+// Units that dialled in, each on a connection of its own, waited on
+// together on the caller's clock.
+class DialledUnits {
+ public:
+  struct Arrival {
+    std::size_t unit;
+    std::string bytes;
+    bool broken;  // the connection went: no more bytes will come
+  };
+  virtual ~DialledUnits() = default;
+  virtual std::size_t Count() const = 0;
+  // The address the unit dialled from: "192.168.0.21".
+  virtual std::string Name(std::size_t unit) const = 0;
+  // False when the unit's connection broke.
+  virtual bool Write(std::size_t unit, std::string_view bytes) = 0;
+  // Waits up to `wait` for bytes from any unit; what came, unit by unit.
+  virtual std::vector<Arrival> Read(Millis wait) = 0;
+  virtual Millis Now() = 0;
+  virtual void Progress(int /*done*/, int /*total*/) {}
+};
+
+// One sequence on one unit's connection, for whoever waits on the
+// connection: the bytes to send now, and what to make of the bytes that came.
+class SequenceDriver {
+ public:
+  SequenceDriver(GatedSequence& sequence, const CliTarget& target, DeviceSettings& model);
+  SequenceDriver(const SequenceDriver&) = delete;
+  SequenceDriver& operator=(const SequenceDriver&) = delete;
+
+  // The next request's bytes, if one goes out now.
+  std::optional<std::string> Next(Millis now);
+  void Received(std::string_view bytes);
+  bool Running() const { return sequence_.Running(); }
+  Millis Deadline() const { return sequence_.Deadline(); }
+
+ private:
+  GatedSequence& sequence_;
+  CliTarget target_;
+  LinkState state_;
+  NotedFailures failures_;
+  NoTransport transport_;
+  Panel panel_;
+  SerialLineAssembler lines_;
+};
+
 // Runs `sequence`, already started, to its end; replies decode into
 // `model`. False when the link broke (the sequence is then cancelled).
 bool RunSequence(GatedSequence& sequence, CliLink& link, const CliTarget& target, DeviceSettings& model);
+
+// One unit's part in a run on many: its sequence, already started, and the
+// model its replies decode into.
+struct UnitSequence {
+  GatedSequence& sequence;
+  DeviceSettings& model;
+  bool broke = false;  // its connection went before the end
+};
+
+// Runs one sequence per unit, all at once: unit k's on connection k.
+void RunSequences(std::vector<UnitSequence>& runs, DialledUnits& units);
+
+// The first unit that dialled in, as the one link of a subcommand on one unit.
+class FirstDialledUnit : public CliLink {
+ public:
+  explicit FirstDialledUnit(DialledUnits& units) : units_(units) {}
+  bool Write(std::string_view bytes) override { return units_.Write(0, bytes); }
+  bool Read(Millis wait, std::string& bytes) override;
+  Millis Now() override { return units_.Now(); }
+  void Progress(int done, int total) override { units_.Progress(done, total); }
+
+ private:
+  DialledUnits& units_;
+};
 
 }  // namespace kelvrix::cli

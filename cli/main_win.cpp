@@ -91,6 +91,25 @@ class ComPortLink : public kelvrix::cli::CliLink {
   HANDLE event_;
 };
 
+// A blocking socket's send, until all went.
+bool SendWhole(SOCKET socket, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const int sent = send(socket, bytes.data(), static_cast<int>(bytes.size()), 0);
+    if (sent <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
+// Takes what came on a socket that is readable; false when the peer hung up.
+bool ReceiveSome(SOCKET socket, std::string& bytes) {
+  char buffer[1024];
+  const int got = recv(socket, buffer, sizeof buffer, 0);
+  if (got <= 0) return false;
+  bytes.assign(buffer, static_cast<std::size_t>(got));
+  return true;
+}
+
 class SocketLink : public kelvrix::cli::CliLink {
  public:
   explicit SocketLink(SOCKET socket) : socket_(socket) {}
@@ -98,14 +117,7 @@ class SocketLink : public kelvrix::cli::CliLink {
   SocketLink(const SocketLink&) = delete;
   SocketLink& operator=(const SocketLink&) = delete;
 
-  bool Write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const int sent = send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0);
-      if (sent <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
-  }
+  bool Write(std::string_view bytes) override { return SendWhole(socket_, bytes); }
   bool Read(Millis wait, std::string& bytes) override {
     bytes.clear();
     fd_set readable;
@@ -113,17 +125,67 @@ class SocketLink : public kelvrix::cli::CliLink {
     FD_SET(socket_, &readable);
     timeval limit{static_cast<long>(wait.count() / 1000), static_cast<long>(wait.count() % 1000 * 1000)};
     const int ready = select(0, &readable, nullptr, nullptr, &limit);
-    if (ready <= 0) return ready == 0;
-    char buffer[1024];
-    const int got = recv(socket_, buffer, sizeof buffer, 0);
-    if (got <= 0) return false;  // the unit hung up
-    bytes.assign(buffer, static_cast<std::size_t>(got));
-    return true;
+    return ready == 0 || (ready > 0 && ReceiveSome(socket_, bytes));
   }
   Millis Now() override { return SteadyNow(); }
 
  private:
   SOCKET socket_;
+};
+
+// The units that dialled in, each on its own blocking socket, waited on
+// together with WSAPoll (select's sets hold 64 sockets only).
+class DialledSockets : public kelvrix::cli::DialledUnits {
+ public:
+  struct Unit {
+    SOCKET socket;
+    std::string address;
+  };
+  explicit DialledSockets(std::vector<Unit> units) : units_(std::move(units)) {}
+  ~DialledSockets() override {
+    for (const Unit& unit : units_) {
+      if (unit.socket != INVALID_SOCKET) closesocket(unit.socket);
+    }
+  }
+  DialledSockets(const DialledSockets&) = delete;
+  DialledSockets& operator=(const DialledSockets&) = delete;
+
+  std::size_t Count() const override { return units_.size(); }
+  std::string Name(std::size_t unit) const override { return units_[unit].address; }
+  bool Write(std::size_t unit, std::string_view bytes) override {
+    return units_[unit].socket != INVALID_SOCKET && SendWhole(units_[unit].socket, bytes);
+  }
+  std::vector<Arrival> Read(Millis wait) override {
+    std::vector<WSAPOLLFD> waiting;
+    std::vector<std::size_t> polled;
+    for (std::size_t k = 0; k < units_.size(); ++k) {
+      if (units_[k].socket == INVALID_SOCKET) continue;
+      waiting.push_back({units_[k].socket, POLLRDNORM, 0});
+      polled.push_back(k);
+    }
+    std::vector<Arrival> arrivals;
+    if (waiting.empty()) {
+      Sleep(static_cast<DWORD>(std::max<long long>(wait.count(), 0)));
+      return arrivals;
+    }
+    if (WSAPoll(waiting.data(), static_cast<ULONG>(waiting.size()), static_cast<INT>(wait.count())) <= 0) return arrivals;
+    for (std::size_t i = 0; i < waiting.size(); ++i) {
+      if (!(waiting[i].revents & (POLLRDNORM | POLLHUP | POLLERR))) continue;
+      Unit& unit = units_[polled[i]];
+      std::string bytes;
+      const bool open = ReceiveSome(unit.socket, bytes);
+      if (!open) {
+        closesocket(unit.socket);
+        unit.socket = INVALID_SOCKET;
+      }
+      arrivals.push_back({polled[i], std::move(bytes), !open});
+    }
+    return arrivals;
+  }
+  Millis Now() override { return SteadyNow(); }
+
+ private:
+  std::vector<Unit> units_;
 };
 
 std::unique_ptr<kelvrix::cli::CliLink> OpenComPort(const std::string& name, bool handshake, std::string& error) {
@@ -139,12 +201,15 @@ std::unique_ptr<kelvrix::cli::CliLink> OpenComPort(const std::string& name, bool
   return std::make_unique<ComPortLink>(port);
 }
 
-std::unique_ptr<kelvrix::cli::CliLink> Connect(const std::string& host, int port, std::string& error) {
+bool StartWinSock(std::string& error) {
   WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-    error = "WinSock is not available";
-    return nullptr;
-  }
+  if (WSAStartup(MAKEWORD(2, 2), &data) == 0) return true;
+  error = "WinSock is not available";
+  return false;
+}
+
+std::unique_ptr<kelvrix::cli::CliLink> Connect(const std::string& host, int port, std::string& error) {
+  if (!StartWinSock(error)) return nullptr;
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -181,6 +246,50 @@ static std::unique_ptr<kelvrix::cli::CliLink> OpenLink(const kelvrix::cli::CliOp
                                       : OpenComPort(options.serialDevice, options.handshake, error);
 }
 
+// Takes units as they dial in until --units came or --wait passed. A unit
+// that dials again from its address replaces its older connection.
+static std::unique_ptr<kelvrix::cli::DialledUnits> Listen(const kelvrix::cli::CliOptions& options,
+                                                          std::string& error) {
+  if (!StartWinSock(error)) return nullptr;
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(static_cast<u_short>(options.listenPort));
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (listener == INVALID_SOCKET || bind(listener, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+      listen(listener, SOMAXCONN) != 0) {
+    error = "cannot listen on port " + std::to_string(options.listenPort);
+    if (listener != INVALID_SOCKET) closesocket(listener);
+    return nullptr;
+  }
+  std::vector<DialledSockets::Unit> units;
+  const Millis end = SteadyNow() + Millis(options.waitSeconds * 1000LL);
+  while (static_cast<int>(units.size()) < options.units && SteadyNow() < end) {
+    WSAPOLLFD waiting{listener, POLLRDNORM, 0};
+    if (WSAPoll(&waiting, 1, static_cast<INT>((end - SteadyNow()).count())) <= 0) continue;
+    sockaddr_in from{};
+    int length = sizeof from;
+    const SOCKET unit = accept(listener, reinterpret_cast<sockaddr*>(&from), &length);
+    if (unit == INVALID_SOCKET) continue;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+    const auto older = std::find_if(units.begin(), units.end(), [&](const auto& u) { return u.address == text; });
+    if (older != units.end()) {
+      closesocket(older->socket);
+      older->socket = unit;
+    } else {
+      units.push_back({unit, text});
+    }
+  }
+  closesocket(listener);
+  if (units.empty()) {
+    error = "no unit dialled in to port " + std::to_string(options.listenPort) + " within " +
+            std::to_string(options.waitSeconds) + " s";
+    return nullptr;
+  }
+  return std::make_unique<DialledSockets>(std::move(units));
+}
+
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> texts;
   for (int i = 1; i < argc; ++i) texts.push_back(kelvrix::Utf8FromWide(argv[i]));
@@ -189,5 +298,5 @@ int wmain(int argc, wchar_t** argv) {
   const std::time_t seconds = std::time(nullptr);
   std::tm now{};
   localtime_s(&now, &seconds);
-  return kelvrix::cli::RunProgram(std::vector<std::string_view>(texts.begin(), texts.end()), OpenLink, now);
+  return kelvrix::cli::RunProgram(std::vector<std::string_view>(texts.begin(), texts.end()), {OpenLink, Listen}, now);
 }

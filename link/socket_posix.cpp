@@ -1,6 +1,8 @@
 #include "link/socket_posix.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -38,6 +40,33 @@ int ConnectTcp(const std::string& host, int port, std::chrono::milliseconds time
     close(fd);
     return -1;
   }
+  return fd;
+}
+
+int ListenTcp(uint32_t address, int port, std::string& error) {
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(static_cast<uint16_t>(port));
+  local.sin_addr.s_addr = htonl(address);
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  const int yes = 1;
+  if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+      bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 || listen(fd, SOMAXCONN) != 0) {
+    error = "cannot listen on port " + std::to_string(port) + ": " + std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+int AcceptTcp(int listener, std::string& peer) {
+  sockaddr_in from{};
+  socklen_t length = sizeof from;
+  const int fd = accept4(listener, reinterpret_cast<sockaddr*>(&from), &length, SOCK_NONBLOCK);
+  if (fd < 0) return -1;
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+  peer = text;
   return fd;
 }
 

@@ -13,14 +13,17 @@
 // units of --addresses (default 0) on an RS-485 bus. --listen plays one unit
 // that takes TCP connections on 127.0.0.1:PORT. --dial plays N units that
 // connect to 127.0.0.1:PORT from 127.0.0.2, 127.0.0.3, ...; their frames are
-// logged after the unit's address ("127.0.0.3 VAB03120\r\n").
+// logged after the unit's address ("127.0.0.3 VAB03120\r\n"); each has a
+// MAC address of its own, 02-00-00-00-00-01 on.
 // --off-default starts every unit with each readable setting off its default;
 // --state writes the settings the first unit holds, as a settings data file,
 // at the start and after every frame.
 // --baud plays the line at that speed (8E1: 11 bits a byte, 1.15 ms at 9600)
 // in both directions: a frame is taken once its last byte could have crossed
 // the line, and the answer leaves byte by byte; --unit-delay adds the unit's
-// own time to answer. Without --baud every byte crosses at once.
+// own time to answer. Without --baud every byte crosses at once. Units that
+// dial in each take their --unit-delay on a clock of their own, as units on
+// a network do: one unit's time to answer holds up no other.
 //
 // Mode lines (--mode, then the lines of the control file, read again before
 // each answer): "rs485", "silent", "reply E3" (or GN, E0..E2, MENU; "reply E3
@@ -44,8 +47,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <deque>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +64,8 @@
 #include <thread>
 #include <vector>
 
+#include "link/descriptor_posix.h"
+#include "link/socket_posix.h"
 #include "link/traffic_log.h"
 #include "model/settings_data_file.h"
 #include "sim/simulated_bus.h"
@@ -89,6 +96,7 @@ class Wire {
     unitDelay_ = std::chrono::milliseconds(unitDelayMs);
   }
   bool Paced() const { return byteTime_.count() > 0; }
+  std::chrono::milliseconds UnitDelay() const { return unitDelay_; }
 
   // `count` bytes were just read: the panel wrote them at once, the line
   // carries them one byte time after the other.
@@ -127,18 +135,7 @@ void WriteAll(int fd, std::string_view bytes) {
     wire.WritePaced(fd, bytes);
     return;
   }
-  while (!bytes.empty()) {
-    const ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR || errno == EAGAIN) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        continue;
-      }
-      return;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  tcdrain(fd);
+  if (kelvrix::WriteWhole(fd, bytes)) tcdrain(fd);
 }
 
 // Writes the answer whole or in the pieces the mode ask for, each piece a
@@ -208,6 +205,39 @@ std::vector<int> ParseAddresses(const char* text) {
   return addresses;
 }
 
+// The answers a unit that dialled in still owes, each due once the unit has
+// taken its time.
+class Outbox {
+ public:
+  using Clock = std::chrono::steady_clock;
+  struct Answer {
+    Clock::time_point due;
+    std::string bytes;
+    SimMode mode;
+  };
+
+  void Add(std::string answer, const SimMode& mode) {
+    const Clock::time_point after = answers_.empty() ? Clock::now() : std::max(Clock::now(), answers_.back().due);
+    answers_.push_back({after + wire.UnitDelay(), std::move(answer), mode});
+  }
+  // How long until the next answer is due, at most `longest`.
+  int WaitMs(int longest) const {
+    if (answers_.empty()) return longest;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(answers_.front().due - Clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, longest));
+  }
+  void SendDue(int fd) {
+    while (!answers_.empty() && answers_.front().due <= Clock::now()) {
+      WriteAnswer(fd, answers_.front().bytes, answers_.front().mode);
+      answers_.pop_front();
+    }
+  }
+  void Clear() { answers_.clear(); }
+
+ private:
+  std::deque<Answer> answers_;
+};
+
 int Usage() {
   std::fprintf(stderr,
                "usage: kelvrix-sim (--device PATH | --listen PORT | --dial PORT --units N)\n"
@@ -250,16 +280,17 @@ class Simulator {
 
   // Bytes received on `fd`; each whole frame is logged (after `tag`) and
   // answered by `pick(mode)`'s bus, and the first unit's state is kept.
+  // With an `outbox` the answers wait there for their time instead of here.
   // False when the answer was cut: the caller resets the connection.
   template <class PickBus>
   bool Receive(int fd, std::string& pending, std::string_view bytes, const std::string& tag, PickBus pick,
-               const SimulatedUnit& stateUnit) {
+               const SimulatedUnit& stateUnit, Outbox* outbox = nullptr) {
     pending.append(bytes);
     wire.Received(bytes.size());
     for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
       const std::string frame = pending.substr(0, end + 1);
       pending.erase(0, end + 1);
-      wire.AwaitFrame(pending.size());
+      if (!outbox) wire.AwaitFrame(pending.size());
       if (log_) {
         std::fprintf(log_, "%s%s\n", tag.c_str(), kelvrix::EscapedBytes(frame).c_str());
         std::fflush(log_);
@@ -273,7 +304,11 @@ class Simulator {
         WriteAll(fd, answer->substr(0, answer->size() / 2));
         return false;
       }
-      if (answer) WriteAnswer(fd, *answer, mode);
+      if (answer && outbox) {
+        outbox->Add(*answer, mode);
+      } else if (answer) {
+        WriteAnswer(fd, *answer, mode);
+      }
     }
     if (pending.size() > 4096) pending.clear();  // no LF in sight: noise
     return true;
@@ -349,15 +384,6 @@ sockaddr_in Loopback(int lastByte, int port) {
   return address;
 }
 
-// Reads what is there; false when the peer has gone.
-bool ReadSome(int fd, std::string& bytes) {
-  char buffer[1024];
-  bytes.clear();
-  const ssize_t n = read(fd, buffer, sizeof buffer);
-  if (n <= 0) return n < 0 && (errno == EAGAIN || errno == EINTR);
-  bytes.assign(buffer, static_cast<std::size_t>(n));
-  return true;
-}
 
 int RunSerial(Simulator& sim) {
   const Options& options = sim.options();
@@ -385,7 +411,7 @@ int RunSerial(Simulator& sim) {
   while (!stopRequested) {
     pollfd waiting{fd, POLLIN, 0};
     if (poll(&waiting, 1, 500) <= 0) continue;
-    if (!(waiting.revents & POLLIN) || !ReadSome(fd, bytes) || bytes.empty()) {
+    if (!(waiting.revents & POLLIN) || !kelvrix::ReadAvailable(fd, bytes) || bytes.empty()) {
       // The other end is not open (yet): wait instead of spinning on POLLHUP.
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       continue;
@@ -407,7 +433,6 @@ int RunListening(Simulator& sim) {
   SimulatedUnit& state = unit.units().begin()->second;
   sim.Prepare(state);
   sim.KeepState(state);
-  const sockaddr_in address = Loopback(1, sim.options().listenPort);
   int listener = -1;
   struct Peer {
     int fd;
@@ -423,11 +448,10 @@ int RunListening(Simulator& sim) {
       close(listener);
       listener = -1;
     } else if (!refuse && listener < 0) {
-      listener = socket(AF_INET, SOCK_STREAM, 0);
-      const int yes = 1;
-      setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-      if (bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(listener, 8) != 0) {
-        std::fprintf(stderr, "kelvrix-sim: cannot listen on port %d: %s\n", sim.options().listenPort, std::strerror(errno));
+      std::string error;
+      listener = kelvrix::ListenTcp(INADDR_LOOPBACK, sim.options().listenPort, error);
+      if (listener < 0) {
+        std::fprintf(stderr, "kelvrix-sim: %s\n", error.c_str());
         return 1;
       }
     }
@@ -442,7 +466,8 @@ int RunListening(Simulator& sim) {
     if (poll(waiting.data(), waiting.size(), pause) <= 0) continue;
     std::size_t next = 0;
     if (listener >= 0 && (waiting[next++].revents & POLLIN)) {
-      const int fd = accept(listener, nullptr, nullptr);
+      std::string peer;
+      const int fd = kelvrix::AcceptTcp(listener, peer);
       if (fd >= 0 && HasLine(sim.ControlText(), "reset")) {
         Reset(fd);
       } else if (fd >= 0) {
@@ -452,7 +477,7 @@ int RunListening(Simulator& sim) {
     for (std::size_t i = 0; next + i < waiting.size(); ++i) {
       if (!(waiting[next + i].revents & (POLLIN | POLLHUP))) continue;
       Peer& peer = peers[i];
-      if (!ReadSome(peer.fd, bytes)) {
+      if (!kelvrix::ReadAvailable(peer.fd, bytes)) {
         close(peer.fd);
         peer.fd = -1;
         continue;
@@ -478,6 +503,7 @@ int RunDialling(Simulator& sim) {
     std::unique_ptr<SimulatedBus> unit = std::make_unique<SimulatedBus>(false, std::vector<int>{});
     int fd = -1;
     std::string pending;
+    Outbox outbox;
     Clock::time_point nextDial{}, hangUp = Clock::time_point::max();
     std::vector<int> older;  // "redial": connections left open and idle
     Clock::time_point nextRedial{};
@@ -487,7 +513,11 @@ int RunDialling(Simulator& sim) {
   for (int k = 0; k < count; ++k) {
     units[k].address = "127.0.0." + std::to_string(k + 2);
     units[k].from = Loopback(k + 2, 0);
+    kelvrix::DeviceSettings& settings = units[k].unit->units().begin()->second.settings;
     sim.Prepare(units[k].unit->units().begin()->second);
+    char mac[18];
+    std::snprintf(mac, sizeof mac, "02-00-00-00-%02X-%02X", (k + 1) >> 8 & 0xFF, (k + 1) & 0xFF);
+    kelvrix::CopyText(settings.macAddress, mac);
   }
   const SimulatedUnit& first = units[0].unit->units().begin()->second;
   sim.KeepState(first);
@@ -549,7 +579,11 @@ int RunDialling(Simulator& sim) {
     std::vector<pollfd> waiting;
     std::vector<Dialler*> polled;
     bool wantsToDial = false;
+    int untilAnswer = 100;
     for (Dialler& d : units) {
+      if (d.fd < 0) d.outbox.Clear();  // a unit that hung up owes nothing
+      d.outbox.SendDue(d.fd);
+      untilAnswer = d.outbox.WaitMs(untilAnswer);
       if (d.fd < 0) {
         wantsToDial = wantsToDial || dropped.count(static_cast<int>(&d - units.data()) + 1) == 0;
         continue;
@@ -559,7 +593,7 @@ int RunDialling(Simulator& sim) {
     }
     std::vector<int> open;
     for (const Dialler& d : units) open.push_back(d.fd);
-    const int pause = std::min(wantsToDial ? 20 : 100, flooder.Tick(FloodPeriod(control), open));
+    const int pause = std::min({wantsToDial ? 20 : 100, untilAnswer, flooder.Tick(FloodPeriod(control), open)});
     if (waiting.empty()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(pause));
       continue;
@@ -568,14 +602,14 @@ int RunDialling(Simulator& sim) {
     for (std::size_t i = 0; i < waiting.size(); ++i) {
       if (!(waiting[i].revents & (POLLIN | POLLHUP))) continue;
       Dialler& d = *polled[i];
-      if (!ReadSome(d.fd, bytes)) {  // the panel closed it: dial again later
+      if (!kelvrix::ReadAvailable(d.fd, bytes)) {  // the panel closed it: dial again later
         close(d.fd);
         d.fd = -1;
         continue;
       }
       SimulatedBus& unit = *d.unit;
       if (!sim.Receive(d.fd, d.pending, bytes, d.address + " ", [&](const SimMode&) -> SimulatedBus& { return unit; },
-                       first)) {
+                       first, &d.outbox)) {
         Reset(d.fd);
         d.fd = -1;
         d.nextDial = Clock::now() + std::chrono::seconds(1);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <fstream>
+#include <iterator>
 
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
@@ -33,8 +35,8 @@ TEST(CliArguments, EveryErrorIsOneLineAndGoodLinesParse) {
       {{"read", "--bogus"}, "unknown option --bogus"},
       {{"diff", "--serial", "x"}, "diff: usage: kelvrix-cli diff FILE.dat"},
       {{"show", "a.dat", "b.dat"}, "show: usage: kelvrix-cli show FILE.dat"},
-      {{"read"}, "give one link: --serial DEVICE or --tcp HOST[:PORT]"},
-      {{"read", "--serial", "x", "--tcp", "y"}, "give one link: --serial DEVICE or --tcp HOST[:PORT]"},
+      {{"read"}, "give one link: --serial DEVICE, --tcp HOST[:PORT] or --listen PORT"},
+      {{"read", "--serial", "x", "--tcp", "y"}, "give one link: --serial DEVICE, --tcp HOST[:PORT] or --listen PORT"},
       {{"read", "--serial"}, "--serial needs a device, such as /dev/ttyUSB0 or COM3"},
       {{"read", "--serial", "x", "--address", "32"}, "--address needs a slave address 00..31"},
       {{"read", "--serial", "x", "--address", "5"}, "--address needs a slave address 00..31"},
@@ -49,6 +51,15 @@ TEST(CliArguments, EveryErrorIsOneLineAndGoodLinesParse) {
       {{"scan", "--serial", "x", "--address", "05"}, "scan asks every address: no --address"},
       {{"read", "--serial", "x", "--csv"}, "--csv belongs to history"},
       {{"backup", "d", "--tcp", "h", "--bus"}, "--bus belongs to backup on --serial, without --address"},
+      {{"backup", "d", "--listen", "9004", "--units", "96", "--wait", "30"}, ""},
+      {{"read", "--listen", "9004", "--tcp", "h"}, "give one link: --serial DEVICE, --tcp HOST[:PORT] or --listen PORT"},
+      {{"read", "--listen", "0"}, "--listen needs a port, 1..65535"},
+      {{"read", "--listen", "9004", "--address", "05"}, "--address is for RS-485 on --serial"},
+      {{"backup", "d", "--listen", "9004", "--units", "0"}, "--units needs a count, 1..256"},
+      {{"backup", "d", "--listen", "9004", "--wait", "1h"}, "--wait needs seconds, 1..3600"},
+      {{"read", "--tcp", "h", "--units", "2"}, "--units and --wait belong to --listen"},
+      {{"read", "--listen", "9004", "--units", "2"}, "only backup works on more than one unit"},
+      {{"scan", "--listen", "9004"}, "scan needs the RS-485 bus: --serial"},
   };
   for (const ArgumentCase& c : cases) {
     const ParsedArguments parsed = ParseArguments(c.arguments);
@@ -250,6 +261,95 @@ TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
   EXPECT_NE(scan.out.find("\"summary\": \"3 台が応答\""), std::string::npos);
   const CommandResult send = RunCommand(Options({"send", "RVN", "--address", "07"}), &link);
   EXPECT_EQ(send.out, "Ver. 1.00\n");
+}
+
+// Units that dialled in, each answering a frame `delay` after it; one may
+// hang up after some frames. Time passes only while the subcommand waits.
+class SimulatedDialledUnits : public DialledUnits {
+ public:
+  explicit SimulatedDialledUnits(int count) {
+    for (int k = 0; k < count; ++k) {
+      units_.emplace_back(false, std::vector<int>{});
+      CopyText(Unit(k).settings.macAddress, "02-00-00-00-00-0" + std::to_string(k + 1));
+    }
+  }
+  sim::SimulatedUnit& Unit(int k) { return units_[k].units().begin()->second; }
+
+  std::size_t Count() const override { return units_.size(); }
+  std::string Name(std::size_t unit) const override { return "10.0.0." + std::to_string(unit + 1); }
+  bool Write(std::size_t unit, std::string_view bytes) override {
+    if (static_cast<int>(unit) == hangUp.unit && --hangUp.afterFrames < 0) {
+      pending_.push_back({now_ + delay_, {unit, {}, true}});
+    } else if (auto answer = units_[unit].Handle(bytes, {})) {
+      pending_.push_back({now_ + delay_, {unit, *answer, false}});
+    }
+    return true;
+  }
+  std::vector<Arrival> Read(Millis wait) override {
+    std::vector<Arrival> arrivals;
+    if (pending_.empty() || pending_.front().first > now_ + wait) {
+      now_ += wait;
+      return arrivals;
+    }
+    now_ = std::max(now_, pending_.front().first);
+    for (; !pending_.empty() && pending_.front().first <= now_; pending_.pop_front()) {
+      arrivals.push_back(pending_.front().second);
+    }
+    return arrivals;
+  }
+  Millis Now() override { return now_; }
+
+  struct {
+    int unit = -1;
+    int afterFrames = 0;
+  } hangUp;
+
+ private:
+  std::vector<sim::SimulatedBus> units_;
+  std::deque<std::pair<Millis, Arrival>> pending_;
+  Millis delay_{20};
+  Millis now_{0};
+};
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(CliCommands, BackupReadsEveryDialledUnitAtOnceIntoItsOwnFile) {
+  SimulatedDialledUnits one(1);
+  const std::string alone = ::testing::TempDir() + "alone";
+  ASSERT_EQ(RunOnDialledUnits(*ParseArguments({"backup", alone, "--listen", "9004"}).options, one, Now()).exitCode,
+            kExitOk);
+
+  SimulatedDialledUnits four(4);
+  four.Unit(1).settings.videoBrightness[0] = 3;
+  four.hangUp = {2, 10};
+  const std::string folder = ::testing::TempDir() + "dialled";
+  const CommandResult backup =
+      RunOnDialledUnits(*ParseArguments({"backup", folder, "--listen", "9004", "--units", "4"}).options, four, Now());
+  EXPECT_EQ(backup.exitCode, kExitDiffers) << "10.0.0.3 hung up";
+  EXPECT_LE(four.Now(), one.Now() + Millis(20)) << "all at once: four units take one unit's time";
+  EXPECT_EQ(backup.out, "unit,mac,version,time,file,result\n"
+                        "10.0.0.1,02-00-00-00-00-01,1.00,2026-12-09T21:05:30,10.0.0.1.dat,ok\n"
+                        "10.0.0.2,02-00-00-00-00-02,1.00,2026-12-09T21:05:30,10.0.0.2.dat,ok\n"
+                        "10.0.0.3,,,2026-12-09T21:05:30,,the link broke\n"
+                        "10.0.0.4,02-00-00-00-00-04,1.00,2026-12-09T21:05:30,10.0.0.4.dat,ok\n");
+  for (int k : {0, 1, 3}) {
+    EXPECT_EQ(FileText(folder + "/10.0.0." + std::to_string(k + 1) + ".dat"), WriteSettingsData(four.Unit(k).settings))
+        << "unit " << k + 1 << "'s own settings";
+  }
+}
+
+TEST(CliCommands, AnyOtherSubcommandWorksOnTheFirstUnitThatDialledIn) {
+  SimulatedDialledUnits units(1);
+  units.Unit(0).settings.videoBrightness[0] = 3;
+  const CommandResult read = RunOnDialledUnits(*ParseArguments({"read", "--listen", "9004"}).options, units, Now());
+  EXPECT_EQ(read.exitCode, kExitOk);
+  EXPECT_EQ(read.out, WriteSettingsData(units.Unit(0).settings));
+  units.hangUp = {0, 0};
+  EXPECT_EQ(RunOnDialledUnits(*ParseArguments({"send", "RVN", "--listen", "9004"}).options, units, Now()).error,
+            "the link broke");
 }
 
 }  // namespace

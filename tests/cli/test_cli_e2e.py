@@ -88,20 +88,52 @@ class SerialTest(unittest.TestCase):
         self.assertEqual((rc, err), (2, "kelvrix-cli: --address needs a slave address 00..31\n"))
 
 
-class NetworkTest(unittest.TestCase):
-    """A unit that takes TCP connections on loopback."""
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
 
-    def test_read_and_send_over_tcp(self):
-        with socket.socket() as probe:
-            probe.bind(("127.0.0.1", 0))
-            port = probe.getsockname()[1]
-        folder = tempfile.mkdtemp(prefix="kelvrix-cli-")
-        self.addCleanup(shutil.rmtree, folder, True)
-        state = os.path.join(folder, "state.dat")
-        unit = subprocess.Popen([SIMULATOR, "--listen", str(port), "--state", state], stdout=subprocess.DEVNULL,
+
+class NetworkTest(unittest.TestCase):
+    """Units on loopback: one that takes TCP connections (the client role), or
+    units that dial in (the server role)."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="kelvrix-cli-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
+        self.state = os.path.join(self.folder, "state.dat")
+
+    def simulate(self, *options):
+        unit = subprocess.Popen([SIMULATOR, *options, "--state", self.state], stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
         self.addCleanup(unit.wait)
         self.addCleanup(unit.terminate)
+        return unit
+
+    def test_backup_of_units_that_dial_in(self):
+        port = free_port()
+        self.assertEqual(cli("read", "--listen", port, "--wait", "1"),
+                         (3, "", f"kelvrix-cli: no unit dialled in to port {port} within 1 s\n"))
+        self.simulate("--dial", str(port), "--units", "5", "--off-default")
+        backup = os.path.join(self.folder, "backup")
+        rc, out, _ = cli("backup", backup, "--listen", port, "--units", "5", "--wait", "20")
+        self.assertEqual(rc, 0, out)
+        rows = sorted(line.split(",") for line in out.splitlines()[1:])
+        self.assertEqual([(r[0], r[1], r[4], r[5]) for r in rows],
+                         [(f"127.0.0.{k + 2}", f"02-00-00-00-00-0{k + 1}", f"127.0.0.{k + 2}.dat", "ok")
+                          for k in range(5)])
+        for k in range(5):
+            self.assertEqual(read_bytes(os.path.join(backup, f"127.0.0.{k + 2}.dat")), read_bytes(self.state))
+        self.assertEqual(read_bytes(os.path.join(backup, "inventory.csv")).decode(), out)
+
+        rc, out, _ = cli("read", "--listen", port, "--wait", "20", raw=True)  # the units dial again
+        self.assertEqual(rc, 0)
+        self.assertEqual(out, read_bytes(self.state))
+
+    def test_read_and_send_over_tcp(self):
+        port = free_port()
+        state = self.state
+        unit = self.simulate("--listen", str(port))
         for _ in range(50):
             if cli("send", "RVN", "--tcp", f"127.0.0.1:{port}")[0] == 0:
                 break
