@@ -16,7 +16,7 @@ struct Subcommand {
 };
 
 constexpr Subcommand kSubcommands[] = {
-    {"scan", 0, true, "scan", "the RS-485 bus, addresses 00-31: address, version, possible conflicts"},
+    {"scan", 0, true, "scan", "the RS-485 bus, addresses 00-31: address, version, MAC address, possible conflicts"},
     {"read", 0, true, "read [-o FILE.dat]", "the unit's settings into a settings data file (standard output without -o)"},
     {"diff", 1, true, "diff FILE.dat", "the settings that differ between the file and the unit; exit 1 when some do"},
     {"apply", 1, true, "apply FILE.dat",

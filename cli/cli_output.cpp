@@ -39,7 +39,8 @@ std::string JsonObject(const std::vector<std::pair<std::string_view, std::string
 }
 
 std::string JsonArray(std::string_view key, const std::vector<std::string>& items, std::string_view summary) {
-  std::string json = "{" + JsonString(key) + ": [";
+  std::string json = "{";
+  (json += JsonString(key)) += ": [";
   for (std::size_t i = 0; i < items.size(); ++i) (json += i == 0 ? "\n  " : ",\n  ") += items[i];
   json += items.empty() ? "]" : "\n]";
   if (!summary.empty()) (json += ", \"summary\": ") += JsonString(summary);
@@ -117,13 +118,14 @@ std::string ComparisonReport(const UnitComparison& comparison, bool json) {
 }
 
 std::string ScanReport(const BusScan& scan, bool json) {
-  std::vector<std::vector<std::string>> rows = {{"アドレス", "バージョン", "状態"}};
+  std::vector<std::vector<std::string>> rows = {{"アドレス", "バージョン", "MAC アドレス", "状態"}};
   std::vector<std::string> items;
   for (const BusUnit& unit : scan.Units()) {
     const std::string address = PaddedDecimal(unit.address, 2);
-    rows.push_back({address, unit.version, unit.status});
+    rows.push_back({address, unit.version, unit.mac, unit.status});
     items.push_back(JsonObject({{"address", JsonString(address)},
                                 {"version", JsonString(unit.version)},
+                                {"mac", JsonString(unit.mac)},
                                 {"conflict", unit.conflict ? "true" : "false"},
                                 {"status", JsonString(unit.status)}}));
   }

@@ -1,5 +1,5 @@
 // Dialog 161 "RS-485 バス検索": asks every address of the RS-485 bus for its
-// version and lists the units that answered; a double-click on one (or Enter
+// version and MAC address and lists the units that answered; a double-click on one (or Enter
 // on the selected one) makes its address the one the setting dialogs talk
 // to. On RS-232C or TCP/IP it says why it cannot run.
 #include "dialogs/dialog_frame_win.h"
@@ -51,7 +51,7 @@ void Show(HWND dialog) {
   ListView_DeleteAllItems(list);
   for (int i = 0; i < static_cast<int>(scan.Units().size()); ++i) {
     const BusUnit& unit = scan.Units()[i];
-    const std::string texts[] = {PaddedDecimal(unit.address, 2), unit.version, unit.status};
+    const std::string texts[] = {PaddedDecimal(unit.address, 2), unit.version, unit.mac, unit.status};
     AddListRow(list, i, texts);
   }
   SetItemText(dialog, IDC_SCAN_STATUS, scan.Summary());
@@ -78,9 +78,10 @@ void Choose(HWND dialog, int row) {
 void OnInit(HWND dialog, Panel& panel) {
   current.emplace(panel);
   OpenTool(dialog, current->tool);
-  static constexpr ListColumn kColumns[] = {{L"アドレス", 22}, {L"バージョン", 22}, {L"状態", 56}};
+  static constexpr ListColumn kColumns[] = {
+      {L"アドレス", 14}, {L"バージョン", 16}, {L"MAC アドレス", 30}, {L"状態", 40}};
   AddListColumns(List(dialog), kColumns, 0);
-  SendDlgItemMessageW(dialog, IDC_SCAN_PROGRESS, PBM_SETRANGE32, 0, kBusAddressCount);
+  SendDlgItemMessageW(dialog, IDC_SCAN_PROGRESS, PBM_SETRANGE32, 0, kBusScanSteps);
   SetItemText(dialog, IDC_SCAN_STATUS, WhyNot(panel.link));
   ShowButtons(dialog);
 }

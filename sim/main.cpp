@@ -10,7 +10,8 @@
 //               [--off-default] [--state FILE] [--baud N] [--unit-delay MS]
 //
 // --device plays one unit on RS-232C and, with the mode line "rs485", the
-// units of --addresses (default 0) on an RS-485 bus. --listen plays one unit
+// units of --addresses (default 0) on an RS-485 bus, the unit at 05 with the
+// MAC address 02-00-00-00-01-05. --listen plays one unit
 // that takes TCP connections on 127.0.0.1:PORT. --dial plays N units that
 // connect to 127.0.0.1:PORT from 127.0.0.2, 127.0.0.3, ...; their frames are
 // logged after the unit's address ("127.0.0.3 VAB03120\r\n"); each has a
@@ -385,6 +386,14 @@ sockaddr_in Loopback(int lastByte, int port) {
 }
 
 
+// Each unit on the RS-485 bus has a MAC address of its own, made of its
+// address: 02-00-00-00-01-05 at 05.
+std::string BusUnitMac(int address) {
+  char mac[18];
+  std::snprintf(mac, sizeof mac, "02-00-00-00-01-%02d", address);
+  return mac;
+}
+
 int RunSerial(Simulator& sim) {
   const Options& options = sim.options();
   const int fd = open(options.device.c_str(), O_RDWR | O_NOCTTY);
@@ -402,6 +411,7 @@ int RunSerial(Simulator& sim) {
   for (SimulatedBus* bus : {&pointToPoint, &rs485Bus}) {
     for (auto& [address, unit] : bus->units()) sim.Prepare(unit);
   }
+  for (auto& [address, unit] : rs485Bus.units()) kelvrix::CopyText(unit.settings.macAddress, BusUnitMac(address));
   // The RS-232C unit and the first unit on the bus play the same part.
   SimulatedUnit& first = pointToPoint.units().begin()->second;
   sim.KeepState(first);

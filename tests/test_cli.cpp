@@ -255,7 +255,9 @@ TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
   link.mode.rs485 = true;
   const CommandResult scan = RunCommand(Options({"scan", "--json"}), &link);
   EXPECT_EQ(scan.exitCode, kExitOk);
-  EXPECT_NE(scan.out.find("{\"address\": \"05\", \"version\": \"1.00\", \"conflict\": false, \"status\": \"応答\"}"),
+  const std::string mac = bus.units().begin()->second.settings.macAddress;
+  EXPECT_NE(scan.out.find("{\"address\": \"05\", \"version\": \"1.00\", \"mac\": \"" + mac +
+                          "\", \"conflict\": false, \"status\": \"応答\"}"),
             std::string::npos)
       << scan.out;
   EXPECT_NE(scan.out.find("\"summary\": \"3 台が応答\""), std::string::npos);

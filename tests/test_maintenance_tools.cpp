@@ -257,73 +257,103 @@ TEST(UnitComparison, OnRs232cAnotherUnitOnTheCableGetsNoWrite) {
   }
 }
 
-// Every address asked once, 200 ms for a silent one; what came back listed.
-TEST(BusScan, ALateAnswerIsItsOwnAddresssAndASecondAnswerAConflict) {
-  BusScan scan;
+// A scan against a bus that `answer` plays: each request's replies (line,
+// address) come 25 ms after it; a silent address costs the 200 ms time-out.
+// Gives the requests as "05 RVN".
+template <class Answer>
+std::vector<std::string> RunScan(BusScan& scan, Answer answer, Millis& now) {
+  std::vector<std::string> asked;
   scan.Start();
-  Millis now{0};
-  // 03 is slow: its answer comes while 04 is asked, and 04 answers too.
-  // 06 answers in time, and a second unit on 06 answers while 07 is asked.
   while (scan.Running()) {
     const auto request = scan.Next(now);
     if (!request) {
       if (scan.Running()) now = scan.Deadline();
       continue;
     }
+    asked.push_back(PaddedDecimal(request->address, 2) + " " + request->line.substr(0, request->line.size() - 2));
     now += Millis(25);
-    if (request->address == 4) scan.Replied("Ver. 1.03", "03", "");
-    if (request->address == 7) scan.Replied("Ver. 1.06", "06", "");
-    if (request->address == 4 || request->address == 6) {
-      scan.Replied("Ver. 1.0" + std::to_string(request->address), PaddedDecimal(request->address, 2), "");
+    for (const auto& [line, address] : answer(request->address, request->line == "RVN\r\n")) {
+      scan.Replied(line, address, line == "E3" ? "Command Error" : "");
     }
   }
+  return asked;
+}
+
+using Replies = std::vector<std::pair<std::string, std::string>>;
+
+std::string Mac(int address) { return "00-80-45-00-00-" + PaddedDecimal(address, 2); }
+
+TEST(BusScan, AsksEachAddressItsVersionThenItsMacAndCreditsLateAnswersToTheirAddress) {
+  // 03 is slow: its version comes while 04 is asked. A second unit on 06
+  // answers the version request again, without colliding, while the MAC
+  // request is out; one on 08 gives a MAC address of its own, late.
+  Millis now{0};
+  BusScan scan;
+  const auto asked = RunScan(scan, [](int address, bool version) -> Replies {
+    const std::string own = PaddedDecimal(address, 2);
+    if (address == 3) return {};
+    if (address == 4 && version) return {{"Ver. 1.03", "03"}, {"Ver. 1.04", own}};
+    if (address == 9 && version) return {{"EMA" + Mac(99), "08"}};
+    if (address == 4 || address == 6 || address == 8) {
+      if (!version) return address == 6 ? Replies{{"Ver. 1.06", own}, {"EMA" + Mac(6), own}} : Replies{{"EMA" + Mac(address), own}};
+      return {{"Ver. 1.0" + std::to_string(address), own}};
+    }
+    return {};
+  }, now);
+  EXPECT_EQ(std::vector<std::string>(asked.begin(), asked.begin() + 10),
+            (std::vector<std::string>{"00 RVN", "01 RVN", "02 RVN", "03 RVN", "04 RVN", "04 REMA", "05 RVN", "06 RVN",
+                                      "06 REMA", "07 RVN"}))
+      << "no MAC request to a silent address";
+  EXPECT_EQ(asked.size(), 32u + 3u);
+  EXPECT_EQ(now, Millis(29 * 200 + 6 * 25));
   EXPECT_EQ(scan.Units(), (std::vector<BusUnit>{
-                              {3, "1.03", false, "応答"},
-                              {4, "1.04", false, "応答"},
-                              {6, "1.06", true, "重複の疑い: 2 回応答"},
+                              {3, "1.03", "", false, "応答"},
+                              {4, "1.04", Mac(4), false, "応答"},
+                              {6, "1.06", Mac(6), true, "重複の疑い: 2 回応答"},
+                              {8, "1.08", Mac(8), true, "重複の疑い: MAC アドレスが 2 つ"},
                           }));
 }
 
-TEST(BusScan, ListsWhoAnsweredAndFlagsGarbledOrMisaddressedReplies) {
-  struct Reply {
-    std::string address, line, failure;
-  };
-  const std::map<int, Reply> replies = {
-      {0, {"00", "Ver. 1.00", ""}},
-      {5, {"05", "VVeerr..  11..0000", ""}},  // two units answered at once
-      {7, {"07", "Ver. 2.31", ""}},
-      {9, {"12", "Ver. 1.00", ""}},
-      {12, {"12", "E3", "Command Error"}},
-  };
-  BusScan scan;
-  scan.Start();
+TEST(BusScan, AGarbledOrMisaddressedAnswerIsAskedAgainThenFlagged) {
   Millis now{0};
-  std::vector<int> asked;
-  while (scan.Running()) {
-    const auto request = scan.Next(now);
-    if (!request) {
-      if (scan.Running()) now = scan.Deadline();
-      continue;
+  int noisy = 0;
+  BusScan scan;
+  const auto asked = RunScan(scan, [&](int address, bool version) -> Replies {
+    const std::string own = PaddedDecimal(address, 2);
+    switch (address) {
+      case 0:
+      case 7:
+        return {{version ? "Ver. 1.00" : "EMA" + Mac(address), own}};
+      case 5:  // two units answer at once, every time
+        return {{version ? "VVeerr..  11..0000" : "EEMMAA", own}};
+      case 9:
+        return {{"Ver. 1.00", "12"}};
+      case 11:  // noise on the line, once
+        return {{noisy++ == 0 ? "Vr. 1.0" : version ? "Ver. 1.11" : "EMA" + Mac(11), own}};
+      case 12:
+        return {{"E3", own}};
+      default:
+        return {};
     }
-    EXPECT_EQ(request->line, "RVN\r\n");
-    asked.push_back(request->address);
-    now += Millis(25);
-    if (const auto reply = replies.find(request->address); reply != replies.end()) {
-      scan.Replied(reply->second.line, reply->second.address, reply->second.failure);
-    }
+  }, now);
+  std::vector<std::string> expected;
+  for (int address = 0; address < kBusAddressCount; ++address) {
+    const std::string own = PaddedDecimal(address, 2);
+    expected.push_back(own + " RVN");
+    if (address == 5 || address == 9 || address == 11) expected.push_back(own + " RVN");
+    if (address == 0 || address == 7 || address == 11) expected.push_back(own + " REMA");
   }
-  std::vector<int> everyAddress(kBusAddressCount);
-  std::iota(everyAddress.begin(), everyAddress.end(), 0);
-  EXPECT_EQ(asked, everyAddress) << "each address once";
-  EXPECT_EQ(now, Millis(5 * 25 + 27 * 200)) << "a silent address waits 200 ms, then the next is asked";
+  EXPECT_EQ(asked, expected) << "each garbled or misaddressed answer asked for once more";
   EXPECT_EQ(scan.Units(), (std::vector<BusUnit>{
-                              {0, "1.00", false, "応答"},
-                              {5, "", true, "重複の疑い: 応答が乱れています"},
-                              {7, "2.31", false, "応答"},
-                              {9, "", true, "重複の疑い: アドレス 12 で応答"},
-                              {12, "", false, "Command Error"},
+                              {0, "1.00", Mac(0), false, "応答"},
+                              {5, "", "", true, "重複の疑い: 応答が乱れています"},
+                              {7, "1.00", Mac(7), false, "応答"},
+                              {9, "", "", true, "重複の疑い: アドレス 12 で応答"},
+                              {11, "1.11", Mac(11), false, "応答"},
+                              {12, "", "", false, "Command Error"},
                           }));
-  EXPECT_EQ(scan.Summary(), "5 台が応答、2 件はアドレスの重複の疑い");
+  EXPECT_EQ(scan.Summary(), "6 台が応答、2 件はアドレスの重複の疑い");
+  EXPECT_EQ(now, Millis(12 * 25 + 26 * 200));
 }
 
 }  // namespace

@@ -1,23 +1,53 @@
 #include "tools/bus_scan.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "model/digits.h"
 #include "model/reply_decoders.h"
 
 namespace kelvrix {
 
+namespace {
+
+constexpr std::string_view kMacPrefix = "EMA";
+constexpr std::string_view kGarbled = "重複の疑い: 応答が乱れています";
+
+// "Ver. 1.00" gives "1.00"; anything else nothing.
+std::string VersionIn(std::string_view line) {
+  if (!line.starts_with(kVersionPrefix) || line.size() < kVersionPrefix.size() + 5) return {};
+  return std::string(line.substr(kVersionPrefix.size() + 1, 4));
+}
+
+// "EMA00-80-45-01-02-03" gives "00-80-45-01-02-03"; anything else nothing.
+std::string MacIn(std::string_view line) {
+  if (!line.starts_with(kMacPrefix) || line.size() < kMacPrefix.size() + 17) return {};
+  const std::string_view mac = line.substr(kMacPrefix.size(), 17);
+  for (std::size_t i = 0; i < mac.size(); ++i) {
+    const bool dash = i % 3 == 2;
+    if (dash ? mac[i] != '-' : !std::isxdigit(static_cast<unsigned char>(mac[i]))) return {};
+  }
+  return std::string(mac);
+}
+
+}  // namespace
+
 void BusScan::Start(Millis timeout) {
   if (Running()) return;
   units_.clear();
   scanned_ = false;
   // A unit answers within milliseconds: a silent address is asked once.
-  StartRun(kBusAddressCount, timeout, false);
+  StartRun(kBusScanSteps, timeout, false);
 }
 
 std::optional<ToolRequest> BusScan::Next(Millis now) {
   if (!run_) return std::nullopt;
-  if (const auto request = run_->Next(now)) return ToolRequest{"RVN\r\n", request->step - 1};
+  for (auto request = run_->Next(now); request; request = run_->Next(now)) {
+    if (!AskingMac()) return ToolRequest{"RVN\r\n", Asked()};
+    const BusUnit* unit = Listed(Asked());
+    if (unit && !unit->conflict && !unit->version.empty()) return ToolRequest{"REMA\r\n", Asked()};
+    run_->Answered();  // nothing to ask an address that was silent, refused or collided
+  }
   if (run_->Done()) {
     run_.reset();
     scanned_ = true;
@@ -25,53 +55,66 @@ std::optional<ToolRequest> BusScan::Next(Millis now) {
   return std::nullopt;
 }
 
-namespace {
+BusUnit* BusScan::Listed(int address) {
+  const auto at = std::find_if(units_.begin(), units_.end(), [&](const BusUnit& u) { return u.address == address; });
+  return at == units_.end() ? nullptr : &*at;
+}
 
-// What one reply says of the unit at its address.
-BusUnit Heard(int address, std::string_view line, std::string_view failure) {
-  BusUnit unit{address, {}, false, "応答"};
-  if (line.starts_with(kVersionPrefix) && line.size() >= kVersionPrefix.size() + 5) {
-    unit.version = line.substr(kVersionPrefix.size() + 1, 4);
+BusUnit& BusScan::Entry(int address) {
+  if (BusUnit* unit = Listed(address)) return *unit;
+  const auto at = std::find_if(units_.begin(), units_.end(), [&](const BusUnit& u) { return u.address > address; });
+  return *units_.insert(at, BusUnit{address, {}, {}, false, "応答"});
+}
+
+// What one reply says of the unit at `address`: its version, its MAC
+// address, or an error. A second version, or a second MAC address that
+// differs, is a second unit.
+void BusScan::Note(int address, std::string_view line, std::string_view failure) {
+  BusUnit& unit = Entry(address);
+  if (std::string version = VersionIn(line); !version.empty()) {
+    if (!unit.version.empty()) return Conflict(address, "重複の疑い: 2 回応答");
+    unit.version = std::move(version);
+  } else if (std::string mac = MacIn(line); !mac.empty()) {
+    if (!unit.mac.empty() && unit.mac != mac) return Conflict(address, "重複の疑い: MAC アドレスが 2 つ");
+    unit.mac = std::move(mac);
   } else if (!failure.empty()) {
     unit.status = failure;
   } else {
-    unit.conflict = true;
-    unit.status = "重複の疑い: 応答が乱れています";
+    Conflict(address, std::string(kGarbled));
   }
-  return unit;
 }
 
-}  // namespace
+void BusScan::Conflict(int address, std::string status) {
+  BusUnit& unit = Entry(address);
+  unit.conflict = true;
+  unit.status = std::move(status);
+}
 
 void BusScan::Replied(std::string_view line, std::string_view address, std::string_view failure) {
   if (!run_ || !run_->Waiting()) return;
-  const int asked = run_->Step() - 1;
+  const int asked = Asked();
   const int from = IsDigits(address, 0, 2) ? ParseTwoDigits(address.data()) : -1;
+  const bool answersRequest = !failure.empty() || (AskingMac() ? !MacIn(line).empty() : !VersionIn(line).empty());
   if (from >= 0 && from < asked) {
     // A late answer to an address asked before: it is that address's, and
     // the request out still waits for its own.
-    AddLate(Heard(from, line, failure));
+    Note(from, line, failure);
+    return;
+  }
+  if (from == asked && AskingMac() && !VersionIn(line).empty()) {
+    Note(from, line, failure);  // a second unit's answer to the version request
+    return;
+  }
+  if ((from != asked || !answersRequest) && !run_->Retrying()) {
+    run_->Again();  // garbled, or under another address: ask once more
     return;
   }
   if (from == asked) {
-    units_.push_back(Heard(asked, line, failure));
+    Note(asked, line, failure);
   } else {
-    units_.push_back({asked, {}, true, from >= 0 ? "重複の疑い: アドレス " + std::string(address) + " で応答"
-                                                 : "重複の疑い: 応答が乱れています"});
+    Conflict(asked, from >= 0 ? "重複の疑い: アドレス " + std::string(address) + " で応答" : std::string(kGarbled));
   }
   run_->Answered();
-}
-
-void BusScan::AddLate(BusUnit unit) {
-  const auto at = std::find_if(units_.begin(), units_.end(), [&](const BusUnit& u) { return u.address >= unit.address; });
-  if (at != units_.end() && at->address == unit.address) {
-    // The address has answered already: a second unit on it, whose reply
-    // did not collide with the first.
-    at->conflict = true;
-    at->status = "重複の疑い: 2 回応答";
-    return;
-  }
-  units_.insert(at, std::move(unit));
 }
 
 std::string BusScan::Summary() const {

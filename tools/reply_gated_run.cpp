@@ -6,6 +6,7 @@ ReplyGatedRun::Request ReplyGatedRun::SendStep(Millis now, bool retry) {
   waiting_ = true;
   retried_ = retry;
   expired_ = false;
+  again_ = false;
   sentAt_ = now;
   return {step_, retry};
 }
@@ -13,7 +14,7 @@ ReplyGatedRun::Request ReplyGatedRun::SendStep(Millis now, bool retry) {
 std::optional<ReplyGatedRun::Request> ReplyGatedRun::Next(Millis now) {
   if (waiting_) {
     if (now < Deadline() && !expired_) return std::nullopt;
-    if (retries_ && !retried_ && !cancelled_) return SendStep(now, true);
+    if ((retries_ || again_) && !retried_ && !cancelled_) return SendStep(now, true);
     unanswered_.push_back(step_);
     waiting_ = false;
     ++step_;

@@ -40,11 +40,19 @@ class ReplyGatedRun {
   // The request that waits will not be answered (a socket wait that expired,
   // a write that failed): the next call retries or moves on at once.
   void NoReply() { expired_ = waiting_; }
+  // The answer came garbled: the request goes again at once, even in a run
+  // without retries; garbled again, it moves on as after a time-out.
+  void Again() {
+    expired_ = waiting_;
+    again_ = waiting_ && !retried_;
+  }
   // "中止": no request goes out after this.
   void Cancel() { cancelled_ = true; }
 
   bool Done() const { return !waiting_ && (cancelled_ || step_ > stepCount_); }
   bool Waiting() const { return waiting_; }
+  // Whether the request that waits is the step's second.
+  bool Retrying() const { return retried_; }
   int Step() const { return step_; }
   // When the waiting request times out.
   Millis Deadline() const { return sentAt_ + timeout_; }
@@ -62,6 +70,7 @@ class ReplyGatedRun {
   bool retried_ = false;
   bool cancelled_ = false;
   bool expired_ = false;
+  bool again_ = false;
   Millis sentAt_{0};
   std::vector<int> unanswered_;
 };

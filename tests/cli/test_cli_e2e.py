@@ -70,8 +70,8 @@ class SerialTest(unittest.TestCase):
         rc, out, _ = cli("scan", "--serial", device, "--json")
         self.assertEqual(rc, 0)
         units = json.loads(out)["units"]
-        self.assertEqual([(u["address"], u["conflict"]) for u in units],
-                         [("00", False), ("05", True), ("07", False)])
+        self.assertEqual([(u["address"], u["mac"], u["conflict"]) for u in units],
+                         [("00", "02-00-00-00-01-00", False), ("05", "", True), ("07", "02-00-00-00-01-07", False)])
         self.assertEqual(cli("send", "RVN", "--address", "07", "--serial", device)[1], "Ver. 1.00\n")
 
     def test_a_unit_that_falls_silent_mid_run(self):

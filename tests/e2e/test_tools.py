@@ -197,19 +197,26 @@ class CompareTest(SimulatorCase):
 class BusScanTest(SimulatorCase):
     """The RS-485 bus scan, against units at 00, 05 and 07 on COM1 at 9600 baud."""
 
-    def scan(self, *simulator_options):
+    def scan(self, *simulator_options, asked_twice=()):
+        """Scans; each address is asked its version, those that answered their MAC address."""
         restart_simulator(*LINE_SPEED, *simulator_options)
         set_simulator_mode("rs485")
         self.start(rs_control=1)
         self.open_dialog(IDM_BUS_SCAN, SCAN)
         already = len(simulator_frames())
         seconds = run_tool(IDC_SCAN_START, SCAN, IDC_SCAN_START)
-        self.assertEqual(simulator_frames()[already:], [rf"{a:02d}RVN\r\n" for a in range(32)], "each address once")
+        expected = []
+        for a in range(32):
+            expected += [rf"{a:02d}RVN\r\n"] * (2 if a in asked_twice else 1)
+            if a in (0, 5, 7) and a not in asked_twice:
+                expected.append(rf"{a:02d}REMA\r\n")
+        self.assertEqual(simulator_frames()[already:], expected)
         return seconds
 
     def test_the_units_that_answer_are_listed_and_a_double_click_chooses_one(self):
         seconds = self.scan()
-        self.assertEqual(rows(SCAN, IDC_SCAN_LIST), [("0", f"{a:02d}", "1.00", "応答") for a in (0, 5, 7)])
+        self.assertEqual(rows(SCAN, IDC_SCAN_LIST),
+                         [("0", f"{a:02d}", "1.00", f"02-00-00-00-01-{a:02d}", "応答") for a in (0, 5, 7)])
         self.assertEqual(text_of(IDC_SCAN_STATUS, SCAN), "3 台が応答")
         self.assertEqual(driver("in", SCAN, "dialog-activate", IDC_SCAN_LIST, 1)[0], 0)
         self.assertEqual(text_of(IDC_SLAVE_ADDRESS, SCAN), "05")
@@ -232,10 +239,10 @@ class BusScanTest(SimulatorCase):
         self.assertEqual(driver("boxes", 1, 1000), (1, []), "no No Connect for the silent addresses")
 
     def test_two_units_on_one_address_are_flagged(self):
-        self.scan("--addresses", "0,5,5,7")
-        self.assertEqual(rows(SCAN, IDC_SCAN_LIST), [("0", "00", "1.00", "応答"),
-                                                     ("0", "05", "", "重複の疑い: 応答が乱れています"),
-                                                     ("0", "07", "1.00", "応答")])
+        self.scan("--addresses", "0,5,5,7", asked_twice=(5,))
+        self.assertEqual(rows(SCAN, IDC_SCAN_LIST), [("0", "00", "1.00", "02-00-00-00-01-00", "応答"),
+                                                     ("0", "05", "", "", "重複の疑い: 応答が乱れています"),
+                                                     ("0", "07", "1.00", "02-00-00-00-01-07", "応答")])
         self.assertEqual(text_of(IDC_SCAN_STATUS, SCAN), "3 台が応答、1 件はアドレスの重複の疑い")
 
 
