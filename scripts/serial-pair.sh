@@ -5,7 +5,8 @@
 #   serial-pair.sh start DIR SIMULATOR [simulator options...]
 #   serial-pair.sh stop DIR
 # The simulator logs every frame to DIR/sim.log and reads its mode from
-# DIR/sim.control before each answer.
+# DIR/sim.control before each answer. With KELVRIX_SERIAL_TRACE=1 socat
+# writes every transfer, both ways, to DIR/socat.out ("length=N").
 set -euo pipefail
 action=$1
 dir=$2
@@ -36,7 +37,7 @@ case "$action" in
     mkdir -p "$dir"
     rm -f "$dir/com1" "$dir/sim-end" "$dir/sim.ready" "$dir/sim.log"
     : >"$dir/sim.control"
-    setsid socat pty,raw,echo=0,link="$dir/com1" pty,raw,echo=0,link="$dir/sim-end" \
+    setsid socat ${KELVRIX_SERIAL_TRACE:+-x} pty,raw,echo=0,link="$dir/com1" pty,raw,echo=0,link="$dir/sim-end" \
       </dev/null >"$dir/socat.out" 2>&1 &
     echo $! >"$dir/socat.pid"
     wait_for "$dir/com1"

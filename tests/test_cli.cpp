@@ -11,6 +11,7 @@
 #include "cli/cli_output.h"
 #include "model/settings_data_file.h"
 #include "sim/simulated_bus.h"
+#include "sim/simulated_dialled_units.h"
 
 namespace kelvrix::cli {
 namespace {
@@ -265,66 +266,18 @@ TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
   EXPECT_EQ(send.out, "Ver. 1.00\n");
 }
 
-// Units that dialled in, each answering a frame `delay` after it; one may
-// hang up after some frames. Time passes only while the subcommand waits.
-class SimulatedDialledUnits : public DialledUnits {
- public:
-  explicit SimulatedDialledUnits(int count) {
-    for (int k = 0; k < count; ++k) {
-      units_.emplace_back(false, std::vector<int>{});
-      CopyText(Unit(k).settings.macAddress, "02-00-00-00-00-0" + std::to_string(k + 1));
-    }
-  }
-  sim::SimulatedUnit& Unit(int k) { return units_[k].units().begin()->second; }
-
-  std::size_t Count() const override { return units_.size(); }
-  std::string Name(std::size_t unit) const override { return "10.0.0." + std::to_string(unit + 1); }
-  bool Write(std::size_t unit, std::string_view bytes) override {
-    if (static_cast<int>(unit) == hangUp.unit && --hangUp.afterFrames < 0) {
-      pending_.push_back({now_ + delay_, {unit, {}, true}});
-    } else if (auto answer = units_[unit].Handle(bytes, {})) {
-      pending_.push_back({now_ + delay_, {unit, *answer, false}});
-    }
-    return true;
-  }
-  std::vector<Arrival> Read(Millis wait) override {
-    std::vector<Arrival> arrivals;
-    if (pending_.empty() || pending_.front().first > now_ + wait) {
-      now_ += wait;
-      return arrivals;
-    }
-    now_ = std::max(now_, pending_.front().first);
-    for (; !pending_.empty() && pending_.front().first <= now_; pending_.pop_front()) {
-      arrivals.push_back(pending_.front().second);
-    }
-    return arrivals;
-  }
-  Millis Now() override { return now_; }
-
-  struct {
-    int unit = -1;
-    int afterFrames = 0;
-  } hangUp;
-
- private:
-  std::vector<sim::SimulatedBus> units_;
-  std::deque<std::pair<Millis, Arrival>> pending_;
-  Millis delay_{20};
-  Millis now_{0};
-};
-
 std::string FileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(CliCommands, BackupReadsEveryDialledUnitAtOnceIntoItsOwnFile) {
-  SimulatedDialledUnits one(1);
+  sim::SimulatedDialledUnits one(1);
   const std::string alone = ::testing::TempDir() + "alone";
   ASSERT_EQ(RunOnDialledUnits(*ParseArguments({"backup", alone, "--listen", "9004"}).options, one, Now()).exitCode,
             kExitOk);
 
-  SimulatedDialledUnits four(4);
+  sim::SimulatedDialledUnits four(4);
   four.Unit(1).settings.videoBrightness[0] = 3;
   four.hangUp = {2, 10};
   const std::string folder = ::testing::TempDir() + "dialled";
@@ -344,7 +297,7 @@ TEST(CliCommands, BackupReadsEveryDialledUnitAtOnceIntoItsOwnFile) {
 }
 
 TEST(CliCommands, AnyOtherSubcommandWorksOnTheFirstUnitThatDialledIn) {
-  SimulatedDialledUnits units(1);
+  sim::SimulatedDialledUnits units(1);
   units.Unit(0).settings.videoBrightness[0] = 3;
   const CommandResult read = RunOnDialledUnits(*ParseArguments({"read", "--listen", "9004"}).options, units, Now());
   EXPECT_EQ(read.exitCode, kExitOk);

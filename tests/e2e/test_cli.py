@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """kelvrix-cli.exe under Wine: it reads the simulated unit on the prefix's COM1
-and gives the file the panel saves; the panel's comparison of that file with
-the unit then finds nothing.
+and gives the file the panel saves; its comparison and bus scan give the rows
+the panel's tools give for the same units.
 """
+import json
 import os
 import subprocess
 import tempfile
 import unittest
 
-from test_panel import ENV, PREFIX, SIM_STATE, fresh_line, read_bytes, restart_simulator
+from test_panel import (ENV, PREFIX, SIM_STATE, SimulatorCase, fresh_line, read_bytes, restart_simulator,
+                        set_simulator_mode, windows_path)
+from test_tools import (COMPARE, IDC_COMPARE_START, IDC_SCAN_LIST, IDC_SCAN_START, IDM_BUS_SCAN, IDM_COMPARE, SCAN,
+                        TWELVE, rows, run_tool)
 
 CLI = os.environ["KELVRIX_CLI_EXE"]
 
@@ -38,6 +42,36 @@ class CliUnderWineTest(unittest.TestCase):
 
     def test_a_port_the_machine_lacks(self):
         self.assertEqual(cli("read", "--serial", "COM9")[0], 3)
+
+
+class SameRowsAsThePanelTest(SimulatorCase):
+    """The tool first (the panel would hold COM1), then the panel's own tool."""
+
+    def test_the_comparison(self):
+        prepared = self.prepared_file({line: text for line, text, _ in TWELVE})
+        fresh_line()
+        rc, out = cli("diff", windows_path(prepared), "--serial", "COM1", "--json")
+        self.assertEqual(rc, 1)
+        listed = [(d["setting"], d["file"], d["unit"], d["result"]) for d in json.loads(out)["differences"]]
+        self.assertEqual(len(listed), 12)
+        self.start()
+        self.open_file(prepared)
+        self.open_dialog(IDM_COMPARE, COMPARE)
+        run_tool(IDC_COMPARE_START)
+        self.assertEqual([row[1:] for row in rows()], listed)
+
+    def test_the_bus_scan(self):
+        restart_simulator("--addresses", "0,5,5,7")
+        set_simulator_mode("rs485")
+        fresh_line()
+        rc, out = cli("scan", "--serial", "COM1", "--json")
+        self.assertEqual(rc, 0)
+        listed = [("0", u["address"], u["version"], u["mac"], u["status"]) for u in json.loads(out)["units"]]
+        self.assertEqual(len(listed), 3)
+        self.start(rs_control=1)
+        self.open_dialog(IDM_BUS_SCAN, SCAN)
+        run_tool(IDC_SCAN_START, SCAN, IDC_SCAN_START)
+        self.assertEqual(rows(SCAN, IDC_SCAN_LIST), listed)
 
 
 if __name__ == "__main__":

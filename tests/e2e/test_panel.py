@@ -293,6 +293,21 @@ class SimulatorCase(PanelCase):
         self.assertEqual(driver("command", MAIN_CLASS, command)[0], 0)
         self.assertEqual(driver("file-dialog", caption, windows_path(path), 10000)[0], 0)
 
+    def prepared_file(self, changes):
+        """A settings file: what the unit holds, with `changes` {line: text}."""
+        lines = read_bytes(SIM_STATE).split(b"\r\n")
+        for number, text in changes.items():
+            lines[number - 1] = text.encode()
+        path = os.path.join(self.folder, "prepared.dat")
+        with open(path, "wb") as f:
+            f.write(b"\r\n".join(lines))
+        return path
+
+    def open_file(self, path):
+        self.file_dialog(IDM_FILE_OPEN, "ファイルのオープン", path)
+        name = os.path.basename(path)
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, f"{name} - Kelvrix Client Program")[0], 0)
+
 
 class SettingsFileTest(SimulatorCase):
     """The File menu's questions, as the operator meets them."""

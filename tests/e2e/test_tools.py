@@ -11,7 +11,6 @@ import unittest
 from test_panel import (MAIN_CLASS, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator,
                         set_simulator_mode, simulator_frames, wait_for_frames, write_ini)
 
-IDM_FILE_OPEN = 32772
 IDM_FILE_SAVE_AS = 32774
 IDM_READ_ALL = 32796
 IDM_COMPARE = 32800
@@ -81,21 +80,6 @@ class CompareTest(SimulatorCase):
     def setUp(self):
         super().setUp()
         restart_simulator(*LINE_SPEED)
-
-    def prepared_file(self, changes):
-        """A settings file: what the unit holds, with `changes` {line: text}."""
-        lines = read_bytes(SIM_STATE).split(b"\r\n")
-        for number, text in changes.items():
-            lines[number - 1] = text.encode()
-        path = os.path.join(self.folder, "prepared.dat")
-        with open(path, "wb") as f:
-            f.write(b"\r\n".join(lines))
-        return path
-
-    def open_file(self, path):
-        self.file_dialog(IDM_FILE_OPEN, "ファイルのオープン", path)
-        name = os.path.basename(path)
-        self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, f"{name} - Kelvrix Client Program")[0], 0)
 
     def save_as(self, name):
         saved = os.path.join(self.folder, name)
