@@ -25,70 +25,77 @@ using kelvrix::cli::Millis;
 
 Millis SteadyNow() { return Millis(GetTickCount64()); }
 
-// Overlapped, as the panel's own port: a read takes what is there, and
-// waits for the next character at most as long as it is asked to.
+// Overlapped, as the panel's own port: one read stays pending until
+// characters come (and pause), however many waits it outlasts, so no
+// read is ever abandoned half-way.
 class ComPortLink : public kelvrix::cli::CliLink {
  public:
-  explicit ComPortLink(HANDLE port) : port_(port), event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    COMMTIMEOUTS immediate{MAXDWORD, 0, 0, 0, 1000};  // reads return at once with what is there
-    SetCommTimeouts(port_, &immediate);
-    SetCommMask(port_, EV_RXCHAR);
+  explicit ComPortLink(HANDLE port)
+      : port_(port),
+        readEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        writeEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = kReadIntervalMs;  // a read ends when the characters pause
+    timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
+    SetCommTimeouts(port_, &timeouts);
   }
   ~ComPortLink() override {
+    if (readPending_) {
+      CancelIoEx(port_, &read_);
+      DWORD ignored = 0;
+      GetOverlappedResult(port_, &read_, &ignored, TRUE);
+    }
     CloseHandle(port_);
-    CloseHandle(event_);
+    CloseHandle(readEvent_);
+    CloseHandle(writeEvent_);
   }
   ComPortLink(const ComPortLink&) = delete;
   ComPortLink& operator=(const ComPortLink&) = delete;
 
   bool Write(std::string_view bytes) override {
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event_;
+    OVERLAPPED write{};
+    write.hEvent = writeEvent_;
     DWORD written = 0;
-    if (!WriteFile(port_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &overlapped) &&
-        (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(port_, &overlapped, &written, TRUE))) {
+    if (!WriteFile(port_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &write) &&
+        (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(port_, &write, &written, TRUE))) {
       return false;
     }
     return written == bytes.size();
   }
   bool Read(Millis wait, std::string& bytes) override {
     bytes.clear();
-    if (Waiting() == 0) {
-      OVERLAPPED overlapped{};
-      overlapped.hEvent = event_;
-      DWORD events = 0;
-      if (!WaitCommEvent(port_, &events, &overlapped)) {
-        if (GetLastError() != ERROR_IO_PENDING) return false;
-        if (WaitForSingleObject(event_, static_cast<DWORD>(std::max<long long>(wait.count(), 0))) != WAIT_OBJECT_0) {
-          SetCommMask(port_, EV_RXCHAR);  // ends the wait that is still pending
-          DWORD ignored = 0;
-          GetOverlappedResult(port_, &overlapped, &ignored, TRUE);
-          return true;
-        }
+    DWORD count = 0;
+    if (!readPending_) {
+      read_ = OVERLAPPED{};
+      read_.hEvent = readEvent_;
+      ResetEvent(readEvent_);
+      if (ReadFile(port_, buffer_, sizeof buffer_, &count, &read_)) {
+        bytes.assign(buffer_, count);
+        return true;
       }
+      if (GetLastError() != ERROR_IO_PENDING) return false;
+      readPending_ = true;
     }
-    char buffer[1024];
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event_;
-    DWORD read = 0;
-    if (!ReadFile(port_, buffer, sizeof buffer, &read, &overlapped) &&
-        (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(port_, &overlapped, &read, TRUE))) {
-      return false;
-    }
-    bytes.assign(buffer, read);
+    const DWORD limit = static_cast<DWORD>(std::clamp<long long>(wait.count(), 0, 60000));
+    if (WaitForSingleObject(readEvent_, limit) != WAIT_OBJECT_0) return true;  // the read stays pending
+    readPending_ = false;
+    // A read that ends by its interval may report a time-out with the bytes.
+    if (!GetOverlappedResult(port_, &read_, &count, FALSE) && GetLastError() != ERROR_TIMEOUT) return false;
+    bytes.assign(buffer_, count);
     return true;
   }
   Millis Now() override { return SteadyNow(); }
 
  private:
-  DWORD Waiting() {
-    DWORD errors = 0;
-    COMSTAT status{};
-    return ClearCommError(port_, &errors, &status) ? status.cbInQue : 0;
-  }
+  static constexpr DWORD kReadIntervalMs = 2;
+  static constexpr DWORD kWriteTimeoutMs = 1000;
 
   HANDLE port_;
-  HANDLE event_;
+  HANDLE readEvent_;
+  HANDLE writeEvent_;
+  OVERLAPPED read_{};
+  char buffer_[1024];
+  bool readPending_ = false;
 };
 
 // A blocking socket's send, until all went.
