@@ -24,6 +24,12 @@ def cli(*args, raw=False, timeout=60):
     return done.returncode, done.stdout if raw else done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
 
 
+def frames(folder):
+    """The frames the simulator of `folder` received, as its log shows them."""
+    with open(os.path.join(folder, "sim.log"), encoding="utf-8", errors="replace") as f:
+        return f.read().splitlines()
+
+
 def read_bytes(path):
     with open(path, "rb") as f:
         return f.read()
@@ -73,6 +79,43 @@ class SerialTest(unittest.TestCase):
         self.assertEqual([(u["address"], u["mac"], u["conflict"]) for u in units],
                          [("00", "02-00-00-00-01-00", False), ("05", "", True), ("07", "02-00-00-00-01-07", False)])
         self.assertEqual(cli("send", "RVN", "--address", "07", "--serial", device)[1], "Ver. 1.00\n")
+
+    def test_apply_write_show_clock_and_history_on_one_unit(self):
+        device = self.start("--alarm-history", "3")
+        original = os.path.join(self.dir, "original.dat")
+        self.assertEqual(cli("read", "-o", original, "--serial", device)[0], 0)
+        changed = os.path.join(self.dir, "changed.dat")
+        lines = read_bytes(original).split(b"\r\n")
+        lines[92] = b"200"  # the hue of channel 3
+        with open(changed, "wb") as f:
+            f.write(b"\r\n".join(lines))
+        rc, out, _ = cli("show", changed, "--json")
+        self.assertEqual(rc, 0)
+        self.assertIn({"setting": "ビデオ調整 ch.03 Hue", "value": "200"}, json.loads(out)["settings"])
+
+        rc, out, _ = cli("apply", changed, "--serial", device, "--json")
+        self.assertEqual((rc, json.loads(out)["summary"]), (0, "確認済み 1 件"))
+        self.assertEqual(read_bytes(self.state), read_bytes(changed))
+        self.assertEqual(cli("apply", changed, "--serial", device), (0, "相違なし\n", ""))
+        rc, out, _ = cli("write", original, "--serial", device)
+        self.assertEqual((rc, out.splitlines()[-1]), (0, "152 / 152 項目を書き込みました"))
+        self.assertEqual(read_bytes(self.state), read_bytes(original), "the write-all run undid the change")
+
+        already = len(frames(self.dir))
+        self.assertEqual(cli("clock", "--serial", device)[0], 0)
+        self.assertEqual([f[:3] for f in frames(self.dir)[already:]], ["DSY", "DSM", "DSD", "TSH", "TSM", "TSS"])
+        rc, out, _ = cli("history", "alarm", "--csv", "--serial", device)
+        self.assertEqual((rc, len(out.splitlines())), (0, 1 + 3), "the heading and the three entries held")
+
+    def test_backup_of_the_bus(self):
+        device = self.start("--addresses", "0,5,5,7")
+        self.mode("rs485")
+        backup = os.path.join(self.dir, "backup")
+        rc, out, _ = cli("backup", backup, "--bus", "--serial", device)
+        self.assertEqual(rc, 1, "05 holds two units")
+        self.assertEqual([line.split(",")[0] + "," + line.split(",")[5] for line in out.splitlines()[1:]],
+                         ["unit-00,ok", "unit-05,重複の疑い: 応答が乱れています", "unit-07,ok"])
+        self.assertEqual(sorted(os.listdir(backup)), ["inventory.csv", "unit-00.dat", "unit-07.dat"])
 
     def test_a_unit_that_falls_silent_mid_run(self):
         device = self.start()

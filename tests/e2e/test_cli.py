@@ -5,6 +5,7 @@ the panel's tools give for the same units.
 """
 import json
 import os
+import shutil
 import subprocess
 import tempfile
 import unittest
@@ -25,11 +26,8 @@ def cli(*args):
         return rc, out.read()
 
 
-class CliUnderWineTest(unittest.TestCase):
-    def setUp(self):
-        self.addCleanup(restart_simulator)
-
-    def test_read_on_com1_gives_the_units_file_and_diff_finds_nothing(self):
+class CliUnderWineTest(SimulatorCase):
+    def test_read_on_com1_gives_the_file_the_panel_opens_and_saves_unchanged(self):
         restart_simulator("--off-default")
         fresh_line()
         saved = os.path.join(PREFIX, "drive_c", "cli-read.dat")
@@ -39,6 +37,11 @@ class CliUnderWineTest(unittest.TestCase):
         self.assertEqual(cli("diff", r"C:\cli-read.dat", "--serial", "COM1"), (0, "相違なし\n".encode("utf-8")))
         rc, out = cli("send", "RVN", "--serial", "COM1", "--json")
         self.assertEqual((rc, out), (0, b'{"reply": "Ver. 2.31"}\n'))
+        opened = os.path.join(self.folder, "read.dat")
+        shutil.copyfile(saved, opened)
+        self.start()
+        self.open_file(opened)
+        self.assertEqual(self.save_as("again"), read_bytes(SIM_STATE))
 
     def test_a_port_the_machine_lacks(self):
         self.assertEqual(cli("read", "--serial", "COM9")[0], 3)

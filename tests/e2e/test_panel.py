@@ -308,6 +308,13 @@ class SimulatorCase(PanelCase):
         name = os.path.basename(path)
         self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, f"{name} - Kelvrix Client Program")[0], 0)
 
+    def save_as(self, name):
+        """Saves the program's settings as the test folder's NAME.dat; gives the file's bytes."""
+        saved = os.path.join(self.folder, name)
+        self.file_dialog(IDM_FILE_SAVE_AS, "ファイルの保存", saved)
+        self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, f"{name}.dat - Kelvrix Client Program")[0], 0)
+        return read_bytes(saved + ".dat")
+
 
 class SettingsFileTest(SimulatorCase):
     """The File menu's questions, as the operator meets them."""

@@ -11,7 +11,6 @@ import unittest
 from test_panel import (MAIN_CLASS, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator,
                         set_simulator_mode, simulator_frames, wait_for_frames, write_ini)
 
-IDM_FILE_SAVE_AS = 32774
 IDM_READ_ALL = 32796
 IDM_COMPARE = 32800
 IDM_BUS_SCAN = 32801
@@ -80,12 +79,6 @@ class CompareTest(SimulatorCase):
     def setUp(self):
         super().setUp()
         restart_simulator(*LINE_SPEED)
-
-    def save_as(self, name):
-        saved = os.path.join(self.folder, name)
-        self.file_dialog(IDM_FILE_SAVE_AS, "ファイルの保存", saved)
-        self.assertEqual(driver("wait-window", MAIN_CLASS, 10000, f"{name}.dat - Kelvrix Client Program")[0], 0)
-        return read_bytes(saved + ".dat")
 
     def test_twelve_differences_are_listed_written_and_verified(self):
         prepared = self.prepared_file({line: text for line, text, _ in TWELVE})
