@@ -119,6 +119,7 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
     return Fail(std::string(subcommand->name) + ": usage: kelvrix-cli " + std::string(subcommand->usage));
   }
   if (!options.output.empty() && options.command != "read") return Fail("-o belongs to read");
+  if (options.json && options.command == "read") return Fail("read gives a settings data file: show FILE.dat --json names it");
   if (options.csv && options.command != "history") return Fail("--csv belongs to history");
   if (options.bus && (options.command != "backup" || options.serialDevice.empty() || options.address >= 0)) {
     return Fail("--bus belongs to backup on --serial, without --address");

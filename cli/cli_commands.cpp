@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 
@@ -221,15 +222,9 @@ CommandResult Write(const CliOptions& options, CliLink& link) {
   return {run.problems.empty() ? kExitOk : kExitDiffers, text, {}};
 }
 
-// One unit read into DIR, as its line of inventory.csv says.
-struct BackedUp {
-  std::string line;
-  bool ok;
-};
-
 // Saves what a read of the unit gave, unless `failed` says why it gave nothing.
-BackedUp SaveBackup(const std::optional<CommandResult>& failed, const UnitComparison& comparison,
-                    const std::string& unitName, const std::string& folder, const std::string& time) {
+InventoryRow SaveBackup(const std::optional<CommandResult>& failed, const UnitComparison& comparison,
+                        const std::string& unitName, const std::string& folder, const std::string& time) {
   const std::string name = unitName + ".dat";
   std::string file, result = "ok";
   if (failed) {
@@ -240,12 +235,10 @@ BackedUp SaveBackup(const std::optional<CommandResult>& failed, const UnitCompar
     file = name;
     if (comparison.UnansweredCount() > 0) result = std::to_string(comparison.UnansweredCount()) + " requests unanswered";
   }
-  return {unitName + "," + comparison.unit.macAddress + "," + comparison.unit.firmwareVersion + "," + time + "," +
-              file + "," + result + "\n",
-          result == "ok"};
+  return {unitName, comparison.unit.macAddress, comparison.unit.firmwareVersion, time, file, result};
 }
 
-BackedUp BackUpUnit(const CliOptions& options, CliLink& link, const std::string& unitName, const std::string& folder,
+InventoryRow BackUpUnit(const CliOptions& options, CliLink& link, const std::string& unitName, const std::string& folder,
                     const std::string& time) {
   UnitComparison comparison;
   const auto failed = ReadUnit(options, link, comparison, Defaults());
@@ -261,18 +254,17 @@ std::string PrepareBackup(const std::string& folder, const std::tm& now) {
   return time;
 }
 
-CommandResult FinishBackup(const std::string& folder, const std::vector<BackedUp>& units) {
-  std::string inventory = "unit,mac,version,time,file,result\n";
-  for (const BackedUp& unit : units) inventory += unit.line;
-  if (!WriteFile(folder + "/inventory.csv", inventory)) return {kExitFile, {}, "cannot write " + folder + "/inventory.csv"};
-  const bool allSaved = !units.empty() && std::all_of(units.begin(), units.end(), [](const BackedUp& u) { return u.ok; });
-  return {allSaved ? kExitOk : kExitDiffers, inventory, {}};
+CommandResult FinishBackup(const CliOptions& options, const std::vector<InventoryRow>& units) {
+  const std::string inventory = options.arguments[0] + "/inventory.csv";
+  if (!WriteFile(inventory, InventoryReport(units, false))) return {kExitFile, {}, "cannot write " + inventory};
+  const bool allSaved = !units.empty() && std::all_of(units.begin(), units.end(), std::mem_fn(&InventoryRow::Saved));
+  return {allSaved ? kExitOk : kExitDiffers, InventoryReport(units, options.json), {}};
 }
 
 CommandResult Backup(const CliOptions& options, CliLink& link, const std::tm& now) {
   const std::string folder = options.arguments[0];
   const std::string time = PrepareBackup(folder, now);
-  std::vector<BackedUp> units;
+  std::vector<InventoryRow> units;
   if (!options.bus) {
     units.push_back(BackUpUnit(options, link, options.serialDevice.empty() ? options.tcpHost : "unit", folder, time));
   } else {
@@ -283,7 +275,7 @@ CommandResult Backup(const CliOptions& options, CliLink& link, const std::tm& no
     for (const BusUnit& unit : scan.Units()) {
       const std::string name = "unit-" + PaddedDecimal(unit.address, 2);
       if (unit.conflict) {  // two units on one address: neither can be read alone
-        units.push_back({name + ",,," + time + ",," + unit.status + "\n", false});
+        units.push_back({name, {}, {}, time, {}, unit.status});
         continue;
       }
       CliOptions one = options;
@@ -291,7 +283,7 @@ CommandResult Backup(const CliOptions& options, CliLink& link, const std::tm& no
       units.push_back(BackUpUnit(one, link, name, folder, time));
     }
   }
-  return FinishBackup(folder, units);
+  return FinishBackup(options, units);
 }
 
 // Every unit that dialled in, read all at once, each on its own connection.
@@ -306,11 +298,11 @@ CommandResult BackupDialled(const CliOptions& options, DialledUnits& dialled, co
     runs.push_back({comparison, comparison.unit});
   }
   RunSequences(runs, dialled);
-  std::vector<BackedUp> units;
+  std::vector<InventoryRow> units;
   for (std::size_t k = 0; k < runs.size(); ++k) {
     units.push_back(SaveBackup(ReadFailure(comparisons[k], runs[k].broke), comparisons[k], dialled.Name(k), folder, time));
   }
-  return FinishBackup(folder, units);
+  return FinishBackup(options, units);
 }
 
 CommandResult Scan(const CliOptions& options, CliLink& link) {

@@ -1,6 +1,7 @@
 #include "cli/cli_output.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "model/dialog_texts.h"
 #include "model/digits.h"
@@ -133,6 +134,21 @@ std::string ScanReport(const BusScan& scan, bool json) {
   return (scan.Units().empty() ? std::string() : TextTable(rows)) + scan.Summary() + "\n";
 }
 
+std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json) {
+  std::string csv = "unit,mac,version,time,file,result\n";
+  std::vector<std::string> items;
+  for (const InventoryRow& r : rows) {
+    csv += r.unit + "," + r.mac + "," + r.version + "," + r.time + "," + r.file + "," + r.result + "\n";
+    items.push_back(JsonObject({{"unit", JsonString(r.unit)},
+                                {"mac", JsonString(r.mac)},
+                                {"version", JsonString(r.version)},
+                                {"time", JsonString(r.time)},
+                                {"file", JsonString(r.file)},
+                                {"result", JsonString(r.result)}}));
+  }
+  return json ? JsonArray("units", items, {}) : csv;
+}
+
 std::string HistoryReport(const History& history, bool json, bool csv) {
   std::vector<std::vector<std::string>> rows = {{"No.", "ch.", "日時"}};
   std::vector<std::string> items;
@@ -149,6 +165,17 @@ std::string HistoryReport(const History& history, bool json, bool csv) {
   }
   if (json) return JsonArray("entries", items, {});
   return csv ? text : TextTable(rows);
+}
+
+ProgressLine::~ProgressLine() {
+  if (shown_ > 0) std::fprintf(stderr, "\r%s\r", std::string(shown_, ' ').c_str());
+}
+
+void ProgressLine::Show(int done, int total, std::string_view what) {
+  if (!terminal_) return;
+  const std::string line = std::to_string(done) + " / " + std::to_string(total) + std::string(what);
+  std::fprintf(stderr, "\r%s", line.c_str());
+  shown_ = std::max(shown_, line.size());
 }
 
 }  // namespace kelvrix::cli

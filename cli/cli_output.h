@@ -29,12 +29,40 @@ std::string ShowSettings(const DeviceSettings& settings, bool json);
 std::string ComparisonReport(const UnitComparison& comparison, bool json);
 
 // The units a bus scan found.
-//   {"units": [{"address": "05", "version": "1.05", "conflict": false, "status": "応答"}], "summary": "..."}
+//   {"units": [{"address": "05", "version": "1.05", "mac": "00-80-45-01-02-03", "conflict": false,
+//               "status": "応答"}], "summary": "..."}
 std::string ScanReport(const BusScan& scan, bool json);
+
+// One unit of a backup: "ok", or why its file is missing or incomplete.
+struct InventoryRow {
+  std::string unit, mac, version, time, file, result;
+  bool Saved() const { return result == "ok"; }
+};
+
+// A backup's inventory.
+//   CSV: unit,mac,version,time,file,result
+//   {"units": [{"unit": "unit-05", "mac", "version", "time", "file", "result"}]}
+std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json);
 
 // The entries of a history up to the first empty one.
 //   {"entries": [{"number": 1, "channel": 4, "time": "2012-03-07 09:05:00"}]}
 //   CSV: number,channel,time
 std::string HistoryReport(const History& history, bool json, bool csv);
+
+// "12 / 160" on standard error while it is a terminal, rewritten in place,
+// and wiped at the end.
+class ProgressLine {
+ public:
+  explicit ProgressLine(bool terminal) : terminal_(terminal) {}
+  ~ProgressLine();
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  void Show(int done, int total, std::string_view what = {});
+
+ private:
+  bool terminal_;
+  std::size_t shown_ = 0;  // the length of the line on the terminal
+};
 
 }  // namespace kelvrix::cli

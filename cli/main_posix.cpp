@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_output.h"
 #include "link/descriptor_posix.h"
 #include "link/serial_posix.h"
 #include "link/socket_posix.h"
@@ -23,33 +24,13 @@ namespace {
 
 using kelvrix::cli::DialledUnits;
 using kelvrix::cli::Millis;
+using kelvrix::cli::ProgressLine;
 
 Millis SteadyNow() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return Millis(now.tv_sec * 1000 + now.tv_nsec / 1000000);
 }
-
-// "12 / 160" on standard error while it is a terminal, gone at the end.
-class ProgressLine {
- public:
-  ProgressLine() : terminal_(isatty(STDERR_FILENO) == 1) {}
-  ~ProgressLine() {
-    if (shown_) std::fputs("\r\033[K", stderr);
-  }
-  ProgressLine(const ProgressLine&) = delete;
-  ProgressLine& operator=(const ProgressLine&) = delete;
-
-  void Show(int done, int total, const char* what = "") {
-    if (!terminal_) return;
-    std::fprintf(stderr, "\r%d / %d%s", done, total, what);
-    shown_ = true;
-  }
-
- private:
-  bool terminal_;
-  bool shown_ = false;
-};
 
 class DescriptorLink : public kelvrix::cli::CliLink {
  public:
@@ -71,7 +52,7 @@ class DescriptorLink : public kelvrix::cli::CliLink {
 
  private:
   int fd_;
-  ProgressLine progress_;
+  ProgressLine progress_{isatty(STDERR_FILENO) == 1};
 };
 
 // The units that dialled in, each on its own socket.
@@ -123,7 +104,7 @@ class DialledSockets : public DialledUnits {
 
  private:
   std::vector<Unit> units_;
-  ProgressLine progress_;
+  ProgressLine progress_{isatty(STDERR_FILENO) == 1};
 };
 
 constexpr Millis kConnectTimeout{5000};
@@ -144,7 +125,7 @@ static std::unique_ptr<DialledUnits> Listen(const kelvrix::cli::CliOptions& opti
   if (listener < 0) return nullptr;
   std::vector<DialledSockets::Unit> units;
   const Millis end = SteadyNow() + Millis(options.waitSeconds * 1000LL);
-  ProgressLine progress;
+  ProgressLine progress(isatty(STDERR_FILENO) == 1);
   while (static_cast<int>(units.size()) < options.units && SteadyNow() < end) {
     pollfd waiting{listener, POLLIN, 0};
     if (poll(&waiting, 1, static_cast<int>((end - SteadyNow()).count())) <= 0) continue;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_output.h"
 #include "link/serial_port_win.h"
 #include "model/wide_text_win.h"
 
@@ -24,6 +25,8 @@ namespace {
 using kelvrix::cli::Millis;
 
 Millis SteadyNow() { return Millis(GetTickCount64()); }
+
+bool ErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 // Overlapped, as the panel's own port: one read stays pending until
 // characters come (and pause), however many waits it outlasts, so no
@@ -85,6 +88,7 @@ class ComPortLink : public kelvrix::cli::CliLink {
     return true;
   }
   Millis Now() override { return SteadyNow(); }
+  void Progress(int done, int total) override { progress_.Show(done + 1, total); }
 
  private:
   static constexpr DWORD kReadIntervalMs = 2;
@@ -96,6 +100,7 @@ class ComPortLink : public kelvrix::cli::CliLink {
   OVERLAPPED read_{};
   char buffer_[1024];
   bool readPending_ = false;
+  kelvrix::cli::ProgressLine progress_{ErrorIsTerminal()};
 };
 
 // A blocking socket's send, until all went.
@@ -135,9 +140,11 @@ class SocketLink : public kelvrix::cli::CliLink {
     return ready == 0 || (ready > 0 && ReceiveSome(socket_, bytes));
   }
   Millis Now() override { return SteadyNow(); }
+  void Progress(int done, int total) override { progress_.Show(done + 1, total); }
 
  private:
   SOCKET socket_;
+  kelvrix::cli::ProgressLine progress_{ErrorIsTerminal()};
 };
 
 // The units that dialled in, each on its own blocking socket, waited on
@@ -190,9 +197,11 @@ class DialledSockets : public kelvrix::cli::DialledUnits {
     return arrivals;
   }
   Millis Now() override { return SteadyNow(); }
+  void Progress(int done, int total) override { progress_.Show(done, total); }
 
  private:
   std::vector<Unit> units_;
+  kelvrix::cli::ProgressLine progress_{ErrorIsTerminal()};
 };
 
 std::unique_ptr<kelvrix::cli::CliLink> OpenComPort(const std::string& name, bool handshake, std::string& error) {
@@ -271,6 +280,7 @@ static std::unique_ptr<kelvrix::cli::DialledUnits> Listen(const kelvrix::cli::Cl
   }
   std::vector<DialledSockets::Unit> units;
   const Millis end = SteadyNow() + Millis(options.waitSeconds * 1000LL);
+  kelvrix::cli::ProgressLine progress(ErrorIsTerminal());
   while (static_cast<int>(units.size()) < options.units && SteadyNow() < end) {
     WSAPOLLFD waiting{listener, POLLRDNORM, 0};
     if (WSAPoll(&waiting, 1, static_cast<INT>((end - SteadyNow()).count())) <= 0) continue;
@@ -287,6 +297,7 @@ static std::unique_ptr<kelvrix::cli::DialledUnits> Listen(const kelvrix::cli::Cl
     } else {
       units.push_back({unit, text});
     }
+    progress.Show(static_cast<int>(units.size()), options.units, " units dialled in");
   }
   closesocket(listener);
   if (units.empty()) {

@@ -51,6 +51,7 @@ TEST(CliArguments, EveryErrorIsOneLineAndGoodLinesParse) {
       {{"scan", "--tcp", "host"}, "scan needs the RS-485 bus: --serial"},
       {{"scan", "--serial", "x", "--address", "05"}, "scan asks every address: no --address"},
       {{"read", "--serial", "x", "--csv"}, "--csv belongs to history"},
+      {{"read", "--serial", "x", "--json"}, "read gives a settings data file: show FILE.dat --json names it"},
       {{"backup", "d", "--tcp", "h", "--bus"}, "--bus belongs to backup on --serial, without --address"},
       {{"backup", "d", "--listen", "9004", "--units", "96", "--wait", "30"}, ""},
       {{"read", "--listen", "9004", "--tcp", "h"}, "give one link: --serial DEVICE, --tcp HOST[:PORT] or --listen PORT"},
@@ -274,8 +275,11 @@ std::string FileText(const std::string& path) {
 TEST(CliCommands, BackupReadsEveryDialledUnitAtOnceIntoItsOwnFile) {
   sim::SimulatedDialledUnits one(1);
   const std::string alone = ::testing::TempDir() + "alone";
-  ASSERT_EQ(RunOnDialledUnits(*ParseArguments({"backup", alone, "--listen", "9004"}).options, one, Now()).exitCode,
-            kExitOk);
+  const CommandResult json =
+      RunOnDialledUnits(*ParseArguments({"backup", alone, "--listen", "9004", "--json"}).options, one, Now());
+  EXPECT_EQ(json.exitCode, kExitOk);
+  EXPECT_EQ(json.out, "{\"units\": [\n  {\"unit\": \"10.0.0.1\", \"mac\": \"02-00-00-00-00-01\", \"version\": \"1.00\", "
+                      "\"time\": \"2026-12-09T21:05:30\", \"file\": \"10.0.0.1.dat\", \"result\": \"ok\"}\n]}\n");
 
   sim::SimulatedDialledUnits four(4);
   four.Unit(1).settings.videoBrightness[0] = 3;
@@ -290,6 +294,7 @@ TEST(CliCommands, BackupReadsEveryDialledUnitAtOnceIntoItsOwnFile) {
                         "10.0.0.2,02-00-00-00-00-02,1.00,2026-12-09T21:05:30,10.0.0.2.dat,ok\n"
                         "10.0.0.3,,,2026-12-09T21:05:30,,the link broke\n"
                         "10.0.0.4,02-00-00-00-00-04,1.00,2026-12-09T21:05:30,10.0.0.4.dat,ok\n");
+  EXPECT_EQ(FileText(folder + "/inventory.csv"), backup.out);
   for (int k : {0, 1, 3}) {
     EXPECT_EQ(FileText(folder + "/10.0.0." + std::to_string(k + 1) + ".dat"), WriteSettingsData(four.Unit(k).settings))
         << "unit " << k + 1 << "'s own settings";

@@ -332,6 +332,8 @@ TEST(BusScan, AGarbledOrMisaddressedAnswerIsAskedAgainThenFlagged) {
         return {{noisy++ == 0 ? "Vr. 1.0" : version ? "Ver. 1.11" : "EMA" + Mac(11), own}};
       case 12:
         return {{"E3", own}};
+      case 13:  // a unit that knows no MAC request
+        return {{version ? "Ver. 0.90" : "E3", own}};
       default:
         return {};
     }
@@ -341,7 +343,7 @@ TEST(BusScan, AGarbledOrMisaddressedAnswerIsAskedAgainThenFlagged) {
     const std::string own = PaddedDecimal(address, 2);
     expected.push_back(own + " RVN");
     if (address == 5 || address == 9 || address == 11) expected.push_back(own + " RVN");
-    if (address == 0 || address == 7 || address == 11) expected.push_back(own + " REMA");
+    if (address == 0 || address == 7 || address == 11 || address == 13) expected.push_back(own + " REMA");
   }
   EXPECT_EQ(asked, expected) << "each garbled or misaddressed answer asked for once more";
   EXPECT_EQ(scan.Units(), (std::vector<BusUnit>{
@@ -351,9 +353,10 @@ TEST(BusScan, AGarbledOrMisaddressedAnswerIsAskedAgainThenFlagged) {
                               {9, "", "", true, "重複の疑い: アドレス 12 で応答"},
                               {11, "1.11", Mac(11), false, "応答"},
                               {12, "", "", false, "Command Error"},
+                              {13, "0.90", "", false, "応答"},
                           }));
-  EXPECT_EQ(scan.Summary(), "6 台が応答、2 件はアドレスの重複の疑い");
-  EXPECT_EQ(now, Millis(12 * 25 + 26 * 200));
+  EXPECT_EQ(scan.Summary(), "7 台が応答、2 件はアドレスの重複の疑い");
+  EXPECT_EQ(now, Millis(14 * 25 + 25 * 200));
 }
 
 }  // namespace

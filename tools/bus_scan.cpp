@@ -78,7 +78,7 @@ void BusScan::Note(int address, std::string_view line, std::string_view failure)
     if (!unit.mac.empty() && unit.mac != mac) return Conflict(address, "重複の疑い: MAC アドレスが 2 つ");
     unit.mac = std::move(mac);
   } else if (!failure.empty()) {
-    unit.status = failure;
+    if (unit.version.empty()) unit.status = failure;  // a unit that knows no MAC request is still listed as such
   } else {
     Conflict(address, std::string(kGarbled));
   }
