@@ -15,42 +15,12 @@
 #include "model/reply_decoders.h"
 #include "model/settings_data_file.h"
 #include "tools/bus_scan.h"
+#include "tools/request_list.h"
 #include "tools/unit_comparison.h"
 
 namespace kelvrix::cli {
 
 namespace {
-
-// Lines sent one by one, each answer kept: `send`, `history`. An answer is
-// its request's when it begins with what the request asks for ("AH001" for
-// "RAH001"), or for a line that asks nothing, whatever comes.
-class RequestList : public GatedSequence {
- public:
-  void Start(std::vector<std::string> lines, Millis timeout) {
-    lines_ = std::move(lines);
-    answers.assign(lines_.size(), std::nullopt);
-    StartRun(static_cast<int>(lines_.size()), timeout);
-  }
-  std::optional<ToolRequest> Next(Millis now) override {
-    if (!run_) return std::nullopt;
-    if (const auto request = run_->Next(now)) return ToolRequest{lines_[request->step - 1] + "\r\n"};
-    if (run_->Done()) run_.reset();
-    return std::nullopt;
-  }
-  void Replied(std::string_view line, std::string_view, std::string_view failure) override {
-    if (!run_ || !run_->Waiting()) return;
-    const std::string& asked = lines_[run_->Step() - 1];
-    if (failure.empty() && asked.starts_with("R") && !AnswersReadRequest(asked, line)) return;
-    answers[run_->Step() - 1] =
-        failure.empty() ? std::string(line) : std::string(line) + " (" + std::string(failure) + ")";
-    run_->Answered();
-  }
-
-  std::vector<std::optional<std::string>> answers;
-
- private:
-  std::vector<std::string> lines_;
-};
 
 // The write-all run's 152 lines, each sent on the answer to the one before:
 // `write`. A step the program refuses to build is noted and skipped; three
@@ -325,38 +295,23 @@ CommandResult Send(const CliOptions& options, CliLink& link) {
 
 // The unit's clock set from `now`, year first and seconds last.
 CommandResult Clock(const CliOptions& options, CliLink& link, const std::tm& now) {
-  const BuiltCommand commands[] = {BuildDSY(now.tm_year + 1900), BuildDSM(now.tm_mon + 1), BuildDSD(now.tm_mday),
-                                   BuildTSH(now.tm_hour),         BuildTSM(now.tm_min),     BuildTSS(now.tm_sec)};
-  std::vector<std::string> lines;
-  for (const BuiltCommand& command : commands) {
-    if (command.refused()) return {kExitUsage, {}, "the computer's clock is outside the unit's range"};
-    lines.push_back(command.text.substr(0, command.text.find('\r')));
-  }
+  auto lines = ClockLines(now);
+  if (!lines) return {kExitUsage, {}, "the computer's clock is outside the unit's range"};
   RequestList requests;
-  requests.Start(lines, AnswerTimeout(options, kWriteAnswerTimeout));
+  requests.Start(std::move(*lines), AnswerTimeout(options, kWriteAnswerTimeout));
   DeviceSettings scratch = Defaults();
   if (!RunSequence(requests, link, TargetOf(options), scratch)) return LinkBroke();
-  std::string problems;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const auto& answer = requests.answers[i];
-    if (!answer || !answer->starts_with("GO")) problems += (problems.empty() ? "" : ", ") + lines[i] + ": " + answer.value_or("応答なし");
-  }
+  if (const std::string problems = ClockProblems(requests); !problems.empty()) return {kExitDiffers, {}, problems};
   char set[32];
   std::strftime(set, sizeof set, "%Y-%m-%d %H:%M:%S", &now);
-  if (!problems.empty()) return {kExitDiffers, {}, problems};
   return {kExitOk, options.json ? "{\"clock\": " + JsonString(set) + "}\n" : std::string(set) + " を設定しました\n", {}};
 }
 
 CommandResult History(const CliOptions& options, CliLink& link) {
   const bool alarm = options.arguments[0] == "alarm";
   if (!alarm && options.arguments[0] != "video-loss") return {kExitUsage, {}, "history: alarm or video-loss"};
-  std::vector<std::string> lines;
-  for (int entry = 1; entry <= kHistoryEntryCount; ++entry) {
-    std::string line = alarm ? BuildAlarmHistoryReadRequest(entry) : BuildVideoLossHistoryReadRequest(entry);
-    lines.push_back(line.substr(0, line.find('\r')));
-  }
   RequestList requests;
-  requests.Start(std::move(lines), AnswerTimeout(options, kSerialAnswerTimeout));
+  requests.Start(HistoryLines(alarm), AnswerTimeout(options, kSerialAnswerTimeout));
   DeviceSettings model = Defaults();
   if (!RunSequence(requests, link, TargetOf(options), model)) return LinkBroke();
   const auto unanswered = std::count(requests.answers.begin(), requests.answers.end(), std::nullopt);
