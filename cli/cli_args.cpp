@@ -132,7 +132,9 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
     if (!serial && options.address >= 0) return Fail("--address is for RS-485 on --serial");
   }
   if (unitsGiven && !listening) return Fail("--units and --wait belong to --listen");
-  if (options.units > 1 && options.command != "backup") return Fail("only backup works on more than one unit");
+  if (options.units > 1 && options.command != "backup" && options.command != "apply" && options.command != "clock") {
+    return Fail("only backup, apply and clock work on more than one unit");
+  }
   if (options.command == "scan" && options.address >= 0) return Fail("scan asks every address: no --address");
   if (options.command == "scan" && options.serialDevice.empty()) return Fail("scan needs the RS-485 bus: --serial");
   return {options, {}};
@@ -163,7 +165,7 @@ std::string HelpText(std::string_view command) {
       "  --bus                  backup: every unit of the RS-485 bus that answers a scan\n"
       "  --tcp HOST[:PORT]      the unit over TCP/IP (port 9004 by default)\n"
       "  --listen PORT          units that dial in to this port (the server role)\n"
-      "  --units N              --listen: how many units to wait for (1; more for backup)\n"
+      "  --units N              --listen: how many units to wait for (1; more for backup, apply, clock)\n"
       "  --wait SECONDS         --listen: how long to wait for them (60)\n"
       "  --timeout MS           how long a request waits for its answer (300 serial, 4000 TCP/IP)\n"
       "\n"

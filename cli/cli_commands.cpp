@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <optional>
 
 #include "cli/cli_output.h"
@@ -16,6 +17,7 @@
 #include "model/settings_data_file.h"
 #include "tools/bus_scan.h"
 #include "tools/request_list.h"
+#include "tools/unit_job.h"
 #include "tools/unit_comparison.h"
 
 namespace kelvrix::cli {
@@ -256,23 +258,49 @@ CommandResult Backup(const CliOptions& options, CliLink& link, const std::tm& no
   return FinishBackup(options, units);
 }
 
-// Every unit that dialled in, read all at once, each on its own connection.
+// One job of `kind` for every unit that dialled in, all run at once, each on
+// its own connection; a job whose connection broke is cancelled.
+std::vector<std::unique_ptr<UnitJob>> RunJobs(JobKind kind, const DeviceSettings& file, const CliOptions& options,
+                                              DialledUnits& dialled, const std::tm& now,
+                                              std::vector<UnitSequence>& runs) {
+  std::vector<std::unique_ptr<UnitJob>> jobs;
+  const JobTimeouts timeouts{AnswerTimeout(options, kSerialAnswerTimeout), AnswerTimeout(options, kWriteAnswerTimeout)};
+  for (std::size_t k = 0; k < dialled.Count(); ++k) {
+    jobs.push_back(std::make_unique<UnitJob>(kind, file, timeouts, false, false, now));
+    jobs.back()->Start();
+    runs.push_back({*jobs.back(), jobs.back()->Model()});
+  }
+  RunSequences(runs, dialled);
+  return jobs;
+}
+
 CommandResult BackupDialled(const CliOptions& options, DialledUnits& dialled, const std::tm& now) {
   const std::string folder = options.arguments[0];
   const std::string time = PrepareBackup(folder, now);
-  std::vector<UnitComparison> comparisons(dialled.Count());
   std::vector<UnitSequence> runs;
-  const DeviceSettings defaults = Defaults();
-  for (UnitComparison& comparison : comparisons) {
-    comparison.StartReading(defaults, AnswerTimeout(options, kSerialAnswerTimeout));
-    runs.push_back({comparison, comparison.unit});
-  }
-  RunSequences(runs, dialled);
+  const auto jobs = RunJobs(JobKind::Backup, Defaults(), options, dialled, now, runs);
   std::vector<InventoryRow> units;
-  for (std::size_t k = 0; k < runs.size(); ++k) {
-    units.push_back(SaveBackup(ReadFailure(comparisons[k], runs[k].broke), comparisons[k], dialled.Name(k), folder, time));
+  for (std::size_t k = 0; k < jobs.size(); ++k) {
+    const UnitComparison& read = jobs[k]->Comparison();
+    units.push_back(SaveBackup(ReadFailure(read, runs[k].broke), read, dialled.Name(k), folder, time));
   }
   return FinishBackup(options, units);
+}
+
+// apply or clock on every unit that dialled in, all at once: a row per unit.
+CommandResult JobsOnDialled(const CliOptions& options, DialledUnits& dialled, const std::tm& now) {
+  const bool apply = options.command == "apply";
+  std::optional<DeviceSettings> file = Defaults();
+  if (apply && !(file = LoadSettingsFile(options.arguments[0]))) return {kExitFile, {}, "cannot read " + options.arguments[0]};
+  std::vector<UnitSequence> runs;
+  const auto jobs = RunJobs(apply ? JobKind::Apply : JobKind::Clock, *file, options, dialled, now, runs);
+  std::vector<UnitResult> results;
+  for (std::size_t k = 0; k < jobs.size(); ++k) {
+    const bool broke = runs[k].broke;
+    results.push_back({dialled.Name(k), broke ? LinkBroke().error : jobs[k]->Result(), !broke && jobs[k]->Succeeded()});
+  }
+  const bool allDone = std::all_of(results.begin(), results.end(), [](const UnitResult& r) { return r.ok; });
+  return {allDone ? kExitOk : kExitDiffers, UnitResultsReport(results, options.json), {}};
 }
 
 CommandResult Scan(const CliOptions& options, CliLink& link) {
@@ -341,6 +369,7 @@ CommandResult RunCommand(const CliOptions& options, CliLink* link, const std::tm
 
 CommandResult RunOnDialledUnits(const CliOptions& options, DialledUnits& units, const std::tm& now) {
   if (options.command == "backup") return BackupDialled(options, units, now);
+  if (options.units > 1) return JobsOnDialled(options, units, now);
   FirstDialledUnit link(units);
   return RunCommand(options, &link, now);
 }

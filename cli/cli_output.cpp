@@ -149,6 +149,17 @@ std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json) {
   return json ? JsonArray("units", items, {}) : csv;
 }
 
+std::string UnitResultsReport(const std::vector<UnitResult>& results, bool json) {
+  std::vector<std::vector<std::string>> rows = {{"ユニット", "結果"}};
+  std::vector<std::string> items;
+  for (const UnitResult& r : results) {
+    rows.push_back({r.unit, r.result});
+    items.push_back(JsonObject(
+        {{"unit", JsonString(r.unit)}, {"result", JsonString(r.result)}, {"ok", r.ok ? "true" : "false"}}));
+  }
+  return json ? JsonArray("units", items, {}) : TextTable(rows);
+}
+
 std::string HistoryReport(const History& history, bool json, bool csv) {
   std::vector<std::vector<std::string>> rows = {{"No.", "ch.", "日時"}};
   std::vector<std::string> items;

@@ -44,6 +44,14 @@ struct InventoryRow {
 //   {"units": [{"unit": "unit-05", "mac", "version", "time", "file", "result"}]}
 std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json);
 
+// What a subcommand did to each of many units.
+struct UnitResult {
+  std::string unit, result;
+  bool ok;
+};
+//   {"units": [{"unit": "192.168.0.21", "result": "変更なし", "ok": true}]}
+std::string UnitResultsReport(const std::vector<UnitResult>& results, bool json);
+
 // The entries of a history up to the first empty one.
 //   {"entries": [{"number": 1, "channel": 4, "time": "2012-03-07 09:05:00"}]}
 //   CSV: number,channel,time

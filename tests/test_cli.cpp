@@ -5,13 +5,16 @@
 #include <deque>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_output.h"
+#include "model/dialog_texts.h"
 #include "model/settings_data_file.h"
 #include "sim/simulated_bus.h"
 #include "sim/simulated_dialled_units.h"
+#include "tools/unit_job.h"
 
 namespace kelvrix::cli {
 namespace {
@@ -60,7 +63,7 @@ TEST(CliArguments, EveryErrorIsOneLineAndGoodLinesParse) {
       {{"backup", "d", "--listen", "9004", "--units", "0"}, "--units needs a count, 1..256"},
       {{"backup", "d", "--listen", "9004", "--wait", "1h"}, "--wait needs seconds, 1..3600"},
       {{"read", "--tcp", "h", "--units", "2"}, "--units and --wait belong to --listen"},
-      {{"read", "--listen", "9004", "--units", "2"}, "only backup works on more than one unit"},
+      {{"read", "--listen", "9004", "--units", "2"}, "only backup, apply and clock work on more than one unit"},
       {{"scan", "--listen", "9004"}, "scan needs the RS-485 bus: --serial"},
   };
   for (const ArgumentCase& c : cases) {
@@ -310,6 +313,55 @@ TEST(CliCommands, AnyOtherSubcommandWorksOnTheFirstUnitThatDialledIn) {
   units.hangUp = {0, 0};
   EXPECT_EQ(RunOnDialledUnits(*ParseArguments({"send", "RVN", "--listen", "9004"}).options, units, Now()).error,
             "the link broke");
+}
+
+// Jobs on three units at once: one that differs from the file in five
+// settings, one that holds it already, one that hangs up midway.
+TEST(UnitJob, EachKindOnThreeUnitsAtOnce) {
+  const DeviceSettings defaults = [] {
+    DeviceSettings settings{};
+    ResetSettingsToDefaults(settings);
+    return settings;
+  }();
+  DeviceSettings file = defaults;
+  for (int channel = 0; channel < 5; ++channel) file.videoBrightness[channel] = 3;
+  struct Case {
+    JobKind kind;
+    std::vector<std::string> results;  // per unit; empty for the unit that hung up
+  };
+  const Case cases[] = {
+      {JobKind::Backup, {"読み込み済み", "読み込み済み", ""}},
+      {JobKind::Apply, {"5 件を変更、確認済み", "変更なし", ""}},
+      {JobKind::Clock, {"時刻を設定しました", "時刻を設定しました", "時刻を設定しました"}},
+      {JobKind::Histories, {"履歴を読み込み済み", "履歴を読み込み済み", ""}},
+  };
+  for (const Case& c : cases) {
+    sim::SimulatedDialledUnits units(3);
+    units.Unit(1).settings = file;
+    units.Unit(0).FillAlarmHistory(4);
+    units.hangUp = {2, 30};
+    std::vector<std::unique_ptr<UnitJob>> jobs;
+    std::vector<UnitSequence> runs;
+    for (int k = 0; k < 3; ++k) {
+      jobs.push_back(std::make_unique<UnitJob>(c.kind, c.kind == JobKind::Apply ? file : defaults,
+                                               JobTimeouts{Millis(300), Millis(1000)}, false, false, Now()));
+      jobs.back()->Start();
+      runs.push_back({*jobs.back(), jobs.back()->Model()});
+    }
+    RunSequences(runs, units);
+    for (int k = 0; k < 3; ++k) {
+      const bool broke = runs[k].broke;
+      EXPECT_EQ(broke ? "" : jobs[k]->Result(), c.results[k]) << static_cast<int>(c.kind) << " unit " << k;
+      EXPECT_EQ(!broke && jobs[k]->Succeeded(), !c.results[k].empty());
+    }
+    if (c.kind == JobKind::Apply) {
+      EXPECT_EQ(WriteSettingsData(units.Unit(0).settings), WriteSettingsData(file));
+    }
+    if (c.kind == JobKind::Histories) {
+      EXPECT_EQ(jobs[0]->Model().alarmHistory, units.Unit(0).settings.alarmHistory);
+      EXPECT_EQ(HistoryCount(jobs[0]->Model().alarmHistory), 4);
+    }
+  }
 }
 
 }  // namespace

@@ -96,20 +96,20 @@ class GatedSequence {
   // off RS-485), and the error the dispatcher reported for it, if any.
   virtual void Replied(std::string_view line, std::string_view address, std::string_view failure) = 0;
   // The request just sent will get no answer.
-  void NoReply() {
+  virtual void NoReply() {
     if (run_) run_->NoReply();
   }
   // "中止": stops once the request that is out was answered or timed out.
-  void Cancel() {
+  virtual void Cancel() {
     if (!run_) return;
     cancelled_ = true;
     run_->Cancel();
   }
 
-  bool Running() const { return run_.has_value(); }
-  Millis Deadline() const { return run_ ? run_->Deadline() : Millis(0); }
-  int StepsDone() const { return run_ ? run_->Step() - 1 : 0; }
-  int StepCount() const { return stepCount_; }
+  virtual bool Running() const { return run_.has_value(); }
+  virtual Millis Deadline() const { return run_ ? run_->Deadline() : Millis(0); }
+  virtual int StepsDone() const { return run_ ? run_->Step() - 1 : 0; }
+  virtual int StepCount() const { return stepCount_; }
 
  protected:
   void StartRun(int stepCount, Millis timeout, bool retries = true) {

@@ -173,6 +173,19 @@ class NetworkTest(unittest.TestCase):
         self.assertEqual(rc, 0)
         self.assertEqual(out, read_bytes(self.state))
 
+        changed = os.path.join(self.folder, "changed.dat")
+        lines = read_bytes(self.state).split(b"\r\n")
+        lines[92] = b"200"  # the hue of channel 3
+        with open(changed, "wb") as f:
+            f.write(b"\r\n".join(lines))
+        rc, out, _ = cli("apply", changed, "--listen", port, "--units", "5", "--wait", "20", "--json")
+        self.assertEqual(rc, 0, out)
+        self.assertEqual(sorted((u["unit"], u["result"]) for u in json.loads(out)["units"]),
+                         [(f"127.0.0.{k + 2}", "1 件を変更、確認済み") for k in range(5)])
+        self.assertEqual(read_bytes(self.state), read_bytes(changed), "the first unit holds the file")
+        rc, out, _ = cli("clock", "--listen", port, "--units", "5", "--wait", "20")
+        self.assertEqual((rc, out.count("時刻を設定しました")), (0, 5))
+
     def test_read_and_send_over_tcp(self):
         port = free_port()
         state = self.state
