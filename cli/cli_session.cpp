@@ -7,6 +7,7 @@
 #include "link/framing.h"
 #include "link/reply_dispatcher.h"
 #include "model/reply_decoders.h"
+#include "tools/sequence_set.h"
 
 namespace kelvrix::cli {
 
@@ -14,7 +15,7 @@ namespace {
 
 // The bytes of a request on the link: on RS-485 with the address the
 // request names, or the target's.
-std::optional<std::string> Frame(const ToolRequest& request, const CliTarget& target) {
+std::optional<std::string> FrameRequest(const ToolRequest& request, const CliTarget& target) {
   if (!target.serial) {
     const auto line = FrameSocketCommand(request.line);
     return line ? std::optional<std::string>(*line) : std::nullopt;
@@ -31,11 +32,15 @@ SequenceDriver::SequenceDriver(GatedSequence& sequence, const CliTarget& target,
   state_.rsControl = target.serial && target.address >= 0 ? kRs485 : kRs232c;
 }
 
+std::optional<std::string> SequenceDriver::Frame(const ToolRequest& request) {
+  // A scan names each address itself: the bus is RS-485 without a target.
+  if (request.address >= 0) state_.rsControl = kRs485;
+  return FrameRequest(request, target_);
+}
+
 std::optional<std::string> SequenceDriver::Next(Millis now) {
   while (const auto request = sequence_.Next(now)) {
-    // A scan names each address itself: the bus is RS-485 without a target.
-    if (request->address >= 0) state_.rsControl = kRs485;
-    if (auto bytes = Frame(*request, target_)) return bytes;
+    if (auto bytes = Frame(*request)) return bytes;
     sequence_.NoReply();
   }
   return std::nullopt;
@@ -74,38 +79,38 @@ bool RunSequence(GatedSequence& sequence, CliLink& link, const CliTarget& target
 void RunSequences(std::vector<UnitSequence>& runs, DialledUnits& units) {
   const CliTarget network{false, -1};
   std::vector<std::unique_ptr<SequenceDriver>> drivers;
-  for (UnitSequence& run : runs) drivers.push_back(std::make_unique<SequenceDriver>(run.sequence, network, run.model));
-  auto going = [&](std::size_t k) { return !runs[k].broke && drivers[k]->Running(); };
-  auto broke = [&](std::size_t k) {
-    runs[k].broke = true;
-    runs[k].sequence.Cancel();
-  };
-  for (;;) {
+  std::vector<GatedSequence*> sequences;
+  for (UnitSequence& run : runs) {
+    drivers.push_back(std::make_unique<SequenceDriver>(run.sequence, network, run.model));
+    sequences.push_back(&run.sequence);
+  }
+  SequenceSet set;
+  set.Start(sequences, false);
+  while (set.Running()) {
     // Whatever may go out now goes; then the wait lasts until the first
     // request still out may time out.
-    std::optional<Millis> deadline;
-    int done = 0, total = 0;
-    for (std::size_t k = 0; k < runs.size(); ++k) {
-      while (going(k)) {
-        const auto bytes = drivers[k]->Next(units.Now());
-        if (!bytes) break;
-        if (!units.Write(k, *bytes)) broke(k);
+    for (const SequenceSet::Request& out : set.Next(units.Now())) {
+      const auto bytes = drivers[out.unit]->Frame(out.request);
+      if (!bytes) {
+        set.NoReply(out.unit);
+      } else if (!units.Write(out.unit, *bytes)) {
+        set.Broke(out.unit);
       }
-      if (going(k)) deadline = std::min(deadline.value_or(drivers[k]->Deadline()), drivers[k]->Deadline());
-      done += runs[k].sequence.StepsDone();
-      total += runs[k].sequence.StepCount();
     }
-    if (!deadline) return;
+    const auto deadline = set.Deadline();
+    if (!deadline) continue;  // a request just refused or a unit just ended: ask again
+    const auto [done, total] = set.Progress();
     units.Progress(done, total);
     for (const DialledUnits::Arrival& arrival : units.Read(std::max(Millis(0), *deadline - units.Now()))) {
-      if (arrival.unit >= runs.size() || !going(arrival.unit)) continue;
+      if (arrival.unit >= runs.size() || set.BrokeOff(arrival.unit)) continue;
       if (arrival.broken) {
-        broke(arrival.unit);
+        set.Broke(arrival.unit);
       } else {
         drivers[arrival.unit]->Received(arrival.bytes);
       }
     }
   }
+  for (std::size_t k = 0; k < runs.size(); ++k) runs[k].broke = set.BrokeOff(k);
 }
 
 bool FirstDialledUnit::Read(Millis wait, std::string& bytes) {

@@ -71,6 +71,8 @@ class SequenceDriver {
 
   // The next request's bytes, if one goes out now.
   std::optional<std::string> Next(Millis now);
+  // A request's bytes on this unit's link; nothing when it cannot be framed.
+  std::optional<std::string> Frame(const ToolRequest& request);
   void Received(std::string_view bytes);
   bool Running() const { return sequence_.Running(); }
   Millis Deadline() const { return sequence_.Deadline(); }

@@ -13,6 +13,8 @@
 #include "model/reply_decoders.h"
 #include "sim/simulated_unit.h"
 #include "tools/bus_scan.h"
+#include "tools/request_list.h"
+#include "tools/sequence_set.h"
 #include "tools/unit_comparison.h"
 
 namespace kelvrix {
@@ -357,6 +359,42 @@ TEST(BusScan, AGarbledOrMisaddressedAnswerIsAskedAgainThenFlagged) {
                           }));
   EXPECT_EQ(scan.Summary(), "7 台が応答、2 件はアドレスの重複の疑い");
   EXPECT_EQ(now, Millis(14 * 25 + 25 * 200));
+}
+
+// One unit after the other, as on a serial line: the next unit is asked in
+// the same breath as the last answer of the one before; a broken unit ends
+// at once; "中止" lets the request out finish and starts no one else.
+TEST(SequenceSet, OneAtATimeHandsTheTurnOnAndCancelStartsNoOneElse) {
+  std::vector<RequestList> lists(4);
+  std::vector<GatedSequence*> sequences;
+  for (RequestList& list : lists) {
+    list.Start({"RVN", "REMA"}, Millis(200));
+    sequences.push_back(&list);
+  }
+  SequenceSet set;
+  set.Start(sequences, true);
+  auto asked = [&](Millis now) {
+    std::vector<std::string> lines;
+    for (const auto& out : set.Next(now)) lines.push_back(std::to_string(out.unit) + " " + out.request.line);
+    return lines;
+  };
+  EXPECT_EQ(asked(Millis(0)), (std::vector<std::string>{"0 RVN\r\n"}));
+  set.Replied(0, "Ver. 1.00", "", "");
+  EXPECT_EQ(asked(Millis(10)), (std::vector<std::string>{"0 REMA\r\n"}));
+  set.Replied(0, "EMA02-00-00-00-00-01", "", "");
+  EXPECT_EQ(asked(Millis(20)), (std::vector<std::string>{"1 RVN\r\n"}));
+  set.Broke(1);
+  EXPECT_EQ(asked(Millis(30)), (std::vector<std::string>{"2 RVN\r\n"}));
+  set.Cancel();
+  EXPECT_EQ(asked(Millis(40)), std::vector<std::string>{}) << "the request out still waits";
+  EXPECT_EQ(set.Deadline(), Millis(30 + 200));
+  EXPECT_TRUE(set.Running());
+  EXPECT_EQ(asked(Millis(230)), std::vector<std::string>{}) << "timed out: no retry after a cancel, and no unit 3";
+  EXPECT_FALSE(set.Running());
+  EXPECT_EQ(set.TakeEnded(), (std::vector<std::size_t>{0, 1, 2}));
+  EXPECT_TRUE(set.BrokeOff(1));
+  EXPECT_FALSE(set.Started(3));
+  EXPECT_EQ(lists[0].answers, (std::vector<std::optional<std::string>>{"Ver. 1.00", "EMA02-00-00-00-00-01"}));
 }
 
 }  // namespace
