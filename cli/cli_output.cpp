@@ -135,10 +135,9 @@ std::string ScanReport(const BusScan& scan, bool json) {
 }
 
 std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json) {
-  std::string csv = "unit,mac,version,time,file,result\n";
+  if (!json) return InventoryCsv(rows, false);
   std::vector<std::string> items;
   for (const InventoryRow& r : rows) {
-    csv += r.unit + "," + r.mac + "," + r.version + "," + r.time + "," + r.file + "," + r.result + "\n";
     items.push_back(JsonObject({{"unit", JsonString(r.unit)},
                                 {"mac", JsonString(r.mac)},
                                 {"version", JsonString(r.version)},
@@ -146,7 +145,7 @@ std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json) {
                                 {"file", JsonString(r.file)},
                                 {"result", JsonString(r.result)}}));
   }
-  return json ? JsonArray("units", items, {}) : csv;
+  return JsonArray("units", items, {});
 }
 
 std::string UnitResultsReport(const std::vector<UnitResult>& results, bool json) {
@@ -161,21 +160,16 @@ std::string UnitResultsReport(const std::vector<UnitResult>& results, bool json)
 }
 
 std::string HistoryReport(const History& history, bool json, bool csv) {
+  if (csv) return HistoryCsv(history, false);
   std::vector<std::vector<std::string>> rows = {{"No.", "ch.", "日時"}};
   std::vector<std::string> items;
-  std::string text = csv ? "number,channel,time\n" : "";
   for (int i = 0; i < HistoryCount(history); ++i) {
     const HistoryRecord& r = history[i];
-    auto two = [](int32_t value) { return PaddedDecimal(std::clamp(value, 0, 99), 2); };
-    const std::string time = "20" + two(r.year) + "-" + two(r.month) + "-" + two(r.day) + " " + two(r.hour) + ":" +
-                             two(r.minute) + ":" + two(r.second);
-    rows.push_back({PaddedDecimal(i + 1, 3), two(r.channel), time});
+    rows.push_back({PaddedDecimal(i + 1, 3), PaddedDecimal(std::clamp(r.channel, 0, 99), 2), HistoryTime(r)});
     items.push_back(JsonObject({{"number", std::to_string(i + 1)}, {"channel", std::to_string(r.channel)},
-                                {"time", JsonString(time)}}));
-    text += std::to_string(i + 1) + "," + std::to_string(r.channel) + "," + time + "\n";
+                                {"time", JsonString(HistoryTime(r))}}));
   }
-  if (json) return JsonArray("entries", items, {});
-  return csv ? text : TextTable(rows);
+  return json ? JsonArray("entries", items, {}) : TextTable(rows);
 }
 
 ProgressLine::~ProgressLine() {

@@ -9,6 +9,7 @@
 #include "model/device_settings.h"
 #include "tools/bus_scan.h"
 #include "tools/unit_comparison.h"
+#include "tools/unit_files.h"
 
 namespace kelvrix::cli {
 
@@ -32,12 +33,6 @@ std::string ComparisonReport(const UnitComparison& comparison, bool json);
 //   {"units": [{"address": "05", "version": "1.05", "mac": "00-80-45-01-02-03", "conflict": false,
 //               "status": "応答"}], "summary": "..."}
 std::string ScanReport(const BusScan& scan, bool json);
-
-// One unit of a backup: "ok", or why its file is missing or incomplete.
-struct InventoryRow {
-  std::string unit, mac, version, time, file, result;
-  bool Saved() const { return result == "ok"; }
-};
 
 // A backup's inventory.
 //   CSV: unit,mac,version,time,file,result

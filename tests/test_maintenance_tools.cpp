@@ -15,6 +15,7 @@
 #include "tools/bus_scan.h"
 #include "tools/request_list.h"
 #include "tools/sequence_set.h"
+#include "tools/unit_files.h"
 #include "tools/unit_comparison.h"
 
 namespace kelvrix {
@@ -395,6 +396,32 @@ TEST(SequenceSet, OneAtATimeHandsTheTurnOnAndCancelStartsNoOneElse) {
   EXPECT_TRUE(set.BrokeOff(1));
   EXPECT_FALSE(set.Started(3));
   EXPECT_EQ(lists[0].answers, (std::vector<std::optional<std::string>>{"Ver. 1.00", "EMA02-00-00-00-00-01"}));
+}
+
+TEST(UnitFiles, NamesTellWhoseEachFileIs) {
+  std::tm date{};
+  date.tm_year = 126;
+  date.tm_mon = 11;
+  date.tm_mday = 9;
+  const UnitName bus{5, "", "02-00-00-00-01-05"}, network{-1, "192.168.0.21", ""}, single{};
+  EXPECT_EQ(BackupFileName(bus, date), "05_02-00-00-00-01-05_20261209.dat");
+  EXPECT_EQ(BackupFileName(network, date), "192.168.0.21_20261209.dat");
+  EXPECT_EQ(BackupFileName(single, date), "unit_20261209.dat");
+  const std::vector<std::string> folder = {"051.dat", "05_x_20261201.dat", "05_x_20261209.DAT", "05.txt",
+                                           "192.168.0.21.dat", "192.168.0.211.dat", "inventory.csv"};
+  EXPECT_EQ(FileForUnit(folder, bus), "05_x_20261209.DAT") << "the newest of the unit's, not 051's";
+  EXPECT_EQ(FileForUnit(folder, network), "192.168.0.21.dat");
+  EXPECT_EQ(FileForUnit(folder, UnitName{7, "", ""}), std::nullopt);
+}
+
+TEST(UnitFiles, CsvWithOrWithoutAByteOrderMark) {
+  History history{};
+  history[0] = {3, 12, 3, 7, 9, 5, 0};
+  EXPECT_EQ(HistoryTime(history[0]), "2012-03-07 09:05:00");
+  EXPECT_EQ(HistoryCsv(history, false), "number,channel,time\n1,3,2012-03-07 09:05:00\n");
+  EXPECT_EQ(HistoryCsv(history, true).substr(0, 3), "\xEF\xBB\xBF");
+  EXPECT_EQ(InventoryCsv({{"05", "02-00-00-00-01-05", "1.00", "t", "f.dat", "ok"}}, true),
+            "\xEF\xBB\xBFunit,mac,version,time,file,result\n05,02-00-00-00-01-05,1.00,t,f.dat,ok\n");
 }
 
 }  // namespace
