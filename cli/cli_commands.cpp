@@ -233,27 +233,46 @@ CommandResult FinishBackup(const CliOptions& options, const std::vector<Inventor
   return {allSaved ? kExitOk : kExitDiffers, InventoryReport(units, options.json), {}};
 }
 
+// Every unit of the bus that answered a scan, one after the other.
+std::optional<CommandResult> BackupBus(const CliOptions& options, CliLink& link, const std::string& time,
+                                       std::vector<InventoryRow>& units) {
+  BusScan scan;
+  scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
+  DeviceSettings scratch = Defaults();
+  if (!RunSequence(scan, link, TargetOf(options), scratch)) return LinkBroke();
+  std::vector<std::unique_ptr<UnitJob>> jobs;
+  std::vector<UnitSequence> runs;
+  std::vector<int> addresses;
+  const JobTimeouts timeouts{AnswerTimeout(options, kSerialAnswerTimeout), AnswerTimeout(options, kWriteAnswerTimeout)};
+  for (const BusUnit& unit : scan.Units()) {
+    if (unit.conflict) continue;  // two units on one address: neither can be read alone
+    jobs.push_back(std::make_unique<UnitJob>(JobKind::Backup, Defaults(), timeouts, true, false, std::tm{}));
+    jobs.back()->Start();
+    runs.push_back({*jobs.back(), jobs.back()->Model()});
+    addresses.push_back(unit.address);
+  }
+  if (!RunSequencesInTurn(runs, addresses, link)) return LinkBroke();
+  std::size_t read = 0;
+  for (const BusUnit& unit : scan.Units()) {
+    const std::string name = "unit-" + PaddedDecimal(unit.address, 2);
+    if (unit.conflict) {
+      units.push_back({name, {}, {}, time, {}, unit.status});
+      continue;
+    }
+    const UnitComparison& comparison = jobs[read++]->Comparison();
+    units.push_back(SaveBackup(ReadFailure(comparison, false), comparison, name, options.arguments[0], time));
+  }
+  return std::nullopt;
+}
+
 CommandResult Backup(const CliOptions& options, CliLink& link, const std::tm& now) {
   const std::string folder = options.arguments[0];
   const std::string time = PrepareBackup(folder, now);
   std::vector<InventoryRow> units;
   if (!options.bus) {
     units.push_back(BackUpUnit(options, link, options.serialDevice.empty() ? options.tcpHost : "unit", folder, time));
-  } else {
-    BusScan scan;
-    scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
-    DeviceSettings scratch = Defaults();
-    if (!RunSequence(scan, link, TargetOf(options), scratch)) return LinkBroke();
-    for (const BusUnit& unit : scan.Units()) {
-      const std::string name = "unit-" + PaddedDecimal(unit.address, 2);
-      if (unit.conflict) {  // two units on one address: neither can be read alone
-        units.push_back({name, {}, {}, time, {}, unit.status});
-        continue;
-      }
-      CliOptions one = options;
-      one.address = unit.address;
-      units.push_back(BackUpUnit(one, link, name, folder, time));
-    }
+  } else if (auto failed = BackupBus(options, link, time, units)) {
+    return *failed;
   }
   return FinishBackup(options, units);
 }

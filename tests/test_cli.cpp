@@ -14,6 +14,7 @@
 #include "model/settings_data_file.h"
 #include "sim/simulated_bus.h"
 #include "sim/simulated_dialled_units.h"
+#include "tools/request_list.h"
 #include "tools/unit_job.h"
 
 namespace kelvrix::cli {
@@ -268,6 +269,20 @@ TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
   EXPECT_NE(scan.out.find("\"summary\": \"3 台が応答\""), std::string::npos);
   const CommandResult send = RunCommand(Options({"send", "RVN", "--address", "07"}), &link);
   EXPECT_EQ(send.out, "Ver. 1.00\n");
+}
+
+TEST(CliSession, OnRs485ALineFromAnotherAddressSaysNothingOfTheUnit) {
+  DeviceSettings model{};
+  RequestList request;
+  request.Start({"REMA"}, Millis(300));
+  SequenceDriver driver(request, CliTarget{true, 5}, model);
+  ASSERT_TRUE(driver.Next(Millis(0)));
+  driver.Received("07EMA02-00-00-00-01-07\r\n");  // the unit asked before, late
+  EXPECT_STREQ(model.macAddress, "");
+  EXPECT_TRUE(request.Running());
+  driver.Received("05EMA02-00-00-00-01-05\r\n");
+  EXPECT_STREQ(model.macAddress, "02-00-00-00-01-05");
+  EXPECT_EQ(request.answers[0], "EMA02-00-00-00-01-05");
 }
 
 std::string FileText(const std::string& path) {

@@ -87,6 +87,13 @@ std::optional<SequenceSet::Millis> SequenceSet::Deadline() const {
   return first;
 }
 
+std::optional<std::size_t> SequenceSet::Turn() const {
+  for (std::size_t k = 0; k < units_.size(); ++k) {
+    if (Going(k)) return k;
+  }
+  return std::nullopt;
+}
+
 std::vector<std::size_t> SequenceSet::TakeEnded() { return std::exchange(ended_, {}); }
 
 std::pair<int, int> SequenceSet::Progress() const {

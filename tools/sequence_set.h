@@ -42,6 +42,8 @@ class SequenceSet {
   // When the first request still out may time out; nothing when none is.
   std::optional<Millis> Deadline() const;
   bool BrokeOff(std::size_t unit) const { return units_[unit].broke; }
+  // One at a time: the unit whose turn it is.
+  std::optional<std::size_t> Turn() const;
   bool Started(std::size_t unit) const { return units_[unit].started; }
   // The units whose sequence ended since the last call, in the order they ended.
   std::vector<std::size_t> TakeEnded();
