@@ -16,6 +16,7 @@
 #include "model/reply_decoders.h"
 #include "model/settings_data_file.h"
 #include "tools/bus_scan.h"
+#include "tools/jobs_in_turn.h"
 #include "tools/request_list.h"
 #include "tools/unit_job.h"
 #include "tools/unit_comparison.h"
@@ -241,17 +242,19 @@ std::optional<CommandResult> BackupBus(const CliOptions& options, CliLink& link,
   DeviceSettings scratch = Defaults();
   if (!RunSequence(scan, link, TargetOf(options), scratch)) return LinkBroke();
   std::vector<std::unique_ptr<UnitJob>> jobs;
-  std::vector<UnitSequence> runs;
+  std::vector<UnitJob*> inTurn;
   std::vector<int> addresses;
   const JobTimeouts timeouts{AnswerTimeout(options, kSerialAnswerTimeout), AnswerTimeout(options, kWriteAnswerTimeout)};
   for (const BusUnit& unit : scan.Units()) {
     if (unit.conflict) continue;  // two units on one address: neither can be read alone
     jobs.push_back(std::make_unique<UnitJob>(JobKind::Backup, Defaults(), timeouts, true, false, std::tm{}));
     jobs.back()->Start();
-    runs.push_back({*jobs.back(), jobs.back()->Model()});
+    inTurn.push_back(jobs.back().get());
     addresses.push_back(unit.address);
   }
-  if (!RunSequencesInTurn(runs, addresses, link)) return LinkBroke();
+  JobsInTurn run;
+  run.Start(inTurn, addresses);
+  if (!RunSequence(run, link, TargetOf(options), scratch)) return LinkBroke();
   std::size_t read = 0;
   for (const BusUnit& unit : scan.Units()) {
     const std::string name = "unit-" + PaddedDecimal(unit.address, 2);

@@ -117,39 +117,6 @@ void RunSequences(std::vector<UnitSequence>& runs, DialledUnits& units) {
   for (std::size_t k = 0; k < runs.size(); ++k) runs[k].broke = set.BrokeOff(k);
 }
 
-bool RunSequencesInTurn(std::vector<UnitSequence>& runs, const std::vector<int>& addresses, CliLink& link) {
-  std::vector<std::unique_ptr<SequenceDriver>> drivers;
-  std::vector<GatedSequence*> sequences;
-  for (std::size_t k = 0; k < runs.size(); ++k) {
-    drivers.push_back(std::make_unique<SequenceDriver>(runs[k].sequence, CliTarget{true, addresses[k]}, runs[k].model));
-    sequences.push_back(&runs[k].sequence);
-  }
-  SequenceSet set;
-  set.Start(sequences, true);
-  while (set.Running()) {
-    for (const SequenceSet::Request& out : set.Next(link.Now())) {
-      const auto bytes = drivers[out.unit]->Frame(out.request);
-      if (!bytes) {
-        set.NoReply(out.unit);
-      } else if (!link.Write(*bytes)) {
-        set.Cancel();
-        return false;
-      }
-      const auto [done, total] = set.Progress();
-      link.Progress(done, total);
-    }
-    const auto deadline = set.Deadline();
-    if (!deadline) continue;  // a request just refused or a unit just ended: ask again
-    std::string bytes;
-    if (!link.Read(std::max(Millis(0), *deadline - link.Now()), bytes)) {
-      set.Cancel();
-      return false;
-    }
-    if (const auto turn = set.Turn()) drivers[*turn]->Received(bytes);
-  }
-  return true;
-}
-
 bool FirstDialledUnit::Read(Millis wait, std::string& bytes) {
   bytes.clear();
   for (const DialledUnits::Arrival& arrival : units_.Read(wait)) {

@@ -102,10 +102,6 @@ struct UnitSequence {
 // Runs one sequence per unit, all at once: unit k's on connection k.
 void RunSequences(std::vector<UnitSequence>& runs, DialledUnits& units);
 
-// Runs one sequence per unit of a serial line, one unit after the other,
-// each request to its unit's RS-485 address. False when the link broke.
-bool RunSequencesInTurn(std::vector<UnitSequence>& runs, const std::vector<int>& addresses, CliLink& link);
-
 // The first unit that dialled in, as the one link of a subcommand on one unit.
 class FirstDialledUnit : public CliLink {
  public:

@@ -9,10 +9,12 @@
 #include "fakes.h"
 #include "link/reply_dispatcher.h"
 #include "model/all_settings_runs.h"
+#include "model/dialog_texts.h"
 #include "model/digits.h"
 #include "model/reply_decoders.h"
 #include "sim/simulated_unit.h"
 #include "tools/bus_scan.h"
+#include "tools/jobs_in_turn.h"
 #include "tools/request_list.h"
 #include "tools/sequence_set.h"
 #include "tools/unit_files.h"
@@ -396,6 +398,40 @@ TEST(SequenceSet, OneAtATimeHandsTheTurnOnAndCancelStartsNoOneElse) {
   EXPECT_TRUE(set.BrokeOff(1));
   EXPECT_FALSE(set.Started(3));
   EXPECT_EQ(lists[0].answers, (std::vector<std::optional<std::string>>{"Ver. 1.00", "EMA02-00-00-00-00-01"}));
+}
+
+// Two units of a bus in turn: a reply from another address than the one
+// asked is not the unit's; a read answer decodes into the unit's own model.
+TEST(JobsInTurn, EachRequestGoesToItsUnitAndOnlyItsAnswersCount) {
+  DeviceSettings defaults{};
+  ResetSettingsToDefaults(defaults);
+  std::tm now{};
+  now.tm_year = 126;
+  const JobTimeouts timeouts{Millis(300), Millis(1000)};
+  UnitJob clock(JobKind::Clock, defaults, timeouts, true, false, now), histories(JobKind::Histories, defaults, timeouts, true, false, now);
+  clock.Start();
+  histories.Start();
+  JobsInTurn run;
+  run.Start({&clock, &histories}, {0, 7});
+  Millis at{0};
+  for (int line = 0; line < 6; ++line) {
+    const auto request = run.Next(at);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->address, 0);
+    run.Replied("GO", "07", "");  // not from 00: still waiting
+    EXPECT_FALSE(run.Next(at));
+    run.Replied("GO", "00", "");
+  }
+  const auto first = run.Next(at);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(*first, (ToolRequest{"RAH001\r\n", 7}));
+  sim::SimulatedUnit unit;
+  unit.FillAlarmHistory(1);
+  run.Replied(ReplyValue(unit.Answer("RAH001")), "07", "");
+  EXPECT_EQ(histories.Model().alarmHistory[0], unit.settings.alarmHistory[0]);
+  EXPECT_NE(HistoryCount(histories.Model().alarmHistory), 0);
+  EXPECT_EQ(clock.Result(), "時刻を設定しました");
+  EXPECT_EQ(run.TakeEnded(), std::vector<std::size_t>{0});
 }
 
 TEST(UnitFiles, NamesTellWhoseEachFileIs) {
