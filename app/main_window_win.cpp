@@ -139,6 +139,7 @@ constexpr DialogRoute kDialogRoutes[] = {
     {IDM_READ_ALL, 0, IDD_READ_ALL, dialogs::ReadAllDialogProc},
     {IDM_COMPARE, 0, IDD_COMPARE, dialogs::CompareDialogProc},
     {IDM_BUS_SCAN, 0, IDD_BUS_SCAN, dialogs::BusScanDialogProc},
+    {IDM_UNIT_LIST, 0, IDD_UNIT_LIST, dialogs::UnitListDialogProc},
 };
 
 void OpenDialog(HWND window, const DialogRoute& route) {

@@ -161,17 +161,13 @@ CommandResult Diff(const CliOptions& options, CliLink& link) {
 CommandResult Apply(const CliOptions& options, CliLink& link) {
   const auto file = LoadSettingsFile(options.arguments[0]);
   if (!file) return {kExitFile, {}, "cannot read " + options.arguments[0]};
-  UnitComparison comparison;
-  if (auto failed = ReadUnit(options, link, comparison, *file)) return *failed;
-  if (comparison.Rows().empty()) return {kExitOk, ComparisonReport(comparison, options.json), {}};
-  std::vector<int> rows(comparison.Rows().size());
-  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
   const bool serial = !options.serialDevice.empty();
-  comparison.StartWriting(rows, serial, AnswerTimeout(options, kSerialAnswerTimeout), serial && options.address < 0);
-  if (!RunSequence(comparison, link, TargetOf(options), comparison.unit)) return LinkBroke();
-  const bool verified = std::all_of(comparison.Rows().begin(), comparison.Rows().end(),
-                                    [](const ComparisonRow& row) { return row.state == RowState::Verified; });
-  return {verified ? kExitOk : kExitDiffers, ComparisonReport(comparison, options.json), {}};
+  const Millis timeout = AnswerTimeout(options, kSerialAnswerTimeout);
+  UnitJob job(JobKind::Apply, *file, JobTimeouts{timeout, timeout}, serial, serial && options.address < 0, std::tm{});
+  job.Start();
+  if (!RunSequence(job, link, TargetOf(options), job.Model())) return LinkBroke();
+  if (auto failed = ReadFailure(job.Comparison(), false)) return *failed;
+  return {job.Succeeded() ? kExitOk : kExitDiffers, ComparisonReport(job.Comparison(), options.json), {}};
 }
 
 CommandResult Write(const CliOptions& options, CliLink& link) {

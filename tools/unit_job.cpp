@@ -93,18 +93,27 @@ void UnitJob::PhaseEnded() {
       if (kind_ == JobKind::Backup) {
         return End(unanswered == 0, unanswered == 0 ? "読み込み済み" : std::to_string(unanswered) + " 件が応答なし");
       }
+      // What the unit holds otherwise, or unreadably, is written, once it
+      // has answered every read: a unit that fell silent midway is not
+      // written to half-known.
       const auto& rows = comparison_.Rows();
-      if (first && rows.empty()) return End(true, "変更なし");
+      if (first && unanswered > 0) return End(false, comparison_.Summary());
       if (first) {
-        std::vector<int> positions(rows.size());
-        for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = static_cast<int>(i);
+        std::vector<int> positions;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+          if (rows[i].state == RowState::Differs || rows[i].state == RowState::Unreadable) {
+            positions.push_back(static_cast<int>(i));
+          }
+        }
+        written_ = static_cast<int>(positions.size());
+        if (positions.empty()) return End(rows.empty(), rows.empty() ? "変更なし" : comparison_.Summary());
         phase_ = 2;
         comparison_.StartWriting(positions, serialLink_, timeouts_.write, sameUnitCheck_);
         return;
       }
-      const bool verified =
-          std::all_of(rows.begin(), rows.end(), [](const ComparisonRow& row) { return row.state == RowState::Verified; });
-      return End(verified, verified ? std::to_string(rows.size()) + " 件を変更、確認済み" : comparison_.Summary());
+      const auto verified = std::count_if(rows.begin(), rows.end(), [](const ComparisonRow& row) { return row.state == RowState::Verified; });
+      const bool done = verified == written_ && static_cast<std::size_t>(written_) == rows.size();
+      return End(done, done ? std::to_string(written_) + " 件を変更、確認済み" : comparison_.Summary());
     }
     case JobKind::Clock: {
       const std::string problems = ClockProblems(requests_);

@@ -76,6 +76,7 @@ class UnitJob : public GatedSequence {
   std::string result_;
   int stepsBefore_ = 0;  // the steps of the phases ended
   int historyUnanswered_ = 0;
+  int written_ = 0;  // the settings an apply writes
 };
 
 }  // namespace kelvrix

@@ -12,8 +12,11 @@ import unittest
 
 from test_panel import (ENV, PREFIX, SIM_STATE, SimulatorCase, fresh_line, read_bytes, restart_simulator,
                         set_simulator_mode, windows_path)
-from test_tools import (COMPARE, IDC_COMPARE_START, IDC_SCAN_LIST, IDC_SCAN_START, IDM_BUS_SCAN, IDM_COMPARE, SCAN,
-                        TWELVE, rows, run_tool)
+from test_panel import driver, simulator_frames
+from test_tools import (COMPARE, IDC_COMPARE_START, IDC_SCAN_LIST, IDC_SCAN_START, IDC_UNITS_LIST, IDM_BUS_SCAN,
+                        IDM_COMPARE, IDM_UNIT_LIST, SCAN, TWELVE, UNITS, rows, run_tool, wait_status)
+
+IDC_UNITS_APPLY = 1247
 
 CLI = os.environ["KELVRIX_CLI_EXE"]
 
@@ -75,6 +78,34 @@ class SameRowsAsThePanelTest(SimulatorCase):
         self.open_dialog(IDM_BUS_SCAN, SCAN)
         run_tool(IDC_SCAN_START, SCAN, IDC_SCAN_START)
         self.assertEqual(rows(SCAN, IDC_SCAN_LIST), listed)
+
+
+class UnitListApplyTest(SimulatorCase):
+    """The unit list applies the loaded file to a bus: unit 00 differs in five
+    settings, unit 05 (given the file by kelvrix-cli.exe first) in none, and
+    unit 07 falls silent for its last twenty reads."""
+
+    def test_each_unit_gets_its_own_result(self):
+        restart_simulator()
+        set_simulator_mode("rs485")
+        prepared = self.prepared_file({92 + k: str(200 + k) for k in range(5)})  # the hue of channels 1..5
+        fresh_line()
+        self.assertEqual(cli("apply", windows_path(prepared), "--serial", "COM1", "--address", "05")[0], 0)
+        self.start(rs_control=1)
+        self.open_file(prepared)
+        self.open_dialog(IDM_UNIT_LIST, UNITS)
+        wait_status("3 台が応答")
+        already = len(simulator_frames())
+        set_simulator_mode(f"rs485\nsilent from {already + 170 + 160 + 141}")
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_APPLY)[0], 0)
+        self.assertEqual(driver("answer", "yes", 10000)[0], 0)
+        self.assertEqual(wait_status("台が失敗", 90), "2 台が完了、1 台が失敗")
+        self.assertEqual([(row[1], row[4], row[5]) for row in rows(UNITS, IDC_UNITS_LIST)],
+                         [("00", "完了", "5 件を変更、確認済み"), ("05", "完了", "変更なし"),
+                          ("07", "失敗", "5 件の相違、12 件は応答なし")])
+        to07 = [f for f in simulator_frames()[already:] if f.startswith("07")]
+        self.assertEqual(len(to07), 140 + 2 * 20, "each silent read once more, and no write to a unit half read")
+        self.assertEqual(self.save_as("after"), read_bytes(prepared), "the program's own settings untouched")
 
 
 if __name__ == "__main__":

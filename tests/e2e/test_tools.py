@@ -8,7 +8,7 @@ import os
 import time
 import unittest
 
-from test_panel import (MAIN_CLASS, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator,
+from test_panel import (MAIN_CLASS, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator, windows_path,
                         set_simulator_mode, simulator_frames, wait_for_frames, write_ini)
 
 IDM_READ_ALL = 32796
@@ -221,6 +221,85 @@ class BusScanTest(SimulatorCase):
                                                      ("0", "05", "", "", "重複の疑い: 応答が乱れています"),
                                                      ("0", "07", "1.00", "02-00-00-00-01-07", "応答")])
         self.assertEqual(text_of(IDC_SCAN_STATUS, SCAN), "3 台が応答、1 件はアドレスの重複の疑い")
+
+
+IDM_UNIT_LIST = 32803
+UNITS = "ユニット一覧"
+IDC_UNITS_STATUS = 1240
+IDC_UNITS_LIST = 1241
+IDC_UNITS_NONE = 1245
+IDC_UNITS_BACKUP = 1246
+IDC_UNITS_CLOCK = 1248
+IDC_UNITS_HISTORIES = 1249
+
+
+def wait_status(part, seconds=60):
+    """The unit list's status line once it holds `part`."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        text = text_of(IDC_UNITS_STATUS, UNITS)
+        if part in text:
+            return text
+        time.sleep(0.2)
+    raise AssertionError(f"no {part!r} in {text!r}")
+
+
+class UnitListTest(SimulatorCase):
+    """The unit list on the RS-485 bus of units 00, 05 and 07 on COM1."""
+
+    def open_bus(self, *simulator_options):
+        restart_simulator(*simulator_options)
+        set_simulator_mode("rs485")
+        self.start(rs_control=1)
+        self.open_dialog(IDM_UNIT_LIST, UNITS)
+        return wait_status("台が応答")
+
+    def run_into(self, button, caption, name):
+        """Presses an action that asks where its report goes; gives the report's path."""
+        report = os.path.join(self.folder, name)
+        self.assertEqual(driver("in", UNITS, "dialog-click", button)[0], 0)
+        self.assertEqual(driver("file-dialog", caption, windows_path(report), 10000)[0], 0)
+        return report
+
+    def test_backup_clock_and_histories_of_every_unit(self):
+        self.assertEqual(self.open_bus("--off-default", "--alarm-history", "3"), "3 台が応答")
+        macs = {a: f"02-00-00-00-01-{a:02d}" for a in (0, 5, 7)}
+        self.assertEqual(rows(UNITS, IDC_UNITS_LIST), [("1", f"{a:02d}", macs[a], "2.31", "応答", "") for a in macs])
+
+        report = self.run_into(IDC_UNITS_BACKUP, "バックアップの保存先", "inventory.csv")
+        self.assertEqual(wait_status("台が完了"), "3 台が完了")
+        today = time.strftime("%Y%m%d")
+        for a, mac in macs.items():
+            self.assertEqual(read_bytes(os.path.join(self.folder, f"{a:02d}_{mac}_{today}.dat")), read_bytes(SIM_STATE))
+        inventory = read_bytes(report)
+        self.assertTrue(inventory.startswith(b"\xef\xbb\xbfunit,mac,version,time,file,result\r\n") or
+                        inventory.startswith(b"\xef\xbb\xbfunit,mac,version,time,file,result\n"))
+        lines = inventory.decode("utf-8-sig").splitlines()[1:]
+        self.assertEqual([(f[0], f[1], f[2], f[4], f[5]) for f in (line.split(",") for line in lines)],
+                         [(f"{a:02d}", mac, "2.31", f"{a:02d}_{mac}_{today}.dat", "ok") for a, mac in macs.items()])
+        self.assertEqual({row[5] for row in rows(UNITS, IDC_UNITS_LIST)}, {"読み込み済み"})
+
+        already = len(simulator_frames())
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_CLOCK)[0], 0)
+        self.assertEqual(wait_status("台が完了"), "3 台が完了")
+        frames = simulator_frames()[already:]
+        self.assertEqual([f[:5] for f in frames if f[2:5] == "DSY"], [f"{a:02d}DSY" for a in macs])
+        self.assertEqual(len(frames), 18, "six lines a unit, one after the other")
+
+        self.run_into(IDC_UNITS_HISTORIES, "履歴の保存先", "histories.csv")
+        self.assertEqual(wait_status("台が完了", 120), "3 台が完了")
+        alarm = read_bytes(os.path.join(self.folder, f"05_{macs[5]}_alarm_{today}.csv")).decode("utf-8-sig")
+        self.assertEqual(len(alarm.splitlines()), 1 + 3, "the heading and the three entries held")
+        self.assertEqual(driver("boxes", 1, 1000), (1, []), "no box of any kind")
+
+    def test_units_on_one_address_are_listed_unchecked_and_none_checked_runs_nothing(self):
+        self.assertEqual(self.open_bus("--addresses", "0,5,5,7"), "3 台が応答、1 件はアドレスの重複の疑い")
+        self.assertEqual([row[:2] for row in rows(UNITS, IDC_UNITS_LIST)], [("1", "00"), ("0", "05"), ("1", "07")])
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_NONE)[0], 0)
+        already = len(simulator_frames())
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_CLOCK)[0], 0)
+        self.assertEqual(wait_status("チェック"), "ユニットにチェックを付けてください。")
+        self.assertEqual(simulator_frames()[already:], [])
 
 
 class TrafficMonitorTest(SimulatorCase):

@@ -1,0 +1,365 @@
+// Dialog 163 "ユニット一覧": the units of the serial link in one list (on
+// RS-485 those a bus scan finds, at opening and on "再検索"; on RS-232C the
+// one unit) and, on the checked ones, one unit after the other: a backup (a
+// settings data file each, beside the inventory the operator places), the
+// program's settings applied (compared, what differs written and read
+// back), the clock set, both histories saved. Each unit's answers decode
+// into a model of its own: the program's settings and file never change.
+#include "dialogs/dialog_frame_win.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "dialogs/maintenance_tool_win.h"
+#include "dialogs/setting_dialogs_win.h"
+#include "model/digits.h"
+#include "model/settings_data_file.h"
+#include "model/whole_file_win.h"
+#include "model/wide_text_win.h"
+#include "resources/resource.h"
+#include "tools/bus_scan.h"
+#include "tools/jobs_in_turn.h"
+#include "tools/unit_files.h"
+
+namespace kelvrix::dialogs {
+
+namespace {
+
+void Show(HWND dialog);
+
+struct Row {
+  UnitName name;
+  std::string version, state, result;
+  bool runnable;  // a unit that can be asked alone: not one of two on an address
+};
+
+struct UnitList {
+  explicit UnitList(Panel& program)
+      : scanTool(program, scanModel, scan, Show), jobsTool(program, jobsModel, run, Show) {}
+  DeviceSettings scanModel{}, jobsModel{};  // the link's own dispatch lands here; the jobs keep their own
+  BusScan scan;
+  JobsInTurn run;
+  MaintenanceTool scanTool, jobsTool;
+  std::vector<Row> rows;
+  bool scanning = false;
+  bool running = false;
+  // The run under way, or the last one.
+  JobKind kind = JobKind::Backup;
+  std::vector<std::unique_ptr<UnitJob>> jobs;
+  std::vector<int> jobRows;  // job k's row
+  std::wstring report;       // the report's path; the units' files go beside it
+  std::string time;          // "2026-12-09T21:05:30"
+  std::tm date{};
+  std::vector<InventoryRow> done;  // a row per unit of the run
+};
+std::optional<UnitList> current;  // the dialog is modal: one at a time
+
+constexpr auto kWriteAnswerTimeout = std::chrono::milliseconds(1000);
+
+HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_UNITS_LIST); }
+const LinkState& Link() { return current->scanTool.program.link; }
+bool OnBus() { return OnSerialLink(Link()) && Link().rsControl == kRs485; }
+
+// Empty when runs can go on this link.
+std::string WhyNot() {
+  if (!OnSerialLink(Link())) return "TCP/IP のユニットは、この一覧ではまだ扱えません。";
+  return {};
+}
+
+std::string Label(const Row& row) { return row.name.address >= 0 ? PaddedDecimal(row.name.address, 2) : "RS-232C"; }
+
+void ShowButtons(HWND dialog) {
+  const UnitList& u = *current;
+  const bool busy = u.scanning || u.running;
+  const bool can = !busy && WhyNot().empty() && !u.rows.empty();
+  EnableWindow(GetDlgItem(dialog, IDC_UNITS_RESCAN), !busy && OnBus());
+  for (int id : {IDC_UNITS_ALL, IDC_UNITS_NONE}) EnableWindow(GetDlgItem(dialog, id), !busy);
+  for (int id : {IDC_UNITS_BACKUP, IDC_UNITS_APPLY, IDC_UNITS_CLOCK, IDC_UNITS_HISTORIES}) {
+    EnableWindow(GetDlgItem(dialog, id), can);
+  }
+  EnableWindow(GetDlgItem(dialog, IDC_UNITS_CANCEL), busy);
+  EnableWindow(GetDlgItem(dialog, IDC_UNITS_REPORT), !busy && !u.done.empty());
+}
+
+void ShowRow(HWND dialog, int i) {
+  const Row& row = current->rows[i];
+  const std::string texts[] = {Label(row), row.name.mac, row.version, row.state, row.result};
+  for (int column = 1; column < 5; ++column) {
+    std::wstring text = WideFromUtf8(texts[column]);
+    ListView_SetItemText(List(dialog), i, column, text.data());
+  }
+}
+
+void FillList(HWND dialog) {
+  HWND list = List(dialog);
+  ListView_DeleteAllItems(list);
+  for (int i = 0; i < static_cast<int>(current->rows.size()); ++i) {
+    const Row& row = current->rows[i];
+    const std::string texts[] = {Label(row), row.name.mac, row.version, row.state, row.result};
+    AddListRow(list, i, texts);
+    ListView_SetCheckState(list, i, row.runnable);
+  }
+}
+
+void CheckAll(HWND dialog, bool checked) {
+  for (int i = 0; i < static_cast<int>(current->rows.size()); ++i) {
+    ListView_SetCheckState(List(dialog), i, checked && current->rows[i].runnable);
+  }
+}
+
+void StartScan(HWND dialog) {
+  UnitList& u = *current;
+  if (u.scanning || u.running || !OnBus()) return;
+  OpenTool(dialog, u.scanTool);
+  if (!ClaimTool(dialog)) return;
+  u.rows.clear();
+  FillList(dialog);
+  SetItemText(dialog, IDC_UNITS_STATUS, "検索中…");
+  SendDlgItemMessageW(dialog, IDC_UNITS_PROGRESS, PBM_SETRANGE32, 0, kBusScanSteps);
+  u.scanning = true;
+  u.scan.Start();
+  ShowButtons(dialog);
+  RunTool(dialog);
+}
+
+void ScanEnded(HWND dialog) {
+  UnitList& u = *current;
+  u.scanning = false;
+  for (const BusUnit& unit : u.scan.Units()) {
+    u.rows.push_back({{unit.address, {}, unit.mac}, unit.version, unit.status, {}, !unit.conflict});
+  }
+  FillList(dialog);
+  SetItemText(dialog, IDC_UNITS_STATUS, u.scan.Summary());
+}
+
+// Where the run's report goes, and its units' files beside it; false when
+// the operator chose nowhere.
+bool ChooseReport(HWND dialog, const wchar_t* title, const wchar_t* name) {
+  wchar_t path[MAX_PATH] = {};
+  lstrcpynW(path, name, MAX_PATH);
+  OPENFILENAMEW box{};
+  box.lStructSize = sizeof box;
+  box.hwndOwner = dialog;
+  box.lpstrFilter = L"CSV(*.csv)\0*.csv\0すべて(*.*)\0*.*\0";
+  box.lpstrFile = path;
+  box.nMaxFile = MAX_PATH;
+  box.lpstrTitle = title;
+  box.lpstrDefExt = L"csv";
+  box.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+  if (!GetSaveFileNameW(&box)) return false;
+  current->report = path;
+  return true;
+}
+
+std::wstring Beside(const std::string& name) {
+  const std::wstring& report = current->report;
+  return report.substr(0, report.find_last_of(L"\\/") + 1) + WideFromUtf8(name);
+}
+
+// Writes `bytes` beside the report: the file's name, or why it is missing.
+std::string Save(const std::string& name, const std::string& bytes, std::string& result) {
+  if (ReplaceFile(Beside(name), bytes)) return name;
+  result = "保存できません: " + name;
+  return {};
+}
+
+std::string DayTag(const char* suffix) {
+  char day[16];
+  std::strftime(day, sizeof day, "%Y%m%d", &current->date);
+  return std::string(suffix) + "_" + day + ".csv";
+}
+
+// One unit's job ended: its files, its row.
+void JobEnded(HWND dialog, std::size_t k) {
+  UnitList& u = *current;
+  UnitJob& job = *u.jobs[k];
+  Row& row = u.rows[u.jobRows[k]];
+  const DeviceSettings& read = job.Model();
+  if (read.macAddress[0] != '\0') row.name.mac = read.macAddress;
+  if (read.firmwareVersion[0] != '\0') row.version = read.firmwareVersion;
+  std::string result = job.Result(), file;
+  const bool heard = job.Succeeded() || (result != "応答なし" && result != "中止");
+  if (u.kind == JobKind::Backup && heard) {
+    file = Save(BackupFileName(row.name, u.date), WriteSettingsData(read), result);
+  } else if (u.kind == JobKind::Histories && heard) {
+    const std::string stem = UnitLabel(row.name) + (row.name.mac.empty() ? "" : "_" + row.name.mac);
+    file = Save(stem + DayTag("_alarm"), HistoryCsv(read.alarmHistory, true), result);
+    if (!file.empty()) Save(stem + DayTag("_video-loss"), HistoryCsv(read.videoLossHistory, true), result);
+  }
+  const bool ok = job.Succeeded() && result == job.Result();
+  row.state = ok ? "完了" : "失敗";
+  row.result = result;
+  u.done.push_back({UnitLabel(row.name), row.name.mac, row.version, u.time, file, ok ? "ok" : result});
+  ShowRow(dialog, u.jobRows[k]);
+}
+
+void RunEnded(HWND dialog) {
+  UnitList& u = *current;
+  u.running = false;
+  for (std::size_t k = 0; k < u.jobs.size(); ++k) {
+    if (u.run.Started(k)) continue;
+    Row& row = u.rows[u.jobRows[k]];
+    row.state = "中止";
+    ShowRow(dialog, u.jobRows[k]);
+  }
+  const auto failed = std::count_if(u.done.begin(), u.done.end(), [](const InventoryRow& r) { return !r.Saved(); });
+  std::string summary = std::to_string(u.done.size() - failed) + " 台が完了";
+  if (failed > 0) summary += "、" + std::to_string(failed) + " 台が失敗";
+  if (!u.report.empty() && !ReplaceFile(u.report, InventoryCsv(u.done, true))) summary += "（レポートを保存できません）";
+  SetItemText(dialog, IDC_UNITS_STATUS, summary);
+}
+
+void Show(HWND dialog) {
+  UnitList& u = *current;
+  GatedSequence& sequence = u.scanning ? static_cast<GatedSequence&>(u.scan) : u.run;
+  SendDlgItemMessageW(dialog, IDC_UNITS_PROGRESS, PBM_SETRANGE32, 0, std::max(1, sequence.StepCount()));
+  SendDlgItemMessageW(dialog, IDC_UNITS_PROGRESS, PBM_SETPOS, sequence.StepsDone(), 0);
+  if (u.scanning) {
+    if (!u.scan.Running()) ScanEnded(dialog);
+  } else if (u.running) {
+    for (std::size_t k : u.run.TakeEnded()) JobEnded(dialog, k);
+    if (!u.run.Running()) RunEnded(dialog);
+  }
+  ShowButtons(dialog);
+}
+
+std::tm LocalNow() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  std::tm tm{};
+  tm.tm_year = now.wYear - 1900;
+  tm.tm_mon = now.wMonth - 1;
+  tm.tm_mday = now.wDay;
+  tm.tm_hour = now.wHour;
+  tm.tm_min = now.wMinute;
+  tm.tm_sec = now.wSecond;
+  return tm;
+}
+
+void StartJobs(HWND dialog, JobKind kind) {
+  UnitList& u = *current;
+  if (u.scanning || u.running || !WhyNot().empty()) return;
+  std::vector<int> checked;
+  for (int i = 0; i < static_cast<int>(u.rows.size()); ++i) {
+    if (u.rows[i].runnable && ListView_GetCheckState(List(dialog), i)) checked.push_back(i);
+  }
+  if (checked.empty()) {
+    SetItemText(dialog, IDC_UNITS_STATUS, "ユニットにチェックを付けてください。");
+    return;
+  }
+  u.report.clear();
+  if (kind == JobKind::Backup && !ChooseReport(dialog, L"バックアップの保存先", L"inventory.csv")) return;
+  if (kind == JobKind::Histories && !ChooseReport(dialog, L"履歴の保存先", L"histories.csv")) return;
+  if (kind == JobKind::Apply) {
+    const std::wstring question = L"チェックした " + std::to_wstring(checked.size()) +
+                                  L" 台に、現在の設定を適用します。よろしいですか？";
+    if (MessageBoxW(dialog, question.c_str(), L"ユニット一覧", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  }
+  OpenTool(dialog, u.jobsTool);
+  if (!ClaimTool(dialog)) return;
+  u.kind = kind;
+  u.date = LocalNow();
+  char time[32];
+  std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%S", &u.date);
+  u.time = time;
+  DeviceSettings defaults{};
+  ResetSettingsToDefaults(defaults);
+  const DeviceSettings& file = kind == JobKind::Apply ? u.jobsTool.program.settings : defaults;
+  u.jobs.clear();
+  u.jobRows = checked;
+  u.done.clear();
+  std::vector<UnitJob*> jobs;
+  std::vector<int> addresses;
+  for (int i : checked) {
+    const int address = u.rows[i].name.address;
+    // On RS-232C the cable may have moved to another unit: ask its MAC address again before writing.
+    u.jobs.push_back(std::make_unique<UnitJob>(kind, file, JobTimeouts{kSerialAnswerTimeout, kWriteAnswerTimeout},
+                                               true, address < 0, u.date));
+    u.jobs.back()->Start();
+    jobs.push_back(u.jobs.back().get());
+    addresses.push_back(address);
+    u.rows[i].state = "待機中";
+    u.rows[i].result.clear();
+    ShowRow(dialog, i);
+  }
+  u.run.Start(jobs, addresses);
+  u.running = true;
+  SetItemText(dialog, IDC_UNITS_STATUS, "実行中…");
+  ShowButtons(dialog);
+  RunTool(dialog);
+}
+
+void SaveReport(HWND dialog) {
+  if (!ChooseReport(dialog, L"レポートの保存", L"report.csv")) return;
+  if (!ReplaceFile(current->report, InventoryCsv(current->done, true))) {
+    MessageBoxW(dialog, L"保存できませんでした。", L"ユニット一覧", MB_OK | MB_ICONWARNING);
+  }
+}
+
+void OnInit(HWND dialog, Panel& panel) {
+  current.emplace(panel);
+  OpenTool(dialog, current->jobsTool);
+  static constexpr ListColumn kColumns[] = {
+      {L"アドレス", 12}, {L"MAC アドレス", 26}, {L"バージョン", 12}, {L"状態", 20}, {L"最後の結果", 30}};
+  AddListColumns(List(dialog), kColumns, LVS_EX_CHECKBOXES);
+  if (!WhyNot().empty()) {
+    SetItemText(dialog, IDC_UNITS_STATUS, WhyNot());
+  } else if (OnBus()) {
+    PostMessageW(dialog, WM_COMMAND, IDC_UNITS_RESCAN, 0);  // the scan starts once the dialog shows
+  } else {
+    current->rows.push_back({{}, {}, {}, {}, true});
+    FillList(dialog);
+    SetItemText(dialog, IDC_UNITS_STATUS, "RS-232C: 1 台");
+  }
+  ShowButtons(dialog);
+}
+
+void OnCommand(HWND dialog, WPARAM wParam) {
+  switch (LOWORD(wParam)) {
+    case IDC_UNITS_RESCAN:
+      StartScan(dialog);
+      break;
+    case IDC_UNITS_ALL:
+    case IDC_UNITS_NONE:
+      CheckAll(dialog, LOWORD(wParam) == IDC_UNITS_ALL);
+      break;
+    case IDC_UNITS_BACKUP:
+      StartJobs(dialog, JobKind::Backup);
+      break;
+    case IDC_UNITS_APPLY:
+      StartJobs(dialog, JobKind::Apply);
+      break;
+    case IDC_UNITS_CLOCK:
+      StartJobs(dialog, JobKind::Clock);
+      break;
+    case IDC_UNITS_HISTORIES:
+      StartJobs(dialog, JobKind::Histories);
+      break;
+    case IDC_UNITS_CANCEL:
+      CancelTool(dialog, IDC_UNITS_CANCEL);
+      break;
+    case IDC_UNITS_REPORT:
+      SaveReport(dialog);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK UnitListDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  static constexpr DialogParts kParts = [] {
+    DialogParts parts = ToolDialogParts(L"ユニット一覧", OnInit, OnCommand, ToolMessage);
+    parts.frame.slaveAddressBox = SlaveAddressBox::None;  // the list names each unit's address
+    return parts;
+  }();
+  return HandleDialogMessage(dialog, message, wParam, lParam, kParts);
+}
+
+}  // namespace kelvrix::dialogs
