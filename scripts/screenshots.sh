@@ -190,6 +190,14 @@ wine "$driver" in "ビデオ調整 " dialog-click 2
 sleep 0.5
 shoot "#32770" "通信モニタ" traffic-monitor.png
 wine "$driver" in "通信モニタ" dialog-click 2
+# The unit list: the bus as scanned at opening, then after the clock set on every unit.
+wine "$driver" command "$main_class" 32803
+wine "$driver" wait-window "#32770" 10000 "ユニット一覧" >/dev/null
+wine "$driver" in "ユニット一覧" dialog-run 1243 1243 30000 >/dev/null
+shoot "#32770" "ユニット一覧" unit-list.png
+wine "$driver" in "ユニット一覧" dialog-run 1248 1246 30000 >/dev/null
+shoot "#32770" "ユニット一覧" unit-list-after-run.png
+wine "$driver" in "ユニット一覧" dialog-click 2
 # A unit answering "E3" 40 times, 25 ms apart: one box, its count in the caption.
 printf 'rs485\nreply E3\nrepeat 40,25\n' >"$session/serial/sim.control"
 wine "$driver" command "$main_class" 32784

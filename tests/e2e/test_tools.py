@@ -231,6 +231,7 @@ IDC_UNITS_NONE = 1245
 IDC_UNITS_BACKUP = 1246
 IDC_UNITS_CLOCK = 1248
 IDC_UNITS_HISTORIES = 1249
+IDC_UNITS_CANCEL = 1250
 
 
 def wait_status(part, seconds=60):
@@ -291,6 +292,17 @@ class UnitListTest(SimulatorCase):
         alarm = read_bytes(os.path.join(self.folder, f"05_{macs[5]}_alarm_{today}.csv")).decode("utf-8-sig")
         self.assertEqual(len(alarm.splitlines()), 1 + 3, "the heading and the three entries held")
         self.assertEqual(driver("boxes", 1, 1000), (1, []), "no box of any kind")
+
+    def test_cancel_ends_the_unit_under_way_and_starts_no_other(self):
+        self.open_bus(*LINE_SPEED)
+        already = len(simulator_frames())
+        self.run_into(IDC_UNITS_BACKUP, "バックアップの保存先", "inventory.csv")
+        time.sleep(1)  # within the first unit's read, about 5 s at 9600 baud
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_CANCEL)[0], 0)
+        self.assertEqual(wait_status("台が失敗", 20), "0 台が完了、1 台が失敗")
+        self.assertEqual([(row[1], row[4], row[5]) for row in rows(UNITS, IDC_UNITS_LIST)],
+                         [("00", "失敗", "中止"), ("05", "中止", ""), ("07", "中止", "")])
+        self.assertEqual({f[:2] for f in simulator_frames()[already:]}, {"00"}, "05 and 07 never asked")
 
     def test_units_on_one_address_are_listed_unchecked_and_none_checked_runs_nothing(self):
         self.assertEqual(self.open_bus("--addresses", "0,5,5,7"), "3 台が応答、1 件はアドレスの重複の疑い")

@@ -67,6 +67,38 @@ TEST_F(ToolDialogTest, BusScanSaysWhyItCannotRunOffRs485) {
   }
 }
 
+// The unit list on each link: over TCP/IP it says why it lists nothing; on
+// RS-232C it lists the one unit, checked; on RS-485 it scans the bus as it opens.
+TEST_F(ToolDialogTest, UnitListShowsTheUnitsOfEachLink) {
+  struct Case {
+    int32_t linkInterface, rsControl;
+    std::wstring status;
+    int rows;
+    Lines sent;
+  };
+  const Case cases[] = {
+      {kSocketInterface, kRs485, L"TCP/IP のユニットは、この一覧ではまだ扱えません。", 0, {}},
+      {kSerialInterface, kRs232c, L"RS-232C: 1 台", 1, {}},
+      {kSerialInterface, kRs485, L"検索中…", 0, {"00RVN\r\n"}},
+  };
+  for (const Case& c : cases) {
+    t.link.linkInterface = c.linkInterface;
+    t.link.rsControl = c.rsControl;
+    DialogHarness dialog(IDD_UNIT_LIST, dialogs::UnitListDialogProc, t.panel);
+    PumpUntil([&] { return !Sent().empty(); }, milliseconds(300));  // the scan starts once the dialog shows
+    EXPECT_EQ(dialog.Caption(), L"ユニット一覧");
+    EXPECT_EQ(dialog.Text(IDC_UNITS_STATUS), c.status);
+    const auto rows = dialog.Rows(IDC_UNITS_LIST);
+    EXPECT_EQ(rows.size(), static_cast<std::size_t>(c.rows));
+    if (c.rows > 0) {
+      EXPECT_EQ(rows[0][0] + L" " + rows[0][1], L"1 RS-232C") << "listed, checked";
+    }
+    EXPECT_EQ(dialog.IsEnabled(IDC_UNITS_CLOCK), c.rows > 0);
+    EXPECT_EQ(Sent(), c.sent);
+    t.transport.serialFrames.clear();
+  }
+}
+
 // The next request goes out as the reply is taken, the reply lands in the
 // tool's model, and a cancelled run waits out the request it has out.
 TEST_F(ToolDialogTest, ComparisonAdvancesOnEachReplyAndEndsCleanlyWhenCancelled) {
