@@ -1,6 +1,7 @@
 #include "dialogs/maintenance_tool_win.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <algorithm>
 #include <chrono>
@@ -117,6 +118,23 @@ void AddListRow(HWND list, int row, std::span<const std::string> texts) {
       ListView_SetItem(list, &item);
     }
   }
+}
+
+std::optional<std::wstring> AskSavePath(HWND owner, const wchar_t* title, const wchar_t* filter,
+                                        const wchar_t* extension, const wchar_t* name) {
+  wchar_t path[MAX_PATH] = {};
+  lstrcpynW(path, name, MAX_PATH);
+  OPENFILENAMEW box{};
+  box.lStructSize = sizeof box;
+  box.hwndOwner = owner;
+  box.lpstrFilter = filter;
+  box.lpstrFile = path;
+  box.nMaxFile = MAX_PATH;
+  box.lpstrTitle = title;
+  box.lpstrDefExt = extension;
+  box.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+  if (!GetSaveFileNameW(&box)) return std::nullopt;
+  return std::wstring(path);
 }
 
 void SetItemText(HWND dialog, int id, const std::string& text) { SetDlgItemTextW(dialog, id, WideFromUtf8(text).c_str()); }

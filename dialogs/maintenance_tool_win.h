@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <span>
 #include <string>
 
@@ -58,6 +59,12 @@ struct ListColumn {
 void AddListColumns(HWND list, std::span<const ListColumn> columns, DWORD extendedStyle);
 void AddListRow(HWND list, int row, std::span<const std::string> texts);  // texts UTF-8
 void SetItemText(HWND dialog, int id, const std::string& text);
+
+// Where to save a tool's record: the path the operator chose in the save
+// dialog (a file there is replaced only after the dialog's own question),
+// or nothing. `filter` as OPENFILENAMEW takes it; `name` the proposed one.
+std::optional<std::wstring> AskSavePath(HWND owner, const wchar_t* title, const wchar_t* filter,
+                                        const wchar_t* extension, const wchar_t* name = L"");
 
 // True when lParam is notification `code` from list `listId`.
 bool IsListNotification(LPARAM lParam, int listId, UINT code);

@@ -89,21 +89,12 @@ void CopySelection(HWND dialog) {
 
 // The whole record as UTF-8 text with a byte order mark, a line an entry.
 void SaveRecord(HWND dialog) {
-  wchar_t path[MAX_PATH] = {};
-  OPENFILENAMEW dialogBox{};
-  dialogBox.lStructSize = sizeof dialogBox;
-  dialogBox.hwndOwner = dialog;
-  dialogBox.lpstrFilter = L"テキスト(*.txt)\0*.txt\0すべて(*.*)\0*.*\0";
-  dialogBox.lpstrFile = path;
-  dialogBox.nMaxFile = MAX_PATH;
-  dialogBox.lpstrTitle = L"通信記録の保存";
-  dialogBox.lpstrDefExt = L"txt";
-  dialogBox.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-  if (!GetSaveFileNameW(&dialogBox)) return;
+  const auto path = AskSavePath(dialog, L"通信記録の保存", L"テキスト(*.txt)\0*.txt\0すべて(*.*)\0*.*\0", L"txt");
+  if (!path) return;
   const TrafficLog& log = ContextOf(dialog).traffic.Log();
   std::string text = "\xEF\xBB\xBFNo.\t時刻\t方向\tリンク\tデータ\r\n";
   for (std::size_t i = 0; i < log.Size(); ++i) text += FormatEntry(log.At(i)) + "\r\n";
-  if (!ReplaceFile(path, text)) MessageBoxW(dialog, L"保存できませんでした。", L"通信モニタ", MB_OK | MB_ICONWARNING);
+  if (!ReplaceFile(*path, text)) MessageBoxW(dialog, L"保存できませんでした。", L"通信モニタ", MB_OK | MB_ICONWARNING);
 }
 
 // The list takes what the window has; the buttons keep to its bottom edge.

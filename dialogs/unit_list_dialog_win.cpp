@@ -8,11 +8,11 @@
 #include "dialogs/dialog_frame_win.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "dialogs/maintenance_tool_win.h"
@@ -61,6 +61,12 @@ std::optional<UnitList> current;  // the dialog is modal: one at a time
 
 constexpr auto kWriteAnswerTimeout = std::chrono::milliseconds(1000);
 
+// The action buttons and the job each runs on the checked units.
+constexpr std::pair<int, JobKind> kActions[] = {{IDC_UNITS_BACKUP, JobKind::Backup},
+                                                {IDC_UNITS_APPLY, JobKind::Apply},
+                                                {IDC_UNITS_CLOCK, JobKind::Clock},
+                                                {IDC_UNITS_HISTORIES, JobKind::Histories}};
+
 HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_UNITS_LIST); }
 const LinkState& Link() { return current->scanTool.program.link; }
 bool OnBus() { return OnSerialLink(Link()) && Link().rsControl == kRs485; }
@@ -79,9 +85,7 @@ void ShowButtons(HWND dialog) {
   const bool can = !busy && WhyNot().empty() && !u.rows.empty();
   EnableWindow(GetDlgItem(dialog, IDC_UNITS_RESCAN), !busy && OnBus());
   for (int id : {IDC_UNITS_ALL, IDC_UNITS_NONE}) EnableWindow(GetDlgItem(dialog, id), !busy);
-  for (int id : {IDC_UNITS_BACKUP, IDC_UNITS_APPLY, IDC_UNITS_CLOCK, IDC_UNITS_HISTORIES}) {
-    EnableWindow(GetDlgItem(dialog, id), can);
-  }
+  for (const auto& [button, kind] : kActions) EnableWindow(GetDlgItem(dialog, button), can);
   EnableWindow(GetDlgItem(dialog, IDC_UNITS_CANCEL), busy);
   EnableWindow(GetDlgItem(dialog, IDC_UNITS_REPORT), !busy && !u.done.empty());
 }
@@ -140,20 +144,9 @@ void ScanEnded(HWND dialog) {
 // Where the run's report goes, and its units' files beside it; false when
 // the operator chose nowhere.
 bool ChooseReport(HWND dialog, const wchar_t* title, const wchar_t* name) {
-  wchar_t path[MAX_PATH] = {};
-  lstrcpynW(path, name, MAX_PATH);
-  OPENFILENAMEW box{};
-  box.lStructSize = sizeof box;
-  box.hwndOwner = dialog;
-  box.lpstrFilter = L"CSV(*.csv)\0*.csv\0すべて(*.*)\0*.*\0";
-  box.lpstrFile = path;
-  box.nMaxFile = MAX_PATH;
-  box.lpstrTitle = title;
-  box.lpstrDefExt = L"csv";
-  box.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-  if (!GetSaveFileNameW(&box)) return false;
-  current->report = path;
-  return true;
+  const auto path = AskSavePath(dialog, title, L"CSV(*.csv)\0*.csv\0すべて(*.*)\0*.*\0", L"csv", name);
+  if (path) current->report = *path;
+  return path.has_value();
 }
 
 std::wstring Beside(const std::string& name) {
@@ -297,7 +290,7 @@ void StartJobs(HWND dialog, JobKind kind) {
 void SaveReport(HWND dialog) {
   if (!ChooseReport(dialog, L"レポートの保存", L"report.csv")) return;
   if (!ReplaceFile(current->report, InventoryCsv(current->done, true))) {
-    MessageBoxW(dialog, L"保存できませんでした。", L"ユニット一覧", MB_OK | MB_ICONWARNING);
+    current->jobsTool.program.messages.ShowWarning("保存できませんでした。");  // the program's boxes, one at a time
   }
 }
 
@@ -320,6 +313,9 @@ void OnInit(HWND dialog, Panel& panel) {
 }
 
 void OnCommand(HWND dialog, WPARAM wParam) {
+  for (const auto& [button, kind] : kActions) {
+    if (LOWORD(wParam) == button) return StartJobs(dialog, kind);
+  }
   switch (LOWORD(wParam)) {
     case IDC_UNITS_RESCAN:
       StartScan(dialog);
@@ -327,18 +323,6 @@ void OnCommand(HWND dialog, WPARAM wParam) {
     case IDC_UNITS_ALL:
     case IDC_UNITS_NONE:
       CheckAll(dialog, LOWORD(wParam) == IDC_UNITS_ALL);
-      break;
-    case IDC_UNITS_BACKUP:
-      StartJobs(dialog, JobKind::Backup);
-      break;
-    case IDC_UNITS_APPLY:
-      StartJobs(dialog, JobKind::Apply);
-      break;
-    case IDC_UNITS_CLOCK:
-      StartJobs(dialog, JobKind::Clock);
-      break;
-    case IDC_UNITS_HISTORIES:
-      StartJobs(dialog, JobKind::Histories);
       break;
     case IDC_UNITS_CANCEL:
       CancelTool(dialog, IDC_UNITS_CANCEL);

@@ -443,11 +443,6 @@ TEST(UnitFiles, NamesTellWhoseEachFileIs) {
   EXPECT_EQ(BackupFileName(bus, date), "05_02-00-00-00-01-05_20261209.dat");
   EXPECT_EQ(BackupFileName(network, date), "192.168.0.21_20261209.dat");
   EXPECT_EQ(BackupFileName(single, date), "unit_20261209.dat");
-  const std::vector<std::string> folder = {"051.dat", "05_x_20261201.dat", "05_x_20261209.DAT", "05.txt",
-                                           "192.168.0.21.dat", "192.168.0.211.dat", "inventory.csv"};
-  EXPECT_EQ(FileForUnit(folder, bus), "05_x_20261209.DAT") << "the newest of the unit's, not 051's";
-  EXPECT_EQ(FileForUnit(folder, network), "192.168.0.21.dat");
-  EXPECT_EQ(FileForUnit(folder, UnitName{7, "", ""}), std::nullopt);
 }
 
 TEST(UnitFiles, CsvWithOrWithoutAByteOrderMark) {

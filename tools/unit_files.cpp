@@ -1,7 +1,6 @@
 #include "tools/unit_files.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "model/dialog_texts.h"
 #include "model/digits.h"
@@ -11,11 +10,6 @@ namespace kelvrix {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 }  // namespace
 
@@ -28,19 +22,6 @@ std::string BackupFileName(const UnitName& unit, const std::tm& date) {
   char day[16];
   std::strftime(day, sizeof day, "%Y%m%d", &date);
   return UnitLabel(unit) + (unit.mac.empty() ? "" : "_" + unit.mac) + "_" + day + ".dat";
-}
-
-std::optional<std::string> FileForUnit(const std::vector<std::string>& names, const UnitName& unit) {
-  const std::string label = UnitLabel(unit);
-  std::optional<std::string> found;
-  for (const std::string& name : names) {
-    const std::string lower = Lower(name);
-    if (!lower.ends_with(".dat") || !name.starts_with(label) || name.size() <= label.size()) continue;
-    const char after = name[label.size()];
-    if (after != '.' && after != '_') continue;  // "05" names "05_..." and "05.dat", not "051.dat"
-    if (!found || name > *found) found = name;
-  }
-  return found;
 }
 
 std::string InventoryCsv(const std::vector<InventoryRow>& rows, bool byteOrderMark) {

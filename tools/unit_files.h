@@ -6,7 +6,6 @@
 #pragma once
 
 #include <ctime>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,11 +27,6 @@ std::string UnitLabel(const UnitName& unit);
 // "05_02-00-00-00-01-05_20261209.dat": the unit, its MAC address when
 // known, the date.
 std::string BackupFileName(const UnitName& unit, const std::tm& date);
-
-// Among a folder's file names, the settings data file that names the unit
-// ("05.dat", or "05_..."; the last in name order, so the newest of a
-// dated series); nothing when none does.
-std::optional<std::string> FileForUnit(const std::vector<std::string>& names, const UnitName& unit);
 
 // One unit of a backup: "ok", or why its file is missing or incomplete.
 struct InventoryRow {
