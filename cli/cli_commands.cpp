@@ -103,7 +103,7 @@ std::optional<DeviceSettings> LoadSettingsFile(const std::string& path) {
 constexpr Millis kSendAnswerTimeout{3000};
 constexpr Millis kWriteAnswerTimeout{1000};
 
-CliTarget TargetOf(const CliOptions& options) { return {!options.serialDevice.empty(), options.address}; }
+UnitTarget TargetOf(const CliOptions& options) { return {!options.serialDevice.empty(), options.address}; }
 
 Millis AnswerTimeout(const CliOptions& options, Millis serialDefault) {
   if (options.timeoutMs > 0) return Millis(options.timeoutMs);

@@ -10,12 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "link/link_state.h"
-#include "link/panel.h"
-#include "link/result_messages.h"
-#include "link/serial_line_assembler.h"
 #include "model/device_settings.h"
 #include "tools/reply_gated_run.h"
+#include "tools/sequence_driver.h"
 
 namespace kelvrix::cli {
 
@@ -33,11 +30,6 @@ class CliLink {
   virtual Millis Now() = 0;
   // How far the sequence has come, after each request: for a terminal.
   virtual void Progress(int /*done*/, int /*total*/) {}
-};
-
-struct CliTarget {
-  bool serial = true;
-  int address = -1;  // RS-485 address 0..31; -1 RS-232C (or TCP/IP)
 };
 
 // Units that dialled in, each on a connection of its own, waited on
@@ -61,35 +53,9 @@ class DialledUnits {
   virtual void Progress(int /*done*/, int /*total*/) {}
 };
 
-// One sequence on one unit's connection, for whoever waits on the
-// connection: the bytes to send now, and what to make of the bytes that came.
-class SequenceDriver {
- public:
-  SequenceDriver(GatedSequence& sequence, const CliTarget& target, DeviceSettings& model);
-  SequenceDriver(const SequenceDriver&) = delete;
-  SequenceDriver& operator=(const SequenceDriver&) = delete;
-
-  // The next request's bytes, if one goes out now.
-  std::optional<std::string> Next(Millis now);
-  // A request's bytes on this unit's link; nothing when it cannot be framed.
-  std::optional<std::string> Frame(const ToolRequest& request);
-  void Received(std::string_view bytes);
-  bool Running() const { return sequence_.Running(); }
-  Millis Deadline() const { return sequence_.Deadline(); }
-
- private:
-  GatedSequence& sequence_;
-  CliTarget target_;
-  LinkState state_;
-  NotedFailures failures_;
-  NoTransport transport_;
-  Panel panel_;
-  SerialLineAssembler lines_;
-};
-
 // Runs `sequence`, already started, to its end; replies decode into
 // `model`. False when the link broke (the sequence is then cancelled).
-bool RunSequence(GatedSequence& sequence, CliLink& link, const CliTarget& target, DeviceSettings& model);
+bool RunSequence(GatedSequence& sequence, CliLink& link, const UnitTarget& target, DeviceSettings& model);
 
 // One unit's part in a run on many: its sequence, already started, and the
 // model its replies decode into.

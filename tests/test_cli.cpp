@@ -275,7 +275,7 @@ TEST(CliSession, OnRs485ALineFromAnotherAddressSaysNothingOfTheUnit) {
   DeviceSettings model{};
   RequestList request;
   request.Start({"REMA"}, Millis(300));
-  SequenceDriver driver(request, CliTarget{true, 5}, model);
+  SequenceDriver driver(request, UnitTarget{true, 5}, model);
   ASSERT_TRUE(driver.Next(Millis(0)));
   driver.Received("07EMA02-00-00-00-01-07\r\n");  // the unit asked before, late
   EXPECT_STREQ(model.macAddress, "");
