@@ -41,6 +41,8 @@ class ProgramTransport : public LinkTransport {
   bool SendOnSocket(std::string_view line) override { return socketLink.Send(line); }
   void AwaitSocketReply(ResultMessages& results) override { socketLink.AwaitReply(results); }
   void ExpectSocketReply() override { socketLink.ExpectReply(); }
+  bool SendToUnit(SocketHandle socket, std::string_view line) override { return socketLink.SendTo(socket, line); }
+  void TapUnits(UnitTap* tap) override { socketLink.Tap(tap); }
 };
 
 ProgramTransport transport;

@@ -187,9 +187,7 @@ void ScheduleRedraw(HWND dialog, UINT timerId, UINT periodMs) {
   SetTimer(dialog, timerId, periodMs, nullptr);
 }
 
-namespace {
-
-bool Claim(HWND dialog, bool linkGuard, ResultMessages& refusals) {
+bool ClaimRun(HWND dialog, ResultMessages& refusals, bool linkGuard) {
   Panel& panel = PanelOf(dialog);
   if (linkGuard && !CanSendOverSocket(panel.link)) {
     refusals.ShowWarning("Socket が接続されていません");
@@ -203,10 +201,6 @@ bool Claim(HWND dialog, bool linkGuard, ResultMessages& refusals) {
   SetPropW(dialog, kRunProperty, reinterpret_cast<HANDLE>(1));
   return true;
 }
-
-}  // namespace
-
-bool ClaimRun(HWND dialog, ResultMessages& refusals) { return Claim(dialog, true, refusals); }
 
 void ReleaseRun(HWND dialog) {
   Panel& panel = PanelOf(dialog);
@@ -222,7 +216,7 @@ void StartRun(HWND dialog, const SteppedRun& run) {
     panel.messages.ShowWarning(kBroadcastReadRefusal);
     return;
   }
-  if (!Claim(dialog, run.linkGuard, panel.messages)) return;
+  if (!ClaimRun(dialog, panel.messages, run.linkGuard)) return;
   if (run.progressId != 0) SendDlgItemMessageW(dialog, run.progressId, PBM_SETPOS, 0, 0);
   SetTimer(dialog, run.timerId, run.periodMs, nullptr);
 }

@@ -130,10 +130,11 @@ struct SteppedRun {
 void StartRun(HWND dialog, const SteppedRun& run);
 
 // A run paced other than by a SteppedRun's timer (the maintenance tools)
-// holds batchStep the same way: ClaimRun refuses, false, on TCP/IP without a
-// socket (its warning shown by `refusals`) and while any run goes; otherwise
-// the dialog owns the run and Close is disabled until ReleaseRun.
-bool ClaimRun(HWND dialog, ResultMessages& refusals);
+// holds batchStep the same way: ClaimRun refuses, false, while any run goes
+// and, with `linkGuard`, on TCP/IP without a socket (its warning shown by
+// `refusals`); otherwise the dialog owns the run and Close is disabled until
+// ReleaseRun.
+bool ClaimRun(HWND dialog, ResultMessages& refusals, bool linkGuard = true);
 void ReleaseRun(HWND dialog);
 
 // What a setting dialog supplies of its own. The frame routes the messages:

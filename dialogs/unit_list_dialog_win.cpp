@@ -1,10 +1,12 @@
-// Dialog 163 "ユニット一覧": the units of the serial link in one list (on
-// RS-485 those a bus scan finds, at opening and on "再検索"; on RS-232C the
-// one unit) and, on the checked ones, one unit after the other: a backup (a
-// settings data file each, beside the inventory the operator places), the
-// program's settings applied (compared, what differs written and read
-// back), the clock set, both histories saved. Each unit's answers decode
-// into a model of its own: the program's settings and file never change.
+// Dialog 163 "ユニット一覧": the units of the link in one list (on RS-485
+// those a bus scan finds, at opening and on "再検索"; on RS-232C the one
+// unit; in the TCP/IP server role the units connected, as they come and go)
+// and, on the checked ones, a backup (a settings data file each, beside the
+// inventory the operator places), the program's settings applied (compared,
+// what differs written and read back), the clock set, both histories saved:
+// on a serial line one unit after the other, over TCP/IP all at once. Each
+// unit's answers decode into a model of its own: the program's settings and
+// file never change, and no reply is waited for on the GUI thread.
 #include "dialogs/dialog_frame_win.h"
 
 #include <commctrl.h>
@@ -24,6 +26,7 @@
 #include "resources/resource.h"
 #include "tools/bus_scan.h"
 #include "tools/jobs_in_turn.h"
+#include "tools/network_run.h"
 #include "tools/unit_files.h"
 
 namespace kelvrix::dialogs {
@@ -36,6 +39,17 @@ struct Row {
   UnitName name;
   std::string version, state, result;
   bool runnable;  // a unit that can be asked alone: not one of two on an address
+  bool checked = true;
+  SocketHandle socket = 0;  // a unit connected to the server: its connection
+  uint64_t serial = 0;
+};
+
+// The server's units: their bytes and their coming and going.
+struct ListTap : UnitTap {
+  void Received(SocketHandle socket, std::string_view bytes) override;
+  void Arrived() override;
+  void Gone(SocketHandle socket) override;
+  HWND dialog = nullptr;
 };
 
 struct UnitList {
@@ -48,6 +62,9 @@ struct UnitList {
   std::vector<Row> rows;
   bool scanning = false;
   bool running = false;
+  std::unique_ptr<NetworkRun> network;  // over TCP/IP, the run under way or the last one
+  std::vector<SocketHandle> sockets;    // job k's connection, 0 once it went
+  bool pumpDue = false, refreshDue = false;
   // The run under way, or the last one.
   JobKind kind = JobKind::Backup;
   std::vector<std::unique_ptr<UnitJob>> jobs;
@@ -55,11 +72,17 @@ struct UnitList {
   std::wstring report;       // the report's path; the units' files go beside it
   std::string time;          // "2026-12-09T21:05:30"
   std::tm date{};
+  ULONGLONG startedAt = 0;
   std::vector<InventoryRow> done;  // a row per unit of the run
 };
 std::optional<UnitList> current;  // the dialog is modal: one at a time
 
+ListTap tap;
+using Millis = NetworkRun::Millis;
+
 constexpr auto kWriteAnswerTimeout = std::chrono::milliseconds(1000);
+constexpr UINT kNetworkTimer = 40;  // TCP/IP: the next requests, or the first time-out
+constexpr UINT kRefreshTimer = 41;  // the server's units came or went
 
 // The action buttons and the job each runs on the checked units.
 constexpr std::pair<int, JobKind> kActions[] = {{IDC_UNITS_BACKUP, JobKind::Backup},
@@ -70,14 +93,21 @@ constexpr std::pair<int, JobKind> kActions[] = {{IDC_UNITS_BACKUP, JobKind::Back
 HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_UNITS_LIST); }
 const LinkState& Link() { return current->scanTool.program.link; }
 bool OnBus() { return OnSerialLink(Link()) && Link().rsControl == kRs485; }
+bool OnServer() { return !OnSerialLink(Link()) && Link().clientServerMode == 1; }
+LinkTransport& Transport() { return current->jobsTool.program.transport; }
 
 // Empty when runs can go on this link.
 std::string WhyNot() {
-  if (!OnSerialLink(Link())) return "TCP/IP のユニットは、この一覧ではまだ扱えません。";
+  if (!OnSerialLink(Link()) && !OnServer()) return "TCP/IP クライアントのユニットは、この一覧ではまだ扱えません。";
   return {};
 }
 
-std::string Label(const Row& row) { return row.name.address >= 0 ? PaddedDecimal(row.name.address, 2) : "RS-232C"; }
+std::string Label(const Row& row) {
+  if (!row.name.ip.empty()) return row.name.ip;
+  return row.name.address >= 0 ? PaddedDecimal(row.name.address, 2) : "RS-232C";
+}
+
+SequenceSet& Units() { return current->network ? current->network->Set() : current->run.Set(); }
 
 void ShowButtons(HWND dialog) {
   const UnitList& u = *current;
@@ -106,7 +136,14 @@ void FillList(HWND dialog) {
     const Row& row = current->rows[i];
     const std::string texts[] = {Label(row), row.name.mac, row.version, row.state, row.result};
     AddListRow(list, i, texts);
-    ListView_SetCheckState(list, i, row.runnable);
+    ListView_SetCheckState(list, i, row.runnable && row.checked);
+  }
+}
+
+// The operator's ticks, into the rows, before the list is filled again.
+void TakeChecks(HWND dialog) {
+  for (int i = 0; i < static_cast<int>(current->rows.size()); ++i) {
+    current->rows[i].checked = ListView_GetCheckState(List(dialog), i);
   }
 }
 
@@ -114,6 +151,34 @@ void CheckAll(HWND dialog, bool checked) {
   for (int i = 0; i < static_cast<int>(current->rows.size()); ++i) {
     ListView_SetCheckState(List(dialog), i, checked && current->rows[i].runnable);
   }
+}
+
+bool StillConnected(const Row& row) {
+  const ConnectionTable& table = Link().connections;
+  const int at = table.Find(row.socket);
+  return at != 0 && table[at].serial == row.serial;
+}
+
+// The server's units as they are now. During a run its rows stay where they
+// are (a unit gone shows so in its row); between runs a unit gone leaves
+// the list. A unit that came is added, checked.
+void ListConnected(HWND dialog) {
+  UnitList& u = *current;
+  TakeChecks(dialog);
+  if (!u.running) std::erase_if(u.rows, [](const Row& row) { return !StillConnected(row); });
+  const ConnectionTable& table = Link().connections;
+  for (int at : table.ListedRows()) {
+    const auto socket = static_cast<SocketHandle>(table[at].socket);
+    const auto listed = [&](const Row& row) { return row.socket == socket && row.serial == table[at].serial; };
+    if (std::none_of(u.rows.begin(), u.rows.end(), listed)) {
+      u.rows.push_back({{-1, table[at].peerAddress, {}}, {}, "接続中", {}, true, true, socket, table[at].serial});
+    }
+  }
+  for (Row& row : u.rows) {
+    if (!StillConnected(row) && row.state != "完了" && row.state != "失敗") row.state = "切断";
+  }
+  FillList(dialog);
+  if (!u.running) SetItemText(dialog, IDC_UNITS_STATUS, "接続中のユニット: " + std::to_string(u.rows.size()) + " 台");
 }
 
 void StartScan(HWND dialog) {
@@ -175,8 +240,9 @@ void JobEnded(HWND dialog, std::size_t k) {
   const DeviceSettings& read = job.Model();
   if (read.macAddress[0] != '\0') row.name.mac = read.macAddress;
   if (read.firmwareVersion[0] != '\0') row.version = read.firmwareVersion;
-  std::string result = job.Result(), file;
-  const bool heard = job.Succeeded() || (result != "応答なし" && result != "中止");
+  const bool broke = Units().BrokeOff(k);
+  std::string result = broke ? "接続が切れました" : job.Result(), file;
+  const bool heard = job.Succeeded() || (!broke && result != "応答なし" && result != "中止");
   if (u.kind == JobKind::Backup && heard) {
     file = Save(BackupFileName(row.name, u.date), WriteSettingsData(read), result);
   } else if (u.kind == JobKind::Histories && heard) {
@@ -194,8 +260,12 @@ void JobEnded(HWND dialog, std::size_t k) {
 void RunEnded(HWND dialog) {
   UnitList& u = *current;
   u.running = false;
+  if (u.network) {
+    KillTimer(dialog, kNetworkTimer);
+    ReleaseRun(dialog);
+  }
   for (std::size_t k = 0; k < u.jobs.size(); ++k) {
-    if (u.run.Started(k)) continue;
+    if (Units().Started(k)) continue;
     Row& row = u.rows[u.jobRows[k]];
     row.state = "中止";
     ShowRow(dialog, u.jobRows[k]);
@@ -203,22 +273,82 @@ void RunEnded(HWND dialog) {
   const auto failed = std::count_if(u.done.begin(), u.done.end(), [](const InventoryRow& r) { return !r.Saved(); });
   std::string summary = std::to_string(u.done.size() - failed) + " 台が完了";
   if (failed > 0) summary += "、" + std::to_string(failed) + " 台が失敗";
+  const ULONGLONG tenths = (GetTickCount64() - u.startedAt + 50) / 100;
+  summary += "（" + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " 秒）";
   if (!u.report.empty() && !ReplaceFile(u.report, InventoryCsv(u.done, true))) summary += "（レポートを保存できません）";
   SetItemText(dialog, IDC_UNITS_STATUS, summary);
 }
 
 void Show(HWND dialog) {
   UnitList& u = *current;
-  GatedSequence& sequence = u.scanning ? static_cast<GatedSequence&>(u.scan) : u.run;
-  SendDlgItemMessageW(dialog, IDC_UNITS_PROGRESS, PBM_SETRANGE32, 0, std::max(1, sequence.StepCount()));
-  SendDlgItemMessageW(dialog, IDC_UNITS_PROGRESS, PBM_SETPOS, sequence.StepsDone(), 0);
+  const auto [done, total] = u.scanning ? std::pair(u.scan.StepsDone(), u.scan.StepCount()) : Units().Progress();
+  SendDlgItemMessageW(dialog, IDC_UNITS_PROGRESS, PBM_SETRANGE32, 0, std::max(1, total));
+  SendDlgItemMessageW(dialog, IDC_UNITS_PROGRESS, PBM_SETPOS, done, 0);
   if (u.scanning) {
     if (!u.scan.Running()) ScanEnded(dialog);
   } else if (u.running) {
-    for (std::size_t k : u.run.TakeEnded()) JobEnded(dialog, k);
-    if (!u.run.Running()) RunEnded(dialog);
+    for (std::size_t k : Units().TakeEnded()) JobEnded(dialog, k);
+    if (!Units().Running()) RunEnded(dialog);
   }
   ShowButtons(dialog);
+}
+
+// Over TCP/IP: whatever may go out now goes to its unit, and the timer
+// wakes for the first time-out. Replies only mark the pump due: under
+// answers from many units at once the operator's clicks still come first.
+void NetworkPump(HWND dialog) {
+  UnitList& u = *current;
+  KillTimer(dialog, kNetworkTimer);
+  u.pumpDue = false;
+  if (!u.network || !u.running) return;
+  for (const NetworkRun::Out& out : u.network->Next(Millis(GetTickCount64()))) {
+    if (u.sockets[out.unit] == 0 || !Transport().SendToUnit(u.sockets[out.unit], out.bytes)) u.network->Broke(out.unit);
+  }
+  if (const auto deadline = u.network->Deadline()) {
+    const auto wait = std::max<Millis::rep>(1, (*deadline - Millis(GetTickCount64())).count() + 1);
+    SetTimer(dialog, kNetworkTimer, static_cast<UINT>(wait), nullptr);
+  }
+  Show(dialog);
+}
+
+void PumpSoon() {
+  UnitList& u = *current;
+  if (u.pumpDue) return;
+  u.pumpDue = true;
+  SetTimer(tap.dialog, kNetworkTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+std::optional<std::size_t> JobOn(SocketHandle socket) {
+  const auto& sockets = current->sockets;
+  const auto at = std::find(sockets.begin(), sockets.end(), socket);
+  if (socket == 0 || at == sockets.end()) return std::nullopt;
+  return static_cast<std::size_t>(at - sockets.begin());
+}
+
+void ListTap::Received(SocketHandle socket, std::string_view bytes) {
+  if (!current->network || !current->running) return;
+  if (const auto k = JobOn(socket)) {
+    current->network->Received(*k, bytes);
+    PumpSoon();
+  }
+}
+
+void ListTap::Arrived() {
+  if (std::exchange(current->refreshDue, true)) return;
+  SetTimer(dialog, kRefreshTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+// A unit of the run whose connection went ends now: a handle the system
+// gives again belongs to another unit.
+void ListTap::Gone(SocketHandle socket) {
+  if (const auto k = JobOn(socket)) {
+    current->sockets[*k] = 0;
+    if (current->running) {
+      current->network->Broke(*k);
+      PumpSoon();
+    }
+  }
+  Arrived();
 }
 
 std::tm LocalNow() {
@@ -239,7 +369,9 @@ void StartJobs(HWND dialog, JobKind kind) {
   if (u.scanning || u.running || !WhyNot().empty()) return;
   std::vector<int> checked;
   for (int i = 0; i < static_cast<int>(u.rows.size()); ++i) {
-    if (u.rows[i].runnable && ListView_GetCheckState(List(dialog), i)) checked.push_back(i);
+    const Row& row = u.rows[i];
+    const bool reachable = row.socket == 0 ? !OnServer() : StillConnected(row);
+    if (row.runnable && reachable && ListView_GetCheckState(List(dialog), i)) checked.push_back(i);
   }
   if (checked.empty()) {
     SetItemText(dialog, IDC_UNITS_STATUS, "ユニットにチェックを付けてください。");
@@ -254,8 +386,9 @@ void StartJobs(HWND dialog, JobKind kind) {
     if (MessageBoxW(dialog, question.c_str(), L"ユニット一覧", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   }
   OpenTool(dialog, u.jobsTool);
-  if (!ClaimTool(dialog)) return;
+  if (!ClaimRun(dialog, u.jobsTool.program.messages, !OnServer())) return;
   u.kind = kind;
+  u.startedAt = GetTickCount64();
   u.date = LocalNow();
   char time[32];
   std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%S", &u.date);
@@ -263,28 +396,41 @@ void StartJobs(HWND dialog, JobKind kind) {
   DeviceSettings defaults{};
   ResetSettingsToDefaults(defaults);
   const DeviceSettings& file = kind == JobKind::Apply ? u.jobsTool.program.settings : defaults;
+  u.network.reset();
   u.jobs.clear();
   u.jobRows = checked;
+  u.sockets.clear();
   u.done.clear();
+  const bool serial = !OnServer();
+  const JobTimeouts timeouts = serial ? JobTimeouts{kSerialAnswerTimeout, kWriteAnswerTimeout}
+                                      : JobTimeouts{kSocketAnswerTimeout, kSocketAnswerTimeout};
   std::vector<UnitJob*> jobs;
   std::vector<int> addresses;
+  std::vector<NetworkRun::Unit> parts;
   for (int i : checked) {
     const int address = u.rows[i].name.address;
     // On RS-232C the cable may have moved to another unit: ask its MAC address again before writing.
-    u.jobs.push_back(std::make_unique<UnitJob>(kind, file, JobTimeouts{kSerialAnswerTimeout, kWriteAnswerTimeout},
-                                               true, address < 0, u.date));
-    u.jobs.back()->Start();
-    jobs.push_back(u.jobs.back().get());
+    u.jobs.push_back(std::make_unique<UnitJob>(kind, file, timeouts, serial, serial && address < 0, u.date));
+    UnitJob& job = *u.jobs.back();
+    job.Start();
+    jobs.push_back(&job);
     addresses.push_back(address);
+    parts.push_back({&job, &job.Model()});
+    u.sockets.push_back(u.rows[i].socket);
     u.rows[i].state = "待機中";
     u.rows[i].result.clear();
     ShowRow(dialog, i);
   }
-  u.run.Start(jobs, addresses);
   u.running = true;
   SetItemText(dialog, IDC_UNITS_STATUS, "実行中…");
   ShowButtons(dialog);
-  RunTool(dialog);
+  if (serial) {
+    u.run.Start(jobs, addresses);
+    RunTool(dialog);
+  } else {
+    u.network = std::make_unique<NetworkRun>(parts);
+    NetworkPump(dialog);
+  }
 }
 
 void SaveReport(HWND dialog) {
@@ -296,6 +442,7 @@ void SaveReport(HWND dialog) {
 
 void OnInit(HWND dialog, Panel& panel) {
   current.emplace(panel);
+  tap.dialog = dialog;
   OpenTool(dialog, current->jobsTool);
   static constexpr ListColumn kColumns[] = {
       {L"アドレス", 12}, {L"MAC アドレス", 26}, {L"バージョン", 12}, {L"状態", 20}, {L"最後の結果", 30}};
@@ -304,6 +451,9 @@ void OnInit(HWND dialog, Panel& panel) {
     SetItemText(dialog, IDC_UNITS_STATUS, WhyNot());
   } else if (OnBus()) {
     PostMessageW(dialog, WM_COMMAND, IDC_UNITS_RESCAN, 0);  // the scan starts once the dialog shows
+  } else if (OnServer()) {
+    Transport().TapUnits(&tap);
+    ListConnected(dialog);
   } else {
     current->rows.push_back({{}, {}, {}, {}, true});
     FillList(dialog);
@@ -325,7 +475,13 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       CheckAll(dialog, LOWORD(wParam) == IDC_UNITS_ALL);
       break;
     case IDC_UNITS_CANCEL:
-      CancelTool(dialog, IDC_UNITS_CANCEL);
+      if (current->network) {
+        EnableWindow(GetDlgItem(dialog, IDC_UNITS_CANCEL), FALSE);
+        current->network->Cancel();
+        NetworkPump(dialog);
+      } else {
+        CancelTool(dialog, IDC_UNITS_CANCEL);
+      }
       break;
     case IDC_UNITS_REPORT:
       SaveReport(dialog);
@@ -335,11 +491,26 @@ void OnCommand(HWND dialog, WPARAM wParam) {
   }
 }
 
+INT_PTR OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER && wParam == kNetworkTimer) {
+    NetworkPump(dialog);
+    return TRUE;
+  }
+  if (message == WM_TIMER && wParam == kRefreshTimer) {
+    KillTimer(dialog, kRefreshTimer);
+    current->refreshDue = false;
+    if (OnServer()) ListConnected(dialog);
+    return TRUE;
+  }
+  if (message == WM_DESTROY) Transport().TapUnits(nullptr);
+  return ToolMessage(dialog, message, wParam, lParam);
+}
+
 }  // namespace
 
 INT_PTR CALLBACK UnitListDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   static constexpr DialogParts kParts = [] {
-    DialogParts parts = ToolDialogParts(L"ユニット一覧", OnInit, OnCommand, ToolMessage);
+    DialogParts parts = ToolDialogParts(L"ユニット一覧", OnInit, OnCommand, OnMessage);
     parts.frame.slaveAddressBox = SlaveAddressBox::None;  // the list names each unit's address
     return parts;
   }();

@@ -12,6 +12,17 @@
 
 namespace kelvrix {
 
+// A run on every unit connected to the server at once (the unit list): what
+// the units send comes to it rather than being dropped, and it hears of each
+// unit that comes or goes.
+class UnitTap {
+ public:
+  virtual ~UnitTap() = default;
+  virtual void Received(SocketHandle socket, std::string_view bytes) = 0;
+  virtual void Arrived() = 0;
+  virtual void Gone(SocketHandle socket) = 0;
+};
+
 // The bytes' way out: a COM port or a socket.
 class LinkTransport {
  public:
@@ -26,6 +37,10 @@ class LinkTransport {
   virtual void AwaitSocketReply(ResultMessages& results) = 0;
   // Does not wait: the answer reaches the dialog that sent as it arrives.
   virtual void ExpectSocketReply() = 0;
+  // The server's units one by one: a line to the unit on `socket`, and the
+  // tap that hears them all (nullptr: none).
+  virtual bool SendToUnit(SocketHandle /*socket*/, std::string_view /*line*/) { return false; }
+  virtual void TapUnits(UnitTap* /*tap*/) {}
 };
 
 // For a panel that only decodes what comes (the command-line tool, the fuzz

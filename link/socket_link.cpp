@@ -163,7 +163,9 @@ void SocketLink::AcceptConnections() {
     traffic_.Event(peer, "接続しました");
     changed = true;
   }
-  if (changed) layer_.LinkChanged();
+  if (!changed) return;
+  layer_.LinkChanged();
+  if (tap_) tap_->Arrived();
 }
 
 // Data for the sender that expects it goes to it as it comes; any other is
@@ -180,7 +182,10 @@ void SocketLink::ReadAvailable(SocketHandle socket) {
   if (n < 0) return;
   const std::string_view bytes(buffer, static_cast<std::size_t>(n));
   traffic_.ReceivedNow(PeerName(socket), bytes);
-  if (socket != expecting_) return;
+  if (socket != expecting_) {
+    if (tap_ && link_.connections.Find(socket) != 0) tap_->Received(socket, bytes);
+    return;
+  }
   if (bytes.back() == '\n') expecting_ = 0;  // the line is whole: later bytes are no one's
   link_.receiveBuffer.assign(bytes);
   link_.receiveLength = n;
@@ -203,6 +208,7 @@ void SocketLink::CloseConnection(SocketHandle socket, bool announce) {
     link_.socketConnected = 0;
   } else {
     link_.connections.Free(socket);
+    if (tap_) tap_->Gone(socket);
     if (link_.chosenRow != -1 && !link_.connections.LiveRow(link_.chosenRow, link_.chosenSerial)) {
       link_.chosenRow = -1;
       link_.socketConnected = 0;
@@ -313,8 +319,7 @@ bool SocketLink::DropWaiting(SocketHandle socket) {
 
 // A short send is not the end: the rest goes out once the socket can take
 // it, within the reply bound, so that no half command is left on the wire.
-bool SocketLink::Send(std::string_view line) {
-  const SocketHandle socket = SocketInUse();
+bool SocketLink::SendTo(SocketHandle socket, std::string_view line) {
   if (socket == 0 || !DropWaiting(socket)) return false;
   expecting_ = 0;
   traffic_.Sent(PeerName(socket), line);

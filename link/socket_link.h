@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "link/link_state.h"
+#include "link/panel.h"
 #include "link/result_messages.h"
 #include "link/socket_layer.h"
 #include "link/traffic_log.h"
@@ -56,7 +57,12 @@ class SocketLink {
 
   // The socket in use: what waits on it is dropped, then the whole line is
   // sent. False when it could not be (the connection then is closed).
-  bool Send(std::string_view line);
+  bool Send(std::string_view line) { return SendTo(SocketInUse(), line); }
+  // The same to the unit on `socket`, one of the server's.
+  bool SendTo(SocketHandle socket, std::string_view line);
+  // What the server's units send, beside the answer a sender expects, goes
+  // to `tap`, which hears of each unit that comes or goes; nullptr: dropped.
+  void Tap(UnitTap* tap) { tap_ = tap; }
   // Waits at most kReplyBound for the answer line, then hands what came to
   // the dialog that sent; on expiry or a hang-up "Answer が､きません" to
   // `results` and replyError, a hung-up connection closed first.
@@ -89,6 +95,7 @@ class SocketLink {
   SocketHandle primary_ = 0;  // the client's socket, or the server's listener
   SocketHandle expecting_ = 0;  // an answer on it goes to the sender as it comes
   bool winSockStarted_ = false;
+  UnitTap* tap_ = nullptr;
 };
 
 }  // namespace kelvrix

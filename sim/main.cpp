@@ -7,7 +7,8 @@
 //   kelvrix-sim (--device PATH | --listen PORT | --dial PORT --units N)
 //               [--addresses 0,5,7] [--log FILE] [--control FILE] [--ready FILE]
 //               [--mode LINE]... [--alarm-history N] [--video-loss-history N]
-//               [--off-default] [--state FILE] [--baud N] [--unit-delay MS]
+//               [--off-default] [--state FILE] [--unit-states DIR] [--baud N]
+//               [--unit-delay MS]
 //
 // --device plays one unit on RS-232C and, with the mode line "rs485", the
 // units of --addresses (default 0) on an RS-485 bus, the unit at 05 with the
@@ -18,7 +19,9 @@
 // MAC address of its own, 02-00-00-00-00-01 on.
 // --off-default starts every unit with each readable setting off its default;
 // --state writes the settings the first unit holds, as a settings data file,
-// at the start and after every frame.
+// at the start and after every frame. --unit-states DIR tells units that dial
+// in apart: each titles channel 16 "UNIT" and its number ("UNIT0002" from
+// 127.0.0.2) and keeps its settings in DIR/<its address>.dat the same way.
 // --baud plays the line at that speed (8E1: 11 bits a byte, 1.15 ms at 9600)
 // in both directions: a frame is taken once its last byte could have crossed
 // the line, and the answer leaves byte by byte; --unit-delay adds the unit's
@@ -244,12 +247,13 @@ int Usage() {
                "usage: kelvrix-sim (--device PATH | --listen PORT | --dial PORT --units N)\n"
                "       [--addresses 0,5,7] [--log FILE] [--control FILE] [--ready FILE]\n"
                "       [--mode LINE]... [--alarm-history N] [--video-loss-history N]\n"
-               "       [--off-default] [--state FILE] [--baud N] [--unit-delay MS]\n");
+               "       [--off-default] [--state FILE] [--unit-states DIR] [--baud N]\n"
+               "       [--unit-delay MS]\n");
   return 2;
 }
 
 struct Options {
-  std::string device, logPath, controlPath, readyPath, statePath, modeLines;
+  std::string device, logPath, controlPath, readyPath, statePath, unitStatesDir, modeLines;
   int listenPort = 0, dialPort = 0, units = 1;
   std::vector<int> addresses = {0};
   int alarmEntries = 0, videoLossEntries = 0;
@@ -529,6 +533,17 @@ int RunDialling(Simulator& sim) {
     std::snprintf(mac, sizeof mac, "02-00-00-00-%02X-%02X", (k + 1) >> 8 & 0xFF, (k + 1) & 0xFF);
     kelvrix::CopyText(settings.macAddress, mac);
   }
+  const std::string& statesDir = sim.options().unitStatesDir;
+  const auto keepUnitState = [&](const Dialler& d) {
+    if (!statesDir.empty()) WriteState(statesDir + "/" + d.address + ".dat", d.unit->units().begin()->second);
+  };
+  for (Dialler& d : units) {
+    if (statesDir.empty()) break;
+    char title[kelvrix::kTitleLength + 1];
+    std::snprintf(title, sizeof title, "UNIT%04u", static_cast<unsigned>(&d - units.data() + 2) % 10000u);
+    kelvrix::CopyText(d.unit->units().begin()->second.settings.channelTitle[kelvrix::kChannelCount - 1], title);
+    keepUnitState(d);
+  }
   const SimulatedUnit& first = units[0].unit->units().begin()->second;
   sim.KeepState(first);
   const sockaddr_in panel = Loopback(1, sim.options().dialPort);
@@ -624,6 +639,7 @@ int RunDialling(Simulator& sim) {
         d.fd = -1;
         d.nextDial = Clock::now() + std::chrono::seconds(1);
       }
+      keepUnitState(d);
     }
   }
   for (const Dialler& d : units) {
@@ -662,6 +678,8 @@ int main(int argc, char** argv) {
       options.readyPath = argv[++i];
     } else if (arg == "--state") {
       options.statePath = argv[++i];
+    } else if (arg == "--unit-states") {
+      options.unitStatesDir = argv[++i];
     } else if (arg == "--mode") {
       options.modeLines += std::string(argv[++i]) + "\n";
     } else if (arg == "--alarm-history") {

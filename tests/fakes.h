@@ -43,8 +43,15 @@ class RecordingTransport : public LinkTransport {
   }
   void AwaitSocketReply(ResultMessages&) override { ++socketWaits; }
   void ExpectSocketReply() override { ++socketExpects; }
+  bool SendToUnit(SocketHandle socket, std::string_view line) override {
+    unitLines.emplace_back(socket, line);
+    return true;
+  }
+  void TapUnits(UnitTap* units) override { tap = units; }
 
   std::vector<std::string> serialFrames;
+  std::vector<std::pair<SocketHandle, std::string>> unitLines;
+  UnitTap* tap = nullptr;
   std::vector<std::string> socketLines;
   bool serialWriteSucceeds = true;
   bool socketSendSucceeds = true;

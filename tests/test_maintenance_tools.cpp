@@ -431,7 +431,7 @@ TEST(JobsInTurn, EachRequestGoesToItsUnitAndOnlyItsAnswersCount) {
   EXPECT_EQ(histories.Model().alarmHistory[0], unit.settings.alarmHistory[0]);
   EXPECT_NE(HistoryCount(histories.Model().alarmHistory), 0);
   EXPECT_EQ(clock.Result(), "時刻を設定しました");
-  EXPECT_EQ(run.TakeEnded(), std::vector<std::size_t>{0});
+  EXPECT_EQ(run.Set().TakeEnded(), std::vector<std::size_t>{0});
 }
 
 TEST(UnitFiles, NamesTellWhoseEachFileIs) {

@@ -326,6 +326,38 @@ TEST_F(LinkTest, AnExpectedAnswerIsHandedOverAsItArrives) {
   EXPECT_EQ(layer.deliveries.size(), 2u);
 }
 
+// The unit list's runs on every unit at once: each unit's bytes reach the
+// tap by its socket, and it hears of units that come and go.
+TEST_F(LinkTest, ATapHearsEveryUnitByItsSocketAndEachComingAndGoing) {
+  struct : UnitTap {
+    void Received(SocketHandle s, std::string_view bytes) override { heard.emplace_back(s, bytes); }
+    void Arrived() override { ++arrivals; }
+    void Gone(SocketHandle s) override { gone.push_back(s); }
+    std::vector<std::pair<SocketHandle, std::string>> heard;
+    int arrivals = 0;
+    std::vector<SocketHandle> gone;
+  } tap;
+  socket.Tap(&tap);
+  Serve({"127.0.0.2", "127.0.0.3"});
+  EXPECT_EQ(tap.arrivals, 1);
+  const SocketHandle a = RowSocket(1), b = RowSocket(2);
+  ASSERT_TRUE(socket.SendTo(b, "RVN\r\n"));
+  EXPECT_EQ(layer.sockets[b].wire, "RVN\r\n");
+  EXPECT_EQ(layer.sockets[a].wire, "");
+  layer.sockets[b].inbound = "Ver.1.20\r\n";
+  socket.HandleSocketEvent(b, kRead, 0);
+  layer.sockets[a].peerGone = true;
+  socket.HandleSocketEvent(a, kClose, 0);
+  EXPECT_EQ(tap.heard, (std::vector<std::pair<SocketHandle, std::string>>{{b, "Ver.1.20\r\n"}}));
+  EXPECT_EQ(tap.gone, std::vector<SocketHandle>{a});
+  EXPECT_TRUE(layer.deliveries.empty());  // no single sender waited
+
+  socket.Tap(nullptr);
+  layer.sockets[b].inbound = "chatter\r\n";
+  socket.HandleSocketEvent(b, kRead, 0);
+  EXPECT_EQ(tap.heard.size(), 1u);
+}
+
 TEST_F(LinkTest, ClosingEverythingLeavesNoSocketAndNoChoice) {
   link.hostList = {{10, 0, 0, 1}, {10, 0, 0, 2}};
   link.selectedConnection = 1;

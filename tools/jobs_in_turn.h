@@ -28,9 +28,8 @@ class JobsInTurn : public GatedSequence {
   int StepsDone() const override { return set_.Progress().first; }
   int StepCount() const override { return set_.Progress().second; }
 
-  // The units whose job ended since the last call, for their rows and files.
-  std::vector<std::size_t> TakeEnded() { return set_.TakeEnded(); }
-  bool Started(std::size_t unit) const { return set_.Started(unit); }
+  // The units' jobs: which ended since the caller last asked, for their rows and files.
+  SequenceSet& Set() { return set_; }
 
  private:
   std::vector<UnitJob*> jobs_;

@@ -37,6 +37,7 @@
 //                            print the rows of list view ID (or COUNT from row
 //                            FIRST on), one per line:
 //                            "checked<TAB>column 1<TAB>column 2 ..." (checked 1 or 0)
+//   dialog-tick ID ROW 0|1   clear or tick the check box of row ROW of list view ID
 //   dialog-activate ID ROW   double-click row ROW of list view ID
 //   dialog-scroll ID ROW     scroll list view ID to show row ROW; print
 //                            "top row<TAB>row count" after it
@@ -315,6 +316,20 @@ int DialogScroll(int id, int row) {
 }
 
 // A double-click in the middle of the row, as the mouse gives it to the list.
+// Ticks or clears the check box of a list row, as a click on it would.
+int DialogTick(int id, int row, bool on) {
+  HWND dialog = TargetDialog();
+  HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
+  if (!list || row >= SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) return 1;
+  const RemoteMemory remote(list, sizeof(LVITEMW));
+  if (!remote.address()) return 1;
+  LVITEMW item{};
+  item.stateMask = LVIS_STATEIMAGEMASK;
+  item.state = INDEXTOSTATEIMAGEMASK(on ? 2 : 1);
+  remote.Write(0, &item, sizeof item);
+  return SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.address())) ? 0 : 1;
+}
+
 int DialogActivate(int id, int row) {
   HWND dialog = TargetDialog();
   HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
@@ -477,6 +492,7 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"dialog-list" && argc == 3) return DialogList(_wtoi(argv[2]));
   if (verb == L"dialog-rows" && argc == 3) return DialogRows(_wtoi(argv[2]), 0, INT_MAX);
   if (verb == L"dialog-rows" && argc == 5) return DialogRows(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
+  if (verb == L"dialog-tick" && argc == 5) return DialogTick(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]) != 0);
   if (verb == L"dialog-activate" && argc == 4) return DialogActivate(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-scroll" && argc == 4) return DialogScroll(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"each-connection" && argc == 3) {
