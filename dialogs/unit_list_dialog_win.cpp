@@ -72,7 +72,7 @@ struct UnitList {
   std::wstring report;       // the report's path; the units' files go beside it
   std::string time;          // "2026-12-09T21:05:30"
   std::tm date{};
-  ULONGLONG startedAt = 0;
+  ULONGLONG startedAt = 0, progressShownAt = 0;
   std::vector<InventoryRow> done;  // a row per unit of the run
 };
 std::optional<UnitList> current;  // the dialog is modal: one at a time
@@ -279,11 +279,17 @@ void RunEnded(HWND dialog) {
   SetItemText(dialog, IDC_UNITS_STATUS, summary);
 }
 
-void Show(HWND dialog) {
+void ShowProgress(HWND dialog) {
   UnitList& u = *current;
   const auto [done, total] = u.scanning ? std::pair(u.scan.StepsDone(), u.scan.StepCount()) : Units().Progress();
   SendDlgItemMessageW(dialog, IDC_UNITS_PROGRESS, PBM_SETRANGE32, 0, std::max(1, total));
   SendDlgItemMessageW(dialog, IDC_UNITS_PROGRESS, PBM_SETPOS, done, 0);
+  u.progressShownAt = GetTickCount64();
+}
+
+void Show(HWND dialog) {
+  UnitList& u = *current;
+  ShowProgress(dialog);
   if (u.scanning) {
     if (!u.scan.Running()) ScanEnded(dialog);
   } else if (u.running) {
@@ -293,17 +299,22 @@ void Show(HWND dialog) {
   ShowButtons(dialog);
 }
 
-// Over TCP/IP: whatever may go out now goes to its unit, and the timer
-// wakes for the first time-out. Replies only mark the pump due: under
-// answers from many units at once the operator's clicks still come first.
+// Over TCP/IP: whatever may go out now goes, each request to its unit.
+void SendReady() {
+  UnitList& u = *current;
+  for (const NetworkRun::Out& out : u.network->Next(Millis(GetTickCount64()))) {
+    if (u.sockets[out.unit] == 0 || !Transport().SendToUnit(u.sockets[out.unit], out.bytes)) u.network->Broke(out.unit);
+  }
+}
+
+// The timer's pump: what may go out now, the timer set for the first
+// time-out, the progress and the rows of the units that ended.
 void NetworkPump(HWND dialog) {
   UnitList& u = *current;
   KillTimer(dialog, kNetworkTimer);
   u.pumpDue = false;
   if (!u.network || !u.running) return;
-  for (const NetworkRun::Out& out : u.network->Next(Millis(GetTickCount64()))) {
-    if (u.sockets[out.unit] == 0 || !Transport().SendToUnit(u.sockets[out.unit], out.bytes)) u.network->Broke(out.unit);
-  }
+  SendReady();
   if (const auto deadline = u.network->Deadline()) {
     const auto wait = std::max<Millis::rep>(1, (*deadline - Millis(GetTickCount64())).count() + 1);
     SetTimer(dialog, kNetworkTimer, static_cast<UINT>(wait), nullptr);
@@ -318,6 +329,16 @@ void PumpSoon() {
   SetTimer(tap.dialog, kNetworkTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
+// Whether the operator's input waits in the queue; asked at most every few
+// milliseconds, as the question costs more than a reply's handling.
+bool InputWaits() {
+  static ULONGLONG lastAsked = 0;
+  const ULONGLONG now = GetTickCount64();
+  if (now - lastAsked < 5) return false;
+  lastAsked = now;
+  return HIWORD(GetQueueStatus(QS_INPUT)) != 0;
+}
+
 std::optional<std::size_t> JobOn(SocketHandle socket) {
   const auto& sockets = current->sockets;
   const auto at = std::find(sockets.begin(), sockets.end(), socket);
@@ -325,12 +346,23 @@ std::optional<std::size_t> JobOn(SocketHandle socket) {
   return static_cast<std::size_t>(at - sockets.begin());
 }
 
+// The unit that answered gets its next request at once, so that its time
+// to answer runs while the others' answers are taken. Socket notifications
+// come before the operator's input: once input waits, the requests wait
+// for the timer's pump, which comes after it. A unit's end shows at once,
+// the progress every tenth of a second.
 void ListTap::Received(SocketHandle socket, std::string_view bytes) {
-  if (!current->network || !current->running) return;
-  if (const auto k = JobOn(socket)) {
-    current->network->Received(*k, bytes);
-    PumpSoon();
-  }
+  UnitList& u = *current;
+  if (!u.network || !u.running) return;
+  const auto k = JobOn(socket);
+  if (!k) return;
+  u.network->Received(*k, bytes);
+  if (InputWaits()) return PumpSoon();
+  SendReady();
+  const auto ended = Units().TakeEnded();
+  for (std::size_t unit : ended) JobEnded(dialog, unit);
+  if (!ended.empty()) PumpSoon();
+  if (GetTickCount64() - u.progressShownAt >= 100) ShowProgress(dialog);
 }
 
 void ListTap::Arrived() {

@@ -319,9 +319,15 @@ bool SocketLink::DropWaiting(SocketHandle socket) {
 
 // A short send is not the end: the rest goes out once the socket can take
 // it, within the reply bound, so that no half command is left on the wire.
-bool SocketLink::SendTo(SocketHandle socket, std::string_view line) {
+bool SocketLink::Send(std::string_view line) {
+  const SocketHandle socket = SocketInUse();
   if (socket == 0 || !DropWaiting(socket)) return false;
   expecting_ = 0;
+  return SendTo(socket, line);
+}
+
+bool SocketLink::SendTo(SocketHandle socket, std::string_view line) {
+  if (socket == 0) return false;
   traffic_.Sent(PeerName(socket), line);
   const auto end = steady_clock::now() + kReplyBound;
   while (!line.empty()) {

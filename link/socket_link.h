@@ -57,8 +57,9 @@ class SocketLink {
 
   // The socket in use: what waits on it is dropped, then the whole line is
   // sent. False when it could not be (the connection then is closed).
-  bool Send(std::string_view line) { return SendTo(SocketInUse(), line); }
-  // The same to the unit on `socket`, one of the server's.
+  bool Send(std::string_view line);
+  // The whole line to the unit on `socket`, one of the server's, whose
+  // bytes its tap hears: nothing is dropped before it.
   bool SendTo(SocketHandle socket, std::string_view line);
   // What the server's units send, beside the answer a sender expects, goes
   // to `tap`, which hears of each unit that comes or goes; nullptr: dropped.

@@ -195,10 +195,14 @@ void Flood(int fd) {
 int FloodPeriod(const std::string& control);
 
 // Whole or not at all: the file is replaced by a rename.
-void WriteState(const std::string& path, const SimulatedUnit& unit) {
+void WriteFileWhole(const std::string& path, const std::string& bytes) {
   const std::string temporary = path + ".new";
-  std::ofstream(temporary, std::ios::binary) << kelvrix::WriteSettingsData(unit.settings);
+  std::ofstream(temporary, std::ios::binary) << bytes;
   std::rename(temporary.c_str(), path.c_str());
+}
+
+void WriteState(const std::string& path, const SimulatedUnit& unit) {
+  WriteFileWhole(path, kelvrix::WriteSettingsData(unit.settings));
 }
 
 std::vector<int> ParseAddresses(const char* text) {
@@ -521,6 +525,7 @@ int RunDialling(Simulator& sim) {
     Clock::time_point nextDial{}, hangUp = Clock::time_point::max();
     std::vector<int> older;  // "redial": connections left open and idle
     Clock::time_point nextRedial{};
+    std::string state;  // --unit-states: what its file holds
   };
   const int count = sim.options().units;
   std::vector<Dialler> units(static_cast<std::size_t>(count));
@@ -534,8 +539,12 @@ int RunDialling(Simulator& sim) {
     kelvrix::CopyText(settings.macAddress, mac);
   }
   const std::string& statesDir = sim.options().unitStatesDir;
-  const auto keepUnitState = [&](const Dialler& d) {
-    if (!statesDir.empty()) WriteState(statesDir + "/" + d.address + ".dat", d.unit->units().begin()->second);
+  const auto keepUnitState = [&](Dialler& d) {  // only when it changed: reads leave it as it was
+    if (statesDir.empty()) return;
+    std::string state = kelvrix::WriteSettingsData(d.unit->units().begin()->second.settings);
+    if (state == d.state) return;
+    d.state = std::move(state);
+    WriteFileWhole(statesDir + "/" + d.address + ".dat", d.state);
   };
   for (Dialler& d : units) {
     if (statesDir.empty()) break;
