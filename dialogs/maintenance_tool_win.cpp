@@ -120,8 +120,10 @@ void AddListRow(HWND list, int row, std::span<const std::string> texts) {
   }
 }
 
-std::optional<std::wstring> AskSavePath(HWND owner, const wchar_t* title, const wchar_t* filter,
-                                        const wchar_t* extension, const wchar_t* name) {
+namespace {
+
+std::optional<std::wstring> AskPath(HWND owner, const wchar_t* title, const wchar_t* filter, const wchar_t* extension,
+                                    const wchar_t* name, bool save) {
   wchar_t path[MAX_PATH] = {};
   lstrcpynW(path, name, MAX_PATH);
   OPENFILENAMEW box{};
@@ -132,9 +134,20 @@ std::optional<std::wstring> AskSavePath(HWND owner, const wchar_t* title, const 
   box.nMaxFile = MAX_PATH;
   box.lpstrTitle = title;
   box.lpstrDefExt = extension;
-  box.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-  if (!GetSaveFileNameW(&box)) return std::nullopt;
+  box.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  if (!(save ? GetSaveFileNameW(&box) : GetOpenFileNameW(&box))) return std::nullopt;
   return std::wstring(path);
+}
+
+}  // namespace
+
+std::optional<std::wstring> AskSavePath(HWND owner, const wchar_t* title, const wchar_t* filter,
+                                        const wchar_t* extension, const wchar_t* name) {
+  return AskPath(owner, title, filter, extension, name, true);
+}
+
+std::optional<std::wstring> AskOpenPath(HWND owner, const wchar_t* title, const wchar_t* filter) {
+  return AskPath(owner, title, filter, nullptr, L"", false);
 }
 
 void SetItemText(HWND dialog, int id, const std::string& text) { SetDlgItemTextW(dialog, id, WideFromUtf8(text).c_str()); }

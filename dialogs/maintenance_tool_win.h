@@ -65,6 +65,8 @@ void SetItemText(HWND dialog, int id, const std::string& text);
 // or nothing. `filter` as OPENFILENAMEW takes it; `name` the proposed one.
 std::optional<std::wstring> AskSavePath(HWND owner, const wchar_t* title, const wchar_t* filter,
                                         const wchar_t* extension, const wchar_t* name = L"");
+// The same for a file to read: one that exists.
+std::optional<std::wstring> AskOpenPath(HWND owner, const wchar_t* title, const wchar_t* filter);
 
 // True when lParam is notification `code` from list `listId`.
 bool IsListNotification(LPARAM lParam, int listId, UINT code);

@@ -69,6 +69,7 @@ struct UnitList {
   JobKind kind = JobKind::Backup;
   std::vector<std::unique_ptr<UnitJob>> jobs;
   std::vector<int> jobRows;  // job k's row
+  std::vector<std::string> jobFiles;  // apply: the file of job k's unit, if it has one of its own
   std::wstring report;       // the report's path; the units' files go beside it
   std::string time;          // "2026-12-09T21:05:30"
   std::tm date{};
@@ -250,6 +251,7 @@ void JobEnded(HWND dialog, std::size_t k) {
     file = Save(stem + DayTag("_alarm"), HistoryCsv(read.alarmHistory, true), result);
     if (!file.empty()) Save(stem + DayTag("_video-loss"), HistoryCsv(read.videoLossHistory, true), result);
   }
+  if (u.kind == JobKind::Apply) file = u.jobFiles[k];
   const bool ok = job.Succeeded() && result == job.Result();
   row.state = ok ? "完了" : "失敗";
   row.result = result;
@@ -396,6 +398,47 @@ std::tm LocalNow() {
   return tm;
 }
 
+// The folder of the units' own files, which the operator points at by
+// choosing one of them.
+std::optional<std::wstring> AskUnitFilesFolder(HWND dialog) {
+  const auto path = AskOpenPath(dialog, L"ユニットごとのファイル（フォルダのファイルを 1 つ選ぶ）",
+                                L"設定データ(*.dat)\0*.dat\0すべて(*.*)\0*.*\0");
+  if (!path) return std::nullopt;
+  return path->substr(0, path->find_last_of(L"\\/") + 1);
+}
+
+std::vector<std::string> DataFileNames(const std::wstring& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*.dat").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Utf8FromWide(found.cFileName));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// What a job compares its unit with: the settings to apply (or, for the
+// other jobs, the initial values), the file they came from, or why there are none.
+struct UnitSource {
+  DeviceSettings settings{};
+  std::string file, missing;
+};
+
+UnitSource SourceFor(const UnitName& unit, const std::optional<std::wstring>& folder,
+                     const std::vector<std::string>& names, const DeviceSettings& shared) {
+  if (!folder) return {shared, {}, {}};
+  const auto name = FileForUnit(names, unit);
+  if (!name) return {{}, {}, "ファイルがありません"};
+  const auto text = ReadWholeFile(*folder + WideFromUtf8(*name));
+  if (!text) return {{}, *name, "ファイルを読めません"};
+  UnitSource source{{}, *name, {}};
+  ResetSettingsToDefaults(source.settings);
+  ReadSettingsData(*text, source.settings);
+  return source;
+}
+
 void StartJobs(HWND dialog, JobKind kind) {
   UnitList& u = *current;
   if (u.scanning || u.running || !WhyNot().empty()) return;
@@ -412,10 +455,13 @@ void StartJobs(HWND dialog, JobKind kind) {
   u.report.clear();
   if (kind == JobKind::Backup && !ChooseReport(dialog, L"バックアップの保存先", L"inventory.csv")) return;
   if (kind == JobKind::Histories && !ChooseReport(dialog, L"履歴の保存先", L"histories.csv")) return;
+  std::optional<std::wstring> folder;  // apply: each unit's own file from there
   if (kind == JobKind::Apply) {
     const std::wstring question = L"チェックした " + std::to_wstring(checked.size()) +
-                                  L" 台に、現在の設定を適用します。よろしいですか？";
-    if (MessageBoxW(dialog, question.c_str(), L"ユニット一覧", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+                                  L" 台に設定を適用します。\n\nはい: 読み込んでいる設定を、どのユニットにも\n"
+                                  L"いいえ: ユニットごとのファイルを、選んだフォルダから";
+    const int answer = MessageBoxW(dialog, question.c_str(), L"ユニット一覧", MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL || (answer == IDNO && !(folder = AskUnitFilesFolder(dialog)))) return;
   }
   OpenTool(dialog, u.jobsTool);
   if (!ClaimRun(dialog, u.jobsTool.program.messages, !OnServer())) return;
@@ -427,10 +473,12 @@ void StartJobs(HWND dialog, JobKind kind) {
   u.time = time;
   DeviceSettings defaults{};
   ResetSettingsToDefaults(defaults);
-  const DeviceSettings& file = kind == JobKind::Apply ? u.jobsTool.program.settings : defaults;
+  const DeviceSettings& shared = kind == JobKind::Apply ? u.jobsTool.program.settings : defaults;
+  const std::vector<std::string> names = folder ? DataFileNames(*folder) : std::vector<std::string>{};
   u.network.reset();
   u.jobs.clear();
-  u.jobRows = checked;
+  u.jobRows.clear();
+  u.jobFiles.clear();
   u.sockets.clear();
   u.done.clear();
   const bool serial = !OnServer();
@@ -440,18 +488,26 @@ void StartJobs(HWND dialog, JobKind kind) {
   std::vector<int> addresses;
   std::vector<NetworkRun::Unit> parts;
   for (int i : checked) {
-    const int address = u.rows[i].name.address;
+    Row& row = u.rows[i];
+    const UnitSource source = SourceFor(row.name, folder, names, shared);
+    row.result = source.missing;
+    row.state = source.missing.empty() ? "待機中" : "失敗";
+    ShowRow(dialog, i);
+    if (!source.missing.empty()) {
+      u.done.push_back({UnitLabel(row.name), row.name.mac, row.version, u.time, source.file, source.missing});
+      continue;
+    }
     // On RS-232C the cable may have moved to another unit: ask its MAC address again before writing.
-    u.jobs.push_back(std::make_unique<UnitJob>(kind, file, timeouts, serial, serial && address < 0, u.date));
+    const int address = row.name.address;
+    u.jobs.push_back(std::make_unique<UnitJob>(kind, source.settings, timeouts, serial, serial && address < 0, u.date));
     UnitJob& job = *u.jobs.back();
     job.Start();
     jobs.push_back(&job);
     addresses.push_back(address);
     parts.push_back({&job, &job.Model()});
-    u.sockets.push_back(u.rows[i].socket);
-    u.rows[i].state = "待機中";
-    u.rows[i].result.clear();
-    ShowRow(dialog, i);
+    u.jobRows.push_back(i);
+    u.jobFiles.push_back(source.file);
+    u.sockets.push_back(row.socket);
   }
   u.running = true;
   SetItemText(dialog, IDC_UNITS_STATUS, "実行中…");

@@ -445,6 +445,24 @@ TEST(UnitFiles, NamesTellWhoseEachFileIs) {
   EXPECT_EQ(BackupFileName(single, date), "unit_20261209.dat");
 }
 
+TEST(UnitFiles, EachUnitFindsTheNewestFileThatNamesIt) {
+  const std::vector<std::string> names = {"05_02-00-00-00-01-05_20261201.dat", "05_02-00-00-00-01-05_20261209.dat",
+                                          "192.168.0.21.DAT", "192.168.0.2_20261209.dat", "inventory.csv",
+                                          "lobby-02-00-00-00-00-07.dat", "unit_20261209.dat", "050.dat"};
+  const struct {
+    UnitName unit;
+    std::optional<std::string> file;
+  } cases[] = {
+      {{5, "", ""}, "05_02-00-00-00-01-05_20261209.dat"},
+      {{-1, "192.168.0.21", ""}, "192.168.0.21.DAT"},
+      {{-1, "192.168.0.2", ""}, "192.168.0.2_20261209.dat"},
+      {{-1, "192.168.0.9", "02-00-00-00-00-07"}, "lobby-02-00-00-00-00-07.dat"},  // moved: its MAC tells
+      {{}, "unit_20261209.dat"},
+      {{7, "", ""}, std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FileForUnit(names, c.unit), c.file) << UnitLabel(c.unit);
+}
+
 TEST(UnitFiles, CsvWithOrWithoutAByteOrderMark) {
   History history{};
   history[0] = {3, 12, 3, 7, 9, 5, 0};

@@ -1,6 +1,7 @@
 #include "tools/unit_files.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "model/dialog_texts.h"
 #include "model/digits.h"
@@ -22,6 +23,23 @@ std::string BackupFileName(const UnitName& unit, const std::tm& date) {
   char day[16];
   std::strftime(day, sizeof day, "%Y%m%d", &date);
   return UnitLabel(unit) + (unit.mac.empty() ? "" : "_" + unit.mac) + "_" + day + ".dat";
+}
+
+std::optional<std::string> FileForUnit(const std::vector<std::string>& names, const UnitName& unit) {
+  const auto lower = [](std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+  };
+  const std::string label = lower(UnitLabel(unit)), mac = lower(unit.mac);
+  std::optional<std::string> chosen;
+  for (const std::string& name : names) {
+    const std::string lowered = lower(name);
+    if (!lowered.ends_with(".dat")) continue;
+    const std::string stem = lowered.substr(0, lowered.size() - 4);
+    const bool named = stem == label || stem.starts_with(label + "_") || (!mac.empty() && stem.find(mac) != std::string::npos);
+    if (named && (!chosen || name > *chosen)) chosen = name;
+  }
+  return chosen;
 }
 
 std::string InventoryCsv(const std::vector<InventoryRow>& rows, bool byteOrderMark) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,12 @@ std::string UnitLabel(const UnitName& unit);
 // "05_02-00-00-00-01-05_20261209.dat": the unit, its MAC address when
 // known, the date.
 std::string BackupFileName(const UnitName& unit, const std::tm& date);
+
+// Of a folder's file names, the settings data file that names the unit: its
+// label alone or followed by "_" ("05_...", "192.168.0.21.dat"), or any name
+// with its MAC address; of several, the last in name order (for backups, the
+// newest). Nothing when none does.
+std::optional<std::string> FileForUnit(const std::vector<std::string>& names, const UnitName& unit);
 
 // One unit of a backup: "ok", or why its file is missing or incomplete.
 struct InventoryRow {

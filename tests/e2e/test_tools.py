@@ -230,8 +230,10 @@ IDM_UNIT_LIST = 32803
 UNITS = "ユニット一覧"
 IDC_UNITS_STATUS = 1240
 IDC_UNITS_LIST = 1241
+IDC_UNITS_ALL = 1244
 IDC_UNITS_NONE = 1245
 IDC_UNITS_BACKUP = 1246
+IDC_UNITS_APPLY = 1247
 IDC_UNITS_CLOCK = 1248
 IDC_UNITS_HISTORIES = 1249
 IDC_UNITS_CANCEL = 1250
@@ -374,7 +376,7 @@ class UnitListServerTest(NetworkCase):
 
         self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_NONE)[0], 0)
         self.assertEqual(driver("in", UNITS, "dialog-tick", IDC_UNITS_LIST, 0, 1)[0], 0)
-        _, one, one_seconds, _ = self.backup("one")
+        folder_one, one, one_seconds, _ = self.backup("one")
         self.assertEqual(one, "1 台が完了")
         print(f"unit list, 96 units dialling in, 20 ms to answer: {seconds:.1f} s at once "
               f"({seconds / one_seconds:.2f} x one unit's {one_seconds:.1f} s); GUI thread answered within "
@@ -386,6 +388,24 @@ class UnitListServerTest(NetworkCase):
         self.assertLess(seconds, 4 * one_seconds)
         self.assertLess(longest, 500, "the GUI thread kept answering")
         self.assertLess(after_two - after_one, 4096, "memory flat from one run to the next")
+
+        # Each unit its own file from a folder: 127.0.0.2's backup with the hue
+        # of channel 3 changed; the others have none there.
+        own = os.path.join(folder_one, f"127.0.0.2_{units[0][1]}_{today}.dat")
+        lines = read_bytes(own).split(b"\r\n")
+        lines[92] = b"200"
+        with open(own, "wb") as f:
+            f.write(b"\r\n".join(lines))
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_ALL)[0], 0)
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_APPLY)[0], 0)
+        self.assertEqual(driver("answer", "no", 10000)[0], 0)
+        self.assertEqual(driver("file-dialog", "ユニットごとのファイル（フォルダのファイルを 1 つ選ぶ）", windows_path(own),
+                                10000)[0], 0)
+        self.assertEqual(wait_status("台が失敗", 60), "1 台が完了、95 台が失敗")
+        results = {row[1]: row[5] for row in rows(UNITS, IDC_UNITS_LIST)}
+        self.assertEqual(results.pop("127.0.0.2"), "1 件を変更、確認済み")
+        self.assertEqual(set(results.values()), {"ファイルがありません"})
+        self.assertEqual(read_bytes(os.path.join(states, "127.0.0.2.dat")), read_bytes(own))
 
         self.set_mode("drop 1,2")
         self.assertEqual(wait_status("94 台", 20), "接続中のユニット: 94 台", "units gone leave the list")
