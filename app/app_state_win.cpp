@@ -43,6 +43,11 @@ class ProgramTransport : public LinkTransport {
   void ExpectSocketReply() override { socketLink.ExpectReply(); }
   bool SendToUnit(SocketHandle socket, std::string_view line) override { return socketLink.SendTo(socket, line); }
   void TapUnits(UnitTap* tap) override { socketLink.Tap(tap); }
+  SocketHandle VisitUnit(const Ipv4Address& host, std::string_view portText) override {
+    return socketLink.Visit(host, portText);
+  }
+  void EndVisit() override { socketLink.EndVisit(); }
+  SocketHandle OwnConnection() override { return socketLink.OwnConnection(); }
 };
 
 ProgramTransport transport;

@@ -1,10 +1,13 @@
 // Dialog 163 "ユニット一覧": the units of the link in one list (on RS-485
 // those a bus scan finds, at opening and on "再検索"; on RS-232C the one
-// unit; in the TCP/IP server role the units connected, as they come and go)
-// and, on the checked ones, a backup (a settings data file each, beside the
-// inventory the operator places), the program's settings applied (compared,
-// what differs written and read back), the clock set, both histories saved:
-// on a serial line one unit after the other, over TCP/IP all at once. Each
+// unit; in the TCP/IP server role the units connected, as they come and go;
+// in the client role the host list) and, on the checked ones, a backup (a
+// settings data file each, beside the inventory the operator places), the
+// program's settings or each unit's own file applied (compared, what
+// differs written and read back), the clock set, both histories saved: on a
+// serial line one unit after the other, to the server's units all at once,
+// to the client's hosts each connected in its turn beside the operator's own
+// connection, which stays as it was (its own host is asked on it). Each
 // unit's answers decode into a model of its own: the program's settings and
 // file never change, and no reply is waited for on the GUI thread.
 #include "dialogs/dialog_frame_win.h"
@@ -34,6 +37,8 @@ namespace kelvrix::dialogs {
 namespace {
 
 void Show(HWND dialog);
+void PumpSoon();
+using Millis = NetworkRun::Millis;
 
 struct Row {
   UnitName name;
@@ -42,12 +47,14 @@ struct Row {
   bool checked = true;
   SocketHandle socket = 0;  // a unit connected to the server: its connection
   uint64_t serial = 0;
+  int host = -1;  // the client's: its place in the host list
 };
 
 // The server's units: their bytes and their coming and going.
 struct ListTap : UnitTap {
   void Received(SocketHandle socket, std::string_view bytes) override;
   void Arrived() override;
+  void Connected(SocketHandle socket) override;
   void Gone(SocketHandle socket) override;
   HWND dialog = nullptr;
 };
@@ -63,7 +70,10 @@ struct UnitList {
   bool scanning = false;
   bool running = false;
   std::unique_ptr<NetworkRun> network;  // over TCP/IP, the run under way or the last one
-  std::vector<SocketHandle> sockets;    // job k's connection, 0 once it went
+  std::vector<SocketHandle> sockets;    // job k's connection, 0 once it went (or, as a visit, before it starts)
+  std::vector<bool> connected;          // job k's connection was made
+  std::optional<Millis> visitGivenUpAt;  // the client's visit under way: when its connect is given up
+  bool cancelled = false;
   bool pumpDue = false, refreshDue = false;
   // The run under way, or the last one.
   JobKind kind = JobKind::Backup;
@@ -79,11 +89,11 @@ struct UnitList {
 std::optional<UnitList> current;  // the dialog is modal: one at a time
 
 ListTap tap;
-using Millis = NetworkRun::Millis;
 
 constexpr auto kWriteAnswerTimeout = std::chrono::milliseconds(1000);
 constexpr UINT kNetworkTimer = 40;  // TCP/IP: the next requests, or the first time-out
 constexpr UINT kRefreshTimer = 41;  // the server's units came or went
+constexpr Millis kVisitConnectBound{5000};
 
 // The action buttons and the job each runs on the checked units.
 constexpr std::pair<int, JobKind> kActions[] = {{IDC_UNITS_BACKUP, JobKind::Backup},
@@ -95,11 +105,13 @@ HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_UNITS_LIST); }
 const LinkState& Link() { return current->scanTool.program.link; }
 bool OnBus() { return OnSerialLink(Link()) && Link().rsControl == kRs485; }
 bool OnServer() { return !OnSerialLink(Link()) && Link().clientServerMode == 1; }
+bool OnClient() { return !OnSerialLink(Link()) && Link().clientServerMode != 1; }
 LinkTransport& Transport() { return current->jobsTool.program.transport; }
+Millis Now() { return Millis(GetTickCount64()); }
 
 // Empty when runs can go on this link.
 std::string WhyNot() {
-  if (!OnSerialLink(Link()) && !OnServer()) return "TCP/IP クライアントのユニットは、この一覧ではまだ扱えません。";
+  if (OnClient() && Link().hostList.empty()) return "ホストリストにホストがありません。";
   return {};
 }
 
@@ -158,6 +170,18 @@ bool StillConnected(const Row& row) {
   const ConnectionTable& table = Link().connections;
   const int at = table.Find(row.socket);
   return at != 0 && table[at].serial == row.serial;
+}
+
+// The client's hosts, each a unit; the one the operator is connected to says so.
+void ListHosts(HWND dialog) {
+  UnitList& u = *current;
+  const LinkState& link = Link();
+  for (int k = 0; k < static_cast<int>(link.hostList.size()); ++k) {
+    const bool own = link.socketConnected == 1 && k == link.selectedConnection;
+    u.rows.push_back({{-1, DottedAddress(link.hostList[k]), {}}, {}, own ? "接続中" : "", {}, true, true, 0, 0, k});
+  }
+  FillList(dialog);
+  SetItemText(dialog, IDC_UNITS_STATUS, "ホストリスト: " + std::to_string(u.rows.size()) + " 台");
 }
 
 // The server's units as they are now. During a run its rows stay where they
@@ -242,7 +266,7 @@ void JobEnded(HWND dialog, std::size_t k) {
   if (read.macAddress[0] != '\0') row.name.mac = read.macAddress;
   if (read.firmwareVersion[0] != '\0') row.version = read.firmwareVersion;
   const bool broke = Units().BrokeOff(k);
-  std::string result = broke ? "接続が切れました" : job.Result(), file;
+  std::string result = !broke ? job.Result() : u.connected[k] ? "接続が切れました" : "接続できません", file;
   const bool heard = job.Succeeded() || (!broke && result != "応答なし" && result != "中止");
   if (u.kind == JobKind::Backup && heard) {
     file = Save(BackupFileName(row.name, u.date), WriteSettingsData(read), result);
@@ -252,6 +276,10 @@ void JobEnded(HWND dialog, std::size_t k) {
     if (!file.empty()) Save(stem + DayTag("_video-loss"), HistoryCsv(read.videoLossHistory, true), result);
   }
   if (u.kind == JobKind::Apply) file = u.jobFiles[k];
+  if (u.sockets[k] != 0 && OnClient() && u.sockets[k] != Transport().OwnConnection()) {
+    u.sockets[k] = 0;
+    Transport().EndVisit();
+  }
   const bool ok = job.Succeeded() && result == job.Result();
   row.state = ok ? "完了" : "失敗";
   row.result = result;
@@ -301,12 +329,43 @@ void Show(HWND dialog) {
   ShowButtons(dialog);
 }
 
-// Over TCP/IP: whatever may go out now goes, each request to its unit.
+// The client's hosts one after the other: the unit whose turn has come is
+// asked once its connection is made, the operator's own or a visit. A visit
+// refused, or not made in time, ends its unit, and the next one's turn comes.
+void ConnectTurn() {
+  UnitList& u = *current;
+  while (const auto turn = Units().Turn()) {
+    const std::size_t k = *turn;
+    if (u.connected[k] || u.cancelled) return u.network->Connected(k);
+    if (u.sockets[k] == 0) {
+      const Row& row = u.rows[u.jobRows[k]];
+      const SocketHandle own = Transport().OwnConnection();
+      if (own != 0 && row.host == Link().selectedConnection) {
+        u.sockets[k] = own;
+        u.connected[k] = true;
+        continue;
+      }
+      u.sockets[k] = Transport().VisitUnit(Link().hostList[row.host], u.jobsTool.program.settings.portNumber);
+      u.visitGivenUpAt = Now() + kVisitConnectBound;
+      if (u.sockets[k] != 0) return;
+    } else if (Now() < *u.visitGivenUpAt) {
+      return;
+    }
+    u.network->Broke(k);
+  }
+}
+
+// Over TCP/IP: whatever may go out now goes, each request to its unit. One
+// after the other, a unit that ended gives the next its turn: its
+// connection is sought on the next pump.
 void SendReady() {
   UnitList& u = *current;
-  for (const NetworkRun::Out& out : u.network->Next(Millis(GetTickCount64()))) {
+  if (OnClient()) ConnectTurn();
+  const auto turn = Units().Turn();
+  for (const NetworkRun::Out& out : u.network->Next(Now())) {
     if (u.sockets[out.unit] == 0 || !Transport().SendToUnit(u.sockets[out.unit], out.bytes)) u.network->Broke(out.unit);
   }
+  if (OnClient() && Units().Turn() != turn) PumpSoon();
 }
 
 // The timer's pump: what may go out now, the timer set for the first
@@ -317,10 +376,11 @@ void NetworkPump(HWND dialog) {
   u.pumpDue = false;
   if (!u.network || !u.running) return;
   SendReady();
-  if (const auto deadline = u.network->Deadline()) {
-    const auto wait = std::max<Millis::rep>(1, (*deadline - Millis(GetTickCount64())).count() + 1);
-    SetTimer(dialog, kNetworkTimer, static_cast<UINT>(wait), nullptr);
+  auto wake = u.network->Deadline();
+  if (const auto turn = Units().Turn(); turn && !u.connected[*turn] && u.visitGivenUpAt) {
+    wake = std::min(wake.value_or(*u.visitGivenUpAt), *u.visitGivenUpAt);
   }
+  if (wake) SetTimer(dialog, kNetworkTimer, static_cast<UINT>(std::max<Millis::rep>(1, (*wake - Now()).count() + 1)), nullptr);
   Show(dialog);
 }
 
@@ -367,6 +427,13 @@ void ListTap::Received(SocketHandle socket, std::string_view bytes) {
   if (GetTickCount64() - u.progressShownAt >= 100) ShowProgress(dialog);
 }
 
+void ListTap::Connected(SocketHandle socket) {
+  if (const auto k = JobOn(socket); k && current->running) {
+    current->connected[*k] = true;
+    PumpSoon();
+  }
+}
+
 void ListTap::Arrived() {
   if (std::exchange(current->refreshDue, true)) return;
   SetTimer(dialog, kRefreshTimer, USER_TIMER_MINIMUM, nullptr);
@@ -382,7 +449,7 @@ void ListTap::Gone(SocketHandle socket) {
       PumpSoon();
     }
   }
-  Arrived();
+  if (OnServer()) Arrived();
 }
 
 std::tm LocalNow() {
@@ -445,7 +512,7 @@ void StartJobs(HWND dialog, JobKind kind) {
   std::vector<int> checked;
   for (int i = 0; i < static_cast<int>(u.rows.size()); ++i) {
     const Row& row = u.rows[i];
-    const bool reachable = row.socket == 0 ? !OnServer() : StillConnected(row);
+    const bool reachable = !OnServer() || StillConnected(row);
     if (row.runnable && reachable && ListView_GetCheckState(List(dialog), i)) checked.push_back(i);
   }
   if (checked.empty()) {
@@ -464,7 +531,7 @@ void StartJobs(HWND dialog, JobKind kind) {
     if (answer == IDCANCEL || (answer == IDNO && !(folder = AskUnitFilesFolder(dialog)))) return;
   }
   OpenTool(dialog, u.jobsTool);
-  if (!ClaimRun(dialog, u.jobsTool.program.messages, !OnServer())) return;
+  if (!ClaimRun(dialog, u.jobsTool.program.messages, false)) return;  // no chosen socket needed: each unit has its own
   u.kind = kind;
   u.startedAt = GetTickCount64();
   u.date = LocalNow();
@@ -480,8 +547,11 @@ void StartJobs(HWND dialog, JobKind kind) {
   u.jobRows.clear();
   u.jobFiles.clear();
   u.sockets.clear();
+  u.connected.clear();
+  u.visitGivenUpAt.reset();
+  u.cancelled = false;
   u.done.clear();
-  const bool serial = !OnServer();
+  const bool serial = OnSerialLink(Link());
   const JobTimeouts timeouts = serial ? JobTimeouts{kSerialAnswerTimeout, kWriteAnswerTimeout}
                                       : JobTimeouts{kSocketAnswerTimeout, kSocketAnswerTimeout};
   std::vector<UnitJob*> jobs;
@@ -508,6 +578,7 @@ void StartJobs(HWND dialog, JobKind kind) {
     u.jobRows.push_back(i);
     u.jobFiles.push_back(source.file);
     u.sockets.push_back(row.socket);
+    u.connected.push_back(!OnClient());
   }
   u.running = true;
   SetItemText(dialog, IDC_UNITS_STATUS, "実行中…");
@@ -516,7 +587,7 @@ void StartJobs(HWND dialog, JobKind kind) {
     u.run.Start(jobs, addresses);
     RunTool(dialog);
   } else {
-    u.network = std::make_unique<NetworkRun>(parts);
+    u.network = std::make_unique<NetworkRun>(parts, OnClient());
     NetworkPump(dialog);
   }
 }
@@ -542,6 +613,9 @@ void OnInit(HWND dialog, Panel& panel) {
   } else if (OnServer()) {
     Transport().TapUnits(&tap);
     ListConnected(dialog);
+  } else if (OnClient()) {
+    Transport().TapUnits(&tap);
+    ListHosts(dialog);
   } else {
     current->rows.push_back({{}, {}, {}, {}, true});
     FillList(dialog);
@@ -565,6 +639,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
     case IDC_UNITS_CANCEL:
       if (current->network) {
         EnableWindow(GetDlgItem(dialog, IDC_UNITS_CANCEL), FALSE);
+        current->cancelled = true;
         current->network->Cancel();
         NetworkPump(dialog);
       } else {

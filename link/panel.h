@@ -12,14 +12,15 @@
 
 namespace kelvrix {
 
-// A run on every unit connected to the server at once (the unit list): what
-// the units send comes to it rather than being dropped, and it hears of each
-// unit that comes or goes.
+// A run on many units (the unit list): what the server's units, or the
+// client's visits, send comes to it rather than being dropped, and it hears
+// of each unit that comes or goes and of each visit's connection made.
 class UnitTap {
  public:
   virtual ~UnitTap() = default;
   virtual void Received(SocketHandle socket, std::string_view bytes) = 0;
   virtual void Arrived() = 0;
+  virtual void Connected(SocketHandle socket) = 0;
   virtual void Gone(SocketHandle socket) = 0;
 };
 
@@ -41,6 +42,12 @@ class LinkTransport {
   // tap that hears them all (nullptr: none).
   virtual bool SendToUnit(SocketHandle /*socket*/, std::string_view /*line*/) { return false; }
   virtual void TapUnits(UnitTap* /*tap*/) {}
+  // The client's hosts one after the other: a connection to `host` beside
+  // the operator's (0 when it could not be started), ended by EndVisit; and
+  // the operator's own connection, once made (0 when none).
+  virtual SocketHandle VisitUnit(const Ipv4Address& /*host*/, std::string_view /*portText*/) { return 0; }
+  virtual void EndVisit() {}
+  virtual SocketHandle OwnConnection() { return 0; }
 };
 
 // For a panel that only decodes what comes (the command-line tool, the fuzz

@@ -1,6 +1,7 @@
 #include "link/socket_link.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kelvrix {
 
@@ -21,6 +22,7 @@ constexpr int kDropsPerSend = 64;
 }  // namespace
 
 std::string SocketLink::PeerName(SocketHandle socket) const {
+  if (socket == visit_) return visitName_;
   if (const int row = link_.connections.Find(socket); row != 0) return link_.connections[row].peerAddress;
   return SocketLinkName(link_);
 }
@@ -183,7 +185,7 @@ void SocketLink::ReadAvailable(SocketHandle socket) {
   const std::string_view bytes(buffer, static_cast<std::size_t>(n));
   traffic_.ReceivedNow(PeerName(socket), bytes);
   if (socket != expecting_) {
-    if (tap_ && link_.connections.Find(socket) != 0) tap_->Received(socket, bytes);
+    if (tap_) tap_->Received(socket, bytes);
     return;
   }
   if (bytes.back() == '\n') expecting_ = 0;  // the line is whole: later bytes are no one's
@@ -200,6 +202,11 @@ void SocketLink::StopWatching(SocketHandle socket) {
 // The link's state follows: the client without its socket is down, and so
 // is the server once the unit the operator chose has gone.
 void SocketLink::CloseConnection(SocketHandle socket, bool announce) {
+  if (socket == visit_) {
+    EndVisit();
+    if (tap_) tap_->Gone(socket);
+    return;
+  }
   traffic_.Event(PeerName(socket), "切断しました");
   StopWatching(socket);
   if (socket == expecting_) expecting_ = 0;
@@ -232,7 +239,40 @@ void SocketLink::Sweep() {
   if (Listening()) AcceptConnections();
 }
 
+SocketHandle SocketLink::Visit(const Ipv4Address& host, std::string_view portText) {
+  EndVisit();
+  const auto port = PortOf(portText);
+  if (!port || !StartWinSock()) return 0;
+  const SocketHandle socket = layer_.Open();
+  if (socket == 0) return 0;
+  if (!layer_.Watch(socket, kRead | kWrite | kConnect | kClose) || !layer_.Connect(socket, host, *port)) {
+    StopWatching(socket);
+    return 0;
+  }
+  visit_ = socket;
+  visitName_ = DottedAddress(host);
+  return socket;
+}
+
+void SocketLink::EndVisit() {
+  if (visit_ == 0) return;
+  traffic_.Event(visitName_, "切断しました");
+  StopWatching(std::exchange(visit_, 0));
+}
+
+// The visit's connection made or refused, its bytes, its end: the list's to
+// show in the unit's row, never a box.
+void SocketLink::HandleVisitEvent(uint32_t event, uint32_t error) {
+  const SocketHandle socket = visit_;
+  if (error != 0 || event == kClose) return CloseConnection(socket);
+  if (event == kRead) return ReadAvailable(socket);
+  if (event != kConnect) return;
+  traffic_.Event(visitName_, "接続しました");
+  if (tap_) tap_->Connected(socket);
+}
+
 void SocketLink::HandleSocketEvent(SocketHandle socket, uint32_t event, uint32_t error) {
+  if (socket != 0 && socket == visit_) return HandleVisitEvent(event, error);
   const bool listener = socket == primary_ && link_.clientServerMode == 1;
   if (socket != primary_) {
     if (link_.connections.Find(socket) == 0) return;  // closed already
@@ -276,6 +316,7 @@ void SocketLink::HandleSocketEvent(SocketHandle socket, uint32_t event, uint32_t
 }
 
 void SocketLink::CloseAllSockets() {
+  EndVisit();
   if (primary_ != 0) {
     traffic_.Event(link_.clientServerMode == 1 ? "*" : SocketLinkName(link_), "切断しました");
     StopWatching(primary_);

@@ -64,6 +64,13 @@ class SocketLink {
   // What the server's units send, beside the answer a sender expects, goes
   // to `tap`, which hears of each unit that comes or goes; nullptr: dropped.
   void Tap(UnitTap* tap) { tap_ = tap; }
+  // The unit list's visit to a host of the client's list, one at a time: a
+  // connection of its own beside the operator's, whose making, bytes and
+  // end the tap hears. 0 when it could not be started; no box either way.
+  SocketHandle Visit(const Ipv4Address& host, std::string_view portText);
+  void EndVisit();
+  // The client's connection once made, on which the list asks the operator's own unit.
+  SocketHandle OwnConnection() const { return link_.clientServerMode != 1 && link_.socketConnected ? primary_ : 0; }
   // Waits at most kReplyBound for the answer line, then hands what came to
   // the dialog that sent; on expiry or a hang-up "Answer が､きません" to
   // `results` and replyError, a hung-up connection closed first.
@@ -79,6 +86,7 @@ class SocketLink {
   SocketHandle OpenWatched(uint32_t events);
   void ReportWithCode(std::string_view text, int error);
   void AcceptConnections();
+  void HandleVisitEvent(uint32_t event, uint32_t error);
   void ReadAvailable(SocketHandle socket);
   bool DropWaiting(SocketHandle socket);
   // Closes one socket and frees its row. The open TCP/IP dialog hears of it
@@ -97,6 +105,8 @@ class SocketLink {
   SocketHandle expecting_ = 0;  // an answer on it goes to the sender as it comes
   bool winSockStarted_ = false;
   UnitTap* tap_ = nullptr;
+  SocketHandle visit_ = 0;
+  std::string visitName_;  // "192.168.0.21"
 };
 
 }  // namespace kelvrix

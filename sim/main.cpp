@@ -4,7 +4,8 @@
 // Every frame it receives is logged, so tests can check the exact bytes the
 // panel wrote.
 //
-//   kelvrix-sim (--device PATH | --listen PORT | --dial PORT --units N)
+//   kelvrix-sim (--device PATH | --listen PORT [--listen-on ADDRESS]
+//                | --dial PORT --units N)
 //               [--addresses 0,5,7] [--log FILE] [--control FILE] [--ready FILE]
 //               [--mode LINE]... [--alarm-history N] [--video-loss-history N]
 //               [--off-default] [--state FILE] [--unit-states DIR] [--baud N]
@@ -12,9 +13,9 @@
 //
 // --device plays one unit on RS-232C and, with the mode line "rs485", the
 // units of --addresses (default 0) on an RS-485 bus, the unit at 05 with the
-// MAC address 02-00-00-00-01-05. --listen plays one unit
-// that takes TCP connections on 127.0.0.1:PORT. --dial plays N units that
-// connect to 127.0.0.1:PORT from 127.0.0.2, 127.0.0.3, ...; their frames are
+// MAC address 02-00-00-00-01-05. --listen plays one unit that takes TCP
+// connections on 127.0.0.1:PORT (or on --listen-on's address). --dial plays N
+// units that connect to 127.0.0.1:PORT from 127.0.0.2, 127.0.0.3, ...; their frames are
 // logged after the unit's address ("127.0.0.3 VAB03120\r\n"); each has a
 // MAC address of its own, 02-00-00-00-00-01 on.
 // --off-default starts every unit with each readable setting off its default;
@@ -248,7 +249,8 @@ class Outbox {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: kelvrix-sim (--device PATH | --listen PORT | --dial PORT --units N)\n"
+               "usage: kelvrix-sim (--device PATH | --listen PORT [--listen-on ADDRESS]\n"
+               "                    | --dial PORT --units N)\n"
                "       [--addresses 0,5,7] [--log FILE] [--control FILE] [--ready FILE]\n"
                "       [--mode LINE]... [--alarm-history N] [--video-loss-history N]\n"
                "       [--off-default] [--state FILE] [--unit-states DIR] [--baud N]\n"
@@ -259,6 +261,7 @@ int Usage() {
 struct Options {
   std::string device, logPath, controlPath, readyPath, statePath, unitStatesDir, modeLines;
   int listenPort = 0, dialPort = 0, units = 1;
+  uint32_t listenAddress = INADDR_LOOPBACK;
   std::vector<int> addresses = {0};
   int alarmEntries = 0, videoLossEntries = 0;
   int baud = 0, unitDelayMs = 0;
@@ -467,7 +470,7 @@ int RunListening(Simulator& sim) {
       listener = -1;
     } else if (!refuse && listener < 0) {
       std::string error;
-      listener = kelvrix::ListenTcp(INADDR_LOOPBACK, sim.options().listenPort, error);
+      listener = kelvrix::ListenTcp(sim.options().listenAddress, sim.options().listenPort, error);
       if (listener < 0) {
         std::fprintf(stderr, "kelvrix-sim: %s\n", error.c_str());
         return 1;
@@ -673,6 +676,10 @@ int main(int argc, char** argv) {
       options.device = argv[++i];
     } else if (arg == "--listen") {
       options.listenPort = std::atoi(argv[++i]);
+    } else if (arg == "--listen-on") {
+      in_addr address{};
+      if (inet_pton(AF_INET, argv[++i], &address) != 1) return Usage();
+      options.listenAddress = ntohl(address.s_addr);
     } else if (arg == "--dial") {
       options.dialPort = std::atoi(argv[++i]);
     } else if (arg == "--units") {

@@ -400,6 +400,30 @@ TEST(SequenceSet, OneAtATimeHandsTheTurnOnAndCancelStartsNoOneElse) {
   EXPECT_EQ(lists[0].answers, (std::vector<std::optional<std::string>>{"Ver. 1.00", "EMA02-00-00-00-00-01"}));
 }
 
+// The client's hosts: a unit whose turn has come is asked only once its
+// connection is made, and a cancel ends one still waiting for it.
+TEST(SequenceSet, AHeldUnitIsAskedOnlyOnceReleased) {
+  std::vector<RequestList> lists(2);
+  std::vector<GatedSequence*> sequences;
+  for (RequestList& list : lists) {
+    list.Start({"RVN"}, Millis(200));
+    sequences.push_back(&list);
+  }
+  SequenceSet set;
+  set.Start(sequences, true, true);
+  EXPECT_TRUE(set.Next(Millis(0)).empty());
+  EXPECT_FALSE(set.Deadline()) << "nothing out: the caller's own bound for the connection";
+  EXPECT_EQ(set.Turn(), 0u);
+  set.Release(0);
+  ASSERT_EQ(set.Next(Millis(0)).size(), 1u);
+  set.Replied(0, "Ver. 1.00", "", "");
+  EXPECT_TRUE(set.Next(Millis(10)).empty());
+  EXPECT_EQ(set.Turn(), 1u) << "its turn, held";
+  set.Cancel();
+  EXPECT_TRUE(set.Next(Millis(20)).empty());
+  EXPECT_FALSE(set.Running());
+}
+
 // Two units of a bus in turn: a reply from another address than the one
 // asked is not the unit's; a read answer decodes into the unit's own model.
 TEST(JobsInTurn, EachRequestGoesToItsUnitAndOnlyItsAnswersCount) {

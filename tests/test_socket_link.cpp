@@ -332,10 +332,11 @@ TEST_F(LinkTest, ATapHearsEveryUnitByItsSocketAndEachComingAndGoing) {
   struct : UnitTap {
     void Received(SocketHandle s, std::string_view bytes) override { heard.emplace_back(s, bytes); }
     void Arrived() override { ++arrivals; }
+    void Connected(SocketHandle s) override { connected.push_back(s); }
     void Gone(SocketHandle s) override { gone.push_back(s); }
     std::vector<std::pair<SocketHandle, std::string>> heard;
     int arrivals = 0;
-    std::vector<SocketHandle> gone;
+    std::vector<SocketHandle> connected, gone;
   } tap;
   socket.Tap(&tap);
   Serve({"127.0.0.2", "127.0.0.3"});
@@ -356,6 +357,41 @@ TEST_F(LinkTest, ATapHearsEveryUnitByItsSocketAndEachComingAndGoing) {
   layer.sockets[b].inbound = "chatter\r\n";
   socket.HandleSocketEvent(b, kRead, 0);
   EXPECT_EQ(tap.heard.size(), 1u);
+}
+
+// The unit list's visits to the client's hosts: each beside the operator's
+// connection, which stays as it was; a refused one is the tap's to show.
+TEST_F(LinkTest, AVisitIsAConnectionOfItsOwnBesideTheOperatorsAndRaisesNoBox) {
+  struct : UnitTap {
+    void Received(SocketHandle, std::string_view bytes) override { heard += bytes; }
+    void Arrived() override {}
+    void Connected(SocketHandle s) override { connected.push_back(s); }
+    void Gone(SocketHandle s) override { gone.push_back(s); }
+    std::string heard;
+    std::vector<SocketHandle> connected, gone;
+  } tap;
+  socket.Tap(&tap);
+  const SocketHandle own = Connect();
+  EXPECT_EQ(socket.OwnConnection(), own);
+  const SocketHandle visit = socket.Visit({10, 0, 0, 2}, "09004");
+  ASSERT_NE(visit, 0u);
+  socket.HandleSocketEvent(visit, kConnect, 0);
+  ASSERT_TRUE(socket.SendTo(visit, "RVN\r\n"));
+  layer.sockets[visit].inbound = "Ver.1.20\r\n";
+  socket.HandleSocketEvent(visit, kRead, 0);
+  socket.EndVisit();
+  EXPECT_FALSE(layer.sockets[visit].open);
+  EXPECT_TRUE(layer.sockets[own].open);
+  EXPECT_EQ(link.socketConnected, 1) << "the operator's connection as it was";
+
+  const SocketHandle refused = socket.Visit({10, 0, 0, 3}, "09004");
+  socket.HandleSocketEvent(refused, kConnect, socket_error::kConnectionReset);
+  EXPECT_EQ(tap.connected, std::vector<SocketHandle>{visit});
+  EXPECT_EQ(tap.gone, std::vector<SocketHandle>{refused});
+  EXPECT_EQ(tap.heard, "Ver.1.20\r\n");
+  EXPECT_FALSE(layer.sockets[refused].open);
+  EXPECT_TRUE(messages.boxes.empty());
+  EXPECT_EQ(socket.Visit({10, 0, 0, 4}, "port"), 0u);
 }
 
 TEST_F(LinkTest, ClosingEverythingLeavesNoSocketAndNoChoice) {

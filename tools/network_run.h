@@ -1,7 +1,8 @@
-// Sequences on many units at once, each unit on a TCP/IP connection of its
-// own: the bytes each unit gets now, and what to make of the bytes each one
-// sends. The caller owns the connections and the clock (the command-line
-// tool's poll, the unit list's socket notifications and timers).
+// Sequences on many units, each unit on a TCP/IP connection of its own, all
+// at once (or one after the other, each connected in its turn): the bytes
+// each unit gets now, and what to make of the bytes each one sends. The
+// caller owns the connections and the clock (the command-line tool's poll,
+// the unit list's socket notifications and timers).
 #pragma once
 
 #include <cstddef>
@@ -30,8 +31,10 @@ class NetworkRun {
     std::string bytes;
   };
 
-  // The units must outlive the run.
-  explicit NetworkRun(const std::vector<Unit>& units);
+  // The units must outlive the run. One at a time, a unit whose turn has
+  // come is asked only once Connected(unit) tells its connection is made.
+  explicit NetworkRun(const std::vector<Unit>& units, bool oneAtATime = false);
+  void Connected(std::size_t unit) { set_.Release(unit); }
 
   // The bytes to send now, unit by unit: a unit whose send fails is Broke().
   std::vector<Out> Next(Millis now);

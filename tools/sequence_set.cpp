@@ -4,9 +4,9 @@
 
 namespace kelvrix {
 
-void SequenceSet::Start(std::vector<GatedSequence*> sequences, bool oneAtATime) {
+void SequenceSet::Start(std::vector<GatedSequence*> sequences, bool oneAtATime, bool held) {
   units_.clear();
-  for (GatedSequence* sequence : sequences) units_.push_back({sequence});
+  for (GatedSequence* sequence : sequences) units_.push_back({.sequence = sequence, .held = held});
   oneAtATime_ = oneAtATime;
   cancelled_ = false;
   ended_.clear();
@@ -14,6 +14,10 @@ void SequenceSet::Start(std::vector<GatedSequence*> sequences, bool oneAtATime) 
 }
 
 bool SequenceSet::Going(std::size_t unit) const { return units_[unit].started && !units_[unit].ended; }
+
+void SequenceSet::Release(std::size_t unit) {
+  if (unit < units_.size()) units_[unit].held = false;
+}
 
 // Every unit starts at once; one at a time, the first not yet ended.
 void SequenceSet::StartTurns() {
@@ -38,7 +42,7 @@ void SequenceSet::EndIfDone(std::size_t unit) {
 std::vector<SequenceSet::Request> SequenceSet::Next(Millis now) {
   std::vector<Request> requests;
   for (std::size_t k = 0; k < units_.size(); ++k) {
-    if (!Going(k)) continue;
+    if (!Going(k) || units_[k].held) continue;
     if (auto request = units_[k].sequence->Next(now)) {
       requests.push_back({k, std::move(*request)});
       continue;
@@ -68,7 +72,9 @@ void SequenceSet::Broke(std::size_t unit) {
 void SequenceSet::Cancel() {
   cancelled_ = true;
   for (std::size_t k = 0; k < units_.size(); ++k) {
-    if (Going(k)) units_[k].sequence->Cancel();
+    if (!Going(k)) continue;
+    units_[k].sequence->Cancel();
+    units_[k].held = false;  // nothing to wait for: it ends on the next call
   }
   StartTurns();
 }
@@ -80,7 +86,7 @@ bool SequenceSet::Running() const {
 std::optional<SequenceSet::Millis> SequenceSet::Deadline() const {
   std::optional<Millis> first;
   for (std::size_t k = 0; k < units_.size(); ++k) {
-    if (!Going(k) || !units_[k].sequence->Running()) continue;
+    if (!Going(k) || units_[k].held || !units_[k].sequence->Running()) continue;
     const Millis deadline = units_[k].sequence->Deadline();
     first = std::min(first.value_or(deadline), deadline);
   }

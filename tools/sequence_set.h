@@ -25,7 +25,9 @@ class SequenceSet {
   };
 
   // `sequences` already started, one per unit; they must outlive the run.
-  void Start(std::vector<GatedSequence*> sequences, bool oneAtATime);
+  // `held`: no unit is asked until Release(unit) (its connection made).
+  void Start(std::vector<GatedSequence*> sequences, bool oneAtATime, bool held = false);
+  void Release(std::size_t unit);
 
   // The requests to send now, unit by unit.
   std::vector<Request> Next(Millis now);
@@ -56,6 +58,7 @@ class SequenceSet {
     bool started = false;  // its turn has come
     bool ended = false;
     bool broke = false;
+    bool held = false;  // its turn may have come, but it is not asked yet
   };
   bool Going(std::size_t unit) const;
   void EndIfDone(std::size_t unit);

@@ -106,10 +106,12 @@ class NetworkCase(PanelCase):
         with open(self.control, "w") as f:
             f.write(mode + "\n")
 
-    def simulator(self, *options):
-        ready = os.path.join(self.folder, "sim.ready")
+    def simulator(self, *options, tag=""):
+        """A simulator; with a tag, its ready and state files are its own (sim<tag>.state)."""
+        ready = os.path.join(self.folder, f"sim{tag}.ready")
+        state = os.path.join(self.folder, f"sim{tag}.state")
         sim = subprocess.Popen([SIMULATOR, "--log", self.log, "--control", self.control, "--ready", ready,
-                                "--state", self.state, *map(str, options)],
+                                "--state", state, *map(str, options)],
                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(sim.wait)
         self.addCleanup(sim.terminate)

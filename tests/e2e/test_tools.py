@@ -10,7 +10,7 @@ import time
 import unittest
 
 from test_hostile import Watch
-from test_network import SERVER, NetworkCase
+from test_network import CLIENT, IDC_CLIENT_DISCONNECT, IDOK, SERVER, NetworkCase, item
 from test_panel import (MAIN_CLASS, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator, windows_path,
                         set_simulator_mode, simulator_frames, wait_for_frames, write_ini)
 
@@ -227,6 +227,7 @@ class BusScanTest(SimulatorCase):
 
 
 IDM_UNIT_LIST = 32803
+IDM_TCPIP = 32777
 UNITS = "ユニット一覧"
 IDC_UNITS_STATUS = 1240
 IDC_UNITS_LIST = 1241
@@ -325,9 +326,11 @@ class UnitListTest(SimulatorCase):
         self.assertEqual(simulator_frames()[already:], [])
 
 
-class UnitListServerTest(NetworkCase):
-    """The unit list in the server role: 96 units dial in over loopback, each
-    answering after 20 ms, with settings of its own (its channel 16 title)."""
+class UnitListNetworkTest(NetworkCase):
+    """The unit list over TCP/IP: in the server role 96 units dial in over
+    loopback, each answering after 20 ms, with settings of its own (its
+    channel 16 title); in the client role the host list's units, each on an
+    address of its own."""
 
     def backup(self, name, watch_seconds=0):
         """A backup into a folder of its own: the folder, the summary, the
@@ -409,6 +412,36 @@ class UnitListServerTest(NetworkCase):
 
         self.set_mode("drop 1,2")
         self.assertEqual(wait_status("94 台", 20), "接続中のユニット: 94 台", "units gone leave the list")
+
+
+    def test_the_clients_hosts_each_in_its_turn_beside_the_operators_connection(self):
+        port = 19125
+        hosts = ["127.0.0.1", "127.0.0.3", "127.0.0.4", "127.0.0.5"]  # nothing listens on the last
+        for k, host in enumerate(hosts[:3]):
+            self.simulator("--listen", port, "--listen-on", host, tag=k)
+        ini = dict(Interface=1, ClientServer=0, list_count=len(hosts), select_number=0, p_port_number=port)
+        for k, host in enumerate(hosts):
+            ini.update({f"ip{k:02d}_{b}": int(part) for b, part in enumerate(host.split("."))})
+        self.start(**ini)
+        self.connect_client()  # the operator's own connection, to the first host
+        self.close_dialog(CLIENT, IDOK)
+        self.open_dialog(IDM_UNIT_LIST, UNITS)
+        self.assertEqual(wait_status("ホストリスト"), "ホストリスト: 4 台")
+        self.assertEqual([(row[1], row[4]) for row in rows(UNITS, IDC_UNITS_LIST)],
+                         [(hosts[0], "接続中")] + [(host, "") for host in hosts[1:]])
+
+        folder, summary, _, _ = self.backup("hosts")
+        self.assertEqual([(row[1], row[4], row[5]) for row in rows(UNITS, IDC_UNITS_LIST)],
+                         [(host, "完了", "読み込み済み") for host in hosts[:3]] + [(hosts[3], "失敗", "接続できません")])
+        self.assertEqual(summary, "3 台が完了、1 台が失敗")
+        files = sorted(name for name in os.listdir(folder) if name.endswith(".dat"))
+        self.assertEqual([name.split("_")[0] for name in files], hosts[:3])
+        for k, name in enumerate(files):
+            self.assertEqual(read_bytes(os.path.join(folder, name)), read_bytes(os.path.join(self.folder, f"sim{k}.state")))
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_CLOSE)[0], 0)
+        self.open_dialog(IDM_TCPIP, CLIENT)
+        self.assertTrue(item(CLIENT, IDC_CLIENT_DISCONNECT)[0], "the operator's connection as it was")
+        self.assertEqual(driver("boxes", 1, 1000), (1, []), "no box of any kind")
 
 
 class TrafficMonitorTest(SimulatorCase):

@@ -77,7 +77,7 @@ TEST_F(ToolDialogTest, UnitListShowsTheUnitsOfEachLink) {
     Lines sent;
   };
   const Case cases[] = {
-      {kSocketInterface, kRs485, L"TCP/IP クライアントのユニットは、この一覧ではまだ扱えません。", 0, {}},
+      {kSocketInterface, kRs485, L"ホストリストにホストがありません。", 0, {}},
       {kSerialInterface, kRs232c, L"RS-232C: 1 台", 1, {}},
       {kSerialInterface, kRs485, L"検索中…", 0, {"00RVN\r\n"}},
   };
