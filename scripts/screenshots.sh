@@ -166,6 +166,15 @@ wine "$driver" in "TCP/IPの設定（Server）" dialog-click 1108
 sleep 2.5  # the units dial again once a second
 wine "$driver" in "TCP/IPの設定（Server）" dialog-pick 1147 1
 shoot "#32770" "TCP/IPの設定（Server）" tcp-server.png
+wine "$driver" in "TCP/IPの設定（Server）" dialog-click 2
+# The unit list of the server's units, after their clocks were set all at once.
+wine "$driver" command "$main_class" 32803
+wine "$driver" wait-window "#32770" 10000 "ユニット一覧" >/dev/null
+wine "$driver" in "ユニット一覧" dialog-run 1248 1246 30000 >/dev/null
+shoot "#32770" "ユニット一覧" unit-list-server.png
+wine "$driver" in "ユニット一覧" dialog-click 2
+wine "$driver" command "$main_class" 32777
+wine "$driver" wait-window "#32770" 10000 "TCP/IPの設定（Server）" >/dev/null
 wine "$driver" in "TCP/IPの設定（Server）" dialog-click 1109
 wine "$driver" in "TCP/IPの設定（Server）" dialog-click 2
 kill "$dialler"
