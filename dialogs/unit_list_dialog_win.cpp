@@ -50,7 +50,8 @@ struct Row {
   int host = -1;  // the client's: its place in the host list
 };
 
-// The server's units: their bytes and their coming and going.
+// The TCP/IP units' bytes, the server's units coming and going, the
+// client's visits made or refused.
 struct ListTap : UnitTap {
   void Received(SocketHandle socket, std::string_view bytes) override;
   void Arrived() override;

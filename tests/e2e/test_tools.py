@@ -11,7 +11,7 @@ import unittest
 
 from test_hostile import Watch
 from test_network import CLIENT, IDC_CLIENT_DISCONNECT, IDOK, SERVER, NetworkCase, item
-from test_panel import (MAIN_CLASS, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator, windows_path,
+from test_panel import (MAIN_CLASS, SERIAL_DIR, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator, windows_path,
                         set_simulator_mode, simulator_frames, wait_for_frames, write_ini)
 
 IDM_READ_ALL = 32796
@@ -324,6 +324,27 @@ class UnitListTest(SimulatorCase):
         self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_CLOCK)[0], 0)
         self.assertEqual(wait_status("チェック"), "ユニットにチェックを付けてください。")
         self.assertEqual(simulator_frames()[already:], [])
+
+
+    @unittest.skipUnless(os.environ.get("KELVRIX_FIGURES"), "a figure, by hand: KELVRIX_FIGURES=1")
+    def test_figure_32_units_on_the_bus_within_their_wire_time(self):
+        os.environ["KELVRIX_SERIAL_TRACE"] = "1"  # socat counts the bytes both ways
+        self.addCleanup(os.environ.pop, "KELVRIX_SERIAL_TRACE")
+        self.assertEqual(self.open_bus("--baud", "9600", "--addresses", ",".join(map(str, range(32)))), "32 台が応答")
+
+        def wire_bytes():
+            with open(os.path.join(SERIAL_DIR, "socat.out"), errors="replace") as f:
+                return sum(int(n) for n in re.findall(r"length=([0-9]+)", f.read()))
+
+        before = wire_bytes()
+        self.run_into(IDC_UNITS_BACKUP, "バックアップの保存先", "inventory.csv")
+        summary, seconds = wait_timed_status("台が完了", 900)
+        self.assertEqual(summary, "32 台が完了")
+        sent = wire_bytes() - before
+        wire = sent * 11 / 9600
+        print(f"unit list, 32 units on RS-485 at 9600 baud: backup {seconds:.1f} s "
+              f"({seconds / wire:.3f} x its wire time {wire:.1f} s for {sent} bytes)")
+        self.assertLess(seconds, 1.1 * wire)
 
 
 class UnitListNetworkTest(NetworkCase):
