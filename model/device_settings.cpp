@@ -8,12 +8,24 @@
 namespace kelvrix {
 
 const std::array<DivisionPattern, kDivisionPatternCount> kDivisionPatterns = {{
-    {"SPD4A", 4}, {"SPD4B", 4}, {"SPD4C", 4}, {"SPD4D", 4},
-    {"SPD6A", 6}, {"SPD6B", 6}, {"SPD6C", 6},
-    {"SPD9A", 9}, {"SPD9B", 9},
-    {"SPD12A", 12}, {"SPD12B", 12},
-    {"SPD16", 16},
+    {"SPD4A", 4, 2, 2}, {"SPD4B", 4, 2, 2}, {"SPD4C", 4, 2, 2}, {"SPD4D", 4, 2, 2},
+    {"SPD6A", 6, 3, 3}, {"SPD6B", 6, 3, 3}, {"SPD6C", 6, 3, 3},
+    {"SPD9A", 9, 3, 3}, {"SPD9B", 9, 3, 3},
+    {"SPD12A", 12, 4, 3}, {"SPD12B", 12, 4, 3},
+    {"SPD16", 16, 4, 4},
 }};
+
+PanePlace PanePlaceOf(int division, int pane) {
+  const DivisionPattern& pattern = kDivisionPatterns[std::clamp(division, 0, kDivisionPatternCount - 1)];
+  pane = std::clamp(pane, 0, pattern.paneCount - 1);
+  if (pattern.paneCount == 6) {
+    // One large pane, the others down its right and along the bottom.
+    static constexpr PanePlace kSixWay[] = {{0, 0, 2, 2}, {2, 0, 1, 1}, {2, 1, 1, 1},
+                                            {0, 2, 1, 1}, {1, 2, 1, 1}, {2, 2, 1, 1}};
+    return kSixWay[pane];
+  }
+  return {pane % pattern.columns, pane / pattern.columns, 1, 1};
+}
 
 namespace {
 

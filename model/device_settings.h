@@ -124,12 +124,23 @@ struct DeviceSettings {
 
 void ResetSettingsToDefaults(DeviceSettings& settings);
 
-// One division pattern of the layout catalogue, in ScreenSelection order.
+// One division pattern of the layout catalogue, in ScreenSelection order:
+// its panes on the screen as a grid of columns x rows.
 struct DivisionPattern {
   const char* mnemonic;  // "SPD4A" .. "SPD16"
   int paneCount;
+  int columns, rows;
 };
 extern const std::array<DivisionPattern, kDivisionPatternCount> kDivisionPatterns;
+
+// Where pane `pane` of pattern `division` sits on its grid: the cell of its
+// top left corner and how many cells it spans. Panes are numbered left to
+// right, top to bottom; the first pane of a 6-way pattern spans two by two.
+struct PanePlace {
+  int column, row, columns, rows;
+  bool operator==(const PanePlace&) const = default;
+};
+PanePlace PanePlaceOf(int division, int pane);
 
 // The panes of division pattern `division` (0..11, ScreenSelection - 16).
 std::span<int32_t> LayoutPanes(DeviceSettings& settings, int division);

@@ -10,6 +10,26 @@
 
 namespace kelvrix {
 
+std::string TitleText(std::string_view bytes) {
+  std::string text;
+  for (const unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7F) {
+      text += static_cast<char>(c);
+    } else if (c >= 0xA1 && c <= 0xDF) {
+      const char32_t kana = U'\uFF61' + (c - 0xA1);  // three UTF-8 bytes: EF BD/BE xx
+      text += static_cast<char>(0xE0 | (kana >> 12));
+      text += static_cast<char>(0x80 | ((kana >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (kana & 0x3F));
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      text += "\\x";
+      text += kHex[c >> 4];
+      text += kHex[c & 0xF];
+    }
+  }
+  return text;
+}
+
 namespace {
 
 using Line = std::function<std::string(const DeviceSettings&)>;
@@ -45,27 +65,8 @@ Shown ElementChoice(std::array<int32_t, N> DeviceSettings::*field, int element,
   };
 }
 
-// A title as its bytes read in code page 932's single-byte range: ASCII and
-// the half-width katakana 0xA1..0xDF ("ﾟ" is 0xDF); any other byte as "\xNN".
-std::string TitleShown(std::string_view bytes) {
-  std::string text = "\"";
-  for (const unsigned char c : bytes) {
-    if (c >= 0x20 && c < 0x7F) {
-      text += static_cast<char>(c);
-    } else if (c >= 0xA1 && c <= 0xDF) {
-      const char32_t kana = U'\uFF61' + (c - 0xA1);  // three UTF-8 bytes: EF BD/BE xx
-      text += static_cast<char>(0xE0 | (kana >> 12));
-      text += static_cast<char>(0x80 | ((kana >> 6) & 0x3F));
-      text += static_cast<char>(0x80 | (kana & 0x3F));
-    } else {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      text += "\\x";
-      text += kHex[c >> 4];
-      text += kHex[c & 0xF];
-    }
-  }
-  return text + "\"";
-}
+// As the title dialog shows a title: quoted.
+std::string TitleShown(std::string_view bytes) { return "\"" + TitleText(bytes) + "\""; }
 
 std::string ChannelName(int channel) { return "ch." + PaddedDecimal(channel + 1, 2); }
 

@@ -42,6 +42,11 @@ struct ComparedSetting {
 
 const std::vector<ComparedSetting>& ComparedSettings();
 
+// A title as its bytes read in code page 932's single-byte range, in UTF-8:
+// ASCII and the half-width katakana 0xA1..0xDF ("ﾟ" is 0xDF); any other
+// byte as "\xNN". Its dialog shows it quoted.
+std::string TitleText(std::string_view bytes);
+
 // The elements in which `a` and `b` show differently: one for a plain
 // setting; of a list, those that differ, or all when none does.
 std::vector<bool> DifferingElements(const ComparedSetting& setting, const DeviceSettings& a, const DeviceSettings& b);
