@@ -9,7 +9,7 @@ namespace {
 
 struct Subcommand {
   std::string_view name;
-  int arguments;  // how many of its own it takes
+  int arguments;  // how many of its own it takes; -1: a file, or none and the link
   bool needsLink;
   std::string_view usage;
   std::string_view summary;
@@ -29,6 +29,8 @@ constexpr Subcommand kSubcommands[] = {
      "every unit into DIR: one .dat each and inventory.csv; --bus: each unit of the RS-485 bus that answers; "
      "--listen: all that dial in, at once"},
     {"show", 1, false, "show FILE.dat", "a settings data file, named and shown as the panel shows it"},
+    {"report", -1, false, "report [FILE.dat] [-o REPORT.html] [--csv REPORT.csv]",
+     "the settings report of a file, or of the unit with its histories: a printable page, and CSV"},
 };
 
 const Subcommand* FindSubcommand(std::string_view name) {
@@ -67,6 +69,9 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
       options.json = true;
     } else if (argument == "--bus") {
       options.bus = true;
+    } else if (argument == "--csv" && options.command == "report") {
+      if (!value(text) || text.empty()) return Fail("--csv needs a file name");
+      options.csvOutput = text;
     } else if (argument == "--csv") {
       options.csv = true;
     } else if (argument == "--no-handshake") {
@@ -115,17 +120,21 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
   if (options.command.empty()) return Fail("no subcommand: try kelvrix-cli --help");
   const Subcommand* subcommand = FindSubcommand(options.command);
   if (!subcommand) return Fail("unknown subcommand " + options.command + ": try kelvrix-cli --help");
-  if (static_cast<int>(options.arguments.size()) != subcommand->arguments) {
+  const int given = static_cast<int>(options.arguments.size());
+  if (subcommand->arguments >= 0 ? given != subcommand->arguments : given > 1) {
     return Fail(std::string(subcommand->name) + ": usage: kelvrix-cli " + std::string(subcommand->usage));
   }
-  if (!options.output.empty() && options.command != "read") return Fail("-o belongs to read");
+  if (!options.output.empty() && options.command != "read" && options.command != "report") {
+    return Fail("-o belongs to read and report");
+  }
+  if (options.json && options.command == "report") return Fail("report gives a page: --csv gives its settings as CSV");
   if (options.json && options.command == "read") return Fail("read gives a settings data file: show FILE.dat --json names it");
   if (options.csv && options.command != "history") return Fail("--csv belongs to history");
   if (options.bus && (options.command != "backup" || options.serialDevice.empty() || options.address >= 0)) {
     return Fail("--bus belongs to backup on --serial, without --address");
   }
   const bool listening = options.listenPort > 0;
-  if (subcommand->needsLink) {
+  if (subcommand->needsLink || (options.command == "report" && given == 0)) {
     const bool serial = !options.serialDevice.empty();
     const int links = int{serial} + int{!options.tcpHost.empty()} + int{listening};
     if (links != 1) return Fail("give one link: --serial DEVICE, --tcp HOST[:PORT] or --listen PORT");

@@ -33,7 +33,8 @@ struct CliOptions {
   int units = 1;                       // --units N: how many to wait for
   int waitSeconds = kDefaultWaitSeconds;  // --wait SECONDS: how long
   int timeoutMs = 0;                   // --timeout; 0: the link's default
-  std::string output;                  // read -o FILE
+  std::string output;                  // read -o FILE, report -o FILE.html
+  std::string csvOutput;               // report --csv FILE.csv
   bool json = false;
   bool csv = false;  // history as CSV
   bool help = false;

@@ -1,6 +1,8 @@
 #include "cli/cli_commands.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,7 @@
 #include "tools/bus_scan.h"
 #include "tools/jobs_in_turn.h"
 #include "tools/request_list.h"
+#include "tools/settings_report.h"
 #include "tools/unit_job.h"
 #include "tools/unit_comparison.h"
 
@@ -368,10 +371,76 @@ CommandResult History(const CliOptions& options, CliLink& link) {
   return result;
 }
 
+std::string TimeText(const std::tm& time) {
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &time);
+  return text;
+}
+
+// When the file was last written, in local time; empty when unknown.
+std::string FileTime(const std::string& path) {
+  std::error_code error;
+  const auto written = std::filesystem::last_write_time(path, error);
+  if (error) return {};
+  // The file clock's epoch is the library's own: carried over by the two clocks' now.
+  const auto since = std::chrono::duration_cast<std::chrono::system_clock::duration>(
+      written - std::filesystem::file_time_type::clock::now());
+  const std::time_t time = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + since);
+  const std::tm* local = std::localtime(&time);
+  return local ? TimeText(*local) : std::string();
+}
+
+// How the report names the unit the link reaches.
+std::string UnitOf(const CliOptions& options) {
+  if (!options.tcpHost.empty()) return options.tcpHost;
+  if (options.listenPort > 0) return "TCP/IP";
+  return options.address >= 0 ? PaddedDecimal(options.address, 2) : "RS-232C";
+}
+
+CommandResult WriteReport(const CliOptions& options, const DeviceSettings& settings, const ReportSource& source) {
+  CommandResult result;
+  const std::string page = SettingsReportHtml(settings, source);
+  if (options.output.empty()) {
+    result.out = page;
+  } else if (!WriteFile(options.output, page)) {
+    return {kExitFile, {}, "cannot write " + options.output};
+  }
+  if (!options.csvOutput.empty() && !WriteFile(options.csvOutput, SettingsReportCsv(settings, true))) {
+    return {kExitFile, {}, "cannot write " + options.csvOutput};
+  }
+  return result;
+}
+
+// Of a settings data file; or of the unit, its settings and both histories read.
+CommandResult Report(const CliOptions& options, CliLink* link, const std::tm& now) {
+  if (!options.arguments.empty()) {
+    const std::string& path = options.arguments[0];
+    const auto settings = LoadSettingsFile(path);
+    if (!settings) return {kExitFile, {}, "cannot read " + path};
+    return WriteReport(options, *settings, {{}, {}, {}, std::filesystem::path(path).filename().string(), FileTime(path)});
+  }
+  if (!link) return {kExitUsage, {}, "report needs a settings data file or a link"};
+  UnitComparison comparison;
+  if (auto failed = ReadUnit(options, *link, comparison, Defaults())) return *failed;
+  DeviceSettings& unit = comparison.unit;
+  for (const bool alarm : {true, false}) {
+    RequestList requests;
+    requests.Start(HistoryLines(alarm), AnswerTimeout(options, kSerialAnswerTimeout));
+    if (!RunSequence(requests, *link, TargetOf(options), unit)) return LinkBroke();
+  }
+  CommandResult result = WriteReport(options, unit, {UnitOf(options), unit.macAddress, unit.firmwareVersion, {}, TimeText(now)});
+  if (result.exitCode == kExitOk && comparison.UnansweredCount() > 0) {
+    result.exitCode = kExitDiffers;
+    result.error = std::to_string(comparison.UnansweredCount()) + " requests went unanswered: their settings hold the initial values";
+  }
+  return result;
+}
+
 }  // namespace
 
 CommandResult RunCommand(const CliOptions& options, CliLink* link, const std::tm& now) {
   if (options.command == "show") return Show(options);
+  if (options.command == "report") return Report(options, link, now);
   if (!link) return {kExitUsage, {}, options.command + " needs a link"};
   if (options.command == "read") return Read(options, *link);
   if (options.command == "diff") return Diff(options, *link);

@@ -10,6 +10,7 @@ packages=(
   wine wine64 fonts-wine xvfb xauth socat fonts-ipafont-gothic imagemagick x11-utils locales
   nsis
   ansible-core  # the command-line tool's example playbook and its test
+  chromium poppler-utils  # render the settings report to PNG and PDF, and its first page back to PNG, in its test
 )
 
 missing=()

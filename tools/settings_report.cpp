@@ -72,30 +72,66 @@ std::string Identity(const ReportSource& source) {
   return html + "</table>\n</section>\n";
 }
 
-std::string Settings(const DeviceSettings& settings) {
-  std::string html = "<section>\n<h2>設定</h2>\n";
-  std::string group;
-  for (const ComparedSetting& setting : ComparedSettings()) {
-    const Named named = Split(setting.name);
-    if (named.group == kLayoutGroup || named.group == kSequenceGroup) continue;
-    if (named.group != group) {
-      if (!group.empty()) html += "</table>\n";
-      group = named.group;
-      html += "<h3>" + EscapeHtml(group) + "</h3>\n<table class=\"pairs\">\n";
+struct Item {
+  std::string name;
+  std::vector<std::string> shown;
+};
+
+// A group whose every item is one value per channel ("ch.05 Brightness"),
+// as a table of a row per label and a column per channel, as its dialog
+// shows it; empty for any other group.
+std::string ChannelTable(const std::vector<Item>& items) {
+  std::vector<std::string> labels;
+  for (const Item& item : items) {
+    const bool perChannel = item.shown.size() == 1 && item.name.starts_with("ch.") && item.name.size() > 6 &&
+                            item.name[5] == ' ';
+    if (!perChannel) return {};
+    const std::string label = item.name.substr(6);
+    if (std::find(labels.begin(), labels.end(), label) == labels.end()) labels.push_back(label);
+  }
+  std::string html = "<table class=\"channels\">\n<tr><th></th>";
+  for (int channel = 1; channel <= kChannelCount; ++channel) html += "<th>" + PaddedDecimal(channel, 2) + "</th>";
+  html += "</tr>\n";
+  for (const std::string& label : labels) {
+    html += "<tr><th>" + EscapeHtml(label) + "</th>";
+    for (const Item& item : items) {
+      if (item.name.substr(6) == label) html += "<td>" + EscapeHtml(item.shown[0]) + "</td>";
     }
-    const std::vector<std::string> shown = setting.shown(settings);
-    if (shown.size() == 1) {
-      html += Row({named.item, shown[0]});
+    html += "</tr>\n";
+  }
+  return html + "</table>\n";
+}
+
+std::string PairTable(const std::vector<Item>& items) {
+  std::string html = "<table class=\"pairs\">\n";
+  for (const Item& item : items) {
+    if (item.shown.size() == 1) {
+      html += Row({item.name, item.shown[0]});
       continue;
     }
-    html += "<tr><td>" + EscapeHtml(named.item) + "</td><td class=\"elements\">";
-    for (const std::string& text : shown) {
+    html += "<tr><td>" + EscapeHtml(item.name) + "</td><td class=\"elements\">";
+    for (const std::string& text : item.shown) {
       const Named element = Element(text);
       html += "<span>" + EscapeHtml(element.group) + " <b>" + EscapeHtml(element.item) + "</b></span>";
     }
     html += "</td></tr>\n";
   }
-  if (!group.empty()) html += "</table>\n";
+  return html + "</table>\n";
+}
+
+std::string Settings(const DeviceSettings& settings) {
+  std::vector<std::pair<std::string, std::vector<Item>>> groups;
+  for (const ComparedSetting& setting : ComparedSettings()) {
+    const Named named = Split(setting.name);
+    if (named.group == kLayoutGroup || named.group == kSequenceGroup) continue;
+    if (groups.empty() || groups.back().first != named.group) groups.push_back({named.group, {}});
+    groups.back().second.push_back({named.item, setting.shown(settings)});
+  }
+  std::string html = "<section class=\"flow\">\n<h2>設定</h2>\n";
+  for (const auto& [group, items] : groups) {
+    const std::string channels = ChannelTable(items);
+    html += "<h3>" + EscapeHtml(group) + "</h3>\n" + (channels.empty() ? PairTable(items) : channels);
+  }
   return html + "</section>\n";
 }
 
@@ -149,11 +185,14 @@ h1 { font-size: 16pt; margin: 0 0 4mm; }
 h2 { font-size: 13pt; border-bottom: 1px solid #444; margin: 0 0 3mm; }
 h3 { font-size: 11pt; margin: 4mm 0 1mm; break-after: avoid; }
 section { break-before: page; }
-section:first-of-type { break-before: auto; }
+section:first-of-type, section.flow { break-before: auto; }
 table { border-collapse: collapse; width: 100%; margin-bottom: 2mm; }
 td, th { border: 1px solid #999; padding: 1mm 2mm; text-align: left; vertical-align: top; }
 tr, figure { break-inside: avoid; }
 table.pairs td:first-child { width: 40%; }
+table.channels { font-size: 8pt; }
+table.channels td, table.channels th { padding: 0.5mm 1mm; text-align: center; }
+table.channels th:first-child { text-align: left; white-space: nowrap; }
 td.elements span { display: inline-block; min-width: 24mm; margin-right: 2mm; }
 .layouts { display: grid; grid-template-columns: repeat(3, 1fr); gap: 5mm; }
 figure { margin: 0; }
@@ -183,7 +222,7 @@ std::string LayoutSvg(const DeviceSettings& settings, int division) {
   const DivisionPattern& pattern = kDivisionPatterns[division];
   const auto panes = LayoutPanes(settings, division);
   const int cellWidth = kWidth / pattern.columns, cellHeight = kHeight / pattern.rows;
-  const int size = std::min(cellWidth, cellHeight * 4 / 3) / 6;  // the text's height in a one-cell pane
+  const int cellSize = std::min(cellWidth, cellHeight * 4 / 3) / 6;  // the text's height in a one-cell pane
   std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " + std::to_string(kWidth) + " " +
                     std::to_string(kHeight) + "\" role=\"img\"><rect width=\"" + std::to_string(kWidth) +
                     "\" height=\"" + std::to_string(kHeight) + "\" fill=\"#1d2733\"/>";
@@ -192,6 +231,7 @@ std::string LayoutSvg(const DeviceSettings& settings, int division) {
     const int x = place.column * cellWidth, y = place.row * cellHeight;
     const int width = place.columns * cellWidth, height = place.rows * cellHeight;
     const int channel = panes[static_cast<std::size_t>(pane)];
+    const int size = cellSize * std::min(place.columns, place.rows);  // a large pane, large letters
     const int middle = x + width / 2, top = y + height / 2 - size;
     const auto text = [&](int lineY, int fontSize, const std::string& content, const char* weight) {
       return "<text x=\"" + std::to_string(middle) + "\" y=\"" + std::to_string(lineY) + "\" font-size=\"" +
