@@ -172,6 +172,9 @@ void OnCommand(HWND window, int command) {
     case IDM_FILE_SAVE_AS:
       SaveSettingsAs(window);
       break;
+    case IDM_SETTINGS_REPORT:
+      WriteSettingsReport(window);
+      break;
     case IDM_EXIT:
       RequestExit(window);
       break;

@@ -1,6 +1,9 @@
 #include "app/settings_file_win.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
+
+#include <cstdio>
 
 #include <optional>
 #include <vector>
@@ -8,9 +11,11 @@
 #include "app/app_state_win.h"
 #include "app/main_window_win.h"
 #include "dialogs/dialog_frame_win.h"
+#include "dialogs/maintenance_tool_win.h"
 #include "model/settings_data_file.h"
 #include "model/whole_file_win.h"
 #include "model/wide_text_win.h"
+#include "tools/settings_report.h"
 
 namespace kelvrix::app {
 
@@ -112,6 +117,50 @@ void SaveSettingsAs(HWND owner) {
   deviceSettings.currentFileName = path;
   deviceSettings.dataChanged = 0;
   ShowCurrentFileName();
+}
+
+namespace {
+
+std::string LocalTimeText(const SYSTEMTIME& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
+  return text;
+}
+
+// When the file was last written, in local time; empty when unknown.
+std::string FileTimeText(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  FILETIME local;
+  SYSTEMTIME time;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+      !FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !FileTimeToSystemTime(&local, &time)) {
+    return {};
+  }
+  return LocalTimeText(time);
+}
+
+}  // namespace
+
+void WriteSettingsReport(HWND owner) {
+  const auto chosen = dialogs::AskSavePath(owner, L"設定レポートの保存", L"HTML(*.html)\0*.html\0すべて(*.*)\0*.*\0",
+                                           L"html", L"report.html");
+  if (!chosen) return;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  ReportSource source;
+  const std::wstring file = WideFromUtf8(deviceSettings.currentFileName);
+  source.file = file.empty() ? "（名前なし）" : Utf8FromWide(file.substr(file.find_last_of(L"\\/") + 1));
+  if (deviceSettings.dataChanged == 1) source.file += "（保存していない変更あり）";
+  source.time = file.empty() ? std::string() : FileTimeText(file);
+  source.made = LocalTimeText(now);
+  const std::wstring csv = chosen->substr(0, chosen->find_last_of(L'.')) + L".csv";
+  if (!ReplaceFile(*chosen, SettingsReportHtml(deviceSettings, source)) ||
+      !ReplaceFile(csv, SettingsReportCsv(deviceSettings, true))) {
+    messages.ShowWarning("保存できませんでした。");
+    return;
+  }
+  const auto opened = ShellExecuteW(owner, L"open", chosen->c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  if (reinterpret_cast<INT_PTR>(opened) <= 32) messages.ShowWarning("ブラウザで開けませんでした。");
 }
 
 }  // namespace kelvrix::app

@@ -1,6 +1,6 @@
 // The File menu: New, Open, Save and Save As of the settings data file, with
-// the system's file dialogs. Paths are UTF-16 here and UTF-8 in the model's
-// currentFileName.
+// the system's file dialogs; and the settings report of what the program
+// holds. Paths are UTF-16 here and UTF-8 in the model's currentFileName.
 #pragma once
 
 #include <windows.h>
@@ -11,5 +11,8 @@ void NewSettings();
 void OpenSettings(HWND owner);
 void SaveSettings();
 void SaveSettingsAs(HWND owner);
+// "設定レポート...": the report of the settings held now, a page and its CSV
+// beside it where the operator chooses, opened in the default browser.
+void WriteSettingsReport(HWND owner);
 
 }  // namespace kelvrix::app

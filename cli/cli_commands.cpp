@@ -417,7 +417,8 @@ CommandResult Report(const CliOptions& options, CliLink* link, const std::tm& no
     const std::string& path = options.arguments[0];
     const auto settings = LoadSettingsFile(path);
     if (!settings) return {kExitFile, {}, "cannot read " + path};
-    return WriteReport(options, *settings, {{}, {}, {}, std::filesystem::path(path).filename().string(), FileTime(path)});
+    return WriteReport(options, *settings,
+                       {{}, {}, {}, std::filesystem::path(path).filename().string(), FileTime(path), TimeText(now)});
   }
   if (!link) return {kExitUsage, {}, "report needs a settings data file or a link"};
   UnitComparison comparison;
@@ -428,7 +429,8 @@ CommandResult Report(const CliOptions& options, CliLink* link, const std::tm& no
     requests.Start(HistoryLines(alarm), AnswerTimeout(options, kSerialAnswerTimeout));
     if (!RunSequence(requests, *link, TargetOf(options), unit)) return LinkBroke();
   }
-  CommandResult result = WriteReport(options, unit, {UnitOf(options), unit.macAddress, unit.firmwareVersion, {}, TimeText(now)});
+  CommandResult result = WriteReport(
+      options, unit, {UnitOf(options), unit.macAddress, unit.firmwareVersion, {}, TimeText(now), TimeText(now)});
   if (result.exitCode == kExitOk && comparison.UnansweredCount() > 0) {
     result.exitCode = kExitDiffers;
     result.error = std::to_string(comparison.UnansweredCount()) + " requests went unanswered: their settings hold the initial values";

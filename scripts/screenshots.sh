@@ -240,6 +240,19 @@ sleep 3
 wine "$driver" in "$(wine "$driver" wait-window "#32770" 10000 | tr -d '\r')" dialog-click 1  # 閉じる
 sleep 1
 
+# The settings report of the reference file as a browser prints it: its
+# first page, and the page of the division layouts.
+"$root/build/native/kelvrix-cli" report "$root/tests/data/reference.dat" -o "$session/report.html"
+bash "$root/scripts/render-report.sh" "$session/report.html" "$session/report" 90
+cp "$session/report-page-1.png" "$out/report-first-page.png"
+for page in "$session"/report-page-*.png; do
+  number=${page##*-}
+  if pdftotext -f "${number%.png}" -l "${number%.png}" "$session/report.pdf" - | grep -q "分割画面の配置"; then
+    cp "$page" "$out/report-layouts.png"
+  fi
+done
+echo "screenshots: $out/report-first-page.png $out/report-layouts.png"
+
 # At 150 %: Wine takes the DPI from the prefix when the panel starts.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
 trap 'wine reg delete "HKCU\\Control Panel\\Desktop" /v LogPixels /f >/dev/null 2>&1; stop_session' EXIT

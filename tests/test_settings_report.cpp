@@ -65,15 +65,15 @@ TEST(SettingsReport, ThePageHoldsEverySectionAndTheCsvEverySetting) {
   CopyText(settings.channelTitle[0], "GATE,1");
   settings.alarmHistory[0] = {3, 12, 3, 7, 9, 5, 0};
 
-  const std::string file = SettingsReportHtml(settings, {{}, {}, {}, "site<1>.dat", "2026-12-10 09:05"});
+  const std::string file = SettingsReportHtml(settings, {{}, {}, {}, "site<1>.dat", "2026-12-10 09:05", "2026-12-10 10:00"});
   for (const char* part : {"<h2>ユニット</h2>", "site&lt;1&gt;.dat", "<h3>ビデオ調整</h3>", "<h3>その他</h3>",
-                           "<h2>分割画面の配置</h2>", "<h2>自動切換え</h2>", "4分割A", "16分割"}) {
+                           "<h2>分割画面の配置</h2>", "<h2>自動切換え</h2>", "4分割A", "16分割", "2026-12-10 10:00"}) {
     EXPECT_NE(file.find(part), std::string::npos) << part;
   }
   EXPECT_EQ(Count(file, "<svg"), kDivisionPatternCount);
   EXPECT_EQ(file.find("<script"), std::string::npos);
   EXPECT_EQ(file.find("アラーム履歴</h2>"), std::string::npos) << "a file holds no history";
-  const std::string unit = SettingsReportHtml(settings, {"05", "02-00-00-00-01-05", "2.31", {}, "2026-12-10 09:05"});
+  const std::string unit = SettingsReportHtml(settings, {"05", "02-00-00-00-01-05", "2.31", {}, "2026-12-10 09:05", "2026-12-10 10:00"});
   EXPECT_NE(unit.find("<h2>アラーム履歴</h2>"), std::string::npos);
   EXPECT_NE(unit.find("2012-03-07 09:05:00"), std::string::npos);
 

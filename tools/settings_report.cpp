@@ -64,11 +64,12 @@ const ComparedSetting* Find(std::string_view name) {
 std::string Identity(const ReportSource& source) {
   std::string html = "<section>\n<h2>ユニット</h2>\n<table class=\"pairs\">\n";
   if (source.FromUnit()) {
-    html += Row({"ユニット", source.unit}, "td") + Row({"MAC アドレス", source.mac}) + Row({"バージョン", source.version}) +
+    html += Row({"ユニット", source.unit}) + Row({"MAC アドレス", source.mac}) + Row({"バージョン", source.version}) +
             Row({"読み込んだ時刻", source.time});
   } else {
     html += Row({"設定ファイル", source.file}) + Row({"ファイルの日時", source.time});
   }
+  html += Row({"レポートの作成日時", source.made});
   return html + "</table>\n</section>\n";
 }
 

@@ -19,6 +19,7 @@ struct ReportSource {
   std::string mac, version;
   std::string file;     // a file's name
   std::string time;     // when the file was written or the unit read: "2026-12-10 09:05"
+  std::string made;     // when the report was made
   bool FromUnit() const { return !unit.empty(); }
 };
 

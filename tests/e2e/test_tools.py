@@ -6,6 +6,7 @@ tools are timed against the bytes a real line carries, not an instant pty.
 """
 import os
 import re
+import subprocess
 import time
 import unittest
 
@@ -461,6 +462,47 @@ class UnitListNetworkTest(NetworkCase):
         self.assertEqual(driver("in", UNITS, "dialog-click", IDC_CLOSE)[0], 0)
         self.open_dialog(IDM_TCPIP, CLIENT)
         self.assertTrue(item(CLIENT, IDC_CLIENT_DISCONNECT)[0], "the operator's connection as it was")
+        self.assertEqual(driver("boxes", 1, 1000), (1, []), "no box of any kind")
+
+
+IDM_SETTINGS_REPORT = 32804
+REFERENCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "reference.dat")
+
+
+def wine_reg(*args):
+    subprocess.run(["wine", "reg", *args, "/f"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+class SettingsReportTest(SimulatorCase):
+    def browser_records_into(self, calls):
+        """.html opens in Wine's browser, which here only writes down what it was given."""
+        browser = os.path.join(self.folder, "browser.sh")
+        with open(browser, "w") as f:
+            f.write(f'#!/bin/sh\necho "$@" >> "{calls}"\n')
+        os.chmod(browser, 0o755)
+        wine_reg("add", r"HKCR\.html", "/ve", "/d", "htmlfile")
+        wine_reg("add", r"HKCR\htmlfile\shell\open\command", "/ve", "/d", 'winebrowser "%1"')
+        wine_reg("add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/d", browser)
+        for key in (r"HKCR\.html", r"HKCR\htmlfile", r"HKCU\Software\Wine\WineBrowser"):
+            self.addCleanup(wine_reg, "delete", key)
+
+    def test_the_report_of_the_settings_held_is_written_and_opened_in_the_browser(self):
+        calls = os.path.join(self.folder, "browser-calls.txt")
+        self.browser_records_into(calls)
+        self.start()
+        self.open_file(os.path.realpath(REFERENCE))
+        report = os.path.join(self.folder, "site.html")
+        self.file_dialog(IDM_SETTINGS_REPORT, "設定レポートの保存", report)
+        for _ in range(50):
+            if os.path.exists(calls):
+                break
+            time.sleep(0.2)
+        with open(calls) as f:
+            self.assertEqual(f.read(), f"file://{report}\n")
+        page = read_bytes(report).decode("utf-8")
+        self.assertIn("<td>設定ファイル</td><td>reference.dat</td>", page)
+        self.assertEqual(page.count("<svg"), 12)
+        self.assertTrue(read_bytes(os.path.join(self.folder, "site.csv")).startswith(b"\xef\xbb\xbfgroup,setting,value"))
         self.assertEqual(driver("boxes", 1, 1000), (1, []), "no box of any kind")
 
 
