@@ -70,6 +70,12 @@ TEST(SettingsReport, ThePageHoldsEverySectionAndTheCsvEverySetting) {
                            "<h2>分割画面の配置</h2>", "<h2>自動切換え</h2>", "4分割A", "16分割", "2026-12-10 10:00"}) {
     EXPECT_NE(file.find(part), std::string::npos) << part;
   }
+  // A setting of each kind, as its dialog shows it: a choice, a number per
+  // channel (in its channel's column), a title, a list, the sequence's steps.
+  for (const char* part : {"<td>ボーダーライン</td><td>WHITE</td>", "<th>Brightness</th><td>000</td><td>000</td><td>120</td><td>000</td>",
+                           "<td>ch.01</td><td>&quot;GATE,1  &quot;</td>", "ch.01 <b>ON</b>", "<td>01</td><td>ch.01</td>"}) {
+    EXPECT_NE(file.find(part), std::string::npos) << part;
+  }
   EXPECT_EQ(Count(file, "<svg"), kDivisionPatternCount);
   EXPECT_EQ(file.find("<script"), std::string::npos);
   EXPECT_EQ(file.find("アラーム履歴</h2>"), std::string::npos) << "a file holds no history";
