@@ -66,7 +66,9 @@ Panel& OpenFrame(HWND dialog, LPARAM initParam, const FrameOptions& options) {
   }
   if (options.resetsHiddenClicks) SharedDialogState().hiddenClickCount = 0;
   // The server role shows which unit the dialog talks to after the caption.
-  const std::string host = ChosenPeerAddress(link.connections, link.clientServerMode, link.chosenRow, link.chosenSerial);
+  const std::string host = options.namesChosenUnit ? ChosenPeerAddress(link.connections, link.clientServerMode,
+                                                                        link.chosenRow, link.chosenSerial)
+                                                   : std::string();
   SetWindowTextW(dialog, (options.caption + WideFromUtf8(host)).c_str());
   return panel;
 }

@@ -42,6 +42,7 @@ struct FrameOptions {
   bool closesOnOk = false;                // Enter (id 1) ends the dialog as Close (id 2) does
   bool refusesCloseWhileRunning = false;  // Close, Enter and Esc do nothing while a run goes
   bool handlesSocketReplies = true;       // false for the dialogs that never send over TCP/IP
+  bool namesChosenUnit = true;            // the server role's chosen unit after the caption
 };
 
 Panel& PanelOf(HWND dialog);

@@ -605,7 +605,7 @@ void OnInit(HWND dialog, Panel& panel) {
   tap.dialog = dialog;
   OpenTool(dialog, current->jobsTool);
   static constexpr ListColumn kColumns[] = {
-      {L"アドレス", 12}, {L"MAC アドレス", 26}, {L"バージョン", 12}, {L"状態", 20}, {L"最後の結果", 30}};
+      {L"アドレス", 18}, {L"MAC アドレス", 24}, {L"バージョン", 11}, {L"状態", 15}, {L"最後の結果", 32}};
   AddListColumns(List(dialog), kColumns, LVS_EX_CHECKBOXES);
   if (!WhyNot().empty()) {
     SetItemText(dialog, IDC_UNITS_STATUS, WhyNot());
@@ -676,6 +676,7 @@ INT_PTR CALLBACK UnitListDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
   static constexpr DialogParts kParts = [] {
     DialogParts parts = ToolDialogParts(L"ユニット一覧", OnInit, OnCommand, OnMessage);
     parts.frame.slaveAddressBox = SlaveAddressBox::None;  // the list names each unit's address
+    parts.frame.namesChosenUnit = false;                  // and works on every unit, not the chosen one
     return parts;
   }();
   return HandleDialogMessage(dialog, message, wParam, lParam, kParts);

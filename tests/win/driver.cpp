@@ -47,10 +47,12 @@
 //                            (ms)<TAB>most boxes open at once"
 //   process-stats CLASS      print "handles<TAB>working set KB<TAB>private KB" of
 //                            the window's process
-//   each-connection COUNT    for each of the server's first COUNT connections:
+//   each-connection COUNT [STRIDE]
+//                            for each of the server's first COUNT connections
+//                            (or every STRIDE-th of them and the last):
 //                            choose it in the TCP/IP dialog, send the brightness
 //                            from the video dialog and print
-//                            "position<TAB>caption<TAB>box text"
+//                            "position<TAB>caption<TAB>box text<TAB>place"
 //   in CAPTION VERB ...      a dialog-* verb on the dialog of CAPTION rather than
 //                            the open setting dialog (the link dialogs have no
 //                            slave address box)
@@ -64,6 +66,7 @@
 #include <cwchar>
 #include <functional>
 #include <string>
+#include <vector>
 #include <thread>
 
 namespace {
@@ -431,8 +434,11 @@ int ProcessStats(HWND window) {
 constexpr int kTcpIpMenu = 32777, kVideoAdjustMenu = 32784, kClientList = 1147, kTransmissionPlace = 1148,
               kSendBrightness = 1082, kClose = 2;
 
-int EachConnection(HWND mainWindow, int count) {
-  for (int position = 0; position < count; ++position) {
+int EachConnection(HWND mainWindow, int count, int stride) {
+  std::vector<int> positions;  // 0, stride, 2 stride, ... and the last
+  for (int position = 0; position < count; position += stride) positions.push_back(position);
+  if (count > 0 && positions.back() != count - 1) positions.push_back(count - 1);
+  for (const int position : positions) {
     PostMessageW(mainWindow, WM_COMMAND, kTcpIpMenu, 0);
     HWND server = WaitFor([] { return VisibleWindow(L"#32770", L"TCP/IPの設定（Server）"); }, 5000);
     HWND list = server ? GetDlgItem(server, kClientList) : nullptr;
@@ -495,9 +501,10 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"dialog-tick" && argc == 5) return DialogTick(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]) != 0);
   if (verb == L"dialog-activate" && argc == 4) return DialogActivate(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-scroll" && argc == 4) return DialogScroll(_wtoi(argv[2]), _wtoi(argv[3]));
-  if (verb == L"each-connection" && argc == 3) {
+  if (verb == L"each-connection" && (argc == 3 || argc == 4)) {
     HWND mainWindow = FindWindowW(L"Kelvrix TCP Server", nullptr);
-    return mainWindow ? EachConnection(mainWindow, _wtoi(argv[2])) : 1;
+    const int stride = argc == 4 ? std::max(1, _wtoi(argv[3])) : 1;
+    return mainWindow ? EachConnection(mainWindow, _wtoi(argv[2]), stride) : 1;
   }
   if (verb == L"file-dialog" && argc == 5) return FileDialog(argv[2], argv[3], _wtoi(argv[4]));
   if (verb == L"wait-gone" && argc == 5) {

@@ -106,8 +106,11 @@ TEST_F(ToolDialogTest, UnitListRunsTheServersUnitsAtOnceAndFollowsTheirComingAnd
   t.link.clientServerMode = 1;
   t.link.connections.Fill(1, 501, "127.0.0.2");
   t.link.connections.Fill(2, 502, "127.0.0.3");
+  t.link.chosenRow = 2;  // the operator's choice for the setting dialogs
+  t.link.chosenSerial = t.link.connections[2].serial;
   DialogHarness dialog(IDD_UNIT_LIST, dialogs::UnitListDialogProc, t.panel);
   ASSERT_NE(t.transport.tap, nullptr);
+  EXPECT_EQ(dialog.Caption(), L"ユニット一覧") << "every unit's, not the chosen one's";
   EXPECT_EQ(dialog.Text(IDC_UNITS_STATUS), L"接続中のユニット: 2 台");
   dialog.Click(IDC_UNITS_CLOCK);
   using Sends = std::vector<std::pair<SocketHandle, std::string>>;
