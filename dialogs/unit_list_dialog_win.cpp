@@ -605,7 +605,7 @@ void OnInit(HWND dialog, Panel& panel) {
   tap.dialog = dialog;
   OpenTool(dialog, current->jobsTool);
   static constexpr ListColumn kColumns[] = {
-      {L"アドレス", 18}, {L"MAC アドレス", 24}, {L"バージョン", 11}, {L"状態", 15}, {L"最後の結果", 32}};
+      {L"アドレス", 18}, {L"MAC アドレス", 24}, {L"バージョン", 13}, {L"状態", 13}, {L"最後の結果", 32}};
   AddListColumns(List(dialog), kColumns, LVS_EX_CHECKBOXES);
   if (!WhyNot().empty()) {
     SetItemText(dialog, IDC_UNITS_STATUS, WhyNot());
