@@ -261,9 +261,11 @@ void SocketLink::EndVisit() {
 }
 
 // The visit's connection made or refused, its bytes, its end: the list's to
-// show in the unit's row, never a box.
+// show in the unit's row, never a box. A hang-up word may be the last visit's,
+// whose handle this one took: a live connection is not closed on it.
 void SocketLink::HandleVisitEvent(uint32_t event, uint32_t error) {
   const SocketHandle socket = visit_;
+  if (event == kClose && !layer_.PeerGone(socket)) return;
   if (error != 0 || event == kClose) return CloseConnection(socket);
   if (event == kRead) return ReadAvailable(socket);
   if (event != kConnect) return;

@@ -132,7 +132,7 @@ sleep 0.5
 # server with three units that dialled in, the second one chosen.
 close_panel() {  # the titles typed above ask whether to end without saving: yes
   wine "$driver" close "$main_class" >/dev/null 2>&1 || true
-  wine "$driver" boxes 1 2000 >/dev/null 2>&1 || true
+  wine "$driver" answer yes 5000 >/dev/null 2>&1 || true
   wait "$panel" || true
 }
 write_ini() {  # kelvrix.ini lines
@@ -159,7 +159,7 @@ wine "$driver" in "TCP/IPの設定（Client）" dialog-click 1
 
 restart_panel "Interface=1"$'\n'"ClientServer=1"$'\n'"p_port_number=19300"
 "$root/build/native/kelvrix-sim" --dial 19300 --units 3 </dev/null >/dev/null 2>&1 &
-dialler=$!
+net_sim_pid=$!  # the session's end stops it, should a step below fail
 wine "$driver" command "$main_class" 32777
 wine "$driver" wait-window "#32770" 10000 "TCP/IPの設定（Server）" >/dev/null
 wine "$driver" in "TCP/IPの設定（Server）" dialog-click 1108
@@ -177,7 +177,8 @@ wine "$driver" command "$main_class" 32777
 wine "$driver" wait-window "#32770" 10000 "TCP/IPの設定（Server）" >/dev/null
 wine "$driver" in "TCP/IPの設定（Server）" dialog-click 1109
 wine "$driver" in "TCP/IPの設定（Server）" dialog-click 2
-kill "$dialler"
+kill "$net_sim_pid"
+net_sim_pid=
 
 # On the RS-485 bus of units 00, 05 and 07: the bus scan, 05 chosen by a
 # double-click, and the traffic monitor after a brightness set to it.

@@ -376,6 +376,7 @@ TEST_F(LinkTest, AVisitIsAConnectionOfItsOwnBesideTheOperatorsAndRaisesNoBox) {
   const SocketHandle visit = socket.Visit({10, 0, 0, 2}, "09004");
   ASSERT_NE(visit, 0u);
   socket.HandleSocketEvent(visit, kConnect, 0);
+  socket.HandleSocketEvent(visit, kClose, 0);  // a word of the last visit's: this one lives
   ASSERT_TRUE(socket.SendTo(visit, "RVN\r\n"));
   layer.sockets[visit].inbound = "Ver.1.20\r\n";
   socket.HandleSocketEvent(visit, kRead, 0);
