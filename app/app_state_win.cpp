@@ -41,7 +41,9 @@ class ProgramTransport : public LinkTransport {
   bool SendOnSocket(std::string_view line) override { return socketLink.Send(line); }
   void AwaitSocketReply(ResultMessages& results) override { socketLink.AwaitReply(results); }
   void ExpectSocketReply() override { socketLink.ExpectReply(); }
-  bool SendToUnit(SocketHandle socket, std::string_view line) override { return socketLink.SendTo(socket, line); }
+  bool SendToUnit(SocketHandle socket, std::string_view line) override {
+    return socketLink.SendTo(socket, line, std::chrono::milliseconds(0));
+  }
   void TapUnits(UnitTap* tap) override { socketLink.Tap(tap); }
   SocketHandle VisitUnit(const Ipv4Address& host, std::string_view portText) override {
     return socketLink.Visit(host, portText);

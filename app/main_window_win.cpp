@@ -198,7 +198,7 @@ void OnCommand(HWND window, int command) {
     case IDM_TRAFFIC_MONITOR: {
       static dialogs::TrafficMonitorContext context{traffic, linkState, [] {
         return LinkStatus{serialLink.IsOpen(), deviceSettings.portNumber, traffic.SinceLastReply()};
-      }};
+      }, messages};
       dialogs::OpenTrafficMonitor(instance, window, context);
       break;
     }

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "link/result_messages.h"
 #include "link/traffic_log.h"
 #include "link/traffic_recorder_win.h"
 
@@ -15,6 +16,7 @@ struct TrafficMonitorContext {
   TrafficRecorder& traffic;
   const LinkState& link;
   LinkStatus (*status)();  // what the header says beyond the link state
+  ResultMessages& messages;  // the program's boxes, one at a time
 };
 
 // Opens the monitor, or brings it to the front when it is open.

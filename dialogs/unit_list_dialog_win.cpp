@@ -507,30 +507,38 @@ UnitSource SourceFor(const UnitName& unit, const std::optional<std::wstring>& fo
   return source;
 }
 
-void StartJobs(HWND dialog, JobKind kind) {
-  UnitList& u = *current;
-  if (u.scanning || u.running || !WhyNot().empty()) return;
+// The rows of the checked units that can run now.
+std::vector<int> CheckedRows(HWND dialog) {
   std::vector<int> checked;
-  for (int i = 0; i < static_cast<int>(u.rows.size()); ++i) {
-    const Row& row = u.rows[i];
+  for (int i = 0; i < static_cast<int>(current->rows.size()); ++i) {
+    const Row& row = current->rows[i];
     const bool reachable = !OnServer() || StillConnected(row);
     if (row.runnable && reachable && ListView_GetCheckState(List(dialog), i)) checked.push_back(i);
   }
-  if (checked.empty()) {
-    SetItemText(dialog, IDC_UNITS_STATUS, "ユニットにチェックを付けてください。");
-    return;
-  }
+  if (checked.empty()) SetItemText(dialog, IDC_UNITS_STATUS, "ユニットにチェックを付けてください。");
+  return checked;
+}
+
+void StartJobs(HWND dialog, JobKind kind) {
+  UnitList& u = *current;
+  if (u.scanning || u.running || !WhyNot().empty()) return;
+  const std::size_t count = CheckedRows(dialog).size();
+  if (count == 0) return;
   u.report.clear();
   if (kind == JobKind::Backup && !ChooseReport(dialog, L"バックアップの保存先", L"inventory.csv")) return;
   if (kind == JobKind::Histories && !ChooseReport(dialog, L"履歴の保存先", L"histories.csv")) return;
   std::optional<std::wstring> folder;  // apply: each unit's own file from there
   if (kind == JobKind::Apply) {
-    const std::wstring question = L"チェックした " + std::to_wstring(checked.size()) +
+    const std::wstring question = L"チェックした " + std::to_wstring(count) +
                                   L" 台に設定を適用します。\n\nはい: 読み込んでいる設定を、どのユニットにも\n"
                                   L"いいえ: ユニットごとのファイルを、選んだフォルダから";
     const int answer = MessageBoxW(dialog, question.c_str(), L"ユニット一覧", MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDCANCEL || (answer == IDNO && !(folder = AskUnitFilesFolder(dialog)))) return;
   }
+  // Taken only now: while the boxes above were open, the server's units may
+  // have come or gone, and the rows with them.
+  const std::vector<int> checked = CheckedRows(dialog);
+  if (checked.empty()) return;
   OpenTool(dialog, u.jobsTool);
   if (!ClaimRun(dialog, u.jobsTool.program.messages, false)) return;  // no chosen socket needed: each unit has its own
   u.kind = kind;

@@ -369,10 +369,10 @@ bool SocketLink::Send(std::string_view line) {
   return SendTo(socket, line);
 }
 
-bool SocketLink::SendTo(SocketHandle socket, std::string_view line) {
+bool SocketLink::SendTo(SocketHandle socket, std::string_view line, milliseconds bound) {
   if (socket == 0) return false;
   traffic_.Sent(PeerName(socket), line);
-  const auto end = steady_clock::now() + kReplyBound;
+  const auto end = steady_clock::now() + bound;
   while (!line.empty()) {
     const int n = layer_.Send(socket, line);
     if (n > 0) {

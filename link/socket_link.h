@@ -58,9 +58,11 @@ class SocketLink {
   // The socket in use: what waits on it is dropped, then the whole line is
   // sent. False when it could not be (the connection then is closed).
   bool Send(std::string_view line);
-  // The whole line to the unit on `socket`, one of the server's, whose
-  // bytes its tap hears: nothing is dropped before it.
-  bool SendTo(SocketHandle socket, std::string_view line);
+  // The whole line to the unit on `socket`, whose bytes the tap hears:
+  // nothing is dropped before it, and a socket that cannot take it all waits
+  // at most `bound` (the unit list waits for none: a unit that reads nothing
+  // is given up, not waited on).
+  bool SendTo(SocketHandle socket, std::string_view line, std::chrono::milliseconds bound = kReplyBound);
   // What the server's units send, beside the answer a sender expects, goes
   // to `tap`, which hears of each unit that comes or goes; nullptr: dropped.
   void Tap(UnitTap* tap) { tap_ = tap; }

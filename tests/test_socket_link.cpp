@@ -344,6 +344,11 @@ TEST_F(LinkTest, ATapHearsEveryUnitByItsSocketAndEachComingAndGoing) {
   const SocketHandle a = RowSocket(1), b = RowSocket(2);
   ASSERT_TRUE(socket.SendTo(b, "RVN\r\n"));
   EXPECT_EQ(layer.sockets[b].wire, "RVN\r\n");
+  layer.shortSends = 2;  // a unit that reads nothing: given up at once, not waited on
+  EXPECT_FALSE(socket.SendTo(b, "RVN\r\n", std::chrono::milliseconds(0)));
+  EXPECT_TRUE(socket.SendTo(b, "RVN\r\n")) << "the bounded wait takes the rest";
+  layer.shortSends = 0;
+  layer.sockets[b].wire.clear();
   EXPECT_EQ(layer.sockets[a].wire, "");
   layer.sockets[b].inbound = "Ver.1.20\r\n";
   socket.HandleSocketEvent(b, kRead, 0);
