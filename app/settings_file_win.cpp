@@ -64,7 +64,7 @@ bool MayWrite(HWND owner, const std::wstring& chosen, const std::string& path) {
 }
 
 bool WriteSettingsFile(const std::wstring& path) {
-  return ReplaceFile(path, WriteSettingsData(deviceSettings));
+  return ReplaceWholeFile(path, WriteSettingsData(deviceSettings));
 }
 
 }  // namespace
@@ -154,8 +154,8 @@ void WriteSettingsReport(HWND owner) {
   source.time = file.empty() ? std::string() : FileTimeText(file);
   source.made = LocalTimeText(now);
   const std::wstring csv = chosen->substr(0, chosen->find_last_of(L'.')) + L".csv";
-  if (!ReplaceFile(*chosen, SettingsReportHtml(deviceSettings, source)) ||
-      !ReplaceFile(csv, SettingsReportCsv(deviceSettings, true))) {
+  if (!ReplaceWholeFile(*chosen, SettingsReportHtml(deviceSettings, source)) ||
+      !ReplaceWholeFile(csv, SettingsReportCsv(deviceSettings, true))) {
     messages.ShowWarning("保存できませんでした。");
     return;
   }

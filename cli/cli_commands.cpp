@@ -1,13 +1,7 @@
 #include "cli/cli_commands.h"
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -15,35 +9,30 @@
 #include "model/all_settings_runs.h"
 #include "model/command_catalogue.h"
 #include "model/digits.h"
-#include "model/reply_decoders.h"
 #include "model/settings_data_file.h"
+#include "model/unit_text.h"
+#include "model/whole_file.h"
 #include "tools/bus_scan.h"
-#include "tools/jobs_in_turn.h"
+#include "tools/job_run.h"
 #include "tools/request_list.h"
 #include "tools/settings_report.h"
-#include "tools/unit_job.h"
 #include "tools/unit_comparison.h"
+#include "tools/unit_files.h"
+#include "tools/unit_runner.h"
 
 namespace kelvrix::cli {
 
 namespace {
 
 // The write-all run's 152 lines, each sent on the answer to the one before:
-// `write`. A step the program refuses to build is noted and skipped; three
-// steps in a row without an answer end the run.
+// `write`. A step the program refuses to build is noted and skipped.
 class WriteAll : public GatedSequence {
  public:
   explicit WriteAll(DeviceSettings file) : file_(std::move(file)) {}
   void Start(Millis timeout) { StartRun(kWriteAllSteps, timeout); }
   std::optional<ToolRequest> Next(Millis now) override {
     if (!run_) return std::nullopt;
-    const std::size_t silentBefore = run_->Unanswered().size();
-    auto request = run_->Next(now);
-    if (run_->Unanswered().size() > silentBefore && ++silentInARow_ >= kSilentSteps) {
-      run_->Cancel();
-      request.reset();
-    }
-    for (; request; request = run_->Next(now)) {
+    for (auto request = run_->Next(now); request; request = run_->Next(now)) {
       const BuiltCommand built = WriteAllStep(file_, request->step);
       if (!built.refused()) return ToolRequest{built.text};
       problems.push_back("step " + std::to_string(request->step) + ": " + std::string(RefusalMessage(built.refusal)));
@@ -51,53 +40,35 @@ class WriteAll : public GatedSequence {
     }
     if (run_->Done()) {
       for (int step : run_->Unanswered()) problems.push_back("step " + std::to_string(step) + ": 応答なし");
+      silenced_ = run_->Silenced();
       run_.reset();
     }
     return std::nullopt;
   }
   void Replied(std::string_view line, std::string_view, std::string_view failure) override {
     if (!run_ || !run_->Waiting()) return;
-    if (!failure.empty()) problems.push_back("step " + std::to_string(run_->Step()) + ": " + std::string(failure));
-    else if (!line.starts_with("GO")) return;  // not this step's answer
-    silentInARow_ = 0;
+    if (!failure.empty()) {
+      problems.push_back("step " + std::to_string(run_->Step()) + ": " + std::string(failure));
+    } else if (!line.starts_with("GO")) {
+      return;  // not this step's answer
+    } else {
+      ++written;
+    }
     run_->Answered();
   }
-  bool Stopped() const { return silentInARow_ >= kSilentSteps; }
+  bool Silenced() const { return silenced_; }
 
   std::vector<std::string> problems;
+  int written = 0;  // steps the unit took
 
  private:
-  static constexpr int kSilentSteps = 3;
   DeviceSettings file_;
-  int silentInARow_ = 0;
+  bool silenced_ = false;
 };
-
-std::optional<std::string> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out.flush());
-}
 
 DeviceSettings Defaults() {
   DeviceSettings settings{};
   ResetSettingsToDefaults(settings);
-  return settings;
-}
-
-// The model a settings data file holds, over the program's initial values.
-std::optional<DeviceSettings> LoadSettingsFile(const std::string& path) {
-  const auto text = ReadFile(path);
-  if (!text) return std::nullopt;
-  DeviceSettings settings = Defaults();
-  ReadSettingsData(*text, settings);
   return settings;
 }
 
@@ -106,229 +77,266 @@ std::optional<DeviceSettings> LoadSettingsFile(const std::string& path) {
 constexpr Millis kSendAnswerTimeout{3000};
 constexpr Millis kWriteAnswerTimeout{1000};
 
-UnitTarget TargetOf(const CliOptions& options) { return {!options.serialDevice.empty(), options.address}; }
+bool OnSerial(const CliOptions& options) { return !options.serialDevice.empty(); }
+
+UnitTarget TargetOf(const CliOptions& options) { return {OnSerial(options), options.address}; }
 
 Millis AnswerTimeout(const CliOptions& options, Millis serialDefault) {
   if (options.timeoutMs > 0) return Millis(options.timeoutMs);
-  return options.serialDevice.empty() ? kSocketAnswerTimeout : serialDefault;
+  return OnSerial(options) ? serialDefault : kSocketAnswerTimeout;
+}
+
+JobTimeouts TimeoutsOf(const CliOptions& options) {
+  return {AnswerTimeout(options, kSerialAnswerTimeout), AnswerTimeout(options, kWriteAnswerTimeout)};
+}
+
+// How the link's unit is named in files and rows: its address, or its host
+// and port; a unit that dialled in by the address it came from.
+UnitName NameOf(const CliOptions& options) {
+  if (!options.tcpHost.empty()) return {-1, options.tcpHost, options.tcpPort, {}};
+  return {options.address, {}, 0, {}};
 }
 
 CommandResult LinkBroke() { return {kExitLink, {}, "the link broke"}; }
+CommandResult NoAnswer() { return {kExitLink, {}, "no answer from the unit"}; }
+CommandResult Cancelled() { return {kExitDiffers, {}, "cancelled"}; }
 
-// Why a finished read of a unit failed, if it did.
-std::optional<CommandResult> ReadFailure(const UnitComparison& comparison, bool broke) {
-  if (broke) return LinkBroke();
-  if (comparison.UnansweredCount() == comparison.AskedCount()) return CommandResult{kExitLink, {}, "no answer from the unit"};
+// One sequence on the link's one unit, to its end.
+struct OneRun {
+  UnitRunner::End end;
+  bool cancelled;
+};
+OneRun RunOne(GatedSequence& sequence, DeviceSettings& model, CliLink& link, const CliOptions& options) {
+  UnitRunner runner(link, link.SharedLine() ? UnitRunner::Turns::OneAtATime : UnitRunner::Turns::AllAtOnce,
+                    link.SharedLine());
+  runner.Add(sequence, model, TargetOf(options));
+  Drive(runner, link);
+  return {runner.EndOf(0), runner.Cancelled()};
+}
+
+// Why a read of a unit did not give every setting, if it did not.
+std::optional<CommandResult> ReadFailure(const UnitComparison& comparison, const OneRun& run) {
+  if (run.end == UnitRunner::End::Broke) return LinkBroke();
+  if (run.cancelled) return Cancelled();
+  if (comparison.UnansweredCount() == comparison.AskedCount()) return NoAnswer();
+  if (comparison.Unread().empty()) return std::nullopt;
+  return CommandResult{kExitDiffers, {},
+                       std::string(comparison.Silenced() ? "応答なし: " : "") + "読めない設定 " +
+                           std::to_string(comparison.Unread().size()) + " 件: " + comparison.UnreadNames()};
+}
+
+OneRun ReadUnit(const CliOptions& options, CliLink& link, UnitComparison& comparison, const DeviceSettings& file) {
+  comparison.StartReading(file, AnswerTimeout(options, kSerialAnswerTimeout));
+  return RunOne(comparison, comparison.unit, link, options);
+}
+
+// A settings data file, whole; or why it is not.
+struct LoadedFile {
+  std::optional<DeviceSettings> settings;
+  CommandResult failure;
+};
+LoadedFile LoadSettingsFile(const std::string& path) {
+  SettingsSource source = SettingsOfFile(ReadWholeFile(path), path);
+  if (!source.settings) return {std::nullopt, {kExitFile, {}, source.words}};
+  return {std::move(source.settings), {}};
+}
+
+// Where the subcommand's results go, found writable before any link is
+// opened or anything read: -o and --csv; a backup's folder, made.
+std::optional<CommandResult> Unwritable(const CliOptions& options) {
+  std::vector<std::string> paths = {options.output, options.csvOutput};
+  if (options.command == "backup") {
+    if (!MakeFolders(options.arguments[0])) return CommandResult{kExitFile, {}, "cannot write " + options.arguments[0]};
+    paths.push_back(PathIn(options.arguments[0], "inventory.csv"));
+  }
+  for (const std::string& path : paths) {
+    if (!path.empty() && !CanWriteBeside(path)) return CommandResult{kExitFile, {}, "cannot write " + path};
+  }
   return std::nullopt;
 }
 
-// Reads every setting the unit reports into a comparison against `file`.
-std::optional<CommandResult> ReadUnit(const CliOptions& options, CliLink& link, UnitComparison& comparison,
-                                      const DeviceSettings& file) {
-  comparison.StartReading(file, AnswerTimeout(options, kSerialAnswerTimeout));
-  return ReadFailure(comparison, !RunSequence(comparison, link, TargetOf(options), comparison.unit));
-}
-
-CommandResult Show(const CliOptions& options) {
-  const auto settings = LoadSettingsFile(options.arguments[0]);
-  if (!settings) return {kExitFile, {}, "cannot read " + options.arguments[0]};
-  return {kExitOk, ShowSettings(*settings, options.json), {}};
-}
-
-CommandResult Read(const CliOptions& options, CliLink& link) {
-  UnitComparison comparison;
-  if (auto failed = ReadUnit(options, link, comparison, Defaults())) return *failed;
-  const std::string file = WriteSettingsData(comparison.unit);
-  CommandResult result;
-  if (comparison.UnansweredCount() > 0) {
-    result.exitCode = kExitDiffers;
-    result.error = std::to_string(comparison.UnansweredCount()) + " requests went unanswered: their settings hold the initial values";
-  }
-  if (options.output.empty()) {
-    result.out = file;
-  } else if (!WriteFile(options.output, file)) {
-    return {kExitFile, {}, "cannot write " + options.output};
+CommandResult Saved(const std::string& path, const std::string& bytes, CommandResult result) {
+  if (path.empty()) {
+    result.out += bytes;
+  } else if (!ReplaceWholeFile(path, bytes)) {
+    return {kExitFile, {}, "cannot write " + path};
   }
   return result;
 }
 
-CommandResult Diff(const CliOptions& options, CliLink& link) {
-  const auto file = LoadSettingsFile(options.arguments[0]);
-  if (!file) return {kExitFile, {}, "cannot read " + options.arguments[0]};
-  UnitComparison comparison;
-  if (auto failed = ReadUnit(options, link, comparison, *file)) return *failed;
-  return {comparison.Rows().empty() ? kExitOk : kExitDiffers, ComparisonReport(comparison, options.json), {}};
+CommandResult Show(const CliOptions& options) {
+  const LoadedFile file = LoadSettingsFile(options.arguments[0]);
+  if (!file.settings) return file.failure;
+  return {kExitOk, ShowSettings(*file.settings, options.json), {}};
 }
 
-// Compare, write what differs, read it back.
-CommandResult Apply(const CliOptions& options, CliLink& link) {
-  const auto file = LoadSettingsFile(options.arguments[0]);
-  if (!file) return {kExitFile, {}, "cannot read " + options.arguments[0]};
-  const bool serial = !options.serialDevice.empty();
-  const Millis timeout = AnswerTimeout(options, kSerialAnswerTimeout);
-  UnitJob job(JobKind::Apply, *file, JobTimeouts{timeout, timeout}, serial, serial && options.address < 0, std::tm{});
-  job.Start();
-  if (!RunSequence(job, link, TargetOf(options), job.Model())) return LinkBroke();
-  if (auto failed = ReadFailure(job.Comparison(), false)) return *failed;
-  return {job.Succeeded() ? kExitOk : kExitDiffers, ComparisonReport(job.Comparison(), options.json), {}};
+CommandResult Read(const CliOptions& options, CliLink& link) {
+  UnitComparison comparison;
+  const OneRun run = ReadUnit(options, link, comparison, Defaults());
+  // A file with the initial values in place of what the unit did not give
+  // would restore them later: none is written.
+  if (auto failed = ReadFailure(comparison, run)) return *failed;
+  return Saved(options.output, WriteSettingsData(comparison.unit), {});
+}
+
+CommandResult Diff(const CliOptions& options, CliLink& link) {
+  const LoadedFile file = LoadSettingsFile(options.arguments[0]);
+  if (!file.settings) return file.failure;
+  UnitComparison comparison;
+  const OneRun run = ReadUnit(options, link, comparison, *file.settings);
+  if (run.end == UnitRunner::End::Broke) return LinkBroke();
+  if (comparison.UnansweredCount() == comparison.AskedCount()) return NoAnswer();
+  CommandResult result{comparison.Rows().empty() ? kExitOk : kExitDiffers, ComparisonReport(comparison, options.json), {}};
+  if (auto failed = ReadFailure(comparison, run)) result.error = failed->error;
+  return result;
+}
+
+// Nothing a run of settings leaves goes into a file.
+class NoFiles : public RunFiles {
+ public:
+  bool Write(const std::string&, std::string_view) override { return false; }
+};
+
+JobRunSettings RunSettings(JobKind kind, const CliOptions& options, const LocalClock& localTime) {
+  JobRunSettings settings;
+  settings.kind = kind;
+  settings.timeouts = TimeoutsOf(options);
+  settings.serialLink = OnSerial(options);
+  settings.sameUnitCheck = OnSerial(options) && options.address < 0;
+  settings.localTime = localTime;
+  settings.date = localTime();
+  settings.byteOrderMark = false;
+  return settings;
+}
+
+// The job on the link's unit, or on every unit that dials in (--listen).
+void RunJobs(JobRun& run, CliLink& link, const CliOptions& options, const SettingsSource& source) {
+  if (options.listenPort > 0) {
+    Drive(run, link, [&](std::size_t, const std::string& name) { run.Add({-1, name, 0, {}}, source); });
+  } else {
+    run.Add(NameOf(options), source);
+    Drive(run, link);
+  }
+  run.TakeEnded();  // every unit's row settled, its files written
+}
+
+int ExitOf(const JobRun& run) {
+  if (run.AllOk()) return kExitOk;
+  for (std::size_t k = 0; k < run.Count(); ++k) {
+    const UnitOutcome outcome = run.Record(k).outcome;
+    if (outcome != UnitOutcome::NoAnswer && outcome != UnitOutcome::LinkBroke && outcome != UnitOutcome::NotConnected) {
+      return kExitDiffers;
+    }
+  }
+  return run.Count() == 0 ? kExitDiffers : kExitLink;  // no unit was reached at all
+}
+
+// Compare, write what differs, read it back; on many units, a row each.
+CommandResult Apply(const CliOptions& options, CliLink& link, const LocalClock& localTime) {
+  const LoadedFile file = LoadSettingsFile(options.arguments[0]);
+  if (!file.settings) return file.failure;
+  NoFiles none;
+  JobRun run(link, none, RunSettings(JobKind::Apply, options, localTime));
+  RunJobs(run, link, options, {file.settings, options.arguments[0], UnitOutcome::Done, {}});
+  if (options.listenPort > 0 && options.units > 1) {
+    std::vector<UnitResult> results;
+    for (std::size_t k = 0; k < run.Count(); ++k) {
+      results.push_back({UnitLabel(run.Record(k).name), run.Record(k).words, run.Record(k).Ok()});
+    }
+    return {ExitOf(run), UnitResultsReport(results, options.json), {}};
+  }
+  if (run.Count() == 0) return NoAnswer();
+  const UnitRecord& record = run.Record(0);
+  CommandResult result{ExitOf(run), ComparisonReport(run.Job(0).Comparison(), options.json, record.words), {}};
+  if (!record.Ok()) result.error = record.words;
+  return result;
 }
 
 CommandResult Write(const CliOptions& options, CliLink& link) {
-  const auto file = LoadSettingsFile(options.arguments[0]);
-  if (!file) return {kExitFile, {}, "cannot read " + options.arguments[0]};
-  WriteAll run(*file);
+  const LoadedFile file = LoadSettingsFile(options.arguments[0]);
+  if (!file.settings) return file.failure;
+  WriteAll run(*file.settings);
   run.Start(AnswerTimeout(options, kWriteAnswerTimeout));
   DeviceSettings scratch = Defaults();
-  if (!RunSequence(run, link, TargetOf(options), scratch)) return LinkBroke();
-  if (run.Stopped()) return {kExitLink, {}, "the unit stopped answering: the write is incomplete"};
+  const OneRun ended = RunOne(run, scratch, link, options);
+  // However it ended, what the unit took is said.
   std::string text;
   for (const std::string& problem : run.problems) text += problem + "\n";
-  text += std::to_string(kWriteAllSteps - static_cast<int>(run.problems.size())) + " / " +
-          std::to_string(kWriteAllSteps) + " 項目を書き込みました\n";
+  text += std::to_string(run.written) + " / " + std::to_string(kWriteAllSteps) + " 項目を書き込みました\n";
   if (options.json) {
     std::string items;
     for (const std::string& problem : run.problems) items += (items.empty() ? "" : ", ") + JsonString(problem);
-    text = "{\"written\": " + std::to_string(kWriteAllSteps - static_cast<int>(run.problems.size())) +
+    text = "{\"written\": " + std::to_string(run.written) + ", \"steps\": " + std::to_string(kWriteAllSteps) +
            ", \"problems\": [" + items + "]}\n";
   }
-  return {run.problems.empty() ? kExitOk : kExitDiffers, text, {}};
+  if (ended.end == UnitRunner::End::Broke) return {kExitLink, text, "the link broke: the write is incomplete"};
+  if (run.Silenced()) return {kExitLink, text, "the unit stopped answering: the write is incomplete"};
+  if (ended.cancelled) return {kExitDiffers, text, "cancelled: the write is incomplete"};
+  return {run.written == kWriteAllSteps ? kExitOk : kExitDiffers, text, {}};
 }
 
-// Saves what a read of the unit gave, unless `failed` says why it gave nothing.
-InventoryRow SaveBackup(const std::optional<CommandResult>& failed, const UnitComparison& comparison,
-                        const std::string& unitName, const std::string& folder, const std::string& time) {
-  const std::string name = unitName + ".dat";
-  std::string file, result = "ok";
-  if (failed) {
-    result = failed->error;
-  } else if (!WriteFile(folder + "/" + name, WriteSettingsData(comparison.unit))) {
-    result = "cannot write " + name;
-  } else {
-    file = name;
-    if (comparison.UnansweredCount() > 0) result = std::to_string(comparison.UnansweredCount()) + " requests unanswered";
+// The unit's time read just before its first clock line; a row each on many.
+CommandResult Clock(const CliOptions& options, CliLink& link, const LocalClock& localTime) {
+  NoFiles none;
+  JobRun run(link, none, RunSettings(JobKind::Clock, options, localTime));
+  RunJobs(run, link, options, {Defaults(), {}, UnitOutcome::Done, {}});
+  if (options.listenPort > 0 && options.units > 1) {
+    std::vector<UnitResult> results;
+    for (std::size_t k = 0; k < run.Count(); ++k) {
+      results.push_back({UnitLabel(run.Record(k).name), run.Record(k).words, run.Record(k).Ok()});
+    }
+    return {ExitOf(run), UnitResultsReport(results, options.json), {}};
   }
-  return {unitName, comparison.unit.macAddress, comparison.unit.firmwareVersion, time, file, result};
+  if (run.Count() == 0) return NoAnswer();
+  const UnitRecord& record = run.Record(0);
+  const auto& set = run.Job(0).ClockSet();
+  if (!record.Ok() || !set) return {ExitOf(run), {}, record.words};
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &*set);
+  return {kExitOk, options.json ? "{\"clock\": " + JsonString(text) + "}\n" : std::string(text) + " を設定しました\n", {}};
 }
 
-InventoryRow BackUpUnit(const CliOptions& options, CliLink& link, const std::string& unitName, const std::string& folder,
-                    const std::string& time) {
-  UnitComparison comparison;
-  const auto failed = ReadUnit(options, link, comparison, Defaults());
-  return SaveBackup(failed, comparison, unitName, folder, time);
-}
-
-// The backup's folder, made if need be, and its time stamp.
-std::string PrepareBackup(const std::string& folder, const std::tm& now) {
-  std::error_code ignored;
-  std::filesystem::create_directories(folder, ignored);  // a folder that cannot be made fails at the first file
-  char time[32];
-  std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%S", &now);
-  return time;
-}
-
-CommandResult FinishBackup(const CliOptions& options, const std::vector<InventoryRow>& units) {
-  const std::string inventory = options.arguments[0] + "/inventory.csv";
-  if (!WriteFile(inventory, InventoryReport(units, false))) return {kExitFile, {}, "cannot write " + inventory};
-  const bool allSaved = !units.empty() && std::all_of(units.begin(), units.end(), std::mem_fn(&InventoryRow::Saved));
-  return {allSaved ? kExitOk : kExitDiffers, InventoryReport(units, options.json), {}};
-}
-
-// Every unit of the bus that answered a scan, one after the other.
-std::optional<CommandResult> BackupBus(const CliOptions& options, CliLink& link, const std::string& time,
-                                       std::vector<InventoryRow>& units) {
+// The units of the bus that answered a scan; two on one address are refused their rows.
+std::optional<CommandResult> ScanBus(const CliOptions& options, CliLink& link, std::vector<BusUnit>& units) {
   BusScan scan;
   scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
   DeviceSettings scratch = Defaults();
-  if (!RunSequence(scan, link, TargetOf(options), scratch)) return LinkBroke();
-  std::vector<std::unique_ptr<UnitJob>> jobs;
-  std::vector<UnitJob*> inTurn;
-  std::vector<int> addresses;
-  const JobTimeouts timeouts{AnswerTimeout(options, kSerialAnswerTimeout), AnswerTimeout(options, kWriteAnswerTimeout)};
-  for (const BusUnit& unit : scan.Units()) {
-    if (unit.conflict) continue;  // two units on one address: neither can be read alone
-    jobs.push_back(std::make_unique<UnitJob>(JobKind::Backup, Defaults(), timeouts, true, false, std::tm{}));
-    jobs.back()->Start();
-    inTurn.push_back(jobs.back().get());
-    addresses.push_back(unit.address);
-  }
-  JobsInTurn run;
-  run.Start(inTurn, addresses);
-  if (!RunSequence(run, link, TargetOf(options), scratch)) return LinkBroke();
-  std::size_t read = 0;
-  for (const BusUnit& unit : scan.Units()) {
-    const std::string name = "unit-" + PaddedDecimal(unit.address, 2);
-    if (unit.conflict) {
-      units.push_back({name, {}, {}, time, {}, unit.status});
-      continue;
-    }
-    const UnitComparison& comparison = jobs[read++]->Comparison();
-    units.push_back(SaveBackup(ReadFailure(comparison, false), comparison, name, options.arguments[0], time));
-  }
+  const OneRun run = RunOne(scan, scratch, link, options);
+  if (run.end == UnitRunner::End::Broke) return LinkBroke();
+  if (run.cancelled) return Cancelled();
+  units = scan.Units();
   return std::nullopt;
 }
 
-CommandResult Backup(const CliOptions& options, CliLink& link, const std::tm& now) {
-  const std::string folder = options.arguments[0];
-  const std::string time = PrepareBackup(folder, now);
-  std::vector<InventoryRow> units;
-  if (!options.bus) {
-    units.push_back(BackUpUnit(options, link, options.serialDevice.empty() ? options.tcpHost : "unit", folder, time));
-  } else if (auto failed = BackupBus(options, link, time, units)) {
-    return *failed;
+// Every unit into DIR: one .dat each, and the inventory.
+CommandResult Backup(const CliOptions& options, CliLink& link, const LocalClock& localTime) {
+  const std::string& folder = options.arguments[0];
+  const std::string inventory = PathIn(folder, "inventory.csv");
+  MakeFolders(folder);  // made before any link was opened, when run as a program
+  FolderFiles files(folder, ReplaceWholeFile);
+  JobRun run(link, files, RunSettings(JobKind::Backup, options, localTime));
+  const SettingsSource read{Defaults(), {}, UnitOutcome::Done, {}};
+  if (options.bus) {
+    std::vector<BusUnit> units;
+    if (auto failed = ScanBus(options, link, units)) return *failed;
+    for (const BusUnit& unit : units) {
+      const UnitName name{unit.address, {}, 0, unit.mac};
+      run.Add(name, unit.conflict ? SettingsSource{{}, {}, UnitOutcome::Conflict, unit.status} : read);
+    }
+    Drive(run, link);
+    run.TakeEnded();
+  } else {
+    RunJobs(run, link, options, read);
   }
-  return FinishBackup(options, units);
-}
-
-// One job of `kind` for every unit that dialled in, all run at once, each on
-// its own connection; a job whose connection broke is cancelled.
-std::vector<std::unique_ptr<UnitJob>> RunJobs(JobKind kind, const DeviceSettings& file, const CliOptions& options,
-                                              DialledUnits& dialled, const std::tm& now,
-                                              std::vector<UnitSequence>& runs) {
-  std::vector<std::unique_ptr<UnitJob>> jobs;
-  const JobTimeouts timeouts{AnswerTimeout(options, kSerialAnswerTimeout), AnswerTimeout(options, kWriteAnswerTimeout)};
-  for (std::size_t k = 0; k < dialled.Count(); ++k) {
-    jobs.push_back(std::make_unique<UnitJob>(kind, file, timeouts, false, false, now));
-    jobs.back()->Start();
-    runs.push_back({*jobs.back(), jobs.back()->Model()});
-  }
-  RunSequences(runs, dialled);
-  return jobs;
-}
-
-CommandResult BackupDialled(const CliOptions& options, DialledUnits& dialled, const std::tm& now) {
-  const std::string folder = options.arguments[0];
-  const std::string time = PrepareBackup(folder, now);
-  std::vector<UnitSequence> runs;
-  const auto jobs = RunJobs(JobKind::Backup, Defaults(), options, dialled, now, runs);
-  std::vector<InventoryRow> units;
-  for (std::size_t k = 0; k < jobs.size(); ++k) {
-    const UnitComparison& read = jobs[k]->Comparison();
-    units.push_back(SaveBackup(ReadFailure(read, runs[k].broke), read, dialled.Name(k), folder, time));
-  }
-  return FinishBackup(options, units);
-}
-
-// apply or clock on every unit that dialled in, all at once: a row per unit.
-CommandResult JobsOnDialled(const CliOptions& options, DialledUnits& dialled, const std::tm& now) {
-  const bool apply = options.command == "apply";
-  std::optional<DeviceSettings> file = Defaults();
-  if (apply && !(file = LoadSettingsFile(options.arguments[0]))) return {kExitFile, {}, "cannot read " + options.arguments[0]};
-  std::vector<UnitSequence> runs;
-  const auto jobs = RunJobs(apply ? JobKind::Apply : JobKind::Clock, *file, options, dialled, now, runs);
-  std::vector<UnitResult> results;
-  for (std::size_t k = 0; k < jobs.size(); ++k) {
-    const bool broke = runs[k].broke;
-    results.push_back({dialled.Name(k), broke ? LinkBroke().error : jobs[k]->Result(), !broke && jobs[k]->Succeeded()});
-  }
-  const bool allDone = std::all_of(results.begin(), results.end(), [](const UnitResult& r) { return r.ok; });
-  return {allDone ? kExitOk : kExitDiffers, UnitResultsReport(results, options.json), {}};
+  if (!ReplaceWholeFile(inventory, InventoryCsv(run.Inventory(), false))) return {kExitFile, {}, "cannot write " + inventory};
+  return {ExitOf(run), InventoryReport(run.Inventory(), options.json), run.AllOk() ? "" : run.Summary()};
 }
 
 CommandResult Scan(const CliOptions& options, CliLink& link) {
   BusScan scan;
   scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
   DeviceSettings scratch = Defaults();
-  if (!RunSequence(scan, link, TargetOf(options), scratch)) return LinkBroke();
+  if (RunOne(scan, scratch, link, options).end == UnitRunner::End::Broke) return LinkBroke();
   return {scan.Units().empty() ? kExitDiffers : kExitOk, ScanReport(scan, options.json), {}};
 }
 
@@ -336,38 +344,40 @@ CommandResult Send(const CliOptions& options, CliLink& link) {
   RequestList request;
   request.Start({options.arguments[0]}, AnswerTimeout(options, kSendAnswerTimeout));
   DeviceSettings scratch = Defaults();
-  if (!RunSequence(request, link, TargetOf(options), scratch)) return LinkBroke();
-  const auto& answer = request.answers[0];
-  if (!answer) return {kExitLink, {}, "no answer from the unit"};
-  return {kExitOk, options.json ? "{\"reply\": " + JsonString(*answer) + "}\n" : *answer + "\n", {}};
+  if (RunOne(request, scratch, link, options).end == UnitRunner::End::Broke) return LinkBroke();
+  const auto& answer = request.Answers()[0];
+  if (!answer) return {kExitDiffers, options.json ? "{\"reply\": null}\n" : "", "no answer from the unit"};
+  const std::string text = answer->Text();
+  CommandResult result{answer->Taken() ? kExitOk : kExitDiffers,
+                       options.json ? "{\"reply\": " + JsonString(text) + "}\n" : text + "\n", {}};
+  if (!answer->Taken()) result.error = "the unit answered " + text;
+  return result;
 }
 
-// The unit's clock set from `now`, year first and seconds last.
-CommandResult Clock(const CliOptions& options, CliLink& link, const std::tm& now) {
-  auto lines = ClockLines(now);
-  if (!lines) return {kExitUsage, {}, "the computer's clock is outside the unit's range"};
+// A history's hundred requests into `model`; its unanswered and refused entries.
+struct HistoryRead {
+  OneRun run;
+  int unanswered, refused;
+};
+HistoryRead ReadHistory(const CliOptions& options, CliLink& link, bool alarm, DeviceSettings& model) {
   RequestList requests;
-  requests.Start(std::move(*lines), AnswerTimeout(options, kWriteAnswerTimeout));
-  DeviceSettings scratch = Defaults();
-  if (!RunSequence(requests, link, TargetOf(options), scratch)) return LinkBroke();
-  if (const std::string problems = ClockProblems(requests); !problems.empty()) return {kExitDiffers, {}, problems};
-  char set[32];
-  std::strftime(set, sizeof set, "%Y-%m-%d %H:%M:%S", &now);
-  return {kExitOk, options.json ? "{\"clock\": " + JsonString(set) + "}\n" : std::string(set) + " を設定しました\n", {}};
+  requests.Start(HistoryLines(alarm), AnswerTimeout(options, kSerialAnswerTimeout));
+  const OneRun run = RunOne(requests, model, link, options);
+  return {run, requests.Unanswered(), requests.Refused()};
 }
 
 CommandResult History(const CliOptions& options, CliLink& link) {
   const bool alarm = options.arguments[0] == "alarm";
   if (!alarm && options.arguments[0] != "video-loss") return {kExitUsage, {}, "history: alarm or video-loss"};
-  RequestList requests;
-  requests.Start(HistoryLines(alarm), AnswerTimeout(options, kSerialAnswerTimeout));
   DeviceSettings model = Defaults();
-  if (!RunSequence(requests, link, TargetOf(options), model)) return LinkBroke();
-  const auto unanswered = std::count(requests.answers.begin(), requests.answers.end(), std::nullopt);
-  if (unanswered == kHistoryEntryCount) return {kExitLink, {}, "no answer from the unit"};
-  CommandResult result{unanswered > 0 ? kExitDiffers : kExitOk,
-                       HistoryReport(alarm ? model.alarmHistory : model.videoLossHistory, options.json, options.csv), {}};
-  if (unanswered > 0) result.error = std::to_string(unanswered) + " entries went unanswered";
+  const HistoryRead read = ReadHistory(options, link, alarm, model);
+  if (read.run.end == UnitRunner::End::Broke) return LinkBroke();
+  if (read.unanswered == kHistoryEntryCount) return NoAnswer();
+  CommandResult result{kExitOk, HistoryReport(alarm ? model.alarmHistory : model.videoLossHistory, options.json, options.csv), {}};
+  if (read.unanswered + read.refused > 0 || read.run.cancelled) {
+    result.exitCode = kExitDiffers;
+    result.error = std::to_string(read.unanswered) + " entries unanswered, " + std::to_string(read.refused) + " refused";
+  }
   return result;
 }
 
@@ -379,15 +389,20 @@ std::string TimeText(const std::tm& time) {
 
 // When the file was last written, in local time; empty when unknown.
 std::string FileTime(const std::string& path) {
-  std::error_code error;
-  const auto written = std::filesystem::last_write_time(path, error);
-  if (error) return {};
-  // The file clock's epoch is the library's own: carried over by the two clocks' now.
-  const auto since = std::chrono::duration_cast<std::chrono::system_clock::duration>(
-      written - std::filesystem::file_time_type::clock::now());
-  const std::time_t time = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + since);
-  const std::tm* local = std::localtime(&time);
-  return local ? TimeText(*local) : std::string();
+  const auto written = ModifiedTime(path);
+  if (!written) return {};
+  std::tm local{};
+#ifdef _WIN32
+  if (localtime_s(&local, &*written) != 0) return {};
+#else
+  if (!localtime_r(&*written, &local)) return {};
+#endif
+  return TimeText(local);
+}
+
+std::string FileName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // How the report names the unit the link reaches.
@@ -398,74 +413,108 @@ std::string UnitOf(const CliOptions& options) {
 }
 
 CommandResult WriteReport(const CliOptions& options, const DeviceSettings& settings, const ReportSource& source) {
-  CommandResult result;
-  const std::string page = SettingsReportHtml(settings, source);
-  if (options.output.empty()) {
-    result.out = page;
-  } else if (!WriteFile(options.output, page)) {
-    return {kExitFile, {}, "cannot write " + options.output};
-  }
-  if (!options.csvOutput.empty() && !WriteFile(options.csvOutput, SettingsReportCsv(settings, true))) {
+  CommandResult result = Saved(options.output, SettingsReportHtml(settings, source), {});
+  if (result.exitCode != kExitOk) return result;
+  if (!options.csvOutput.empty() && !ReplaceWholeFile(options.csvOutput, SettingsReportCsv(settings, true, source))) {
     return {kExitFile, {}, "cannot write " + options.csvOutput};
   }
   return result;
 }
 
-// Of a settings data file; or of the unit, its settings and both histories read.
-CommandResult Report(const CliOptions& options, CliLink* link, const std::tm& now) {
+// Of a settings data file (no link is opened); or of the unit, its settings
+// and both histories read, what it did not give shown as such.
+CommandResult Report(const CliOptions& options, CliLink* link, const LocalClock& localTime) {
+  const std::tm now = localTime();
   if (!options.arguments.empty()) {
     const std::string& path = options.arguments[0];
-    const auto settings = LoadSettingsFile(path);
-    if (!settings) return {kExitFile, {}, "cannot read " + path};
-    return WriteReport(options, *settings,
-                       {{}, {}, {}, std::filesystem::path(path).filename().string(), FileTime(path), TimeText(now)});
+    const LoadedFile file = LoadSettingsFile(path);
+    if (!file.settings) return file.failure;
+    ReportSource source;
+    source.file = FileName(path);
+    source.time = FileTime(path);
+    source.made = TimeText(now);
+    return WriteReport(options, *file.settings, source);
   }
   if (!link) return {kExitUsage, {}, "report needs a settings data file or a link"};
   UnitComparison comparison;
-  if (auto failed = ReadUnit(options, *link, comparison, Defaults())) return *failed;
+  const OneRun run = ReadUnit(options, *link, comparison, Defaults());
+  if (run.end == UnitRunner::End::Broke) return LinkBroke();
+  if (comparison.UnansweredCount() == comparison.AskedCount()) return NoAnswer();
   DeviceSettings& unit = comparison.unit;
-  for (const bool alarm : {true, false}) {
-    RequestList requests;
-    requests.Start(HistoryLines(alarm), AnswerTimeout(options, kSerialAnswerTimeout));
-    if (!RunSequence(requests, *link, TargetOf(options), unit)) return LinkBroke();
+  ReportSource source;
+  source.unit = UnitOf(options);
+  source.mac = UnitText(unit.macAddress);
+  source.version = UnitText(unit.firmwareVersion);
+  source.time = source.made = TimeText(now);
+  source.unread.assign(ComparedSettings().size(), false);
+  for (int step : comparison.Unread()) {
+    const std::string request = ReadAllRequest(step + 1);
+    const auto& settings = ComparedSettings();
+    for (std::size_t i = 0; i < settings.size(); ++i) {
+      if (settings[i].readRequest == request) source.unread[i] = true;
+    }
   }
-  CommandResult result = WriteReport(
-      options, unit, {UnitOf(options), unit.macAddress, unit.firmwareVersion, {}, TimeText(now), TimeText(now)});
-  if (result.exitCode == kExitOk && comparison.UnansweredCount() > 0) {
+  int unreadEntries = 0;
+  for (const bool alarm : {true, false}) {
+    const HistoryRead read = ReadHistory(options, *link, alarm, unit);
+    if (read.run.end == UnitRunner::End::Broke) return LinkBroke();
+    source.unreadHistoryEntries[alarm ? 0 : 1] = read.unanswered + read.refused;
+    unreadEntries += read.unanswered + read.refused;
+  }
+  CommandResult result = WriteReport(options, unit, source);
+  if (result.exitCode == kExitOk && (!comparison.Unread().empty() || unreadEntries > 0)) {
     result.exitCode = kExitDiffers;
-    result.error = std::to_string(comparison.UnansweredCount()) + " requests went unanswered: their settings hold the initial values";
+    result.error = "読めない設定 " + std::to_string(comparison.Unread().size()) + " 件、読めない履歴 " +
+                   std::to_string(unreadEntries) + " 件";
   }
   return result;
 }
 
 }  // namespace
 
-CommandResult RunCommand(const CliOptions& options, CliLink* link, const std::tm& now) {
+bool NeedsLink(const CliOptions& options) {
+  return options.command != "show" && !(options.command == "report" && !options.arguments.empty());
+}
+
+CommandResult RunCommand(const CliOptions& options, CliLink* link, const LocalClock& localTime) {
   if (options.command == "show") return Show(options);
-  if (options.command == "report") return Report(options, link, now);
+  if (options.command == "report") return Report(options, link, localTime);
   if (!link) return {kExitUsage, {}, options.command + " needs a link"};
   if (options.command == "read") return Read(options, *link);
   if (options.command == "diff") return Diff(options, *link);
-  if (options.command == "apply") return Apply(options, *link);
+  if (options.command == "apply") return Apply(options, *link, localTime);
   if (options.command == "write") return Write(options, *link);
   if (options.command == "scan") return Scan(options, *link);
   if (options.command == "send") return Send(options, *link);
   if (options.command == "history") return History(options, *link);
-  if (options.command == "clock") return Clock(options, *link, now);
-  if (options.command == "backup") return Backup(options, *link, now);
+  if (options.command == "clock") return Clock(options, *link, localTime);
+  if (options.command == "backup") return Backup(options, *link, localTime);
   return {kExitUsage, {}, "unknown subcommand " + options.command};
 }
 
-CommandResult RunOnDialledUnits(const CliOptions& options, DialledUnits& units, const std::tm& now) {
-  if (options.command == "backup") return BackupDialled(options, units, now);
-  if (options.units > 1) return JobsOnDialled(options, units, now);
-  FirstDialledUnit link(units);
-  return RunCommand(options, &link, now);
+namespace {
+
+// The subcommand on the link, or on the units that dial in: backup, apply
+// and clock take every one as it comes; any other waits for the first.
+CommandResult RunOnLink(const CliOptions& options, CliLink& link, const LocalClock& localTime) {
+  const bool takesEach = options.command == "backup" || options.command == "apply" || options.command == "clock";
+  if (options.listenPort > 0 && !takesEach) {
+    std::string name;
+    if (!AwaitFirstUnit(link, name)) {
+      return {kExitLink, {}, "no unit dialled in to port " + std::to_string(options.listenPort) + " within " +
+                                 std::to_string(options.waitSeconds) + " s"};
+    }
+  }
+  return RunCommand(options, &link, localTime);
 }
 
-int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpeners& open, const std::tm& now) {
+}  // namespace
+
+int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpener& open, const LocalClock& localTime) {
   const ParsedArguments parsed = ParseArguments(arguments);
   if (!parsed.options) {
+    const bool json = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
+    if (json) std::fputs(JsonWithError({}, parsed.error, kExitUsage).c_str(), stdout);
     std::fprintf(stderr, "kelvrix-cli: %s\n", parsed.error.c_str());
     return kExitUsage;
   }
@@ -474,19 +523,17 @@ int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpeners
     std::fputs(HelpText(options.command).c_str(), stdout);
     return kExitOk;
   }
-  std::string error;
-  std::unique_ptr<CliLink> link;
-  std::unique_ptr<DialledUnits> dialled;
-  if (options.listenPort > 0) {
-    dialled = open.listen(options, error);
-  } else if (!options.serialDevice.empty() || !options.tcpHost.empty()) {
-    link = open.connect(options, error);
+  CommandResult result;
+  if (auto refused = Unwritable(options)) {
+    result = *refused;
+  } else if (!NeedsLink(options)) {
+    result = RunCommand(options, nullptr, localTime);
+  } else if (std::string error; auto link = open(options, error)) {
+    result = RunOnLink(options, *link, localTime);
+  } else {
+    result = {kExitLink, {}, error};
   }
-  if (!error.empty()) {
-    std::fprintf(stderr, "kelvrix-cli: %s\n", error.c_str());
-    return kExitLink;
-  }
-  const CommandResult result = dialled ? RunOnDialledUnits(options, *dialled, now) : RunCommand(options, link.get(), now);
+  if (options.json && result.exitCode != kExitOk) result.out = JsonWithError(result.out, result.error, result.exitCode);
   std::fwrite(result.out.data(), 1, result.out.size(), stdout);
   if (!result.error.empty()) std::fprintf(stderr, "kelvrix-cli: %s\n", result.error.c_str());
   return result.exitCode;

@@ -1,6 +1,6 @@
 // kelvrix-cli's subcommands on the portable core: what each sends, what it
 // prints and which exit code it ends with. The link is opened by the
-// platform's front end; `show` needs none.
+// platform's front end, only for a subcommand that needs one.
 #pragma once
 
 #include <ctime>
@@ -12,6 +12,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
+#include "tools/unit_job.h"
 
 namespace kelvrix::cli {
 
@@ -21,25 +22,21 @@ struct CommandResult {
   std::string error;  // one line for standard error, when something failed
 };
 
-// `link` may be null for a subcommand that needs none. `now` is the
-// computer's local time, for `clock`.
-CommandResult RunCommand(const CliOptions& options, CliLink* link, const std::tm& now);
+// Whether the subcommand, as given, talks to a unit: `show` and `report
+// FILE` never do.
+bool NeedsLink(const CliOptions& options);
 
-// A subcommand on the units that dialled in (--listen): backup reads them
-// all at once; any other subcommand works on the first.
-CommandResult RunOnDialledUnits(const CliOptions& options, DialledUnits& units, const std::tm& now);
+// `link` is null for a subcommand that needs none. `localTime` gives the
+// computer's local time: when a unit's clock is set, and a backup's date.
+CommandResult RunCommand(const CliOptions& options, CliLink* link, const LocalClock& localTime);
 
-// The platform's ways to the units, each giving nothing with `error` saying
-// why when it fails.
-struct LinkOpeners {
-  // The link --serial or --tcp names.
-  std::function<std::unique_ptr<CliLink>(const CliOptions& options, std::string& error)> connect;
-  // The units that dial in to --listen's port within --wait, up to --units.
-  std::function<std::unique_ptr<DialledUnits>(const CliOptions& options, std::string& error)> listen;
-};
+// The platform's way to the units --serial, --tcp or --listen names;
+// nothing, with `error` saying why, when it cannot be opened.
+using LinkOpener = std::function<std::unique_ptr<CliLink>(const CliOptions& options, std::string& error)>;
 
 // The whole program between its arguments and its exit code, printing to
-// standard output and one line to standard error when something failed.
-int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpeners& open, const std::tm& now);
+// standard output and one line to standard error when something failed;
+// with --json, the output is one JSON document whatever happened.
+int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpener& open, const LocalClock& localTime);
 
 }  // namespace kelvrix::cli

@@ -5,6 +5,7 @@
 
 #include "model/dialog_texts.h"
 #include "model/digits.h"
+#include "model/unit_text.h"
 
 namespace kelvrix::cli {
 
@@ -57,7 +58,7 @@ std::string WholeValue(const ComparedSetting& setting, const DeviceSettings& set
 
 std::string JsonString(std::string_view text) {
   std::string json = "\"";
-  for (const char c : text) {
+  for (const char c : ValidUtf8(text)) {
     const unsigned char byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       (json += '\\') += c;
@@ -72,21 +73,33 @@ std::string JsonString(std::string_view text) {
 }
 
 std::string TextTable(const std::vector<std::vector<std::string>>& rows) {
+  constexpr std::size_t kWidestColumn = 40;
   std::vector<std::size_t> widths;
   for (const auto& row : rows) {
     widths.resize(std::max(widths.size(), row.size()), 0);
-    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (const std::size_t width = DisplayWidth(row[c]); width <= kWidestColumn) widths[c] = std::max(widths[c], width);
+    }
   }
   std::string text;
   for (const auto& row : rows) {
     std::string line;
     for (std::size_t c = 0; c < row.size(); ++c) {
       line += row[c];
-      if (c + 1 < row.size()) line += std::string(widths[c] - DisplayWidth(row[c]) + 2, ' ');
+      if (c + 1 < row.size()) line += std::string(widths[c] - std::min(widths[c], DisplayWidth(row[c])) + 2, ' ');
     }
     (text += line) += '\n';
   }
   return text;
+}
+
+std::string JsonWithError(std::string_view json, std::string_view error, int exitCode) {
+  std::string object(json);
+  while (!object.empty() && (object.back() == '\n' || object.back() == ' ')) object.pop_back();
+  if (object.size() < 2 || object.front() != '{' || object.back() != '}') object = "{}";
+  object.pop_back();
+  if (object.size() > 1) object += ", ";
+  return object + "\"error\": " + JsonString(error) + ", \"exit\": " + std::to_string(exitCode) + "}\n";
 }
 
 std::string ShowSettings(const DeviceSettings& settings, bool json) {
@@ -100,7 +113,8 @@ std::string ShowSettings(const DeviceSettings& settings, bool json) {
   return json ? JsonArray("settings", items, {}) : TextTable(rows);
 }
 
-std::string ComparisonReport(const UnitComparison& comparison, bool json) {
+std::string ComparisonReport(const UnitComparison& comparison, bool json, std::string_view summaryGiven) {
+  const std::string summary = summaryGiven.empty() ? comparison.Summary() : std::string(summaryGiven);
   std::vector<std::vector<std::string>> rows = {{"項目", "ファイル", "ユニット", "結果"}};
   std::vector<std::string> items;
   for (const ComparisonRow& row : comparison.Rows()) {
@@ -114,8 +128,8 @@ std::string ComparisonReport(const UnitComparison& comparison, bool json) {
                                 {"unit", unitKnown ? JsonString(unit) : "null"},
                                 {"result", JsonString(row.Result())}}));
   }
-  if (json) return JsonArray("differences", items, comparison.Summary());
-  return (comparison.Rows().empty() ? std::string() : TextTable(rows)) + comparison.Summary() + "\n";
+  if (json) return JsonArray("differences", items, summary);
+  return (comparison.Rows().empty() ? std::string() : TextTable(rows)) + summary + "\n";
 }
 
 std::string ScanReport(const BusScan& scan, bool json) {

@@ -14,20 +14,25 @@
 namespace kelvrix::cli {
 
 // A JSON string literal of UTF-8 text: quotes, backslashes and control
-// bytes escaped.
+// bytes escaped, and a byte that is no UTF-8 as U+FFFD.
 std::string JsonString(std::string_view text);
 
-// Columns padded to their widest cell, a space apart; a wide character
-// counts as two columns.
+// Columns padded to their widest cell, two spaces apart; a wide character
+// counts as two columns. A cell wider than a column ought to be (a list of
+// sixteen panes) takes the room it needs in its own row only.
 std::string TextTable(const std::vector<std::vector<std::string>>& rows);
+
+// A JSON object (`json`, as the subcommands print it, or empty) with what
+// failed: {"...": ..., "error": "...", "exit": 3}.
+std::string JsonWithError(std::string_view json, std::string_view error, int exitCode);
 
 // Every setting of a settings data file, as its dialog shows it.
 //   {"settings": [{"setting": "...", "value": "..."}, ...]}
 std::string ShowSettings(const DeviceSettings& settings, bool json);
 
-// The comparison's rows.
+// The comparison's rows, and its summary (or `summary`, what an apply came to).
 //   {"differences": [{"setting", "file", "unit", "result"}], "summary": "..."}
-std::string ComparisonReport(const UnitComparison& comparison, bool json);
+std::string ComparisonReport(const UnitComparison& comparison, bool json, std::string_view summary = {});
 
 // The units a bus scan found.
 //   {"units": [{"address": "05", "version": "1.05", "mac": "00-80-45-01-02-03", "conflict": false,

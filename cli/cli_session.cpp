@@ -1,66 +1,71 @@
 #include "cli/cli_session.h"
 
 #include <algorithm>
-
-#include "tools/network_run.h"
+#include <atomic>
 
 namespace kelvrix::cli {
 
-bool RunSequence(GatedSequence& sequence, CliLink& link, const UnitTarget& target, DeviceSettings& model) {
-  SequenceDriver driver(sequence, target, model);
-  while (driver.Running()) {
-    if (const auto bytes = driver.Next(link.Now())) {
-      if (!link.Write(*bytes)) {
-        sequence.Cancel();
-        return false;
+namespace {
+
+std::atomic<bool> cancelRequested{false};
+
+// While units may still dial in and nothing else waits, the wait is this long.
+constexpr Millis kTakingPause{100};
+
+}  // namespace
+
+void RequestCancel() { cancelRequested = true; }
+
+void Drive(RunEvents& run, CliLink& link, const std::function<void(std::size_t, const std::string&)>& came) {
+  run.Start(link.Now());
+  bool cancelled = false;
+  while (run.Running() || link.Taking()) {
+    if (cancelRequested && !cancelled) {
+      cancelled = true;
+      link.StopTaking();
+      run.Cancel(link.Now());
+    }
+    const Millis now = link.Now();
+    const auto wake = run.NextWake();
+    Millis wait = wake ? std::max(Millis(0), *wake - now) : Millis(0);
+    if (link.Taking()) wait = wake ? std::min(wait, kTakingPause) : kTakingPause;
+    bool arrived = false;
+    for (CliLink::Event& event : link.Wait(wait)) {
+      const Millis at = link.Now();
+      switch (event.kind) {
+        case CliLink::Event::Kind::Bytes:
+          if (link.SharedLine()) {
+            run.LineReceived(event.bytes, at);
+          } else {
+            run.Received(event.unit, event.bytes, at);
+          }
+          break;
+        case CliLink::Event::Kind::Gone:
+          run.Gone(event.unit, at);
+          break;
+        case CliLink::Event::Kind::Came:
+          if (came && !cancelled) came(event.unit, event.bytes);
+          arrived = true;
+          break;
       }
-      link.Progress(sequence.StepsDone(), sequence.StepCount());
-      continue;
     }
-    if (!driver.Running()) break;
-    std::string bytes;
-    if (!link.Read(std::max(Millis(0), driver.Deadline() - link.Now()), bytes)) {
-      sequence.Cancel();
-      return false;
-    }
-    driver.Received(bytes);
+    if (arrived) run.Start(link.Now());
+    run.Tick(link.Now());
+    const auto [done, total] = run.Progress();
+    link.Progress(done, total);
   }
-  return true;
 }
 
-void RunSequences(std::vector<UnitSequence>& runs, DialledUnits& units) {
-  std::vector<NetworkRun::Unit> parts;
-  for (UnitSequence& run : runs) parts.push_back({&run.sequence, &run.model});
-  NetworkRun network(parts);
-  while (network.Running()) {
-    // Whatever may go out now goes; then the wait lasts until the first
-    // request still out may time out.
-    for (const NetworkRun::Out& out : network.Next(units.Now())) {
-      if (!units.Write(out.unit, out.bytes)) network.Broke(out.unit);
+bool AwaitFirstUnit(CliLink& link, std::string& name) {
+  while (link.Taking()) {
+    for (const CliLink::Event& event : link.Wait(kTakingPause)) {
+      if (event.kind != CliLink::Event::Kind::Came) continue;
+      name = event.bytes;
+      return true;
     }
-    const auto deadline = network.Deadline();
-    if (!deadline) continue;  // a unit just broke: the others' next requests may go
-    const auto [done, total] = network.Set().Progress();
-    units.Progress(done, total);
-    for (const DialledUnits::Arrival& arrival : units.Read(std::max(Millis(0), *deadline - units.Now()))) {
-      if (arrival.broken) {
-        network.Broke(arrival.unit);
-      } else {
-        network.Received(arrival.unit, arrival.bytes);
-      }
-    }
+    if (cancelRequested) return false;
   }
-  for (std::size_t k = 0; k < runs.size(); ++k) runs[k].broke = network.Set().BrokeOff(k);
-}
-
-bool FirstDialledUnit::Read(Millis wait, std::string& bytes) {
-  bytes.clear();
-  for (const DialledUnits::Arrival& arrival : units_.Read(wait)) {
-    if (arrival.unit != 0) continue;
-    if (arrival.broken) return false;
-    bytes += arrival.bytes;
-  }
-  return true;
+  return false;
 }
 
 }  // namespace kelvrix::cli

@@ -22,7 +22,7 @@
 
 namespace {
 
-using kelvrix::cli::DialledUnits;
+using kelvrix::cli::CliLink;
 using kelvrix::cli::Millis;
 using kelvrix::cli::ProgressLine;
 
@@ -32,128 +32,147 @@ Millis SteadyNow() {
   return Millis(now.tv_sec * 1000 + now.tv_nsec / 1000000);
 }
 
-class DescriptorLink : public kelvrix::cli::CliLink {
- public:
-  explicit DescriptorLink(int fd) : fd_(fd) {}
-  ~DescriptorLink() override { close(fd_); }
-  DescriptorLink(const DescriptorLink&) = delete;
-  DescriptorLink& operator=(const DescriptorLink&) = delete;
+bool ErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
-  bool Write(std::string_view bytes) override { return kelvrix::WriteWhole(fd_, bytes); }
-  bool Read(Millis wait, std::string& bytes) override {
-    bytes.clear();
-    pollfd ready{fd_, POLLIN, 0};
-    const int got = poll(&ready, 1, static_cast<int>(wait.count()));
-    if (got < 0) return errno == EINTR;
-    return got == 0 || kelvrix::ReadAvailable(fd_, bytes);
+// The descriptors the units' bytes come on, waited on together; what poll
+// found, as the run's events. A descriptor whose other end has gone is
+// closed and its unit Gone.
+class DescriptorLink : public CliLink {
+ public:
+  ~DescriptorLink() override {
+    for (const int fd : fds_) {
+      if (fd >= 0) close(fd);
+    }
   }
-  void Progress(int done, int total) override { progress_.Show(done + 1, total); }
+
+  bool Send(std::size_t unit, std::string_view bytes) override {
+    const std::size_t at = SharedLine() ? 0 : unit;
+    return at < fds_.size() && fds_[at] >= 0 && kelvrix::WriteWhole(fds_[at], bytes);
+  }
+  std::vector<Event> Wait(Millis wait) override {
+    std::vector<pollfd> waiting;
+    for (const int fd : fds_) waiting.push_back({fd, static_cast<short>(fd >= 0 ? POLLIN : 0), 0});
+    const std::size_t units = waiting.size();
+    WaitAlso(waiting);
+    std::vector<Event> events;
+    if (poll(waiting.data(), waiting.size(), static_cast<int>(std::max<Millis::rep>(0, wait.count()))) <= 0) {
+      return events;  // nothing, or a signal: the caller looks again
+    }
+    for (std::size_t k = 0; k < units; ++k) {
+      if (fds_[k] < 0 || !(waiting[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      std::string bytes;
+      if (!kelvrix::ReadAvailable(fds_[k], bytes)) {
+        close(fds_[k]);
+        fds_[k] = -1;
+        events.push_back({Event::Kind::Gone, k, {}});
+      } else if (!bytes.empty()) {
+        events.push_back({Event::Kind::Bytes, k, std::move(bytes)});
+      }
+    }
+    Take(waiting, units, events);
+    return events;
+  }
   Millis Now() override { return SteadyNow(); }
+  void Progress(int done, int total) override { progress_.Show(std::min(done + 1, total), total); }
+
+ protected:
+  // A listener's descriptor beside the units', and what it brings.
+  virtual void WaitAlso(std::vector<pollfd>&) {}
+  virtual void Take(const std::vector<pollfd>&, std::size_t, std::vector<Event>&) {}
+
+  std::vector<int> fds_;
 
  private:
-  int fd_;
-  ProgressLine progress_{isatty(STDERR_FILENO) == 1};
+  ProgressLine progress_{ErrorIsTerminal()};
 };
 
-// The units that dialled in, each on its own socket.
-class DialledSockets : public DialledUnits {
+// A serial device or one TCP connection.
+class OneLink : public DescriptorLink {
  public:
-  struct Unit {
-    int fd;
-    std::string address;
-  };
-  explicit DialledSockets(std::vector<Unit> units) : units_(std::move(units)) {}
-  ~DialledSockets() override {
-    for (const Unit& unit : units_) {
-      if (unit.fd >= 0) close(unit.fd);
-    }
-  }
-  DialledSockets(const DialledSockets&) = delete;
-  DialledSockets& operator=(const DialledSockets&) = delete;
-
-  std::size_t Count() const override { return units_.size(); }
-  std::string Name(std::size_t unit) const override { return units_[unit].address; }
-  bool Write(std::size_t unit, std::string_view bytes) override {
-    return units_[unit].fd >= 0 && kelvrix::WriteWhole(units_[unit].fd, bytes);
-  }
-  std::vector<Arrival> Read(Millis wait) override {
-    std::vector<pollfd> waiting;
-    std::vector<std::size_t> polled;
-    for (std::size_t k = 0; k < units_.size(); ++k) {
-      if (units_[k].fd < 0) continue;
-      waiting.push_back({units_[k].fd, POLLIN, 0});
-      polled.push_back(k);
-    }
-    std::vector<Arrival> arrivals;
-    if (poll(waiting.data(), waiting.size(), static_cast<int>(wait.count())) <= 0) return arrivals;
-    for (std::size_t i = 0; i < waiting.size(); ++i) {
-      if (!(waiting[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      Unit& unit = units_[polled[i]];
-      std::string bytes;
-      const bool open = kelvrix::ReadAvailable(unit.fd, bytes);
-      if (!open) {
-        close(unit.fd);
-        unit.fd = -1;
-      }
-      if (!open || !bytes.empty()) arrivals.push_back({polled[i], std::move(bytes), !open});
-    }
-    return arrivals;
-  }
-  Millis Now() override { return SteadyNow(); }
-  void Progress(int done, int total) override { progress_.Show(done, total); }
+  OneLink(int fd, bool serial) : serial_(serial) { fds_.push_back(fd); }
+  bool SharedLine() const override { return serial_; }
 
  private:
-  std::vector<Unit> units_;
-  ProgressLine progress_{isatty(STDERR_FILENO) == 1};
+  bool serial_;
+};
+
+// Units that dial in to the listening port, each taken as it comes, until
+// --units came or --wait passed. A unit that dials again from its address
+// replaces its older connection, which is then gone.
+class ListeningLink : public DescriptorLink {
+ public:
+  ListeningLink(int listener, int units, Millis until) : listener_(listener), wanted_(units), until_(until) {}
+  ~ListeningLink() override { StopTaking(); }
+
+  bool Taking() const override { return listener_ >= 0 && SteadyNow() < until_; }
+  void StopTaking() override {
+    if (listener_ >= 0) close(listener_);
+    listener_ = -1;
+  }
+
+ protected:
+  void WaitAlso(std::vector<pollfd>& waiting) override {
+    if (!Taking()) StopTaking();
+    if (listener_ >= 0) waiting.push_back({listener_, POLLIN, 0});
+  }
+  void Take(const std::vector<pollfd>& waiting, std::size_t units, std::vector<Event>& events) override {
+    if (listener_ < 0 || waiting.size() <= units || !(waiting[units].revents & POLLIN)) return;
+    std::string address;
+    for (int fd; listener_ >= 0 && (fd = kelvrix::AcceptTcp(listener_, address)) >= 0;) {
+      const auto older = std::find(addresses_.begin(), addresses_.end(), address);
+      if (older != addresses_.end() && fds_[older - addresses_.begin()] >= 0) {
+        const auto unit = static_cast<std::size_t>(older - addresses_.begin());
+        close(fds_[unit]);
+        fds_[unit] = -1;
+        events.push_back({Event::Kind::Gone, unit, {}});
+      }
+      events.push_back({Event::Kind::Came, fds_.size(), address});
+      fds_.push_back(fd);
+      addresses_.push_back(address);
+      if (static_cast<int>(fds_.size()) >= wanted_) StopTaking();
+    }
+  }
+
+ private:
+  int listener_;
+  int wanted_;
+  Millis until_;
+  std::vector<std::string> addresses_;
 };
 
 constexpr Millis kConnectTimeout{5000};
 
-}  // namespace
-
-static std::unique_ptr<kelvrix::cli::CliLink> Connect(const kelvrix::cli::CliOptions& options, std::string& error) {
-  const int fd = options.serialDevice.empty()
-                     ? kelvrix::ConnectTcp(options.tcpHost, options.tcpPort, kConnectTimeout, error)
-                     : kelvrix::OpenSerialDevice(options.serialDevice, options.handshake, error);
-  return fd < 0 ? nullptr : std::make_unique<DescriptorLink>(fd);
+std::unique_ptr<CliLink> Open(const kelvrix::cli::CliOptions& options, std::string& error) {
+  if (options.listenPort > 0) {
+    const int listener = kelvrix::ListenTcp(INADDR_ANY, options.listenPort, error);
+    if (listener < 0) return nullptr;
+    return std::make_unique<ListeningLink>(listener, options.units, SteadyNow() + Millis(options.waitSeconds * 1000LL));
+  }
+  const bool serial = !options.serialDevice.empty();
+  const int fd = serial ? kelvrix::OpenSerialDevice(options.serialDevice, options.handshake, error)
+                        : kelvrix::ConnectTcp(options.tcpHost, options.tcpPort, kConnectTimeout, error);
+  return fd < 0 ? nullptr : std::make_unique<OneLink>(fd, serial);
 }
 
-// Takes units as they dial in until --units came or --wait passed. A unit
-// that dials again from its address replaces its older connection.
-static std::unique_ptr<DialledUnits> Listen(const kelvrix::cli::CliOptions& options, std::string& error) {
-  const int listener = kelvrix::ListenTcp(INADDR_ANY, options.listenPort, error);
-  if (listener < 0) return nullptr;
-  std::vector<DialledSockets::Unit> units;
-  const Millis end = SteadyNow() + Millis(options.waitSeconds * 1000LL);
-  ProgressLine progress(isatty(STDERR_FILENO) == 1);
-  while (static_cast<int>(units.size()) < options.units && SteadyNow() < end) {
-    pollfd waiting{listener, POLLIN, 0};
-    if (poll(&waiting, 1, static_cast<int>((end - SteadyNow()).count())) <= 0) continue;
-    std::string address;
-    for (int fd; static_cast<int>(units.size()) < options.units && (fd = kelvrix::AcceptTcp(listener, address)) >= 0;) {
-      const auto older = std::find_if(units.begin(), units.end(), [&](const auto& u) { return u.address == address; });
-      if (older != units.end()) {
-        close(older->fd);
-        older->fd = fd;
-      } else {
-        units.push_back({fd, address});
-      }
-      progress.Show(static_cast<int>(units.size()), options.units, " units dialled in");
-    }
-  }
-  close(listener);
-  if (units.empty()) {
-    error = "no unit dialled in to port " + std::to_string(options.listenPort) + " within " +
-            std::to_string(options.waitSeconds) + " s";
-    return nullptr;
-  }
-  return std::make_unique<DialledSockets>(std::move(units));
-}
+void OnInterrupt(int) { kelvrix::cli::RequestCancel(); }
 
-int main(int argc, char** argv) {
-  std::signal(SIGPIPE, SIG_IGN);  // a dropped connection is a failed write, not the end
+std::tm LocalTime() {
   const std::time_t seconds = std::time(nullptr);
   std::tm now{};
   localtime_r(&seconds, &now);
-  return kelvrix::cli::RunProgram(std::vector<std::string_view>(argv + 1, argv + argc), {Connect, Listen}, now);
+  return now;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::signal(SIGPIPE, SIG_IGN);  // a dropped connection is a failed write, not the end
+  // Ctrl+C and a service's stop end the run after the request out; poll is
+  // woken (no restart), and a second Ctrl+C ends the program at once.
+  struct sigaction interrupt{};
+  interrupt.sa_handler = OnInterrupt;
+  interrupt.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &interrupt, nullptr);
+  sigaction(SIGTERM, &interrupt, nullptr);
+  return kelvrix::cli::RunProgram(std::vector<std::string_view>(argv + 1, argv + argc), Open, LocalTime);
 }

@@ -22,6 +22,7 @@
 
 namespace {
 
+using kelvrix::cli::CliLink;
 using kelvrix::cli::Millis;
 
 Millis SteadyNow() { return Millis(GetTickCount64()); }
@@ -31,7 +32,7 @@ bool ErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 // Overlapped, as the panel's own port: one read stays pending until
 // characters come (and pause), however many waits it outlasts, so no
 // read is ever abandoned half-way.
-class ComPortLink : public kelvrix::cli::CliLink {
+class ComPortLink : public CliLink {
  public:
   explicit ComPortLink(HANDLE port)
       : port_(port),
@@ -55,7 +56,8 @@ class ComPortLink : public kelvrix::cli::CliLink {
   ComPortLink(const ComPortLink&) = delete;
   ComPortLink& operator=(const ComPortLink&) = delete;
 
-  bool Write(std::string_view bytes) override {
+  bool SharedLine() const override { return true; }
+  bool Send(std::size_t, std::string_view bytes) override {
     OVERLAPPED write{};
     write.hEvent = writeEvent_;
     DWORD written = 0;
@@ -65,7 +67,21 @@ class ComPortLink : public kelvrix::cli::CliLink {
     }
     return written == bytes.size();
   }
-  bool Read(Millis wait, std::string& bytes) override {
+  std::vector<Event> Wait(Millis wait) override {
+    std::string bytes;
+    if (!Read(wait, bytes)) return {{Event::Kind::Gone, 0, {}}};
+    if (bytes.empty()) return {};
+    return {{Event::Kind::Bytes, 0, std::move(bytes)}};
+  }
+  Millis Now() override { return SteadyNow(); }
+  void Progress(int done, int total) override { progress_.Show(std::min(done + 1, total), total); }
+
+ private:
+  static constexpr DWORD kReadIntervalMs = 2;
+  static constexpr DWORD kWriteTimeoutMs = 1000;
+
+  // Waits up to `wait` for bytes; false when the port failed.
+  bool Read(Millis wait, std::string& bytes) {
     bytes.clear();
     DWORD count = 0;
     if (!readPending_) {
@@ -87,12 +103,6 @@ class ComPortLink : public kelvrix::cli::CliLink {
     bytes.assign(buffer_, count);
     return true;
   }
-  Millis Now() override { return SteadyNow(); }
-  void Progress(int done, int total) override { progress_.Show(done + 1, total); }
-
- private:
-  static constexpr DWORD kReadIntervalMs = 2;
-  static constexpr DWORD kWriteTimeoutMs = 1000;
 
   HANDLE port_;
   HANDLE readEvent_;
@@ -122,54 +132,30 @@ bool ReceiveSome(SOCKET socket, std::string& bytes) {
   return true;
 }
 
-class SocketLink : public kelvrix::cli::CliLink {
+// Units on blocking sockets, waited on together with WSAPoll (select's sets
+// hold 64 sockets only): one the tool connected to, or those that dial in to
+// its port, each taken as it comes until --units came or --wait passed. A
+// unit that dials again from its address replaces its older connection.
+class SocketLink : public CliLink {
  public:
-  explicit SocketLink(SOCKET socket) : socket_(socket) {}
-  ~SocketLink() override { closesocket(socket_); }
-  SocketLink(const SocketLink&) = delete;
-  SocketLink& operator=(const SocketLink&) = delete;
-
-  bool Write(std::string_view bytes) override { return SendWhole(socket_, bytes); }
-  bool Read(Millis wait, std::string& bytes) override {
-    bytes.clear();
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(socket_, &readable);
-    timeval limit{static_cast<long>(wait.count() / 1000), static_cast<long>(wait.count() % 1000 * 1000)};
-    const int ready = select(0, &readable, nullptr, nullptr, &limit);
-    return ready == 0 || (ready > 0 && ReceiveSome(socket_, bytes));
-  }
-  Millis Now() override { return SteadyNow(); }
-  void Progress(int done, int total) override { progress_.Show(done + 1, total); }
-
- private:
-  SOCKET socket_;
-  kelvrix::cli::ProgressLine progress_{ErrorIsTerminal()};
-};
-
-// The units that dialled in, each on its own blocking socket, waited on
-// together with WSAPoll (select's sets hold 64 sockets only).
-class DialledSockets : public kelvrix::cli::DialledUnits {
- public:
-  struct Unit {
-    SOCKET socket;
-    std::string address;
-  };
-  explicit DialledSockets(std::vector<Unit> units) : units_(std::move(units)) {}
-  ~DialledSockets() override {
+  // One unit, connected.
+  explicit SocketLink(SOCKET socket) { units_.push_back({socket, {}}); }
+  // Units to come.
+  SocketLink(SOCKET listener, int wanted, Millis until) : listener_(listener), wanted_(wanted), until_(until) {}
+  ~SocketLink() override {
+    StopTaking();
     for (const Unit& unit : units_) {
       if (unit.socket != INVALID_SOCKET) closesocket(unit.socket);
     }
   }
-  DialledSockets(const DialledSockets&) = delete;
-  DialledSockets& operator=(const DialledSockets&) = delete;
+  SocketLink(const SocketLink&) = delete;
+  SocketLink& operator=(const SocketLink&) = delete;
 
-  std::size_t Count() const override { return units_.size(); }
-  std::string Name(std::size_t unit) const override { return units_[unit].address; }
-  bool Write(std::size_t unit, std::string_view bytes) override {
-    return units_[unit].socket != INVALID_SOCKET && SendWhole(units_[unit].socket, bytes);
+  bool Send(std::size_t unit, std::string_view bytes) override {
+    return unit < units_.size() && units_[unit].socket != INVALID_SOCKET && SendWhole(units_[unit].socket, bytes);
   }
-  std::vector<Arrival> Read(Millis wait) override {
+  std::vector<Event> Wait(Millis wait) override {
+    if (!Taking()) StopTaking();
     std::vector<WSAPOLLFD> waiting;
     std::vector<std::size_t> polled;
     for (std::size_t k = 0; k < units_.size(); ++k) {
@@ -177,34 +163,69 @@ class DialledSockets : public kelvrix::cli::DialledUnits {
       waiting.push_back({units_[k].socket, POLLRDNORM, 0});
       polled.push_back(k);
     }
-    std::vector<Arrival> arrivals;
+    if (listener_ != INVALID_SOCKET) waiting.push_back({listener_, POLLRDNORM, 0});
+    std::vector<Event> events;
+    const INT limit = static_cast<INT>(std::clamp<long long>(wait.count(), 0, 60000));
     if (waiting.empty()) {
-      Sleep(static_cast<DWORD>(std::max<long long>(wait.count(), 0)));
-      return arrivals;
+      Sleep(static_cast<DWORD>(limit));
+      return events;
     }
-    if (WSAPoll(waiting.data(), static_cast<ULONG>(waiting.size()), static_cast<INT>(wait.count())) <= 0) return arrivals;
-    for (std::size_t i = 0; i < waiting.size(); ++i) {
+    if (WSAPoll(waiting.data(), static_cast<ULONG>(waiting.size()), limit) <= 0) return events;
+    for (std::size_t i = 0; i < polled.size(); ++i) {
       if (!(waiting[i].revents & (POLLRDNORM | POLLHUP | POLLERR))) continue;
       Unit& unit = units_[polled[i]];
       std::string bytes;
-      const bool open = ReceiveSome(unit.socket, bytes);
-      if (!open) {
+      if (ReceiveSome(unit.socket, bytes)) {
+        events.push_back({Event::Kind::Bytes, polled[i], std::move(bytes)});
+      } else {
         closesocket(unit.socket);
         unit.socket = INVALID_SOCKET;
+        events.push_back({Event::Kind::Gone, polled[i], {}});
       }
-      arrivals.push_back({polled[i], std::move(bytes), !open});
     }
-    return arrivals;
+    if (listener_ != INVALID_SOCKET && (waiting.back().revents & POLLRDNORM)) Accept(events);
+    return events;
   }
   Millis Now() override { return SteadyNow(); }
-  void Progress(int done, int total) override { progress_.Show(done, total); }
+  bool Taking() const override { return listener_ != INVALID_SOCKET && SteadyNow() < until_; }
+  void StopTaking() override {
+    if (listener_ != INVALID_SOCKET) closesocket(listener_);
+    listener_ = INVALID_SOCKET;
+  }
+  void Progress(int done, int total) override { progress_.Show(std::min(done + 1, total), total); }
 
  private:
+  struct Unit {
+    SOCKET socket;
+    std::string address;
+  };
+
+  void Accept(std::vector<Event>& events) {
+    sockaddr_in from{};
+    int length = sizeof from;
+    const SOCKET socket = accept(listener_, reinterpret_cast<sockaddr*>(&from), &length);
+    if (socket == INVALID_SOCKET) return;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+    for (std::size_t k = 0; k < units_.size(); ++k) {
+      if (units_[k].address != text || units_[k].socket == INVALID_SOCKET) continue;
+      closesocket(units_[k].socket);
+      units_[k].socket = INVALID_SOCKET;
+      events.push_back({Event::Kind::Gone, k, {}});
+    }
+    events.push_back({Event::Kind::Came, units_.size(), text});
+    units_.push_back({socket, text});
+    if (static_cast<int>(units_.size()) >= wanted_) StopTaking();
+  }
+
   std::vector<Unit> units_;
+  SOCKET listener_ = INVALID_SOCKET;
+  int wanted_ = 1;
+  Millis until_{0};
   kelvrix::cli::ProgressLine progress_{ErrorIsTerminal()};
 };
 
-std::unique_ptr<kelvrix::cli::CliLink> OpenComPort(const std::string& name, bool handshake, std::string& error) {
+std::unique_ptr<CliLink> OpenComPort(const std::string& name, bool handshake, std::string& error) {
   // "COM12" opens only as "\\.\COM12"; the device path works for every port.
   const std::string path = name.starts_with("COM") ? "\\\\.\\" + name : name;
   HANDLE port = CreateFileW(kelvrix::WideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -224,7 +245,7 @@ bool StartWinSock(std::string& error) {
   return false;
 }
 
-std::unique_ptr<kelvrix::cli::CliLink> Connect(const std::string& host, int port, std::string& error) {
+std::unique_ptr<CliLink> Connect(const std::string& host, int port, std::string& error) {
   if (!StartWinSock(error)) return nullptr;
   addrinfo hints{};
   hints.ai_family = AF_INET;
@@ -255,17 +276,7 @@ std::unique_ptr<kelvrix::cli::CliLink> Connect(const std::string& host, int port
   return std::make_unique<SocketLink>(s);
 }
 
-}  // namespace
-
-static std::unique_ptr<kelvrix::cli::CliLink> OpenLink(const kelvrix::cli::CliOptions& options, std::string& error) {
-  return options.serialDevice.empty() ? Connect(options.tcpHost, options.tcpPort, error)
-                                      : OpenComPort(options.serialDevice, options.handshake, error);
-}
-
-// Takes units as they dial in until --units came or --wait passed. A unit
-// that dials again from its address replaces its older connection.
-static std::unique_ptr<kelvrix::cli::DialledUnits> Listen(const kelvrix::cli::CliOptions& options,
-                                                          std::string& error) {
+std::unique_ptr<CliLink> Listen(const kelvrix::cli::CliOptions& options, std::string& error) {
   if (!StartWinSock(error)) return nullptr;
   SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in local{};
@@ -278,43 +289,39 @@ static std::unique_ptr<kelvrix::cli::DialledUnits> Listen(const kelvrix::cli::Cl
     if (listener != INVALID_SOCKET) closesocket(listener);
     return nullptr;
   }
-  std::vector<DialledSockets::Unit> units;
-  const Millis end = SteadyNow() + Millis(options.waitSeconds * 1000LL);
-  kelvrix::cli::ProgressLine progress(ErrorIsTerminal());
-  while (static_cast<int>(units.size()) < options.units && SteadyNow() < end) {
-    WSAPOLLFD waiting{listener, POLLRDNORM, 0};
-    if (WSAPoll(&waiting, 1, static_cast<INT>((end - SteadyNow()).count())) <= 0) continue;
-    sockaddr_in from{};
-    int length = sizeof from;
-    const SOCKET unit = accept(listener, reinterpret_cast<sockaddr*>(&from), &length);
-    if (unit == INVALID_SOCKET) continue;
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
-    const auto older = std::find_if(units.begin(), units.end(), [&](const auto& u) { return u.address == text; });
-    if (older != units.end()) {
-      closesocket(older->socket);
-      older->socket = unit;
-    } else {
-      units.push_back({unit, text});
-    }
-    progress.Show(static_cast<int>(units.size()), options.units, " units dialled in");
-  }
-  closesocket(listener);
-  if (units.empty()) {
-    error = "no unit dialled in to port " + std::to_string(options.listenPort) + " within " +
-            std::to_string(options.waitSeconds) + " s";
-    return nullptr;
-  }
-  return std::make_unique<DialledSockets>(std::move(units));
+  return std::make_unique<SocketLink>(listener, options.units, SteadyNow() + Millis(options.waitSeconds * 1000LL));
 }
 
+std::unique_ptr<CliLink> Open(const kelvrix::cli::CliOptions& options, std::string& error) {
+  if (options.listenPort > 0) return Listen(options, error);
+  return options.serialDevice.empty() ? Connect(options.tcpHost, options.tcpPort, error)
+                                      : OpenComPort(options.serialDevice, options.handshake, error);
+}
+
+// Ctrl+C and Ctrl+Break: the run stops once the request out was answered.
+BOOL WINAPI OnConsoleControl(DWORD control) {
+  if (control != CTRL_C_EVENT && control != CTRL_BREAK_EVENT) return FALSE;
+  kelvrix::cli::RequestCancel();
+  return TRUE;
+}
+
+std::tm LocalTime() {
+  const std::time_t seconds = std::time(nullptr);
+  std::tm now{};
+  localtime_s(&now, &seconds);
+  return now;
+}
+
+}  // namespace
+
+// Arguments and paths as wide strings, turned into UTF-8 for the portable
+// core and back to wide at every file: a Japanese folder name works
+// whatever the system's code page.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> texts;
   for (int i = 1; i < argc; ++i) texts.push_back(kelvrix::Utf8FromWide(argv[i]));
   SetConsoleOutputCP(CP_UTF8);
   _setmode(_fileno(stdout), _O_BINARY);  // a settings file's CR LF as they are
-  const std::time_t seconds = std::time(nullptr);
-  std::tm now{};
-  localtime_s(&now, &seconds);
-  return kelvrix::cli::RunProgram(std::vector<std::string_view>(texts.begin(), texts.end()), {OpenLink, Listen}, now);
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+  return kelvrix::cli::RunProgram(std::vector<std::string_view>(texts.begin(), texts.end()), Open, LocalTime);
 }

@@ -272,6 +272,10 @@ bool HandleFrameMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
     case MsgSerialReply: {
       Panel& panel = PanelOf(dialog);
       const std::string_view line = *reinterpret_cast<const std::string_view*>(lParam);
+      if (parts.serialLine) {
+        parts.serialLine(dialog, line);
+        return true;
+      }
       DispatchSerialReply(panel, line);
       if (parts.replied) parts.replied(dialog, SerialReplyBody(panel.link, line), SerialReplyAddress(panel.link, line));
       return true;

@@ -161,6 +161,9 @@ struct DialogParts {
   // After each reply was decoded into the dialog's panel: the line as the
   // unit sent it, without its RS-485 address, and that address (empty off RS-485).
   void (*replied)(HWND dialog, std::string_view line, std::string_view address) = nullptr;
+  // A dialog whose units' replies its own run decodes (the unit list): each
+  // serial line as it came, dispatched by no one else.
+  void (*serialLine)(HWND dialog, std::string_view line) = nullptr;
   // The dialog's own messages the frame does not route: its timers other
   // than the run's and the table's, notifications of its controls.
   INT_PTR (*handle)(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;

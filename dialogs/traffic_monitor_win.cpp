@@ -94,7 +94,7 @@ void SaveRecord(HWND dialog) {
   const TrafficLog& log = ContextOf(dialog).traffic.Log();
   std::string text = "\xEF\xBB\xBFNo.\t時刻\t方向\tリンク\tデータ\r\n";
   for (std::size_t i = 0; i < log.Size(); ++i) text += FormatEntry(log.At(i)) + "\r\n";
-  if (!ReplaceFile(*path, text)) ContextOf(dialog).messages.ShowWarning("保存できませんでした。");
+  if (!ReplaceWholeFile(*path, text)) ContextOf(dialog).messages.ShowWarning("保存できませんでした。");
 }
 
 // The list takes what the window has; the buttons keep to its bottom edge.

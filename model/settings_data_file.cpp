@@ -88,6 +88,54 @@ void ReadSettingsData(std::string_view text, DeviceSettings& settings) {
   VisitSettingsDataFields(settings, visit);
 }
 
+namespace {
+
+// The whole line a number, blanks around it allowed: what the writer writes.
+bool IsWholeInteger(std::string_view line, int32_t& value) {
+  const std::size_t first = line.find_first_not_of(" \t"), last = line.find_last_not_of(" \t");
+  if (first == std::string_view::npos) return false;
+  line = line.substr(first, last - first + 1);
+  if (line.starts_with('+')) line.remove_prefix(1);
+  const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), value);
+  return error == std::errc() && end == line.data() + line.size();
+}
+
+template <std::size_t N>
+bool IsTextLine(std::string_view line, const char (&)[N], const TextLine& text) {
+  if (!text.empty.empty() && line == text.empty) return true;
+  if (line.size() > std::min(text.size, N - 1)) return false;
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+  return text.digits ? !line.empty() && std::all_of(line.begin(), line.end(), isDigit)
+                     : std::none_of(line.begin(), line.end(), isControl);
+}
+
+}  // namespace
+
+std::optional<int> FirstBadSettingsLine(std::string_view text) {
+  LineReader lines(text);
+  int number = 0;
+  std::optional<int> bad;
+  auto check = [&]<class Field>(Field&& field, auto extent) {
+    std::string_view line;
+    if constexpr (std::is_same_v<decltype(extent), ValueRange>) {
+      for (std::size_t i = 0; i < field.size() && !bad; ++i) {
+        ++number;
+        int32_t value = 0;
+        if (!lines.Next(line) || !IsWholeInteger(line, value) || value < extent.low || value > extent.high) bad = number;
+      }
+    } else if (!bad) {
+      ++number;
+      if (!lines.Next(line) || !IsTextLine(line, field, extent)) bad = number;
+    }
+  };
+  const DeviceSettings layout{};
+  VisitSettingsDataFields(layout, check);
+  std::string_view extra;
+  if (!bad && lines.Next(extra)) bad = kSettingsDataLineCount + 1;
+  return bad;
+}
+
 std::string WithDataFileSuffix(std::string path) {
   if (path.find(".dat", 1) == std::string::npos) path += ".dat";
   return path;

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -101,6 +102,12 @@ void VisitSettingsDataFields(Settings& s, Visitor&& visit) {
 std::string WriteSettingsData(const DeviceSettings& settings);
 // Reads the lines of `text` into `settings`, in file order.
 void ReadSettingsData(std::string_view text, DeviceSettings& settings);
+
+// Whether `text` is a whole settings data file, as the tools demand before
+// they send any of it: its 282 lines, each a value of its field's kind within
+// its range, and nothing after. Nothing when it is; otherwise the number of
+// the first line that is not (283 for a line too many).
+std::optional<int> FirstBadSettingsLine(std::string_view text);
 
 // The path Save As writes: ".dat" appended unless the path already holds it
 // (case-sensitively, anywhere from its second character on). "setup" becomes

@@ -1,5 +1,7 @@
 #include "model/whole_file_win.h"
 
+#include "model/wide_text_win.h"
+
 namespace kelvrix {
 
 namespace {
@@ -41,20 +43,33 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
 }
 
 
-bool ReplaceFile(const std::wstring& path, std::string_view bytes) {
+namespace {
+
+// A new file of our own beside `path`: same folder, so the move is a rename.
+HANDLE CreateBeside(const std::wstring& path, std::wstring& temporary) {
   // Opening a read-only file for writing fails; moving a file over it would not.
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-    return false;
+    return INVALID_HANDLE_VALUE;
   }
-  // A name of our own beside the target: same folder, so the move is a rename.
-  std::wstring temporary;
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
     temporary = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
-    file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
+  return INVALID_HANDLE_VALUE;
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+bool ReplaceWholeFile(const std::wstring& path, std::string_view bytes) {
+  std::wstring temporary;
+  HANDLE file = CreateBeside(path, temporary);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool written = WriteAll(file, bytes);
   CloseHandle(file);
@@ -63,6 +78,54 @@ bool ReplaceFile(const std::wstring& path, std::string_view bytes) {
   }
   DeleteFileW(temporary.c_str());
   return false;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  const std::wstring wide = WideFromUtf8(path);
+  if (IsFolder(wide)) return std::nullopt;
+  return ReadWholeFile(wide);
+}
+
+bool ReplaceWholeFile(const std::string& path, std::string_view bytes) { return ReplaceWholeFile(WideFromUtf8(path), bytes); }
+
+bool CanWriteBeside(const std::string& path) {
+  std::wstring temporary;
+  HANDLE file = CreateBeside(WideFromUtf8(path), temporary);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  DeleteFileW(temporary.c_str());
+  return true;
+}
+
+bool MakeFolders(const std::string& path) {
+  const std::wstring wide = WideFromUtf8(path);
+  for (std::size_t slash = wide.find_first_of(L"\\/", 1); ; slash = wide.find_first_of(L"\\/", slash + 1)) {
+    const std::wstring part = wide.substr(0, slash);
+    if (!part.empty() && part.back() != L':' && !IsFolder(part)) CreateDirectoryW(part.c_str(), nullptr);
+    if (slash == std::wstring::npos) break;
+  }
+  return IsFolder(wide);
+}
+
+std::optional<std::time_t> ModifiedTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA about;
+  if (!GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &about)) return std::nullopt;
+  ULARGE_INTEGER ticks;  // 100 ns since 1601
+  ticks.LowPart = about.ftLastWriteTime.dwLowDateTime;
+  ticks.HighPart = about.ftLastWriteTime.dwHighDateTime;
+  return static_cast<std::time_t>(ticks.QuadPart / 10000000ULL - 11644473600ULL);
+}
+
+std::vector<std::string> FileNamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(WideFromUtf8(PathIn(folder, "*")).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Utf8FromWide(found.cFileName));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
 }
 
 }  // namespace kelvrix

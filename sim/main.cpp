@@ -9,7 +9,7 @@
 //               [--addresses 0,5,7] [--log FILE] [--control FILE] [--ready FILE]
 //               [--mode LINE]... [--alarm-history N] [--video-loss-history N]
 //               [--off-default] [--state FILE] [--unit-states DIR] [--baud N]
-//               [--unit-delay MS]
+//               [--unit-delay MS] [--dial-gap MS] [--mac TEXT] [--version BYTES]
 //
 // --device plays one unit on RS-232C and, with the mode line "rs485", the
 // units of --addresses (default 0) on an RS-485 bus, the unit at 05 with the
@@ -28,7 +28,11 @@
 // the line, and the answer leaves byte by byte; --unit-delay adds the unit's
 // own time to answer. Without --baud every byte crosses at once. Units that
 // dial in each take their --unit-delay on a clock of their own, as units on
-// a network do: one unit's time to answer holds up no other.
+// a network do: one unit's time to answer holds up no other; they dial one
+// every --dial-gap ms (20: the panel's accept queue is short). --mac and
+// --version make the RS-232C unit, or the one a client connects to, report
+// those texts as they are, as a hostile or broken unit would: "../../x" for
+// a MAC address, code page 932 bytes for a version.
 //
 // Mode lines (--mode, then the lines of the control file, read again before
 // each answer): "rs485", "silent", "reply E3" (or GN, E0..E2, MENU; "reply E3
@@ -254,17 +258,17 @@ int Usage() {
                "       [--addresses 0,5,7] [--log FILE] [--control FILE] [--ready FILE]\n"
                "       [--mode LINE]... [--alarm-history N] [--video-loss-history N]\n"
                "       [--off-default] [--state FILE] [--unit-states DIR] [--baud N]\n"
-               "       [--unit-delay MS]\n");
+               "       [--unit-delay MS] [--dial-gap MS] [--mac TEXT] [--version BYTES]\n");
   return 2;
 }
 
 struct Options {
-  std::string device, logPath, controlPath, readyPath, statePath, unitStatesDir, modeLines;
+  std::string device, logPath, controlPath, readyPath, statePath, unitStatesDir, modeLines, mac, version;
   int listenPort = 0, dialPort = 0, units = 1;
   uint32_t listenAddress = INADDR_LOOPBACK;
   std::vector<int> addresses = {0};
   int alarmEntries = 0, videoLossEntries = 0;
-  int baud = 0, unitDelayMs = 0;
+  int baud = 0, unitDelayMs = 0, dialGapMs = 20;
   bool offDefault = false;
 };
 
@@ -282,6 +286,8 @@ class Simulator {
     unit.FillAlarmHistory(options_.alarmEntries);
     unit.FillVideoLossHistory(options_.videoLossEntries);
     if (options_.offDefault) unit.UseOffDefaultSettings();
+    if (!options_.mac.empty()) kelvrix::CopyText(unit.settings.macAddress, options_.mac);
+    if (!options_.version.empty()) unit.version = options_.version;
   }
 
   std::string ControlText() const {
@@ -562,10 +568,10 @@ int RunDialling(Simulator& sim) {
   std::mt19937 random(12345);
   sim.Ready();
 
-  // One dial every 20 ms at most, so the panel's short accept queue never
-  // overflows (an overflowing queue makes the kernel retry a dial only after
-  // seconds).
-  constexpr auto kDialGap = std::chrono::milliseconds(20);
+  // One dial every --dial-gap ms at most, so the panel's short accept queue
+  // never overflows (an overflowing queue makes the kernel retry a dial only
+  // after seconds).
+  const auto dialGap = std::chrono::milliseconds(sim.options().dialGapMs);
   Clock::time_point nextDialSlot{};
   Flooder flooder;
   std::string bytes;
@@ -583,7 +589,7 @@ int RunDialling(Simulator& sim) {
       if (d.fd >= 0 && (away || now >= d.hangUp)) {
         if (resetting) {  // and again in its turn: every unit dials once a round
           Reset(d.fd);
-          d.nextDial = now + kDialGap * count;
+          d.nextDial = now + dialGap * count;
         } else {
           close(d.fd);
           d.nextDial = now + std::chrono::seconds(1);
@@ -597,7 +603,7 @@ int RunDialling(Simulator& sim) {
         d.nextDial = now;
       }
       if (d.fd < 0 && !away && now >= d.nextDial && now >= nextDialSlot) {
-        nextDialSlot = now + kDialGap;
+        nextDialSlot = now + dialGap;
         d.nextDial = now + std::chrono::seconds(1);
         // Without waiting: a panel busy elsewhere must not stall the other units.
         d.fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -706,6 +712,12 @@ int main(int argc, char** argv) {
       options.baud = std::atoi(argv[++i]);
     } else if (arg == "--unit-delay") {
       options.unitDelayMs = std::atoi(argv[++i]);
+    } else if (arg == "--dial-gap") {
+      options.dialGapMs = std::max(0, std::atoi(argv[++i]));
+    } else if (arg == "--mac") {
+      options.mac = argv[++i];
+    } else if (arg == "--version") {
+      options.version = argv[++i];
     } else {
       return Usage();
     }

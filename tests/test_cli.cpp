@@ -12,10 +12,9 @@
 #include "cli/cli_output.h"
 #include "model/dialog_texts.h"
 #include "model/settings_data_file.h"
+#include "fakes.h"
 #include "sim/simulated_bus.h"
-#include "sim/simulated_dialled_units.h"
-#include "tools/request_list.h"
-#include "tools/unit_job.h"
+#include "sim/simulated_links.h"
 
 namespace kelvrix::cli {
 namespace {
@@ -93,44 +92,14 @@ TEST(CliOutput, JsonStringsAndTablesOfWideText) {
   EXPECT_EQ(JsonString("タイトル ch.01"), "\"タイトル ch.01\"");
   EXPECT_EQ(TextTable({{"項目", "x"}, {"ab", "y"}}), "項目  x\nab    y\n") << "a kanji is two columns";
   EXPECT_EQ(TextTable({{"\"ｶﾒﾗ\"", "z"}, {"abcdef", "w"}}), "\"ｶﾒﾗ\"   z\nabcdef  w\n") << "half-width kana one";
+  const std::string wide(60, 'x');
+  EXPECT_EQ(TextTable({{"a", wide, "1"}, {"bb", "y", "2"}}), "a   " + wide + "  1\nbb  y  2\n")
+      << "a cell wider than a column widens its own row only";
 }
 
 // --- Subcommands against simulated units ---------------------------------------------
 
-// The link to a simulated bus: a frame's answer comes `delay` after it, and
-// time passes only while the subcommand waits.
-class SimulatedLink : public CliLink {
- public:
-  explicit SimulatedLink(sim::SimulatedBus& bus) : bus_(bus) {}
-  bool Write(std::string_view bytes) override {
-    ++frames;
-    if (silentAfter-- <= 0) return true;
-    if (auto answer = bus_.Handle(bytes, mode)) pending_.push_back({now_ + delay, *answer});
-    return true;
-  }
-  bool Read(Millis wait, std::string& bytes) override {
-    bytes.clear();
-    if (pending_.empty() || pending_.front().first > now_ + wait) {
-      now_ += wait;
-      return true;
-    }
-    now_ = std::max(now_, pending_.front().first);
-    bytes = pending_.front().second;
-    pending_.pop_front();
-    return true;
-  }
-  Millis Now() override { return now_; }
-
-  sim::SimMode mode;
-  Millis delay{5};
-  int silentAfter = 1 << 30;  // frames answered before the unit falls silent
-  int frames = 0;
-
- private:
-  sim::SimulatedBus& bus_;
-  std::deque<std::pair<Millis, std::string>> pending_;
-  Millis now_{0};
-};
+using sim::SimulatedLine;
 
 CliOptions Options(std::vector<std::string_view> arguments) {
   arguments.insert(arguments.end(), {"--serial", "sim"});
@@ -149,13 +118,24 @@ std::tm Now() {
   return now;
 }
 
-CommandResult RunCommand(const CliOptions& options, CliLink* link) { return cli::RunCommand(options, link, Now()); }
+CommandResult RunCommand(const CliOptions& options, CliLink* link) { return cli::RunCommand(options, link, Now); }
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string TempFile(const std::string& name, const std::string& text) {
+  const std::string path = ::testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
 
 TEST(CliCommands, ReadWritesWhatTheUnitHoldsAndDiffNamesWhatDiffers) {
   sim::SimulatedBus bus(false, {});
   sim::SimulatedUnit& unit = bus.units().begin()->second;
   unit.settings.videoHue[2] = 77;
-  SimulatedLink link(bus);
+  SimulatedLine link(bus);
   const CommandResult read = RunCommand(Options({"read"}), &link);
   EXPECT_EQ(read.exitCode, kExitOk);
   EXPECT_EQ(read.out, WriteSettingsData(unit.settings)) << "the file a fresh panel saves after read all";
@@ -163,10 +143,7 @@ TEST(CliCommands, ReadWritesWhatTheUnitHoldsAndDiffNamesWhatDiffers) {
   EXPECT_LT(link.Now(), Millis(160 * 6)) << "each request on its answer, no pacing";
 
   unit.settings.videoHue[2] = 12;
-  const std::string path = ::testing::TempDir() + "cli-read.dat";
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  std::fwrite(read.out.data(), 1, read.out.size(), file);
-  std::fclose(file);
+  const std::string path = TempFile("cli-read.dat", read.out);
   const CommandResult diff = RunCommand(Options({"diff", path}), &link);
   EXPECT_EQ(diff.exitCode, kExitDiffers);
   EXPECT_NE(diff.out.find("ビデオ調整 ch.03 Hue  077       012       相違"), std::string::npos) << diff.out;
@@ -180,38 +157,85 @@ TEST(CliCommands, ReadWritesWhatTheUnitHoldsAndDiffNamesWhatDiffers) {
   link.frames = 0;
   const CommandResult apply = RunCommand(Options({"apply", path}), &link);
   EXPECT_EQ(apply.exitCode, kExitOk) << apply.out;
-  EXPECT_NE(apply.out.find("確認済み 1 件"), std::string::npos) << apply.out;
+  EXPECT_NE(apply.out.find("1 件を変更、確認済み"), std::string::npos) << apply.out;
   EXPECT_EQ(link.frames, 160 + 3) << "read all, then the MAC address, the hue and its read-back";
   EXPECT_EQ(unit.settings.videoHue[2], 77);
-  EXPECT_EQ(RunCommand(Options({"apply", path}), &link).out, "相違なし\n") << "the second apply changes nothing";
+  EXPECT_EQ(RunCommand(Options({"apply", path}), &link).out, "変更なし\n") << "the second apply changes nothing";
 }
 
-TEST(CliCommands, AUnitThatFallsSilentMidRunIsReportedNotWaitedForEver) {
+// A unit that answers, but not what was asked (its menu open, an error to
+// every request), or that falls silent midway: no subcommand says done, and
+// no file holds the initial values in place of what it did not give.
+TEST(CliCommands, WhatTheUnitDidNotGiveIsNeverPassedOffAsRead) {
+  struct Case {
+    const char* mode;
+    int silentAfter;
+    int readExit;
+    std::string readError;
+  };
+  const Case cases[] = {
+      {"reply MENU", 1 << 30, kExitDiffers, "読めない設定 160 件: タイトル ch.01、タイトル ch.02、タイトル ch.03…"},
+      {"reply E3", 1 << 30, kExitDiffers, "読めない設定 160 件: タイトル ch.01、タイトル ch.02、タイトル ch.03…"},
+      {"reply GN", 1 << 30, kExitDiffers, "読めない設定 160 件: タイトル ch.01、タイトル ch.02、タイトル ch.03…"},
+      {"normal", 100, kExitDiffers,
+       "応答なし: 読めない設定 60 件: ビデオ調整 ch.05 Saturation V、ビデオ調整 ch.06 Saturation V、ビデオ調整 ch.07 Saturation V…"},
+      {"silent", 0, kExitLink, "no answer from the unit"},
+  };
+  for (const Case& c : cases) {
+    sim::SimulatedBus bus(false, {});
+    SimulatedLine link(bus);
+    link.mode = sim::SimMode::Parse(c.mode);
+    const auto run = [&](std::vector<std::string_view> arguments) {
+      link.silentAfter = c.silentAfter;
+      link.frames = 0;
+      return RunCommand(Options(arguments), &link);
+    };
+    const std::string folder = ::testing::TempDir() + "unread-" + std::to_string(&c - cases);
+    const CommandResult read = run({"read", "-o", folder + ".dat"});
+    EXPECT_EQ(read.exitCode, c.readExit) << c.mode;
+    EXPECT_EQ(read.error, c.readError) << c.mode;
+    EXPECT_FALSE(std::ifstream(folder + ".dat")) << c.mode << ": no file";
+    EXPECT_EQ(link.frames, std::min(160, c.silentAfter + 3 * 2)) << "three silent requests end it";
+    const CommandResult backup = run({"backup", folder});
+    EXPECT_NE(backup.exitCode, kExitOk) << c.mode;
+    EXPECT_EQ(backup.out.find(".dat"), std::string::npos) << backup.out;
+    if (c.silentAfter > 0 && c.silentAfter < 1000) continue;  // what follows each take their own count of frames
+    EXPECT_NE(run({"history", "alarm"}).exitCode, kExitOk) << c.mode;
+    EXPECT_NE(run({"send", "RVN"}).exitCode, kExitOk) << c.mode;
+  }
+}
+
+// A settings file is whole before a line of it goes out: short, long, cut,
+// out of range, a folder or missing, each refused with its line.
+TEST(CliCommands, AFileThatIsNotWholeIsRefusedBeforeAnythingIsSent) {
+  const std::string whole = WriteSettingsData(testing::Defaults());
+  const struct {
+    std::string text;
+    std::string line;
+  } cases[] = {
+      {"", "1"},
+      {whole.substr(0, whole.rfind('\n', whole.size() - 2) + 1), "282"},
+      {whole + "0\r\n", "283"},
+      {"-" + whole, "1"},
+      {whole.substr(0, whole.find('\n') + 1) + "2x\r\n" + whole.substr(whole.find('\n', whole.find('\n') + 1) + 1), "2"},
+  };
   sim::SimulatedBus bus(false, {});
-  SimulatedLink link(bus);
-  link.silentAfter = 100;
-  const CommandResult read = RunCommand(Options({"read"}), &link);
-  EXPECT_EQ(read.exitCode, kExitDiffers);
-  EXPECT_EQ(read.error, "60 requests went unanswered: their settings hold the initial values");
-  EXPECT_EQ(link.frames, 100 + 2 * 60) << "each silent request asked once more";
-
-  EXPECT_EQ(RunCommand(Options({"write", "no-such.dat"}), &link).exitCode, kExitFile);
-  const std::string path = ::testing::TempDir() + "cli-defaults.dat";
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  const std::string defaults = WriteSettingsData(bus.units().begin()->second.settings);
-  std::fwrite(defaults.data(), 1, defaults.size(), file);
-  std::fclose(file);
-  link.silentAfter = 10;
-  link.frames = 0;
-  const CommandResult write = RunCommand(Options({"write", path}), &link);
-  EXPECT_EQ(write.exitCode, kExitLink);
-  EXPECT_EQ(write.error, "the unit stopped answering: the write is incomplete");
-  EXPECT_EQ(link.frames, 10 + 3 * 2) << "three silent steps, each asked twice, end it";
-
-  link.silentAfter = 0;
-  const CommandResult silent = RunCommand(Options({"send", "RVN"}), &link);
-  EXPECT_EQ(silent.exitCode, kExitLink);
-  EXPECT_EQ(silent.error, "no answer from the unit");
+  SimulatedLine link(bus);
+  for (const auto& c : cases) {
+    const std::string path = TempFile("cut.dat", c.text);
+    for (const char* command : {"apply", "write", "diff"}) {
+      const CommandResult result = RunCommand(Options({command, path}), &link);
+      EXPECT_EQ(result.exitCode, kExitFile);
+      EXPECT_EQ(result.error, "設定ファイルとして読めません: " + path + "（" + c.line + " 行目）");
+    }
+    EXPECT_EQ(RunCommand(*ParseArguments({"show", path}).options, nullptr).exitCode, kExitFile);
+  }
+  EXPECT_EQ(link.frames, 0) << "nothing sent";
+  for (const std::string& path : {::testing::TempDir(), ::testing::TempDir() + "no-such.dat"}) {
+    const CommandResult show = RunCommand(*ParseArguments({"show", path}).options, nullptr);
+    EXPECT_EQ(show.exitCode, kExitFile);
+    EXPECT_EQ(show.error, "ファイルを読めません: " + path);
+  }
 }
 
 TEST(CliCommands, HistoryReadsItsHundredEntriesAndListsThoseHeld) {
@@ -219,18 +243,22 @@ TEST(CliCommands, HistoryReadsItsHundredEntriesAndListsThoseHeld) {
   sim::SimulatedUnit& unit = bus.units().begin()->second;
   unit.settings.alarmHistory[0] = {4, 12, 3, 7, 9, 5, 0};
   unit.settings.alarmHistory[1] = {16, 26, 12, 9, 23, 59, 58};
-  SimulatedLink link(bus);
+  SimulatedLine link(bus);
   const CommandResult csv = RunCommand(Options({"history", "alarm", "--csv"}), &link);
   EXPECT_EQ(csv.exitCode, kExitOk);
   EXPECT_EQ(csv.out, "number,channel,time\n1,4,2012-03-07 09:05:00\n2,16,2026-12-09 23:59:58\n");
   EXPECT_EQ(link.frames, kHistoryEntryCount);
   EXPECT_EQ(RunCommand(Options({"history", "video-loss", "--json"}), &link).out, "{\"entries\": []}\n");
   EXPECT_EQ(RunCommand(Options({"history", "door"}), &link).exitCode, kExitUsage);
+  link.mode = sim::SimMode::Parse("reply E3");
+  const CommandResult refused = RunCommand(Options({"history", "alarm"}), &link);
+  EXPECT_EQ(refused.exitCode, kExitDiffers);
+  EXPECT_EQ(refused.error, "0 entries unanswered, 100 refused");
 }
 
 TEST(CliCommands, ClockSetsTheUnitsDateAndTime) {
   sim::SimulatedBus bus(false, {});
-  SimulatedLink link(bus);
+  SimulatedLine link(bus);
   const CommandResult clock = RunCommand(Options({"clock"}), &link);
   EXPECT_EQ(clock.exitCode, kExitOk) << clock.error;
   EXPECT_EQ(clock.out, "2026-12-09 21:05:30 を設定しました\n");
@@ -241,26 +269,30 @@ TEST(CliCommands, ClockSetsTheUnitsDateAndTime) {
   EXPECT_EQ(refused.error.rfind("DSY26: E3 (Command Error), DSM12: E3 (Command Error)", 0), 0u) << refused.error;
 }
 
+// The bus's units, each in its own file named by its address and MAC
+// address; the inventory quoted, its text from a unit made UTF-8.
 TEST(CliCommands, BackupReadsEveryUnitOfTheBusIntoAFolderWithAnInventory) {
   sim::SimulatedBus bus(true, {0, 5, 5, 7});
-  SimulatedLink link(bus);
+  for (auto& [address, unit] : bus.units()) CopyText(unit.settings.macAddress, "02-00-00-00-01-0" + std::to_string(address));
+  bus.units().find(7)->second.version = "\xB6\xD2,=";  // "ｶﾒ,=" in code page 932
+  SimulatedLine link(bus);
   link.mode.rs485 = true;
-  const std::string folder = ::testing::TempDir();
+  const std::string folder = ::testing::TempDir() + "bus";
   const CommandResult backup = RunCommand(Options({"backup", folder, "--bus"}), &link);
   EXPECT_EQ(backup.exitCode, kExitDiffers) << "05 holds two units";
-  const std::string mac = bus.units().begin()->second.settings.macAddress;
   EXPECT_EQ(backup.out, "unit,mac,version,time,file,result\n"
-                        "unit-00," + mac + ",1.00,2026-12-09T21:05:30,unit-00.dat,ok\n"
-                        "unit-05,,,2026-12-09T21:05:30,,重複の疑い: 応答が乱れています\n"
-                        "unit-07," + mac + ",1.00,2026-12-09T21:05:30,unit-07.dat,ok\n");
-  std::FILE* saved = std::fopen((folder + "/unit-07.dat").c_str(), "rb");
-  ASSERT_NE(saved, nullptr);
-  std::fclose(saved);
+                        "00,02-00-00-00-01-00,1.00,2026-12-09T21:05:30,00_02-00-00-00-01-00_20261209.dat,ok\n"
+                        "05,,,2026-12-09T21:05:30,,重複の疑い: 応答が乱れています\n"
+                        "07,02-00-00-00-01-07,\"ｶﾒ,=\",2026-12-09T21:05:30,07_02-00-00-00-01-07_20261209.dat,ok\n");
+  EXPECT_EQ(FileText(folder + "/inventory.csv"), backup.out);
+  EXPECT_EQ(FileText(folder + "/07_02-00-00-00-01-07_20261209.dat"), WriteSettingsData(bus.units().find(7)->second.settings));
+  const CommandResult json = RunCommand(Options({"scan", "--json"}), &link);
+  EXPECT_NE(json.out.find("\"version\": \"ｶﾒ,=\""), std::string::npos) << json.out;
 }
 
 TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
   sim::SimulatedBus bus(true, {0, 5, 7});
-  SimulatedLink link(bus);
+  SimulatedLine link(bus);
   link.mode.rs485 = true;
   const CommandResult scan = RunCommand(Options({"scan", "--json"}), &link);
   EXPECT_EQ(scan.exitCode, kExitOk);
@@ -270,116 +302,48 @@ TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
             std::string::npos)
       << scan.out;
   EXPECT_NE(scan.out.find("\"summary\": \"3 台が応答\""), std::string::npos);
-  const CommandResult send = RunCommand(Options({"send", "RVN", "--address", "07"}), &link);
-  EXPECT_EQ(send.out, "Ver. 1.00\n");
+  EXPECT_EQ(RunCommand(Options({"send", "RVN", "--address", "07"}), &link).out, "Ver. 1.00\n");
+  link.mode.reply = "E3";
+  const CommandResult refused = RunCommand(Options({"send", "RVN", "--address", "07"}), &link);
+  EXPECT_EQ(refused.exitCode, kExitDiffers);
+  EXPECT_EQ(refused.out, "E3 (Command Error)\n");
 }
 
-TEST(CliSession, OnRs485ALineFromAnotherAddressSaysNothingOfTheUnit) {
-  DeviceSettings model{};
-  RequestList request;
-  request.Start({"REMA"}, Millis(300));
-  SequenceDriver driver(request, UnitTarget{true, 5}, model);
-  ASSERT_TRUE(driver.Next(Millis(0)));
-  driver.Received("07EMA02-00-00-00-01-07\r\n");  // the unit asked before, late
-  EXPECT_STREQ(model.macAddress, "");
-  EXPECT_TRUE(request.Running());
-  driver.Received("05EMA02-00-00-00-01-05\r\n");
-  EXPECT_STREQ(model.macAddress, "02-00-00-00-01-05");
-  EXPECT_EQ(request.answers[0], "EMA02-00-00-00-01-05");
-}
-
-std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
+// Units that dial in: each read as it comes, all at once, into its own file.
 TEST(CliCommands, BackupReadsEveryDialledUnitAtOnceIntoItsOwnFile) {
+  const auto options = [](std::vector<std::string_view> arguments) { return *ParseArguments(arguments).options; };
   sim::SimulatedDialledUnits one(1);
   const std::string alone = ::testing::TempDir() + "alone";
-  const CommandResult json =
-      RunOnDialledUnits(*ParseArguments({"backup", alone, "--listen", "9004", "--json"}).options, one, Now());
+  const CommandResult json = RunCommand(options({"backup", alone, "--listen", "9004", "--json"}), &one);
   EXPECT_EQ(json.exitCode, kExitOk);
   EXPECT_EQ(json.out, "{\"units\": [\n  {\"unit\": \"10.0.0.1\", \"mac\": \"02-00-00-00-00-01\", \"version\": \"1.00\", "
-                      "\"time\": \"2026-12-09T21:05:30\", \"file\": \"10.0.0.1.dat\", \"result\": \"ok\"}\n]}\n");
+                      "\"time\": \"2026-12-09T21:05:30\", \"file\": \"10.0.0.1_02-00-00-00-00-01_20261209.dat\", "
+                      "\"result\": \"ok\"}\n]}\n");
 
   sim::SimulatedDialledUnits four(4);
   four.Unit(1).settings.videoBrightness[0] = 3;
   four.hangUp = {2, 10};
   const std::string folder = ::testing::TempDir() + "dialled";
-  const CommandResult backup =
-      RunOnDialledUnits(*ParseArguments({"backup", folder, "--listen", "9004", "--units", "4"}).options, four, Now());
+  const CommandResult backup = RunCommand(options({"backup", folder, "--listen", "9004", "--units", "4"}), &four);
   EXPECT_EQ(backup.exitCode, kExitDiffers) << "10.0.0.3 hung up";
   EXPECT_LE(four.Now(), one.Now() + Millis(20)) << "all at once: four units take one unit's time";
-  EXPECT_EQ(backup.out, "unit,mac,version,time,file,result\n"
-                        "10.0.0.1,02-00-00-00-00-01,1.00,2026-12-09T21:05:30,10.0.0.1.dat,ok\n"
-                        "10.0.0.2,02-00-00-00-00-02,1.00,2026-12-09T21:05:30,10.0.0.2.dat,ok\n"
-                        "10.0.0.3,,,2026-12-09T21:05:30,,the link broke\n"
-                        "10.0.0.4,02-00-00-00-00-04,1.00,2026-12-09T21:05:30,10.0.0.4.dat,ok\n");
+  EXPECT_EQ(backup.out.substr(backup.out.find("10.0.0.3,")), "10.0.0.3,,,2026-12-09T21:05:30,,接続が切れました\n"
+                                                             "10.0.0.4,02-00-00-00-00-04,1.00,2026-12-09T21:05:30,"
+                                                             "10.0.0.4_02-00-00-00-00-04_20261209.dat,ok\n");
   EXPECT_EQ(FileText(folder + "/inventory.csv"), backup.out);
-  for (int k : {0, 1, 3}) {
-    EXPECT_EQ(FileText(folder + "/10.0.0." + std::to_string(k + 1) + ".dat"), WriteSettingsData(four.Unit(k).settings))
-        << "unit " << k + 1 << "'s own settings";
-  }
+  EXPECT_EQ(FileText(folder + "/10.0.0.2_02-00-00-00-00-02_20261209.dat"), WriteSettingsData(four.Unit(1).settings));
+
+  sim::SimulatedDialledUnits first(1);
+  const CommandResult read = RunCommand(options({"read", "--listen", "9004"}), &first);
+  EXPECT_EQ(read.out, WriteSettingsData(first.Unit(0).settings)) << "any other subcommand on the first unit";
 }
 
-TEST(CliCommands, AnyOtherSubcommandWorksOnTheFirstUnitThatDialledIn) {
-  sim::SimulatedDialledUnits units(1);
-  units.Unit(0).settings.videoBrightness[0] = 3;
-  const CommandResult read = RunOnDialledUnits(*ParseArguments({"read", "--listen", "9004"}).options, units, Now());
-  EXPECT_EQ(read.exitCode, kExitOk);
-  EXPECT_EQ(read.out, WriteSettingsData(units.Unit(0).settings));
-  units.hangUp = {0, 0};
-  EXPECT_EQ(RunOnDialledUnits(*ParseArguments({"send", "RVN", "--listen", "9004"}).options, units, Now()).error,
-            "the link broke");
-}
-
-// Jobs on three units at once: one that differs from the file in five
-// settings, one that holds it already, one that hangs up midway.
-TEST(UnitJob, EachKindOnThreeUnitsAtOnce) {
-  const DeviceSettings defaults = [] {
-    DeviceSettings settings{};
-    ResetSettingsToDefaults(settings);
-    return settings;
-  }();
-  DeviceSettings file = defaults;
-  for (int channel = 0; channel < 5; ++channel) file.videoBrightness[channel] = 3;
-  struct Case {
-    JobKind kind;
-    std::vector<std::string> results;  // per unit; empty for the unit that hung up
-  };
-  const Case cases[] = {
-      {JobKind::Backup, {"読み込み済み", "読み込み済み", ""}},
-      {JobKind::Apply, {"5 件を変更、確認済み", "変更なし", ""}},
-      {JobKind::Clock, {"時刻を設定しました", "時刻を設定しました", "時刻を設定しました"}},
-      {JobKind::Histories, {"履歴を読み込み済み", "履歴を読み込み済み", ""}},
-  };
-  for (const Case& c : cases) {
-    sim::SimulatedDialledUnits units(3);
-    units.Unit(1).settings = file;
-    units.Unit(0).FillAlarmHistory(4);
-    units.hangUp = {2, 30};
-    std::vector<std::unique_ptr<UnitJob>> jobs;
-    std::vector<UnitSequence> runs;
-    for (int k = 0; k < 3; ++k) {
-      jobs.push_back(std::make_unique<UnitJob>(c.kind, c.kind == JobKind::Apply ? file : defaults,
-                                               JobTimeouts{Millis(300), Millis(1000)}, false, false, Now()));
-      jobs.back()->Start();
-      runs.push_back({*jobs.back(), jobs.back()->Model()});
-    }
-    RunSequences(runs, units);
-    for (int k = 0; k < 3; ++k) {
-      const bool broke = runs[k].broke;
-      EXPECT_EQ(broke ? "" : jobs[k]->Result(), c.results[k]) << static_cast<int>(c.kind) << " unit " << k;
-      EXPECT_EQ(!broke && jobs[k]->Succeeded(), !c.results[k].empty());
-    }
-    if (c.kind == JobKind::Apply) {
-      EXPECT_EQ(WriteSettingsData(units.Unit(0).settings), WriteSettingsData(file));
-    }
-    if (c.kind == JobKind::Histories) {
-      EXPECT_EQ(jobs[0]->Model().alarmHistory, units.Unit(0).settings.alarmHistory);
-      EXPECT_EQ(HistoryCount(jobs[0]->Model().alarmHistory), 4);
-    }
-  }
+// With --json, one JSON document whatever happened.
+TEST(CliProgram, JsonSaysWhatFailedAsJson) {
+  EXPECT_EQ(JsonWithError("{\"units\": [\n  {\"unit\": \"05\"}\n]}\n", "the link broke", 3),
+            "{\"units\": [\n  {\"unit\": \"05\"}\n], \"error\": \"the link broke\", \"exit\": 3}\n");
+  EXPECT_EQ(JsonWithError("", "cannot read x", 4), "{\"error\": \"cannot read x\", \"exit\": 4}\n");
+  EXPECT_EQ(JsonString("\xB6\xFF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"") << "bytes that are no UTF-8";
 }
 
 }  // namespace

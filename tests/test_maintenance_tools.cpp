@@ -14,10 +14,7 @@
 #include "model/reply_decoders.h"
 #include "sim/simulated_unit.h"
 #include "tools/bus_scan.h"
-#include "tools/jobs_in_turn.h"
 #include "tools/request_list.h"
-#include "tools/sequence_set.h"
-#include "tools/unit_files.h"
 #include "tools/unit_comparison.h"
 
 namespace kelvrix {
@@ -164,16 +161,18 @@ TEST(UnitComparison, ListsTheDifferencesAfterOneRequestPerReply) {
   EXPECT_EQ(x.comparison.unit.firmwareVersion, std::string("1.00"));
 }
 
-TEST(UnitComparison, AUnitThatStopsAnsweringGivesNoAnswerRowsAfterOneRetry) {
+TEST(UnitComparison, AUnitThatFallsSilentEndsAfterThreeRequestsEachAskedTwice) {
   Exchange x;
   x.answerCount = 150;
   x.comparison.StartReading(Defaults(), kSerialAnswerTimeout);
   x.Run();
-  EXPECT_EQ(x.sent.size(), 150u + 2 * 10) << "each silent request once more";
+  EXPECT_EQ(x.sent.size(), 150u + 3 * 2) << "each silent request once more, three in a row end it";
   EXPECT_EQ(x.sent[150], x.sent[151]);
+  EXPECT_TRUE(x.comparison.Silenced());
+  EXPECT_EQ(x.comparison.Unread().size(), 10u);
   const std::vector<std::string> results = x.Results();
   EXPECT_EQ(results.front(), "プロトコル Connection Try: 応答なし");
-  EXPECT_EQ(results.size(), 3u) << "RECT, REKA, RETR of the last ten; the rest are not compared";
+  EXPECT_EQ(results.size(), 3u) << "RECT, REKA, RETR, never asked; the rest of the last ten are not compared";
   EXPECT_EQ(x.comparison.Summary(), "3 件は応答なし");
   EXPECT_STREQ(x.comparison.unit.firmwareVersion, "") << "RVN was never answered";
 }
@@ -362,139 +361,6 @@ TEST(BusScan, AGarbledOrMisaddressedAnswerIsAskedAgainThenFlagged) {
                           }));
   EXPECT_EQ(scan.Summary(), "7 台が応答、2 件はアドレスの重複の疑い");
   EXPECT_EQ(now, Millis(14 * 25 + 25 * 200));
-}
-
-// One unit after the other, as on a serial line: the next unit is asked in
-// the same breath as the last answer of the one before; a broken unit ends
-// at once; "中止" lets the request out finish and starts no one else.
-TEST(SequenceSet, OneAtATimeHandsTheTurnOnAndCancelStartsNoOneElse) {
-  std::vector<RequestList> lists(4);
-  std::vector<GatedSequence*> sequences;
-  for (RequestList& list : lists) {
-    list.Start({"RVN", "REMA"}, Millis(200));
-    sequences.push_back(&list);
-  }
-  SequenceSet set;
-  set.Start(sequences, true);
-  auto asked = [&](Millis now) {
-    std::vector<std::string> lines;
-    for (const auto& out : set.Next(now)) lines.push_back(std::to_string(out.unit) + " " + out.request.line);
-    return lines;
-  };
-  EXPECT_EQ(asked(Millis(0)), (std::vector<std::string>{"0 RVN\r\n"}));
-  set.Replied(0, "Ver. 1.00", "", "");
-  EXPECT_EQ(asked(Millis(10)), (std::vector<std::string>{"0 REMA\r\n"}));
-  set.Replied(0, "EMA02-00-00-00-00-01", "", "");
-  EXPECT_EQ(asked(Millis(20)), (std::vector<std::string>{"1 RVN\r\n"}));
-  set.Broke(1);
-  EXPECT_EQ(asked(Millis(30)), (std::vector<std::string>{"2 RVN\r\n"}));
-  set.Cancel();
-  EXPECT_EQ(asked(Millis(40)), std::vector<std::string>{}) << "the request out still waits";
-  EXPECT_EQ(set.Deadline(), Millis(30 + 200));
-  EXPECT_TRUE(set.Running());
-  EXPECT_EQ(asked(Millis(230)), std::vector<std::string>{}) << "timed out: no retry after a cancel, and no unit 3";
-  EXPECT_FALSE(set.Running());
-  EXPECT_EQ(set.TakeEnded(), (std::vector<std::size_t>{0, 1, 2}));
-  EXPECT_TRUE(set.BrokeOff(1));
-  EXPECT_FALSE(set.Started(3));
-  EXPECT_EQ(lists[0].answers, (std::vector<std::optional<std::string>>{"Ver. 1.00", "EMA02-00-00-00-00-01"}));
-}
-
-// The client's hosts: a unit whose turn has come is asked only once its
-// connection is made, and a cancel ends one still waiting for it.
-TEST(SequenceSet, AHeldUnitIsAskedOnlyOnceReleased) {
-  std::vector<RequestList> lists(2);
-  std::vector<GatedSequence*> sequences;
-  for (RequestList& list : lists) {
-    list.Start({"RVN"}, Millis(200));
-    sequences.push_back(&list);
-  }
-  SequenceSet set;
-  set.Start(sequences, true, true);
-  EXPECT_TRUE(set.Next(Millis(0)).empty());
-  EXPECT_FALSE(set.Deadline()) << "nothing out: the caller's own bound for the connection";
-  EXPECT_EQ(set.Turn(), 0u);
-  set.Release(0);
-  ASSERT_EQ(set.Next(Millis(0)).size(), 1u);
-  set.Replied(0, "Ver. 1.00", "", "");
-  EXPECT_TRUE(set.Next(Millis(10)).empty());
-  EXPECT_EQ(set.Turn(), 1u) << "its turn, held";
-  set.Cancel();
-  EXPECT_TRUE(set.Next(Millis(20)).empty());
-  EXPECT_FALSE(set.Running());
-}
-
-// Two units of a bus in turn: a reply from another address than the one
-// asked is not the unit's; a read answer decodes into the unit's own model.
-TEST(JobsInTurn, EachRequestGoesToItsUnitAndOnlyItsAnswersCount) {
-  DeviceSettings defaults{};
-  ResetSettingsToDefaults(defaults);
-  std::tm now{};
-  now.tm_year = 126;
-  const JobTimeouts timeouts{Millis(300), Millis(1000)};
-  UnitJob clock(JobKind::Clock, defaults, timeouts, true, false, now), histories(JobKind::Histories, defaults, timeouts, true, false, now);
-  clock.Start();
-  histories.Start();
-  JobsInTurn run;
-  run.Start({&clock, &histories}, {0, 7});
-  Millis at{0};
-  for (int line = 0; line < 6; ++line) {
-    const auto request = run.Next(at);
-    ASSERT_TRUE(request);
-    EXPECT_EQ(request->address, 0);
-    run.Replied("GO", "07", "");  // not from 00: still waiting
-    EXPECT_FALSE(run.Next(at));
-    run.Replied("GO", "00", "");
-  }
-  const auto first = run.Next(at);
-  ASSERT_TRUE(first);
-  EXPECT_EQ(*first, (ToolRequest{"RAH001\r\n", 7}));
-  sim::SimulatedUnit unit;
-  unit.FillAlarmHistory(1);
-  run.Replied(ReplyValue(unit.Answer("RAH001")), "07", "");
-  EXPECT_EQ(histories.Model().alarmHistory[0], unit.settings.alarmHistory[0]);
-  EXPECT_NE(HistoryCount(histories.Model().alarmHistory), 0);
-  EXPECT_EQ(clock.Result(), "時刻を設定しました");
-  EXPECT_EQ(run.Set().TakeEnded(), std::vector<std::size_t>{0});
-}
-
-TEST(UnitFiles, NamesTellWhoseEachFileIs) {
-  std::tm date{};
-  date.tm_year = 126;
-  date.tm_mon = 11;
-  date.tm_mday = 9;
-  const UnitName bus{5, "", "02-00-00-00-01-05"}, network{-1, "192.168.0.21", ""}, single{};
-  EXPECT_EQ(BackupFileName(bus, date), "05_02-00-00-00-01-05_20261209.dat");
-  EXPECT_EQ(BackupFileName(network, date), "192.168.0.21_20261209.dat");
-  EXPECT_EQ(BackupFileName(single, date), "unit_20261209.dat");
-}
-
-TEST(UnitFiles, EachUnitFindsTheNewestFileThatNamesIt) {
-  const std::vector<std::string> names = {"05_02-00-00-00-01-05_20261201.dat", "05_02-00-00-00-01-05_20261209.dat",
-                                          "192.168.0.21.DAT", "192.168.0.2_20261209.dat", "inventory.csv",
-                                          "lobby-02-00-00-00-00-07.dat", "unit_20261209.dat", "050.dat"};
-  const struct {
-    UnitName unit;
-    std::optional<std::string> file;
-  } cases[] = {
-      {{5, "", ""}, "05_02-00-00-00-01-05_20261209.dat"},
-      {{-1, "192.168.0.21", ""}, "192.168.0.21.DAT"},
-      {{-1, "192.168.0.2", ""}, "192.168.0.2_20261209.dat"},
-      {{-1, "192.168.0.9", "02-00-00-00-00-07"}, "lobby-02-00-00-00-00-07.dat"},  // moved: its MAC tells
-      {{}, "unit_20261209.dat"},
-      {{7, "", ""}, std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(FileForUnit(names, c.unit), c.file) << UnitLabel(c.unit);
-}
-
-TEST(UnitFiles, CsvWithOrWithoutAByteOrderMark) {
-  History history{};
-  history[0] = {3, 12, 3, 7, 9, 5, 0};
-  EXPECT_EQ(HistoryTime(history[0]), "2012-03-07 09:05:00");
-  EXPECT_EQ(HistoryCsv(history, false), "number,channel,time\n1,3,2012-03-07 09:05:00\n");
-  EXPECT_EQ(HistoryCsv(history, true).substr(0, 3), "\xEF\xBB\xBF");
-  EXPECT_EQ(InventoryCsv({{"05", "02-00-00-00-01-05", "1.00", "t", "f.dat", "ok"}}, true),
-            "\xEF\xBB\xBFunit,mac,version,time,file,result\n05,02-00-00-00-01-05,1.00,t,f.dat,ok\n");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "model/device_settings.h"
 #include "tools/settings_report.h"
+#include "tools/unit_comparison.h"
 
 namespace kelvrix {
 namespace {
@@ -65,7 +66,7 @@ TEST(SettingsReport, ThePageHoldsEverySectionAndTheCsvEverySetting) {
   CopyText(settings.channelTitle[0], "GATE,1");
   settings.alarmHistory[0] = {3, 12, 3, 7, 9, 5, 0};
 
-  const std::string file = SettingsReportHtml(settings, {{}, {}, {}, "site<1>.dat", "2026-12-10 09:05", "2026-12-10 10:00"});
+  const std::string file = SettingsReportHtml(settings, {{}, {}, {}, "site<1>.dat", "2026-12-10 09:05", "2026-12-10 10:00", {}, {}});
   for (const char* part : {"<h2>ユニット</h2>", "site&lt;1&gt;.dat", "<h3>ビデオ調整</h3>", "<h3>その他</h3>",
                            "<h2>分割画面の配置</h2>", "<h2>自動切換え</h2>", "4分割A", "16分割", "2026-12-10 10:00"}) {
     EXPECT_NE(file.find(part), std::string::npos) << part;
@@ -79,8 +80,18 @@ TEST(SettingsReport, ThePageHoldsEverySectionAndTheCsvEverySetting) {
   EXPECT_EQ(Count(file, "<svg"), kDivisionPatternCount);
   EXPECT_EQ(file.find("<script"), std::string::npos);
   EXPECT_EQ(file.find("アラーム履歴</h2>"), std::string::npos) << "a file holds no history";
-  const std::string unit = SettingsReportHtml(settings, {"05", "02-00-00-00-01-05", "2.31", {}, "2026-12-10 09:05", "2026-12-10 10:00"});
+  ReportSource source{"05", "02-00-00-00-01-05", "2.31", {}, "2026-12-10 09:05", "2026-12-10 10:00", {}, {0, 100}};
+  source.unread.assign(ComparedSettings().size(), false);
+  for (std::size_t i = 0; i < source.unread.size(); ++i) {
+    source.unread[i] = ComparedSettings()[i].name == "その他 ボーダーライン" || ComparedSettings()[i].name.ends_with("Div.16");
+  }
+  const std::string unit = SettingsReportHtml(settings, source);
   EXPECT_NE(unit.find("<h2>アラーム履歴</h2>"), std::string::npos);
+  for (const char* part : {"<td>ボーダーライン</td><td>読めない値</td>", "16分割 読めない値", "読めない値: 100 件の記録を読めませんでした。"}) {
+    EXPECT_NE(unit.find(part), std::string::npos) << part << ": what the unit did not give, never the initial value";
+  }
+  EXPECT_EQ(Count(unit, "<svg"), kDivisionPatternCount - 1);
+  EXPECT_NE(SettingsReportCsv(settings, false, source).find("その他,ボーダーライン,読めない値\n"), std::string::npos);
   EXPECT_NE(unit.find("2012-03-07 09:05:00"), std::string::npos);
 
   const std::string csv = SettingsReportCsv(settings, true);

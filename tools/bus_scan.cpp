@@ -1,10 +1,11 @@
 #include "tools/bus_scan.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "model/digits.h"
 #include "model/reply_decoders.h"
+#include "model/unit_text.h"
+#include "tools/unit_files.h"
 
 namespace kelvrix {
 
@@ -13,21 +14,17 @@ namespace {
 constexpr std::string_view kMacPrefix = "EMA";
 constexpr std::string_view kGarbled = "重複の疑い: 応答が乱れています";
 
-// "Ver. 1.00" gives "1.00"; anything else nothing.
+// "Ver. 1.00" gives "1.00", in UTF-8 as code page 932 reads it; anything else nothing.
 std::string VersionIn(std::string_view line) {
   if (!line.starts_with(kVersionPrefix) || line.size() < kVersionPrefix.size() + 5) return {};
-  return std::string(line.substr(kVersionPrefix.size() + 1, 4));
+  return UnitText(line.substr(kVersionPrefix.size() + 1, 4));
 }
 
 // "EMA00-80-45-01-02-03" gives "00-80-45-01-02-03"; anything else nothing.
 std::string MacIn(std::string_view line) {
   if (!line.starts_with(kMacPrefix) || line.size() < kMacPrefix.size() + 17) return {};
   const std::string_view mac = line.substr(kMacPrefix.size(), 17);
-  for (std::size_t i = 0; i < mac.size(); ++i) {
-    const bool dash = i % 3 == 2;
-    if (dash ? mac[i] != '-' : !std::isxdigit(static_cast<unsigned char>(mac[i]))) return {};
-  }
-  return std::string(mac);
+  return IsMacAddress(mac) ? std::string(mac) : std::string();
 }
 
 }  // namespace
@@ -37,7 +34,7 @@ void BusScan::Start(Millis timeout) {
   units_.clear();
   scanned_ = false;
   // A unit answers within milliseconds: a silent address is asked once.
-  StartRun(kBusScanSteps, timeout, false);
+  StartRun(kBusScanSteps, timeout, false, 0);  // most addresses are silent: none ends the scan
 }
 
 std::optional<ToolRequest> BusScan::Next(Millis now) {

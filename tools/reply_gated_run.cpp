@@ -18,6 +18,7 @@ std::optional<ReplyGatedRun::Request> ReplyGatedRun::Next(Millis now) {
     unanswered_.push_back(step_);
     waiting_ = false;
     ++step_;
+    silenced_ = silentLimit_ > 0 && ++silentInARow_ >= silentLimit_;
   }
   if (Done()) return std::nullopt;
   return SendStep(now, false);
@@ -26,6 +27,7 @@ std::optional<ReplyGatedRun::Request> ReplyGatedRun::Next(Millis now) {
 void ReplyGatedRun::Answered() {
   if (!waiting_) return;
   waiting_ = false;
+  silentInARow_ = 0;
   ++step_;
 }
 

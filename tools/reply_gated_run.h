@@ -2,7 +2,8 @@
 // next request goes out as soon as the previous one was answered, or once its
 // time-out passed. An unanswered request is sent once more (unless the run
 // says not to); left unanswered again it is counted as such and the run
-// moves on. The maintenance tools
+// moves on, unless it is the third in a row: a unit that fell silent costs
+// three requests' time-outs, not a hundred and sixty. The maintenance tools
 // drive one from a timer set to Deadline() and from each reply; the clock is
 // the caller's, so tests run it on a fake one.
 //
@@ -23,8 +24,12 @@ class ReplyGatedRun {
  public:
   using Millis = std::chrono::milliseconds;
 
-  ReplyGatedRun(int stepCount, Millis timeout, bool retries = true)
-      : stepCount_(stepCount), timeout_(timeout), retries_(retries) {}
+  // Requests left unanswered in a row that end a run (0: none does, as in a
+  // scan of the bus, where most addresses are silent).
+  static constexpr int kSilentRequests = 3;
+
+  ReplyGatedRun(int stepCount, Millis timeout, bool retries = true, int silentLimit = kSilentRequests)
+      : stepCount_(stepCount), timeout_(timeout), retries_(retries), silentLimit_(silentLimit) {}
 
   struct Request {
     int step;  // 1..stepCount
@@ -49,7 +54,9 @@ class ReplyGatedRun {
   // "中止": no request goes out after this.
   void Cancel() { cancelled_ = true; }
 
-  bool Done() const { return !waiting_ && (cancelled_ || step_ > stepCount_); }
+  bool Done() const { return !waiting_ && (cancelled_ || silenced_ || step_ > stepCount_); }
+  // Whether the run ended because its unit fell silent.
+  bool Silenced() const { return silenced_; }
   bool Waiting() const { return waiting_; }
   // Whether the request that waits is the step's second.
   bool Retrying() const { return retried_; }
@@ -65,6 +72,9 @@ class ReplyGatedRun {
   int stepCount_;
   Millis timeout_;
   bool retries_;
+  int silentLimit_;
+  int silentInARow_ = 0;
+  bool silenced_ = false;
   int step_ = 1;
   bool waiting_ = false;
   bool retried_ = false;
@@ -112,10 +122,11 @@ class GatedSequence {
   virtual int StepCount() const { return stepCount_; }
 
  protected:
-  void StartRun(int stepCount, Millis timeout, bool retries = true) {
+  void StartRun(int stepCount, Millis timeout, bool retries = true,
+                int silentLimit = ReplyGatedRun::kSilentRequests) {
     stepCount_ = stepCount;
     cancelled_ = false;
-    run_.emplace(stepCount, timeout, retries);
+    run_.emplace(stepCount, timeout, retries, silentLimit);
   }
 
   std::optional<ReplyGatedRun> run_;

@@ -35,15 +35,13 @@ std::optional<std::string> SequenceDriver::Next(Millis now) {
   return std::nullopt;
 }
 
-void SequenceDriver::Received(std::string_view bytes) {
-  for (const std::string& line : lines_.AddRead(bytes)) {
-    // On RS-485 a line from another address is another unit's, such as a
-    // late answer of the unit asked before: it says nothing of this one.
-    if (target_.address >= 0 && SerialReplyAddress(state_, line) != PaddedDecimal(target_.address, 2)) continue;
-    failures_.last.clear();
-    DispatchSerialReply(panel_, line);
-    sequence_.Replied(ReplyValue(SerialReplyBody(state_, line)), SerialReplyAddress(state_, line), failures_.last);
-  }
+void SequenceDriver::ReceivedLine(std::string_view line) {
+  // On RS-485 a line from another address is another unit's, such as a
+  // late answer of the unit asked before: it says nothing of this one.
+  if (target_.address >= 0 && SerialReplyAddress(state_, line) != PaddedDecimal(target_.address, 2)) return;
+  failures_.last.clear();
+  DispatchSerialReply(panel_, line);
+  sequence_.Replied(ReplyValue(SerialReplyBody(state_, line)), SerialReplyAddress(state_, line), failures_.last);
 }
 
 }  // namespace kelvrix

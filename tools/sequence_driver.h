@@ -1,8 +1,6 @@
-// One tool sequence on one unit's connection, for whoever owns the
-// connection (the command-line tool's wait, the unit list's socket
-// notifications): the bytes to send now, each request framed as the panel
-// frames it, and each reply line decoded by the panel's dispatcher into the
-// unit's model, then handed to the sequence.
+// One tool sequence on one unit's connection: the bytes to send now, each
+// request framed as the panel frames it, and each reply line decoded by the
+// panel's dispatcher into the unit's model, then handed to the sequence.
 #pragma once
 
 #include <optional>
@@ -12,7 +10,6 @@
 #include "link/link_state.h"
 #include "link/panel.h"
 #include "link/result_messages.h"
-#include "link/serial_line_assembler.h"
 #include "model/device_settings.h"
 #include "tools/reply_gated_run.h"
 
@@ -31,22 +28,22 @@ class SequenceDriver {
   SequenceDriver(const SequenceDriver&) = delete;
   SequenceDriver& operator=(const SequenceDriver&) = delete;
 
-  // The next request's bytes, if one goes out now.
+  // The next request's bytes, if one goes out now; a request that cannot be
+  // framed gets no answer, and the one after it is asked.
   std::optional<std::string> Next(Millis now);
-  // A request's bytes on this unit's link; nothing when it cannot be framed.
-  std::optional<std::string> Frame(const ToolRequest& request);
-  void Received(std::string_view bytes);
-  bool Running() const { return sequence_.Running(); }
-  Millis Deadline() const { return sequence_.Deadline(); }
+  // One whole line the unit sent, ending in LF.
+  void ReceivedLine(std::string_view line);
+  GatedSequence& Sequence() { return sequence_; }
 
  private:
+  std::optional<std::string> Frame(const ToolRequest& request);
+
   GatedSequence& sequence_;
   UnitTarget target_;
   LinkState state_;
   NotedFailures failures_;
   NoTransport transport_;
   Panel panel_;
-  SerialLineAssembler lines_;
 };
 
 }  // namespace kelvrix

@@ -1,10 +1,13 @@
 #include "tools/settings_report.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
+#include "model/csv_text.h"
 #include "model/dialog_texts.h"
 #include "model/digits.h"
+#include "model/unit_text.h"
 #include "tools/unit_comparison.h"
 #include "tools/unit_files.h"
 
@@ -12,7 +15,6 @@ namespace kelvrix {
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // Drawn in their own sections rather than among the settings.
 constexpr std::string_view kLayoutGroup = "分割画面配置";
 constexpr std::string_view kSequenceGroup = "自動切換え";
@@ -41,11 +43,10 @@ std::string Bare(std::string_view text) {
   return first == std::string_view::npos ? std::string() : std::string(text.substr(first, last - first + 1));
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
+// The setting's value as its dialog shows it, or one "読めない値" for a value not read.
+std::vector<std::string> ShownOrUnread(std::size_t index, const DeviceSettings& settings, const ReportSource& source) {
+  if (source.Unread(index)) return {std::string(kUnreadValue)};
+  return ComparedSettings()[index].shown(settings);
 }
 
 std::string Row(std::initializer_list<std::string> cells, const char* tag = "td") {
@@ -54,11 +55,13 @@ std::string Row(std::initializer_list<std::string> cells, const char* tag = "td"
   return row + "</tr>\n";
 }
 
-const ComparedSetting* Find(std::string_view name) {
-  for (const ComparedSetting& setting : ComparedSettings()) {
-    if (setting.name == name) return &setting;
+// The index of the setting named so in ComparedSettings(); nothing when none is.
+std::optional<std::size_t> Find(std::string_view name) {
+  const auto& settings = ComparedSettings();
+  for (std::size_t i = 0; i < settings.size(); ++i) {
+    if (settings[i].name == name) return i;
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 std::string Identity(const ReportSource& source) {
@@ -120,13 +123,14 @@ std::string PairTable(const std::vector<Item>& items) {
   return html + "</table>\n";
 }
 
-std::string Settings(const DeviceSettings& settings) {
+std::string Settings(const DeviceSettings& settings, const ReportSource& source) {
   std::vector<std::pair<std::string, std::vector<Item>>> groups;
-  for (const ComparedSetting& setting : ComparedSettings()) {
-    const Named named = Split(setting.name);
+  const auto& compared = ComparedSettings();
+  for (std::size_t i = 0; i < compared.size(); ++i) {
+    const Named named = Split(compared[i].name);
     if (named.group == kLayoutGroup || named.group == kSequenceGroup) continue;
     if (groups.empty() || groups.back().first != named.group) groups.push_back({named.group, {}});
-    groups.back().second.push_back({named.item, setting.shown(settings)});
+    groups.back().second.push_back({named.item, ShownOrUnread(i, settings, source)});
   }
   std::string html = "<section class=\"flow\">\n<h2>設定</h2>\n";
   for (const auto& [group, items] : groups) {
@@ -136,36 +140,47 @@ std::string Settings(const DeviceSettings& settings) {
   return html + "</section>\n";
 }
 
-std::string Layouts(const DeviceSettings& settings) {
+std::string Layouts(const DeviceSettings& settings, const ReportSource& source) {
   std::string html = "<section>\n<h2>分割画面の配置</h2>\n<div class=\"layouts\">\n";
   for (int division = 0; division < kDivisionPatternCount; ++division) {
-    html += "<figure>" + LayoutSvg(settings, division) + "<figcaption>" +
-            EscapeHtml(Bare(kLayoutEntries[division].heading)) + "</figcaption></figure>\n";
+    const std::string caption = Bare(kLayoutEntries[division].heading);
+    const auto setting = Find(std::string(kLayoutGroup) + " " + ScreenEntries()[kFirstDivision + division]);
+    const bool unread = setting && source.Unread(*setting);
+    html += "<figure>" + (unread ? std::string() : LayoutSvg(settings, division)) + "<figcaption>" +
+            EscapeHtml(unread ? caption + " " + std::string(kUnreadValue) : caption) + "</figcaption></figure>\n";
   }
   return html + "</div>\n</section>\n";
 }
 
-std::string Sequence(const DeviceSettings& settings) {
+std::string Sequence(const DeviceSettings& settings, const ReportSource& source) {
   std::string html = "<section>\n<h2>自動切換え</h2>\n<table class=\"pairs\">\n";
-  if (const ComparedSetting* mode = Find("自動切換え モード")) html += Row({"モード", mode->shown(settings)[0]});
+  if (const auto mode = Find("自動切換え モード")) html += Row({"モード", ShownOrUnread(*mode, settings, source)[0]});
   html += "</table>\n<table class=\"steps\">\n" + Row({"順番", "画面", "時間"}, "th");
-  if (const ComparedSetting* dwell = Find("自動切換え 時間（秒）")) {
+  if (const auto dwell = Find("自動切換え 時間（秒）")) {
     int step = 0;
-    for (const std::string& text : dwell->shown(settings)) {
-      const Named element = Element(text);
+    for (const std::string& text : ShownOrUnread(*dwell, settings, source)) {
+      const Named element = source.Unread(*dwell) ? Named{{}, text} : Element(text);
       html += Row({PaddedDecimal(++step, 2), element.group, element.item});
     }
   }
   return html + "</table>\n</section>\n";
 }
 
-std::string Histories(const DeviceSettings& settings) {
+std::string Histories(const DeviceSettings& settings, const ReportSource& source) {
   std::string html;
   const std::pair<const char*, const History*> kinds[] = {{"アラーム履歴", &settings.alarmHistory},
                                                           {"ビデオロス履歴", &settings.videoLossHistory}};
-  for (const auto& [heading, history] : kinds) {
+  for (std::size_t kind = 0; kind < 2; ++kind) {
+    const auto& [heading, history] = kinds[kind];
     html += "<section>\n<h2>" + std::string(heading) + "</h2>\n";
+    if (const int unread = source.unreadHistoryEntries[kind]; unread > 0) {
+      html += "<p>" + std::string(kUnreadValue) + ": " + std::to_string(unread) + " 件の記録を読めませんでした。</p>\n";
+    }
     const int count = HistoryCount(*history);
+    if (count == 0 && source.unreadHistoryEntries[kind] > 0) {
+      html += "</section>\n";
+      continue;
+    }
     if (count == 0) {
       html += "<p>記録はありません。</p>\n</section>\n";
       continue;
@@ -205,7 +220,7 @@ figcaption { text-align: center; font-weight: bold; margin-top: 1mm; }
 
 std::string EscapeHtml(std::string_view text) {
   std::string escaped;
-  for (const char c : text) {
+  for (const char c : ValidUtf8(text)) {
     switch (c) {
       case '<': escaped += "&lt;"; break;
       case '>': escaped += "&gt;"; break;
@@ -252,21 +267,22 @@ std::string LayoutSvg(const DeviceSettings& settings, int division) {
 std::string SettingsReportHtml(const DeviceSettings& settings, const ReportSource& source) {
   std::string html = "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>設定レポート</title>\n"
                      "<style>\n" + std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>設定レポート</h1>\n";
-  html += Identity(source) + Settings(settings) + Layouts(settings) + Sequence(settings);
-  if (source.FromUnit()) html += Histories(settings);
+  html += Identity(source) + Settings(settings, source) + Layouts(settings, source) + Sequence(settings, source);
+  if (source.FromUnit()) html += Histories(settings, source);
   return html + "</body>\n</html>\n";
 }
 
-std::string SettingsReportCsv(const DeviceSettings& settings, bool byteOrderMark) {
+std::string SettingsReportCsv(const DeviceSettings& settings, bool byteOrderMark, const ReportSource& source) {
   std::string csv = byteOrderMark ? std::string(kByteOrderMark) : std::string();
-  csv += "group,setting,value\n";
-  for (const ComparedSetting& setting : ComparedSettings()) {
-    const Named named = Split(setting.name);
-    const std::vector<std::string> shown = setting.shown(settings);
+  csv += CsvRow({"group", "setting", "value"});
+  const auto& compared = ComparedSettings();
+  for (std::size_t i = 0; i < compared.size(); ++i) {
+    const Named named = Split(compared[i].name);
+    const std::vector<std::string> shown = ShownOrUnread(i, settings, source);
     for (const std::string& value : shown) {
       const Named element = Element(value);
       const std::string item = shown.size() == 1 ? named.item : named.item + " " + element.group;
-      csv += CsvField(named.group) + "," + CsvField(item) + "," + CsvField(shown.size() == 1 ? value : element.item) + "\n";
+      csv += CsvRow({named.group, item, shown.size() == 1 ? value : element.item});
     }
   }
   return csv;

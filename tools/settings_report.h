@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/device_settings.h"
 
@@ -20,8 +21,17 @@ struct ReportSource {
   std::string file;     // a file's name
   std::string time;     // when the file was written or the unit read: "2026-12-10 09:05"
   std::string made;     // when the report was made
+  // Read from a unit: per ComparedSettings() entry, whether its value was
+  // not read (shown as "読めない値", never as the initial value in its place),
+  // and per history (alarm, video loss) the entries not read.
+  std::vector<bool> unread;
+  int unreadHistoryEntries[2] = {0, 0};
   bool FromUnit() const { return !unit.empty(); }
+  bool Unread(std::size_t setting) const { return setting < unread.size() && unread[setting]; }
 };
+
+// What the report shows for a value the unit did not give.
+inline constexpr std::string_view kUnreadValue = "読めない値";
 
 // Text for HTML: "<", ">", "&" and '"' as entities.
 std::string EscapeHtml(std::string_view text);
@@ -33,6 +43,6 @@ std::string LayoutSvg(const DeviceSettings& settings, int division);
 std::string SettingsReportHtml(const DeviceSettings& settings, const ReportSource& source);
 
 // group,setting,value: a setting of many elements gives a row each ("No.01 ch.01").
-std::string SettingsReportCsv(const DeviceSettings& settings, bool byteOrderMark);
+std::string SettingsReportCsv(const DeviceSettings& settings, bool byteOrderMark, const ReportSource& source = {});
 
 }  // namespace kelvrix

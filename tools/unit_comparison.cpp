@@ -260,6 +260,21 @@ std::string_view StateText(RowState state) {
   return {};
 }
 
+std::string ReadRequestName(std::string_view request) {
+  for (const ComparedSetting& setting : ComparedSettings()) {
+    if (setting.readRequest == request) return setting.name;
+  }
+  return std::string(ReplyValue(request));
+}
+
+std::string UnitComparison::UnreadNames(std::size_t most) const {
+  std::string names;
+  for (std::size_t i = 0; i < unread_.size() && i < most; ++i) {
+    names += (i > 0 ? "、" : "") + ReadRequestName(ReadAllRequest(unread_[i] + 1));
+  }
+  return unread_.size() > most ? names + "…" : names;
+}
+
 bool UnitValueKnown(RowState state) {
   return state != RowState::NoAnswer && state != RowState::Failed && state != RowState::Unreadable;
 }
@@ -373,6 +388,15 @@ void UnitComparison::Finish() {
   for (int step : run_->Unanswered()) unanswered[step - 1] = true;
   // Steps the run never reached count neither as answered nor as silent.
   const std::size_t reached = static_cast<std::size_t>(run_->Step() - 1);
+  silenced_ = run_->Silenced();
+  if (!writing_) {
+    unread_.clear();
+    for (std::size_t i = 0; i < steps_.size(); ++i) {
+      if (i >= reached || unanswered[i] || !failures_[i].empty() || !unreadable_[i].empty()) {
+        unread_.push_back(static_cast<int>(i));
+      }
+    }
+  }
   steps_.resize(std::min(reached, steps_.size()));
   unansweredCount_ = static_cast<int>(run_->Unanswered().size());
   askedCount_ = static_cast<int>(steps_.size());
@@ -390,9 +414,13 @@ void UnitComparison::FinishReading(const std::vector<bool>& unanswered) {
     const ComparedSetting& setting = settings[i];
     if (setting.readRequest.empty()) continue;
     const auto step = std::find_if(steps_.begin(), steps_.end(), [&](const Step& s) { return s.line == setting.readRequest; });
-    if (step == steps_.end()) continue;  // cancelled before it was asked
-    const std::size_t index = static_cast<std::size_t>(step - steps_.begin());
     const std::vector<bool> elements = DifferingElements(setting, file_, unit);
+    if (step == steps_.end()) {
+      // Never asked: cancelled before it was, or the unit had fallen silent.
+      if (silenced_) rows_.push_back({i, RowState::NoAnswer, {}, elements});
+      continue;
+    }
+    const std::size_t index = static_cast<std::size_t>(step - steps_.begin());
     if (unanswered[index]) {
       rows_.push_back({i, RowState::NoAnswer, {}, elements});
     } else if (!failures_[index].empty()) {
@@ -433,6 +461,11 @@ void UnitComparison::FinishWriting(const std::vector<bool>& unanswered) {
 
 std::string UnitComparison::Summary() const {
   if (!compared_) return {};
+  return (cancelled_ ? "中止: " : "") + Tally();
+}
+
+std::string UnitComparison::Tally() const {
+  if (!compared_) return {};
   auto count = [this](RowState state) {
     return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [state](const ComparisonRow& r) { return r.state == state; }));
   };
@@ -451,9 +484,9 @@ std::string UnitComparison::Summary() const {
       if (count(state) > 0) parts.push_back(std::string(StateText(state)) + " " + Count(count(state)));
     }
   }
-  std::string summary = cancelled_ ? "中止: " : "";
-  for (std::size_t i = 0; i < parts.size(); ++i) summary += (i > 0 ? "、" : "") + parts[i];
-  return summary;
+  std::string tally;
+  for (std::size_t i = 0; i < parts.size(); ++i) tally += (i > 0 ? "、" : "") + parts[i];
+  return tally;
 }
 
 }  // namespace kelvrix

@@ -60,6 +60,10 @@ std::vector<int> DifferingSettings(const DeviceSettings& file, const DeviceSetti
 enum class RowState { Differs, NoAnswer, Failed, Unreadable, Refused, Written, Verified, StillDiffers };
 std::string_view StateText(RowState state);  // "相違", "応答なし", "読めない値", "確認済み", ...
 
+// How a read-all request's setting is named: "タイトル ch.01", or the request
+// itself ("RVN") for what is no compared setting.
+std::string ReadRequestName(std::string_view request);
+
 // Whether a row's unit value was read: not for a silent, failed or
 // unreadable answer.
 bool UnitValueKnown(RowState state);
@@ -97,11 +101,23 @@ class UnitComparison : public GatedSequence {
 
   const DeviceSettings& File() const { return file_; }
   const std::vector<ComparisonRow>& Rows() const { return rows_; }
-  // "12 件の相違", "相違なし", after a write "確認済み 12 件", ...
+  // "12 件の相違", "相違なし", after a write "確認済み 12 件", ...; after a
+  // cancel with "中止: " in front.
   std::string Summary() const;
+  // The same without the cancel: what the rows say.
+  std::string Tally() const;
   // Of the last run's requests, how many got no answer, and how many went out.
   int UnansweredCount() const { return unansweredCount_; }
   int AskedCount() const { return askedCount_; }
+  // Of the last read, the read-all requests that gave no value: unanswered,
+  // answered with an error or with what no decoder takes, or never asked
+  // (cancelled, or the unit fell silent). Their settings in `unit` are not
+  // the unit's.
+  const std::vector<int>& Unread() const { return unread_; }
+  // The first `most` of them by name, "、"-separated, "…" after when there are more.
+  std::string UnreadNames(std::size_t most = 3) const;
+  // Whether the last run ended because the unit fell silent.
+  bool Silenced() const { return silenced_; }
 
  private:
   struct Step {
@@ -127,6 +143,8 @@ class UnitComparison : public GatedSequence {
   std::string comparedMac_;  // the MAC address the compared unit reported
   int unansweredCount_ = 0;
   int askedCount_ = 0;
+  std::vector<int> unread_;  // read-all step indexes, 0-based
+  bool silenced_ = false;
   std::vector<ComparisonRow> rows_;
 };
 

@@ -1,41 +1,73 @@
-// The files a run on many units leaves: one settings data file per unit,
-// named so that a folder of them tells whose each is; the inventory of a
-// backup; a history as comma-separated values. A spreadsheet program takes
-// the Japanese of a CSV only after a byte order mark, which scripts would
-// rather not see: the caller chooses.
+// The files a run on many units leaves, named by one rule for the panel and
+// the command-line tool: one settings data file per unit, named so that a
+// folder of them tells whose each is; the inventory of a backup; a history
+// as comma-separated values. A spreadsheet program takes the Japanese of a
+// CSV only after a byte order mark, which scripts would rather not see: the
+// caller chooses.
+//
+// Nothing a unit sends decides a path: its MAC address enters a name only
+// when it has the form of one, and the rest of a name is the operator's
+// (an address, a host) made safe for a file system.
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/device_settings.h"
+#include "tools/unit_job.h"
 
 namespace kelvrix {
 
 // A unit of the link as a run names it: its RS-485 address (-1 off RS-485),
-// or the address it has on the network, and its MAC address once known.
+// or the address it has on the network and the port when it is not the
+// default one, and its MAC address once known.
 struct UnitName {
   int address = -1;
   std::string ip;
+  int port = 0;  // 0: the default 9004
   std::string mac;
 };
 
-// "05", "192.168.0.21", or "unit" for the one unit on RS-232C.
+// Six pairs of hex digits joined by dashes: "00-80-45-01-02-03".
+bool IsMacAddress(std::string_view text);
+
+// "05", "192.168.0.21", "192.168.0.21-9005", or "unit" for the one unit on
+// RS-232C; only letters, digits, dots and dashes, never a device name.
 std::string UnitLabel(const UnitName& unit);
 
-// "05_02-00-00-00-01-05_20261209.dat": the unit, its MAC address when
-// known, the date.
-std::string BackupFileName(const UnitName& unit, const std::tm& date);
+// "05_02-00-00-00-01-05": the label, and the MAC address when it is one.
+std::string UnitFileStem(const UnitName& unit);
 
-// Of a folder's file names, the settings data file that names the unit: its
-// label alone or followed by "_" ("05_...", "192.168.0.21.dat"), or any name
-// with its MAC address; of several, the last in name order (for backups, the
-// newest). Nothing when none does.
+// "05_02-00-00-00-01-05_20261209.dat"
+std::string BackupFileName(const UnitName& unit, const std::tm& date);
+// "05_02-00-00-00-01-05_alarm_20261209.csv", "..._video-loss_...".
+std::string HistoryFileName(const UnitName& unit, bool alarm, const std::tm& date);
+
+// Of a folder's file names, the settings data file of the unit: one that
+// names its MAC address, else one named by its label alone or followed by
+// "_" ("05_...", "192.168.0.21.dat"); of several, the newest by the date
+// in its name. Nothing when none does.
 std::optional<std::string> FileForUnit(const std::vector<std::string>& names, const UnitName& unit);
 
-// One unit of a backup: "ok", or why its file is missing or incomplete.
+// A settings file taken for a tool: its settings, or why there are none.
+struct SettingsSource {
+  std::optional<DeviceSettings> settings;
+  std::string file;     // its name, as the row and the inventory show it
+  UnitOutcome refusal;  // NoFile or BadFile when there are no settings
+  std::string words;    // "設定ファイルとして読めません: a.dat（283 行目）"
+};
+// The settings of a file's bytes (nothing: the file could not be read), over
+// the program's initial values; refused unless the file is whole.
+SettingsSource SettingsOfFile(const std::optional<std::string>& bytes, const std::string& name);
+// The unit's own file among a folder's `names`, read with `read`.
+SettingsSource SettingsForUnit(const std::vector<std::string>& names, const UnitName& unit,
+                               const std::function<std::optional<std::string>(const std::string& name)>& read);
+
+// One unit of a run: "ok", or why its file is missing or incomplete.
 struct InventoryRow {
   std::string unit, mac, version, time, file, result;
   bool Saved() const { return result == "ok"; }

@@ -6,7 +6,9 @@
 """
 import json
 import os
+import resource
 import shutil
+import signal
 import socket
 import subprocess
 import tempfile
@@ -35,6 +37,19 @@ def read_bytes(path):
         return f.read()
 
 
+def today():
+    """The date a backup's file names carry."""
+    return time.strftime("%Y%m%d")
+
+
+def with_hue(source, target, hue=b"200"):
+    """`source`'s settings file with the hue of channel 3 changed, as `target`."""
+    lines = read_bytes(source).split(b"\r\n")
+    lines[92] = hue
+    with open(target, "wb") as f:
+        f.write(b"\r\n".join(lines))
+
+
 class SerialTest(unittest.TestCase):
     """A unit, or a bus of them, on one end of a pty pair."""
 
@@ -61,10 +76,7 @@ class SerialTest(unittest.TestCase):
         self.assertEqual(cli("diff", read, "--serial", device), (0, "相違なし\n", ""))
 
         changed = os.path.join(self.dir, "changed.dat")
-        lines = read_bytes(read).split(b"\r\n")
-        lines[92] = b"200"  # the hue of channel 3
-        with open(changed, "wb") as f:
-            f.write(b"\r\n".join(lines))
+        with_hue(read, changed)
         rc, out, _ = cli("diff", changed, "--serial", device, "--json")
         self.assertEqual(rc, 1)
         self.assertEqual(json.loads(out)["differences"][0]["setting"], "ビデオ調整 ch.03 Hue")
@@ -85,18 +97,15 @@ class SerialTest(unittest.TestCase):
         original = os.path.join(self.dir, "original.dat")
         self.assertEqual(cli("read", "-o", original, "--serial", device)[0], 0)
         changed = os.path.join(self.dir, "changed.dat")
-        lines = read_bytes(original).split(b"\r\n")
-        lines[92] = b"200"  # the hue of channel 3
-        with open(changed, "wb") as f:
-            f.write(b"\r\n".join(lines))
+        with_hue(original, changed)
         rc, out, _ = cli("show", changed, "--json")
         self.assertEqual(rc, 0)
         self.assertIn({"setting": "ビデオ調整 ch.03 Hue", "value": "200"}, json.loads(out)["settings"])
 
         rc, out, _ = cli("apply", changed, "--serial", device, "--json")
-        self.assertEqual((rc, json.loads(out)["summary"]), (0, "確認済み 1 件"))
+        self.assertEqual((rc, json.loads(out)["summary"]), (0, "1 件を変更、確認済み"))
         self.assertEqual(read_bytes(self.state), read_bytes(changed))
-        self.assertEqual(cli("apply", changed, "--serial", device), (0, "相違なし\n", ""))
+        self.assertEqual(cli("apply", changed, "--serial", device), (0, "変更なし\n", ""))
         rc, out, _ = cli("write", original, "--serial", device)
         self.assertEqual((rc, out.splitlines()[-1]), (0, "152 / 152 項目を書き込みました"))
         self.assertEqual(read_bytes(self.state), read_bytes(original), "the write-all run undid the change")
@@ -114,16 +123,62 @@ class SerialTest(unittest.TestCase):
         rc, out, _ = cli("backup", backup, "--bus", "--serial", device)
         self.assertEqual(rc, 1, "05 holds two units")
         self.assertEqual([line.split(",")[0] + "," + line.split(",")[5] for line in out.splitlines()[1:]],
-                         ["unit-00,ok", "unit-05,重複の疑い: 応答が乱れています", "unit-07,ok"])
-        self.assertEqual(sorted(os.listdir(backup)), ["inventory.csv", "unit-00.dat", "unit-07.dat"])
+                         ["00,ok", "05,重複の疑い: 応答が乱れています", "07,ok"])
+        self.assertEqual(sorted(os.listdir(backup)), ["00_02-00-00-00-01-00_" + today() + ".dat",
+                                                      "07_02-00-00-00-01-07_" + today() + ".dat", "inventory.csv"])
 
     def test_a_unit_that_falls_silent_mid_run(self):
         device = self.start()
         self.mode("silent from 150")
+        started = time.monotonic()
         rc, out, err = cli("read", "--serial", device, "--timeout", "100", raw=True)
+        self.assertEqual((rc, out), (1, b""), "no file with the initial values where nothing came")
+        self.assertIn("応答なし: 読めない設定 11 件", err)
+        self.assertLess(time.monotonic() - started, 5, "three silent requests, each asked twice, end it")
+
+    def test_a_unit_that_answers_but_not_what_was_asked(self):
+        """Its menu open, or a MAC address that would climb out of the folder,
+        code page 932 in its version: nothing is called read that was not,
+        and nothing it sends chooses a path."""
+        version = "ｶﾒﾗ".encode("cp932") + b"1"
+        device = self.start("--mac", "../../../../evil1", "--version", version)
+        backup = os.path.join(self.dir, "backup")
+        rc, out, _ = cli("backup", backup, "--serial", device, "--json")
+        self.assertEqual(rc, 0, out)
+        unit = json.loads(out)["units"][0]
+        self.assertEqual((unit["mac"], unit["version"], unit["file"]),
+                         ("../../../../evil1", "ｶﾒﾗ1", "unit_" + today() + ".dat"))
+        self.assertEqual(sorted(os.listdir(self.dir + "/backup")), ["inventory.csv", "unit_" + today() + ".dat"])
+
+        good = os.path.join(self.dir, "good.dat")
+        self.assertEqual(cli("read", "-o", good, "--serial", device)[0], 0)
+        kept = read_bytes(good)
+        self.mode("reply MENU")
+        rc, out, err = cli("read", "-o", good, "--serial", device)
+        self.assertEqual((rc, err), (1, "kelvrix-cli: 読めない設定 160 件: タイトル ch.01、タイトル ch.02、タイトル ch.03…\n"))
+        self.assertEqual(read_bytes(good), kept, "the good file stays")
+        rc, out, _ = cli("backup", os.path.join(self.dir, "menu"), "--serial", device, "--json")
         self.assertEqual(rc, 1)
-        self.assertIn("requests went unanswered", err)
-        self.assertEqual(out.count(b"\r\n"), 282, "the file, with the initial values where nothing came")
+        self.assertEqual(json.loads(out)["units"][0]["file"], "")
+        self.assertEqual(json.loads(out)["exit"], 1)
+        self.assertEqual(os.listdir(os.path.join(self.dir, "menu")), ["inventory.csv"])
+
+    def test_a_full_disk_leaves_the_file_it_would_have_replaced(self):
+        device = self.start("--off-default")
+        good = os.path.join(self.dir, "good.dat")
+        with open(good, "wb") as f:
+            f.write(b"kept")
+
+        def small_files():  # writes past 100 bytes fail as on a full disk
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (100, 100))
+
+        done = subprocess.run([CLI, "read", "-o", good, "--serial", device], capture_output=True, timeout=60,
+                              stdin=subprocess.DEVNULL, preexec_fn=small_files)
+        self.assertEqual((done.returncode, done.stderr.decode()), (4, f"kelvrix-cli: cannot write {good}\n"))
+        self.assertEqual(read_bytes(good), b"kept")
+        self.assertEqual(sorted(os.listdir(self.dir)).count("good.dat"), 1)
+        self.assertFalse([name for name in os.listdir(self.dir) if name.endswith(".tmp")], "no part file left")
 
     def test_a_missing_device_and_bad_arguments(self):
         self.assertEqual(cli("read", "--serial", os.path.join(self.dir, "none"))[0], 3)
@@ -162,11 +217,11 @@ class NetworkTest(unittest.TestCase):
         rc, out, _ = cli("backup", backup, "--listen", port, "--units", "5", "--wait", "20")
         self.assertEqual(rc, 0, out)
         rows = sorted(line.split(",") for line in out.splitlines()[1:])
+        names = [f"127.0.0.{k + 2}_02-00-00-00-00-0{k + 1}_{today()}.dat" for k in range(5)]
         self.assertEqual([(r[0], r[1], r[4], r[5]) for r in rows],
-                         [(f"127.0.0.{k + 2}", f"02-00-00-00-00-0{k + 1}", f"127.0.0.{k + 2}.dat", "ok")
-                          for k in range(5)])
-        for k in range(5):
-            self.assertEqual(read_bytes(os.path.join(backup, f"127.0.0.{k + 2}.dat")), read_bytes(self.state))
+                         [(f"127.0.0.{k + 2}", f"02-00-00-00-00-0{k + 1}", names[k], "ok") for k in range(5)])
+        for name in names:
+            self.assertEqual(read_bytes(os.path.join(backup, name)), read_bytes(self.state))
         self.assertEqual(read_bytes(os.path.join(backup, "inventory.csv")).decode(), out)
 
         rc, out, _ = cli("read", "--listen", port, "--wait", "20", raw=True)  # the units dial again
@@ -174,10 +229,7 @@ class NetworkTest(unittest.TestCase):
         self.assertEqual(out, read_bytes(self.state))
 
         changed = os.path.join(self.folder, "changed.dat")
-        lines = read_bytes(self.state).split(b"\r\n")
-        lines[92] = b"200"  # the hue of channel 3
-        with open(changed, "wb") as f:
-            f.write(b"\r\n".join(lines))
+        with_hue(self.state, changed)
         rc, out, _ = cli("apply", changed, "--listen", port, "--units", "5", "--wait", "20", "--json")
         self.assertEqual(rc, 0, out)
         self.assertEqual(sorted((u["unit"], u["result"]) for u in json.loads(out)["units"]),

@@ -64,11 +64,18 @@ class ReportTest(unittest.TestCase):
         self.assertIn("<h2>アラーム履歴</h2>", out)
         history = out[out.index("<h2>アラーム履歴</h2>"):out.index("<h2>ビデオロス履歴</h2>")]
         self.assertEqual(history.count("<tr><td>"), 3)
+        with open(self.path("sim.control"), "w") as f:
+            f.write("reply E3\n")
+        rc, out, err = cli("report", "--serial", self.path("com1"))
+        self.assertEqual((rc, err), (1, "kelvrix-cli: 読めない設定 160 件、読めない履歴 200 件\n"))
+        self.assertIn("<td>ボーダーライン</td><td>読めない値</td>", out)
+        self.assertNotIn("記録はありません", out, "a history not read is not an empty one")
 
     def test_refusals(self):
         for args, error in [(("report", "a.dat", "b.dat"), "report: usage"),
                             (("report", "a.dat", "--json"), "report gives a page"),
-                            (("report", "missing.dat"), "cannot read missing.dat")]:
+                            (("report", "missing.dat", "--serial", "/dev/no-such"), "ファイルを読めません: missing.dat"),
+                            (("report", "--serial", "/dev/null", "-o", "/no-such/r.html"), "cannot write /no-such/r.html")]:
             rc, _, err = cli(*args)
             self.assertIn(error, err)
             self.assertNotEqual(rc, 0)

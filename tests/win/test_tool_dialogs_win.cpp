@@ -99,50 +99,6 @@ TEST_F(ToolDialogTest, UnitListShowsTheUnitsOfEachLink) {
   }
 }
 
-// The server's units, all at once: each request goes to its unit's socket,
-// each unit's answer moves that unit on, and units come and go in the list.
-TEST_F(ToolDialogTest, UnitListRunsTheServersUnitsAtOnceAndFollowsTheirComingAndGoing) {
-  t.link.linkInterface = kSocketInterface;
-  t.link.clientServerMode = 1;
-  t.link.connections.Fill(1, 501, "127.0.0.2");
-  t.link.connections.Fill(2, 502, "127.0.0.3");
-  t.link.chosenRow = 2;  // the operator's choice for the setting dialogs
-  t.link.chosenSerial = t.link.connections[2].serial;
-  DialogHarness dialog(IDD_UNIT_LIST, dialogs::UnitListDialogProc, t.panel);
-  ASSERT_NE(t.transport.tap, nullptr);
-  EXPECT_EQ(dialog.Caption(), L"ユニット一覧") << "every unit's, not the chosen one's";
-  EXPECT_EQ(dialog.Text(IDC_UNITS_STATUS), L"接続中のユニット: 2 台");
-  dialog.Click(IDC_UNITS_CLOCK);
-  using Sends = std::vector<std::pair<SocketHandle, std::string>>;
-  const auto sent = [&] {
-    Sends commands;
-    for (const auto& [socket, line] : t.transport.unitLines) commands.emplace_back(socket, line.substr(0, 3));
-    return commands;
-  };
-  EXPECT_EQ(sent(), (Sends{{501, "DSY"}, {502, "DSY"}})) << "both at once";
-  EXPECT_FALSE(dialog.IsEnabled(IDC_UNITS_BACKUP)) << "no second run while one goes";
-  t.transport.unitLines.clear();
-  t.transport.tap->Received(502, "GO\r\n");
-  PumpUntil([&] { return !t.transport.unitLines.empty(); }, milliseconds(500));
-  EXPECT_EQ(sent(), (Sends{{502, "DSM"}})) << "the unit that answered, and only it";
-
-  t.link.connections.Free(501);
-  t.transport.tap->Gone(501);
-  t.link.connections.Fill(1, 503, "127.0.0.4");
-  t.transport.tap->Arrived();
-  PumpUntil([&] { return dialog.Rows(IDC_UNITS_LIST).size() == 3; }, milliseconds(500));
-  const auto rows = dialog.Rows(IDC_UNITS_LIST);
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0][1] + L" " + rows[0][4] + L" " + rows[0][5], L"127.0.0.2 失敗 接続が切れました");
-  EXPECT_EQ(rows[2][0] + L" " + rows[2][1], L"1 127.0.0.4") << "a unit that came is listed, checked";
-  dialog.Click(IDC_UNITS_CANCEL);
-  EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE)) << "DSM is still out";
-  t.transport.tap->Received(502, "GO\r\n");
-  PumpUntil([&] { return dialog.IsEnabled(IDC_CLOSE); }, milliseconds(500));
-  EXPECT_EQ(t.link.batchStep, 0);
-  EXPECT_TRUE(dialog.Text(IDC_UNITS_STATUS).starts_with(L"0 台が完了、2 台が失敗（")) << "with the run's time";
-}
-
 // The next request goes out as the reply is taken, the reply lands in the
 // tool's model, and a cancelled run waits out the request it has out.
 TEST_F(ToolDialogTest, ComparisonAdvancesOnEachReplyAndEndsCleanlyWhenCancelled) {

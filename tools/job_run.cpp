@@ -1,0 +1,159 @@
+#include "tools/job_run.h"
+
+#include <algorithm>
+
+#include "model/settings_data_file.h"
+#include "model/unit_text.h"
+
+namespace kelvrix {
+
+JobRun::JobRun(UnitConnections& connections, RunFiles& files, JobRunSettings settings)
+    : settings_(std::move(settings)),
+      files_(files),
+      connections_(connections, unitOf_),
+      runner_(connections_,
+              settings_.serialLink || settings_.clientHosts ? UnitRunner::Turns::OneAtATime : UnitRunner::Turns::AllAtOnce,
+              settings_.serialLink) {
+  char time[32];
+  std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%S", &settings_.date);
+  time_ = time;
+}
+
+std::size_t JobRun::Add(const UnitName& name, const SettingsSource& source) {
+  const std::size_t unit = records_.size();
+  UnitRecord& record = records_.emplace_back();
+  record.name = name;
+  record.file = source.file;
+  if (!source.settings) {
+    jobs_.push_back(nullptr);
+    runnerUnit_.push_back(std::nullopt);
+    record.ended = true;
+    record.outcome = source.refusal;
+    record.words = source.words;
+    refused_.push_back(unit);
+    return unit;
+  }
+  jobs_.push_back(std::make_unique<UnitJob>(settings_.kind, *source.settings, settings_.timeouts, settings_.serialLink,
+                                            settings_.sameUnitCheck, settings_.localTime));
+  UnitJob& job = *jobs_.back();
+  job.Start();
+  runnerUnit_.push_back(runner_.Add(job, job.Model(), {settings_.serialLink, name.address}, settings_.clientHosts));
+  unitOf_.push_back(unit);
+  return unit;
+}
+
+void JobRun::Received(std::size_t unit, std::string_view bytes, Millis now) {
+  if (unit < runnerUnit_.size() && runnerUnit_[unit]) runner_.Received(*runnerUnit_[unit], bytes, now);
+}
+
+void JobRun::Connected(std::size_t unit, Millis now) {
+  if (unit < runnerUnit_.size() && runnerUnit_[unit]) runner_.Connected(*runnerUnit_[unit], now);
+}
+
+void JobRun::Gone(std::size_t unit, Millis now) {
+  if (unit < runnerUnit_.size() && runnerUnit_[unit]) runner_.Gone(*runnerUnit_[unit], now);
+}
+
+std::vector<std::size_t> JobRun::TakeEnded() {
+  std::vector<std::size_t> ended = std::exchange(refused_, {});
+  for (const std::size_t r : runner_.TakeEnded()) {
+    Settle(unitOf_[r]);
+    ended.push_back(unitOf_[r]);
+  }
+  return ended;
+}
+
+// Names within a run never meet: a second file of one name gets "-2".
+std::string JobRun::WriteUnique(const std::string& name, std::string_view bytes) {
+  const std::size_t dot = name.rfind('.');
+  std::string unique = name;
+  for (int n = 2; written_.count(unique) > 0; ++n) unique = name.substr(0, dot) + "-" + std::to_string(n) + name.substr(dot);
+  if (!files_.Write(unique, bytes)) return {};
+  written_.insert(unique);
+  return unique;
+}
+
+void JobRun::Settle(std::size_t unit) {
+  UnitRecord& record = records_[unit];
+  const UnitJob& job = *jobs_[unit];
+  const DeviceSettings& read = job.Model();
+  record.ended = true;
+  if (read.macAddress[0] != '\0') record.name.mac = UnitText(read.macAddress);
+  if (read.firmwareVersion[0] != '\0') record.version = UnitText(read.firmwareVersion);
+  const std::string written = job.Written();
+  switch (runner_.EndOf(*runnerUnit_[unit])) {
+    case UnitRunner::End::Broke:
+      record.outcome = UnitOutcome::LinkBroke;
+      record.words = std::string(UnitOutcomeText(record.outcome)) + (written.empty() ? "" : ": " + written);
+      return;
+    case UnitRunner::End::NotConnected:
+      record.outcome = UnitOutcome::NotConnected;
+      record.words = UnitOutcomeText(record.outcome);
+      return;
+    case UnitRunner::End::NeverStarted:
+      record.outcome = UnitOutcome::Cancelled;
+      record.words = UnitOutcomeText(record.outcome);
+      return;
+    case UnitRunner::End::Ended:
+      record.outcome = job.Outcome();
+      record.words = job.Result();
+      break;
+  }
+  const auto notSaved = [&record](const std::string& name) {
+    record.outcome = UnitOutcome::NotSaved;
+    record.words = std::string(UnitOutcomeText(UnitOutcome::NotSaved)) + ": " + name;
+  };
+  const bool histories = settings_.kind == JobKind::Histories;
+  if (settings_.kind == JobKind::Backup && record.outcome == UnitOutcome::Done) {
+    const std::string name = BackupFileName(record.name, settings_.date);
+    record.file = WriteUnique(name, WriteSettingsData(read));
+    if (record.file.empty()) notSaved(name);
+  } else if (histories && (record.outcome == UnitOutcome::Done || record.outcome == UnitOutcome::Unread)) {
+    // What came of a history is kept even when some entries did not: the row says so.
+    for (const bool alarm : {true, false}) {
+      const std::string name = HistoryFileName(record.name, alarm, settings_.date);
+      const std::string file = WriteUnique(name, HistoryCsv(alarm ? read.alarmHistory : read.videoLossHistory,
+                                                            settings_.byteOrderMark));
+      if (file.empty()) notSaved(name);
+      if (alarm) record.file = file;
+    }
+  }
+}
+
+std::string_view UnitRecord::State() const {
+  if (Ok()) return "完了";
+  return outcome == UnitOutcome::Cancelled ? "中止" : "失敗";
+}
+
+std::vector<InventoryRow> JobRun::Inventory() const {
+  std::vector<InventoryRow> rows;
+  for (const UnitRecord& r : records_) {
+    if (!r.ended) continue;
+    rows.push_back({UnitLabel(r.name), r.name.mac, r.version, time_, r.file, r.Ok() ? "ok" : r.words});
+  }
+  return rows;
+}
+
+std::string JobRun::Summary() const {
+  int done = 0, failed = 0, cancelled = 0;
+  for (const UnitRecord& r : records_) {
+    if (!r.ended) continue;
+    if (r.Ok()) {
+      ++done;
+    } else if (r.outcome == UnitOutcome::Cancelled) {
+      ++cancelled;
+    } else {
+      ++failed;
+    }
+  }
+  std::string summary = std::to_string(done) + " 台が完了";
+  if (failed > 0) summary += "、" + std::to_string(failed) + " 台が失敗";
+  if (cancelled > 0) summary += "、" + std::to_string(cancelled) + " 台が中止";
+  return summary;
+}
+
+bool JobRun::AllOk() const {
+  return !records_.empty() && std::all_of(records_.begin(), records_.end(), [](const UnitRecord& r) { return r.Ok(); });
+}
+
+}  // namespace kelvrix

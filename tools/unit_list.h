@@ -1,0 +1,135 @@
+// The unit list's rows and its runs, without a window: the link's units
+// (on RS-485 those a bus scan finds; on RS-232C the one unit; in the TCP/IP
+// server role the connected units, as they come and go; in the client role
+// the host list), the scan, and a JobRun on the checked rows, each unit
+// reached through the program's transport: the serial line, the server's
+// connection of the unit, or the client's visit beside the operator's own
+// connection. The dialog shows the rows and asks for the files; everything
+// it hears (serial lines, the units' bytes, comings and goings, the time)
+// it feeds in here.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/link_state.h"
+#include "link/panel.h"
+#include "tools/bus_scan.h"
+#include "tools/job_run.h"
+
+namespace kelvrix {
+
+struct ListRow {
+  UnitName name;
+  std::string version, state, result;
+  bool runnable = true;  // a unit that can be asked alone: not one of two on an address
+  bool checked = true;
+  bool settled = false;  // a run gave it its result
+  SocketHandle socket = 0;  // a unit connected to the server: its connection
+  uint64_t serial = 0;
+  int host = -1;  // the client's: its place in the host list
+  // "05", "192.168.0.21", "RS-232C"
+  std::string Label() const;
+};
+
+class UnitList : public UnitConnections, public UnitTap {
+ public:
+  using Millis = RunEvents::Millis;
+  using Clock = std::function<Millis()>;
+
+  // `portText`: the port the client's hosts are visited on.
+  UnitList(const LinkState& link, LinkTransport& transport, std::string portText, Clock clock);
+  UnitList(const UnitList&) = delete;
+  UnitList& operator=(const UnitList&) = delete;
+
+  // The rows at the opening; on RS-485 none until the scan, which is due.
+  void List();
+  bool ScanDue() const { return OnBus() && rows_.empty() && !scanning_; }
+  // The server's units as they are now: during a run its rows stay (a unit
+  // gone says so), between runs a unit gone leaves; one that came is added.
+  void ListConnected();
+
+  bool OnBus() const;
+  bool OnServer() const;
+  // Whether the actions can run on this link: the client needs hosts.
+  bool CanRun() const;
+
+  void StartScan();
+  // A job on the rows `checked` (their indexes), each with the settings
+  // `source` gives it; its files, and the inventory as `report` when
+  // named, go to `files`.
+  void StartJobs(const JobRunSettings& settings, const std::vector<int>& checked,
+                 const std::function<SettingsSource(const UnitName&)>& source, RunFiles& files, std::string report);
+  void Cancel();
+
+  // The rows of the checked units that can run now.
+  std::vector<int> Runnable() const;
+
+  // What the link brings.
+  void LineReceived(std::string_view line);
+  void Received(SocketHandle socket, std::string_view bytes) override;
+  void Arrived() override { refreshDue_ = OnServer(); }
+  void Connected(SocketHandle socket) override;
+  void Gone(SocketHandle socket) override;
+  void Tick();
+  // The server's list is owed a refresh (a unit came or went).
+  bool RefreshDue() const { return refreshDue_; }
+  void Refresh();
+
+  bool Busy() const { return Run() != nullptr; }
+  std::optional<Millis> NextWake() const { return Busy() ? Run()->NextWake() : std::nullopt; }
+  std::pair<int, int> Progress() const { return Busy() ? Run()->Progress() : std::pair(0, 0); }
+  // Whether the socket's bytes are a unit's of the run under way.
+  bool Hears(SocketHandle socket) const { return JobOn(socket).has_value(); }
+
+  std::vector<ListRow>& Rows() { return rows_; }
+  const std::string& Status() const { return status_; }
+  // What changed since the last call: the whole list, or these rows.
+  struct Changes {
+    bool all = false;
+    std::vector<int> rows;
+  };
+  Changes TakeChanges();
+  // The last run's rows, for its report.
+  std::vector<InventoryRow> Inventory() const { return jobs_ ? jobs_->Inventory() : std::vector<InventoryRow>{}; }
+
+  // UnitConnections: the run's units on the program's transport.
+  bool Send(std::size_t unit, std::string_view bytes) override;
+  Opening Open(std::size_t unit) override;
+  void Close(std::size_t unit) override;
+
+ private:
+  bool OnSerial() const;
+  bool OnClient() const;
+  RunEvents* Run() const;
+  std::optional<std::size_t> JobOn(SocketHandle socket) const;
+  bool StillConnected(const ListRow& row) const;
+  // The ends the run reached: rows settled, the scan's units listed, the summary.
+  void Settle();
+
+  const LinkState& link_;
+  LinkTransport& transport_;
+  std::string portText_;
+  Clock clock_;
+  std::vector<ListRow> rows_;
+  std::string status_;
+  BusScan scan_;
+  DeviceSettings scanModel_{};
+  std::unique_ptr<UnitRunner> scanning_;
+  std::unique_ptr<JobRun> jobs_;
+  bool running_ = false;           // the jobs' run, until its end is settled
+  std::vector<int> jobRows_;       // run unit k's row
+  std::vector<SocketHandle> sockets_;  // run unit k's connection; 0 once gone
+  RunFiles* files_ = nullptr;
+  std::string report_;
+  Millis startedAt_{0};
+  bool refreshDue_ = false;
+  Changes changes_;
+};
+
+}  // namespace kelvrix
