@@ -22,12 +22,12 @@ constexpr Subcommand kSubcommands[] = {
     {"apply", 1, true, "apply FILE.dat",
      "writes only what differs, then reads it back; exit 0 when nothing differed or all is verified"},
     {"write", 1, true, "write FILE.dat", "the write-all run's 152 steps, each on the answer to the one before"},
-    {"send", 1, true, "send LINE", "one command line (without CR LF); prints the unit's reply"},
+    {"send", 1, true, "send LINE", "one command line (without CR LF); prints the unit's reply; exit 1 on an error answer or none"},
     {"clock", 0, true, "clock", "sets the unit's date and time from the computer's clock"},
     {"history", 1, true, "history alarm|video-loss [--csv]", "the 100 entries of a history, as a table, CSV or JSON"},
     {"backup", 1, true, "backup DIR [--bus]",
-     "every unit into DIR: one .dat each and inventory.csv; --bus: each unit of the RS-485 bus that answers; "
-     "--listen: all that dial in, at once"},
+     "every unit into DIR: one .dat each, read whole, and inventory.csv; --bus: each unit of the RS-485 bus that "
+     "answers; --listen: each that dials in, as it comes"},
     {"show", 1, false, "show FILE.dat", "a settings data file, named and shown as the panel shows it"},
     {"report", -1, false, "report [FILE.dat] [-o REPORT.html] [--csv REPORT.csv]",
      "the settings report of a file, or of the unit with its histories: a printable page, and CSV"},
@@ -179,12 +179,17 @@ std::string HelpText(std::string_view command) {
       "  --timeout MS           how long a request waits for its answer (300 serial, 4000 TCP/IP)\n"
       "\n"
       "Output:\n"
-      "  --json                 one JSON document on standard output\n"
+      "  --json                 one JSON document on standard output, with \"error\" and \"exit\" on failure\n"
       "  --csv                  history as comma-separated values\n"
       "\n"
+      "Nothing is called done that was not read or verified: an error answer is no\n"
+      "answer; three unanswered requests in a row end a unit's job; a settings file\n"
+      "is checked whole before any of it is sent. Backups are named\n"
+      "ADDRESS_MAC_YYYYMMDD.dat, as the panel's unit list names them.\n"
+      "\n"
       "Exit codes:\n"
-      "  0  done: nothing differs\n"
-      "  1  settings differ, or went unanswered\n"
+      "  0  done: nothing differs, or all that differed is verified\n"
+      "  1  settings differ, or went unread or unverified\n"
       "  2  bad arguments\n"
       "  3  the device or the unit could not be reached\n"
       "  4  a file could not be read or written\n";

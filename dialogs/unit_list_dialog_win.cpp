@@ -54,6 +54,11 @@ struct Dialog {
   std::deque<std::pair<SocketHandle, std::string>> held;
   std::unique_ptr<FolderFiles> files;
   bool claimed = false;  // the list's run holds batchStep
+  // What the window shows now, so that an event changes only what changed:
+  // under Wine every call to a control is a round trip.
+  std::string status;
+  std::optional<bool> busyShown;
+  std::optional<Millis> timerDue;
   ULONGLONG progressShownAt = 0;
 };
 std::optional<Dialog> current;  // the dialog is modal: one at a time
@@ -84,38 +89,44 @@ void Show() {
   UnitList& units = Units();
   const UnitList::Changes changes = units.TakeChanges();
   const auto& rows = units.Rows();
-  if (changes.all) ListView_DeleteAllItems(List());
-  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-    if (!changes.all && std::find(changes.rows.begin(), changes.rows.end(), i) == changes.rows.end()) continue;
-    const std::vector<std::string> texts = Texts(rows[i]);
-    if (changes.all) {
-      AddListRow(List(), i, texts);
+  if (changes.all) {
+    ListView_DeleteAllItems(List());
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+      AddListRow(List(), i, Texts(rows[i]));
       ListView_SetCheckState(List(), i, rows[i].runnable && rows[i].checked);
     }
-    for (int column = 1; column < 5 && !changes.all; ++column) {
+  }
+  for (const int i : changes.rows) {
+    const std::vector<std::string> texts = Texts(rows[i]);
+    for (int column = 1; column < 5; ++column) {
       std::wstring text = WideFromUtf8(texts[column]);
       ListView_SetItemText(List(), i, column, text.data());
     }
   }
-  SetItemText(current->dialog, IDC_UNITS_STATUS, units.Status());
-  if (GetTickCount64() - current->progressShownAt >= 100 || !units.Busy()) {
+  Dialog& d = *current;
+  if (units.Status() != d.status) SetItemText(d.dialog, IDC_UNITS_STATUS, d.status = units.Status());
+  if (GetTickCount64() - d.progressShownAt >= 100 || !units.Busy()) {
     const auto [done, total] = units.Progress();
-    SendDlgItemMessageW(current->dialog, IDC_UNITS_PROGRESS, PBM_SETRANGE32, 0, std::max(1, total));
-    SendDlgItemMessageW(current->dialog, IDC_UNITS_PROGRESS, PBM_SETPOS, done, 0);
-    current->progressShownAt = GetTickCount64();
+    SendDlgItemMessageW(d.dialog, IDC_UNITS_PROGRESS, PBM_SETRANGE32, 0, std::max(1, total));
+    SendDlgItemMessageW(d.dialog, IDC_UNITS_PROGRESS, PBM_SETPOS, done, 0);
+    d.progressShownAt = GetTickCount64();
   }
   const bool busy = units.Busy();
-  if (!busy && std::exchange(current->claimed, false)) ReleaseRun(current->dialog);
-  EnableWindow(Item(IDC_UNITS_RESCAN), !busy && units.OnBus());
-  for (int id : {IDC_UNITS_ALL, IDC_UNITS_NONE}) EnableWindow(Item(id), !busy);
-  for (const auto& [button, kind] : kActions) EnableWindow(Item(button), !busy && units.CanRun() && !rows.empty());
-  EnableWindow(Item(IDC_UNITS_CANCEL), busy);
-  EnableWindow(Item(IDC_UNITS_REPORT), !busy && !units.Inventory().empty());
-  KillTimer(current->dialog, kTimer);
-  if (units.RefreshDue() || !current->held.empty()) {
-    SetTimer(current->dialog, kTimer, USER_TIMER_MINIMUM, nullptr);
-  } else if (const auto wake = units.NextWake()) {
-    SetTimer(current->dialog, kTimer, static_cast<UINT>(std::max<Millis::rep>(1, (*wake - Now()).count() + 1)), nullptr);
+  if (d.busyShown != busy || changes.all) {
+    d.busyShown = busy;
+    if (!busy && std::exchange(d.claimed, false)) ReleaseRun(d.dialog);
+    EnableWindow(Item(IDC_UNITS_RESCAN), !busy && units.OnBus());
+    for (int id : {IDC_UNITS_ALL, IDC_UNITS_NONE}) EnableWindow(Item(id), !busy);
+    for (const auto& [button, kind] : kActions) EnableWindow(Item(button), !busy && units.CanRun() && !rows.empty());
+    EnableWindow(Item(IDC_UNITS_CANCEL), busy);
+    EnableWindow(Item(IDC_UNITS_REPORT), !busy && units.HasInventory());
+  }
+  // The timer is set again only when what is due comes sooner.
+  std::optional<Millis> due = units.NextWake();
+  if (units.RefreshDue() || !d.held.empty()) due = Now();
+  if (due && (!d.timerDue || *due < *d.timerDue)) {
+    d.timerDue = due;
+    SetTimer(d.dialog, kTimer, static_cast<UINT>(std::max<Millis::rep>(USER_TIMER_MINIMUM, (*due - Now()).count() + 1)), nullptr);
   }
 }
 
@@ -156,6 +167,8 @@ void HeldTap::Gone(SocketHandle socket) {
 }
 
 void OnTimer() {
+  KillTimer(current->dialog, kTimer);
+  current->timerDue.reset();
   for (; !current->held.empty(); current->held.pop_front()) Units().Received(current->held.front().first, current->held.front().second);
   if (Units().RefreshDue()) TakeChecks();
   Units().Refresh();
@@ -278,6 +291,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       }
       return;
     case IDC_UNITS_CANCEL:
+      EnableWindow(Item(IDC_UNITS_CANCEL), FALSE);  // once: the run ends after the requests out
       Units().Cancel();
       return Show();
     case IDC_UNITS_REPORT:

@@ -188,10 +188,31 @@ void SocketLink::ReadAvailable(SocketHandle socket) {
     if (tap_) tap_->Received(socket, bytes);
     return;
   }
-  if (bytes.back() == '\n') expecting_ = 0;  // the line is whole: later bytes are no one's
-  link_.receiveBuffer.assign(bytes);
-  link_.receiveLength = n;
+  const std::string_view answer = WithoutLateAnswer(socket, bytes);
+  if (answer.empty()) return;
+  if (answer.back() == '\n') expecting_ = 0;  // the line is whole: later bytes are no one's
+  link_.receiveBuffer.assign(answer);
+  link_.receiveLength = static_cast<int32_t>(answer.size());
   layer_.DeliverReply(true);
+}
+
+void SocketLink::Owe(SocketHandle socket) {
+  owedOn_ = socket;
+  owedSince_ = steady_clock::now();
+}
+
+std::string_view SocketLink::WithoutLateAnswer(SocketHandle socket, std::string_view bytes) {
+  if (socket != owedOn_ || owedOn_ == 0) return bytes;
+  if (steady_clock::now() - owedSince_ > kLateAnswerWindow) {
+    owedOn_ = 0;  // too late to be its: whatever comes now is news
+    return bytes;
+  }
+  const std::size_t end = bytes.find('\n');
+  const std::string_view late = bytes.substr(0, end == std::string_view::npos ? bytes.size() : end + 1);
+  traffic_.Event(PeerName(socket), "遅れた応答: " + EscapedBytes(late));
+  if (end == std::string_view::npos) return {};  // its line goes on in the next receive
+  owedOn_ = 0;
+  return bytes.substr(end + 1);
 }
 
 void SocketLink::StopWatching(SocketHandle socket) {
@@ -210,6 +231,7 @@ void SocketLink::CloseConnection(SocketHandle socket, bool announce) {
   traffic_.Event(PeerName(socket), "切断しました");
   StopWatching(socket);
   if (socket == expecting_) expecting_ = 0;
+  if (socket == owedOn_) owedOn_ = 0;
   if (socket == primary_) {
     primary_ = 0;
     link_.socketConnected = 0;
@@ -330,6 +352,7 @@ void SocketLink::CloseAllSockets() {
   if (winSockStarted_) layer_.CleanUp();
   winSockStarted_ = false;
   expecting_ = 0;
+  owedOn_ = 0;
   InitLinkState(link_);
   ClearLine();
   layer_.SetSweepTimer(false);  // the server's: nothing listens any more
@@ -350,7 +373,9 @@ bool SocketLink::DropWaiting(SocketHandle socket) {
   for (int drops = 0; drops < kDropsPerSend && layer_.WaitReady(socket, false, milliseconds(0)); ++drops) {
     const int n = layer_.Receive(socket, buffer, sizeof buffer);
     if (n > 0) {
-      traffic_.ReceivedNow(PeerName(socket), {buffer, static_cast<std::size_t>(n)});
+      const std::string_view bytes(buffer, static_cast<std::size_t>(n));
+      traffic_.ReceivedNow(PeerName(socket), bytes);
+      WithoutLateAnswer(socket, bytes);  // what remains is dropped all the same
       continue;
     }
     if (n < 0 && layer_.LastError() == socket_error::kWouldBlock) break;
@@ -364,6 +389,7 @@ bool SocketLink::DropWaiting(SocketHandle socket) {
 // it, within the reply bound, so that no half command is left on the wire.
 bool SocketLink::Send(std::string_view line) {
   const SocketHandle socket = SocketInUse();
+  if (socket != 0 && socket == expecting_) Owe(socket);  // the answer expected before never came whole
   if (socket == 0 || !DropWaiting(socket)) return false;
   expecting_ = 0;
   return SendTo(socket, line);
@@ -392,33 +418,38 @@ bool SocketLink::SendTo(SocketHandle socket, std::string_view line, milliseconds
 
 void SocketLink::AwaitReply(ResultMessages& results) {
   const SocketHandle socket = SocketInUse();
-  std::string& buffer = link_.receiveBuffer;
-  buffer.assign(kReceiveSize, '\0');
-  std::size_t received = 0;
+  std::string received;
   bool answered = false;
   bool hungUp = false;
   const auto end = steady_clock::now() + kReplyBound;
-  // Until the line's LF, a full buffer, the peer's hang-up or the bound.
-  while (socket != 0 && link_.readerRunning == 1 && !answered) {
+  // Until a line ends, the peer hangs up or the bound passes. A line owed
+  // to the command before is recorded as late and not taken for this one's;
+  // a line that outgrows the buffer without ending is no answer.
+  char buffer[kReceiveSize];
+  while (socket != 0 && link_.readerRunning == 1 && !answered && received.size() < kReceiveSize) {
     const auto left = duration_cast<milliseconds>(end - steady_clock::now());
     if (left.count() <= 0 || !layer_.WaitReady(socket, false, left)) break;
-    const int n = layer_.Receive(socket, buffer.data() + received, static_cast<int>(kReceiveSize - received));
+    const int n = layer_.Receive(socket, buffer, static_cast<int>(kReceiveSize - received.size()));
     if (n < 0 && layer_.LastError() == socket_error::kWouldBlock) continue;
     if (n <= 0) {
       hungUp = true;
       break;
     }
-    received += static_cast<std::size_t>(n);
-    answered = received == kReceiveSize || buffer[received - 1] == '\n';
+    const std::string_view bytes(buffer, static_cast<std::size_t>(n));
+    traffic_.ReceivedNow(PeerName(socket), bytes);
+    received += WithoutLateAnswer(socket, bytes);
+    answered = !received.empty() && received.back() == '\n';
   }
-  link_.receiveLength = static_cast<int32_t>(received);
-  if (received > 0) traffic_.ReceivedNow(PeerName(socket), std::string_view(buffer).substr(0, received));
   if (hungUp) CloseConnection(socket);
   if (!answered) {
+    if (!hungUp && socket != 0) Owe(socket);
     link_.replyError = 1;
     results.ShowWarning("Answer が､きません");
     return;
   }
+  link_.receiveBuffer.assign(kReceiveSize, '\0');
+  received.copy(link_.receiveBuffer.data(), received.size());
+  link_.receiveLength = static_cast<int32_t>(received.size());
   layer_.DeliverReply(false);
 }
 

@@ -10,7 +10,9 @@
 // accepted is dropped quietly; a failure closes what failed before the
 // operator hears of it; a unit that dials in again from a listed address
 // takes its own row back; what waits on the socket before a command is sent
-// is not taken for its answer; and a peer that hangs up shows the link down.
+// is not taken for its answer; an answer that comes after its command's
+// bound is that command's, never the next one's; and a peer that hangs up
+// shows the link down.
 #pragma once
 
 #include <chrono>
@@ -30,6 +32,9 @@ class SocketLink {
  public:
   // The bounded wait of a single command for its answer.
   static constexpr std::chrono::milliseconds kReplyBound{3000};
+  // Units answer in order: after a command had no answer within its bound,
+  // the first line to come within this long is that command's late answer.
+  static constexpr std::chrono::seconds kLateAnswerWindow{10};
   static constexpr std::size_t kReceiveSize = 1024;
 
   SocketLink(LinkState& link, ResultMessages& messages, TrafficSink& traffic, SocketLayer& layer)
@@ -74,8 +79,9 @@ class SocketLink {
   // The client's connection once made, on which the list asks the operator's own unit.
   SocketHandle OwnConnection() const { return link_.clientServerMode != 1 && link_.socketConnected ? primary_ : 0; }
   // Waits at most kReplyBound for the answer line, then hands what came to
-  // the dialog that sent; on expiry or a hang-up "Answer が､きません" to
-  // `results` and replyError, a hung-up connection closed first.
+  // the dialog that sent; on expiry (bytes that never end a line are no
+  // answer either) or a hang-up "Answer が､きません" to `results` and
+  // replyError, a hung-up connection closed first.
   void AwaitReply(ResultMessages& results);
   // Without waiting: the answer to the line just sent goes to the dialog
   // that sent as it arrives; its own timer bounds the wait.
@@ -98,6 +104,11 @@ class SocketLink {
   SocketHandle SocketInUse() const;
   std::string PeerName(SocketHandle socket) const;
   void ClearLine();
+  // The command just sent on `socket` got no answer: the next line is its.
+  void Owe(SocketHandle socket);
+  // What of `bytes` (received on `socket`) is not the late answer owed
+  // there: the line that is, is recorded as late and cut off, up to its LF.
+  std::string_view WithoutLateAnswer(SocketHandle socket, std::string_view bytes);
 
   LinkState& link_;
   ResultMessages& messages_;
@@ -107,6 +118,8 @@ class SocketLink {
   SocketHandle expecting_ = 0;  // an answer on it goes to the sender as it comes
   bool winSockStarted_ = false;
   UnitTap* tap_ = nullptr;
+  SocketHandle owedOn_ = 0;  // a late answer is owed on it...
+  std::chrono::steady_clock::time_point owedSince_{};  // ...since its command's bound passed
   SocketHandle visit_ = 0;
   std::string visitName_;  // "192.168.0.21"
 };

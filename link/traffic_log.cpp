@@ -1,5 +1,6 @@
 #include "link/traffic_log.h"
 
+#include "model/csv_text.h"
 #include "model/digits.h"
 
 namespace kelvrix {
@@ -53,8 +54,11 @@ std::string_view DirectionMark(TrafficKind kind) {
 
 std::string FormatEntry(const TrafficEntry& entry) {
   std::string bytes = entry.kind == TrafficKind::Event ? entry.bytes : EscapedBytes(entry.bytes);
-  return std::to_string(entry.number) + "\t" + TimeOfDay(entry.millisOfDay) + "\t" +
-         std::string(DirectionMark(entry.kind)) + "\t" + entry.link + "\t" + bytes;
+  std::string row = CsvRow({std::to_string(entry.number), TimeOfDay(entry.millisOfDay),
+                            std::string(DirectionMark(entry.kind)), entry.link, std::move(bytes)},
+                           '\t');
+  row.pop_back();  // the caller ends the line as it needs
+  return row;
 }
 
 std::string SerialLinkName(const LinkState& link, std::string_view frame) {

@@ -61,7 +61,8 @@ std::string EscapedBytes(std::string_view bytes);
 std::string TimeOfDay(int32_t millisOfDay);
 // "→", "←", "●"
 std::string_view DirectionMark(TrafficKind kind);
-// One line of text: number, time, direction, link and bytes, tab-separated.
+// One line of text: number, time, direction, link and bytes, tab-separated
+// by the CSV writer's rules (a cell with a quote is quoted).
 std::string FormatEntry(const TrafficEntry& entry);
 
 // Where the link's parts record what passes: the program's TrafficRecorder.

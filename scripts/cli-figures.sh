@@ -6,8 +6,11 @@
 #     request every 100 ms;
 #   - backup of 32 units on an RS-485 bus at 9600 baud, against its own wire
 #     time and 32 times the RS-232C read's;
-#   - backup of 96 units that dial in, each taking 20 ms to answer, all at
-#     once, against one unit alone and 96 of them one after the other.
+#   - backup of 96 units that dial in, each taking 20 ms to answer, each read
+#     as it comes, against one unit alone: as the simulator dials for the
+#     panel (one unit every 20 ms) and as fast as units may (one every 2 ms);
+#   - the same with one unit silent among them: how long after it dialled
+#     in its job ended, against three requests' two time-outs each.
 # Prints one line per figure; the peak memory is the tool's resident size.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -54,24 +57,35 @@ echo "backup --bus, 32 units, 9600 baud: $bus_s s ($(ratio "$bus_s" "$bus_wire")
      "the RS-232C read's); $(($(wc -l <"$work/bus/inventory.csv") - 1)) rows; peak $bus_kb KB"
 
 # Units that dial in. The tool listens first, and its time counts from
-# then: the simulator starts 0.3 s later and dials one unit every 20 ms, so
-# 96 units take 1.9 s more to come in.
+# then: the simulator starts 0.3 s later and dials one unit every GAP ms.
 port=$((20000 + RANDOM % 20000))
-dial() {  # UNITS: the tool's seconds and peak KB into $work/dialUNITS.time
-  timed "$work/dial$1.time" "$cli" backup "$work/dial$1" --listen "$port" --units "$1" --wait 60 &
+dial() {  # NAME UNITS GAP [simulator options]: the tool's seconds and peak KB into $work/NAME.time
+  timed "$work/$1.time" "$cli" backup "$work/$1" --listen "$port" --units "$2" --wait 60 &
   local tool=$!
   sleep 0.3
-  "$sim" --dial "$port" --units "$1" --unit-delay 20 &
+  "$sim" --dial "$port" --units "$2" --unit-delay 20 --dial-gap "$3" "${@:4}" &
   dialler=$!
-  wait "$tool"
+  wait "$tool" || true
   kill "$dialler"
   wait "$dialler" 2>/dev/null || true
   dialler=
 }
-dial 1
-dial 96
-read -r one one_kb <"$work/dial1.time"
-read -r all all_kb <"$work/dial96.time"
-echo "backup --listen, 96 units dialling in, 20 ms to answer: $all s all at once ($(ratio "$all" "$one") x one" \
-     "unit's $one s); one after the other: $(calc "96 * $one") s; peak $all_kb KB (one unit: $one_kb KB);" \
-     "$(($(wc -l <"$work/dial96/inventory.csv") - 1)) rows"
+dial one 1 20
+dial all 96 20
+dial fast 96 2
+read -r one one_kb <"$work/one.time"
+read -r all all_kb <"$work/all.time"
+read -r fast fast_kb <"$work/fast.time"
+echo "backup --listen, 96 units dialling in, 20 ms to answer, each read as it comes: $all s with a unit" \
+     "dialling every 20 ms ($(ratio "$all" "$one") x one unit's $one s; the last dials 1.9 s after the first)," \
+     "$fast s with one every 2 ms ($(ratio "$fast" "$one") x); peak $all_kb KB (one unit: $one_kb KB);" \
+     "$(($(wc -l <"$work/fast/inventory.csv") - 1)) rows"
+
+# One unit of the 96 silent (the 48th, dialling 2 ms x 47 after the first):
+# the run ends when its job does.
+dial silent 96 2 --mode "silent unit 48"
+read -r silent silent_kb <"$work/silent.time"
+silent_end=$(calc "$silent - 0.3 - 0.094")
+echo "a silent unit among 96 (4 s time-out): the run took $silent s; the silent unit's job ended" \
+     "$silent_end s after it dialled in, against 3 x 2 time-outs = 24 s;" \
+     "$(grep -c ',ok$' "$work/silent/inventory.csv") units ok, its row: $(grep -v ',ok$' "$work/silent/inventory.csv" | tail -n 1)"

@@ -35,7 +35,7 @@
 // a MAC address, code page 932 bytes for a version.
 //
 // Mode lines (--mode, then the lines of the control file, read again before
-// each answer): "rs485", "silent", "reply E3" (or GN, E0..E2, MENU; "reply E3
+// each answer): "rs485", "silent", "silent unit 5" (--dial: that unit alone), "reply E3" (or GN, E0..E2, MENU; "reply E3
 // from 57" from the 57th frame since the start on), "split 2,5,3", "delay 100",
 // "noise 596" (bytes without LF before the answer), "repeat 40,60" (the answer
 // 40 times, 60 ms apart; "repeat 2,0" back to back), "cut" (network: half the
@@ -206,10 +206,6 @@ void WriteFileWhole(const std::string& path, const std::string& bytes) {
   std::rename(temporary.c_str(), path.c_str());
 }
 
-void WriteState(const std::string& path, const SimulatedUnit& unit) {
-  WriteFileWhole(path, kelvrix::WriteSettingsData(unit.settings));
-}
-
 std::vector<int> ParseAddresses(const char* text) {
   std::vector<int> addresses;
   std::stringstream in(text);
@@ -302,7 +298,7 @@ class Simulator {
   // False when the answer was cut: the caller resets the connection.
   template <class PickBus>
   bool Receive(int fd, std::string& pending, std::string_view bytes, const std::string& tag, PickBus pick,
-               const SimulatedUnit& stateUnit, Outbox* outbox = nullptr) {
+               const SimulatedUnit& stateUnit, Outbox* outbox = nullptr, int dialler = 0) {
     pending.append(bytes);
     wire.Received(bytes.size());
     for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
@@ -316,6 +312,7 @@ class Simulator {
       SimMode mode = SimMode::Parse(ControlText());
       if (++frameNumber_ < mode.replyFromFrame) mode.reply.clear();
       if (mode.silentFromFrame > 0 && frameNumber_ >= mode.silentFromFrame) mode.silent = true;
+      if (dialler > 0 && mode.silentUnit == dialler) mode.silent = true;
       auto answer = pick(mode).Handle(frame, mode);
       KeepState(stateUnit);
       if (answer && mode.cut) {
@@ -332,8 +329,13 @@ class Simulator {
     return true;
   }
 
+  // Written only when it changed: a read leaves it as it was.
   void KeepState(const SimulatedUnit& unit) const {
-    if (!options_.statePath.empty()) WriteState(options_.statePath, unit);
+    if (options_.statePath.empty()) return;
+    std::string state = kelvrix::WriteSettingsData(unit.settings);
+    if (state == state_) return;
+    state_ = std::move(state);
+    WriteFileWhole(options_.statePath, state_);
   }
 
   void Ready() const {
@@ -346,6 +348,7 @@ class Simulator {
   const Options& options_;
   FILE* log_ = nullptr;
   long frameNumber_ = 0;
+  mutable std::string state_;  // what the state file holds
 };
 
 // Control lines that act on the network links rather than on an answer.
@@ -652,7 +655,7 @@ int RunDialling(Simulator& sim) {
       }
       SimulatedBus& unit = *d.unit;
       if (!sim.Receive(d.fd, d.pending, bytes, d.address + " ", [&](const SimMode&) -> SimulatedBus& { return unit; },
-                       first, &d.outbox)) {
+                       first, &d.outbox, static_cast<int>(&d - units.data()) + 1)) {
         Reset(d.fd);
         d.fd = -1;
         d.nextDial = Clock::now() + std::chrono::seconds(1);

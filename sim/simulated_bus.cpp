@@ -24,6 +24,8 @@ SimMode SimMode::Parse(std::string_view text) {
       mode.cut = true;
     } else if (line.starts_with("silent from ")) {
       std::from_chars(line.data() + 12, line.data() + line.size(), mode.silentFromFrame);
+    } else if (line.starts_with("silent unit ")) {
+      std::from_chars(line.data() + 12, line.data() + line.size(), mode.silentUnit);
     } else if (line.starts_with("reply ")) {
       std::string_view reply = line.substr(6);
       const std::size_t from = reply.find(" from ");

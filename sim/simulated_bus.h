@@ -25,6 +25,7 @@ struct SimMode {
   long replyFromFrame = 0;        // ...from this frame on (counted from 1 since the start; 0: all)
   bool silent = false;            // answer nothing...
   long silentFromFrame = 0;       // ...or nothing from this frame on (counted like replyFromFrame)
+  int silentUnit = 0;             // units that dial in: this one (1, 2, ...) answers nothing
   std::vector<std::size_t> split; // write an answer in pieces of these sizes
   int delayMs = 0;                // wait before answering
   std::size_t noise = 0;          // bytes of noise without LF written before the answer
@@ -32,7 +33,7 @@ struct SimMode {
   int repeatGapMs = 0;            // ...this far apart; 0: all in one write
   bool cut = false;               // network: write half the answer, then reset the connection
 
-  // Reads "rs485", "normal", "silent", "silent from 57", "reply E3", "reply E3 from 57",
+  // Reads "rs485", "normal", "silent", "silent from 57", "silent unit 5", "reply E3", "reply E3 from 57",
   // "split 2,5,3", "delay 100", "noise 596", "repeat 40,60" or "cut", one per line;
   // unknown lines are ignored.
   // Returns the mode after those lines.

@@ -130,7 +130,10 @@ struct LinkTest : ::testing::Test {
   struct : TrafficSink {
     void Sent(std::string, std::string_view) override {}
     void ReceivedNow(std::string, std::string_view) override {}
-    void Event(std::string, std::string_view) override {}
+    void Event(std::string, std::string_view text) override {
+      if (text.starts_with("遅れた")) events.emplace_back(text);
+    }
+    std::vector<std::string> events;
   } traffic;
   FakeSockets layer;
   SocketLink socket{link, messages, traffic, layer};
@@ -258,6 +261,29 @@ TEST_F(LinkTest, WhatWaitsIsDroppedAndTheWholeLineGoesOutInShortSends) {
   socket.AwaitReply(messages);
   EXPECT_EQ(link.receiveBuffer.substr(0, 4), "E3\r\n");
   EXPECT_EQ(layer.deliveries, std::vector<bool>{false});
+}
+
+// Units answer in order: a GO that comes after its command's bound, once the
+// next command went out, is that command's late answer and recorded so; the
+// next command's own "E3" is its answer. Bytes that never end a line are none.
+TEST_F(LinkTest, ALateAnswerIsOwedToItsCommandNeverCreditedToTheNext) {
+  const SocketHandle client = Connect();
+  ASSERT_TRUE(socket.Send("VAB03120\r\n"));
+  socket.AwaitReply(messages);  // nothing within the bound
+  EXPECT_EQ(messages.boxes, (std::vector<Box>{{"warning", "Answer が､きません"}}));
+  ASSERT_TRUE(socket.Send("VAC03120\r\n"));
+  layer.sockets[client].inbound = "GO\r\nE3\r\n";
+  socket.AwaitReply(messages);
+  EXPECT_EQ(messages.boxes.size(), 1u);
+  EXPECT_EQ(link.receiveBuffer.substr(0, 4), "E3\r\n") << "the late GO is not this command's answer";
+  EXPECT_EQ(layer.deliveries, std::vector<bool>{false});
+  EXPECT_EQ(traffic.events, std::vector<std::string>{"遅れた応答: GO\\r\\n"});
+
+  ASSERT_TRUE(socket.Send("RVN\r\n"));
+  layer.sockets[client].inbound = std::string(4096, 'x');
+  socket.AwaitReply(messages);
+  EXPECT_EQ(messages.boxes.back(), (Box{"warning", "Answer が､きません"}));
+  EXPECT_EQ(layer.deliveries.size(), 1u) << "4 KiB without a line end is no answer";
 }
 
 TEST_F(LinkTest, AHangUpDuringTheWaitIsReportedAndShowsTheLinkDown) {

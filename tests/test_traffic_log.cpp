@@ -39,6 +39,8 @@ TEST(TrafficLog, EntriesReadWithEscapedBytesAndMillisecondTimes) {
             "12\t09:25:07.123\t→\tCOM1 05\t05VAB03120\\r\\n");
   EXPECT_EQ(FormatEntry({13, 33907150, TrafficKind::Event, "COM1 05", "Command Error"}),
             "13\t09:25:07.150\t●\tCOM1 05\tCommand Error");
+  EXPECT_EQ(FormatEntry({14, 0, TrafficKind::Received, "127.0.0.2", "=CT01\"A\r\n"}),
+            "14\t00:00:00.000\t←\t127.0.0.2\t\"'=CT01\"\"A\\r\\n\"") << "through the one CSV writer";
 
   LinkState link;
   link.comPort = 2;

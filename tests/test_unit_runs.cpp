@@ -6,6 +6,7 @@
 #include <map>
 
 #include "fakes.h"
+#include "model/unit_text.h"
 #include "sim/simulated_links.h"
 #include "tools/job_run.h"
 #include "tools/request_list.h"
@@ -247,6 +248,12 @@ TEST(UnitFiles, EachUnitFindsItsOwnNewestFile) {
   EXPECT_FALSE(cut.settings);
   EXPECT_EQ(cut.words, "設定ファイルとして読めません: 05_02-00-00-00-01-05_20261209.dat（1 行目）");
   EXPECT_EQ(SettingsForUnit(names, {9, "", 0, ""}, read).refusal, UnitOutcome::NoFile);
+}
+
+TEST(UnitFiles, AUnitsBytesReachEveryFileAsUtf8) {
+  EXPECT_EQ(UnitText("Ver.\xB6\x83\x4A"), "Ver.ｶカ") << "half-width katakana, a double-byte character";
+  EXPECT_EQ(UnitText("\x83\x20\x80\r"), "\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD") << "no character, a control byte";
+  EXPECT_EQ(ValidUtf8("ok\xE3\x81"), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST(UnitFiles, OneCsvWriterQuotesAndDisarmsEveryCell) {

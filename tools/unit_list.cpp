@@ -108,11 +108,13 @@ void UnitList::StartJobs(const JobRunSettings& settings, const std::vector<int>&
   report_ = std::move(report);
   jobRows_.clear();
   sockets_.clear();
+  jobOf_.clear();
   for (int i : checked) {
     ListRow& row = rows_[i];
     jobs_->Add(row.name, source(row.name));
     jobRows_.push_back(i);
-    sockets_.push_back(row.socket);
+    sockets_.push_back(0);
+    SetSocket(sockets_.size() - 1, row.socket);
     row.state = "待機中";
     row.result.clear();
     changes_.rows.push_back(i);
@@ -167,9 +169,15 @@ UnitList::Changes UnitList::TakeChanges() {
 }
 
 std::optional<std::size_t> UnitList::JobOn(SocketHandle socket) const {
-  const auto at = std::find(sockets_.begin(), sockets_.end(), socket);
-  if (socket == 0 || at == sockets_.end() || !running_) return std::nullopt;
-  return static_cast<std::size_t>(at - sockets_.begin());
+  const auto at = jobOf_.find(socket);
+  if (socket == 0 || at == jobOf_.end() || !running_) return std::nullopt;
+  return at->second;
+}
+
+void UnitList::SetSocket(std::size_t unit, SocketHandle socket) {
+  if (sockets_[unit] != 0) jobOf_.erase(sockets_[unit]);
+  sockets_[unit] = socket;
+  if (socket != 0) jobOf_[socket] = unit;
 }
 
 void UnitList::LineReceived(std::string_view line) {
@@ -191,7 +199,7 @@ void UnitList::Connected(SocketHandle socket) {
 // gives again belongs to another unit.
 void UnitList::Gone(SocketHandle socket) {
   if (const auto k = JobOn(socket)) {
-    sockets_[*k] = 0;
+    SetSocket(*k, 0);
     jobs_->Gone(*k, clock_());
   }
   Arrived();
@@ -212,16 +220,17 @@ bool UnitList::Send(std::size_t unit, std::string_view bytes) {
 UnitConnections::Opening UnitList::Open(std::size_t unit) {
   const ListRow& row = rows_[jobRows_[unit]];
   if (const SocketHandle own = transport_.OwnConnection(); own != 0 && row.host == link_.selectedConnection) {
-    sockets_[unit] = own;
+    SetSocket(unit, own);
     return Opening::Open;
   }
   if (row.host < 0 || row.host >= static_cast<int>(link_.hostList.size())) return Opening::Failed;
-  sockets_[unit] = transport_.VisitUnit(link_.hostList[row.host], portText_);
+  SetSocket(unit, transport_.VisitUnit(link_.hostList[row.host], portText_));
   return sockets_[unit] != 0 ? Opening::Pending : Opening::Failed;
 }
 
 void UnitList::Close(std::size_t unit) {
-  const SocketHandle socket = std::exchange(sockets_[unit], 0);
+  const SocketHandle socket = sockets_[unit];
+  SetSocket(unit, 0);
   if (socket != 0 && socket != transport_.OwnConnection()) transport_.EndVisit();
 }
 

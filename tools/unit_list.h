@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "link/link_state.h"
@@ -96,6 +97,7 @@ class UnitList : public UnitConnections, public UnitTap {
   };
   Changes TakeChanges();
   // The last run's rows, for its report.
+  bool HasInventory() const { return jobs_ && jobs_->Count() > 0 && !running_; }
   std::vector<InventoryRow> Inventory() const { return jobs_ ? jobs_->Inventory() : std::vector<InventoryRow>{}; }
 
   // UnitConnections: the run's units on the program's transport.
@@ -108,6 +110,7 @@ class UnitList : public UnitConnections, public UnitTap {
   bool OnClient() const;
   RunEvents* Run() const;
   std::optional<std::size_t> JobOn(SocketHandle socket) const;
+  void SetSocket(std::size_t unit, SocketHandle socket);
   bool StillConnected(const ListRow& row) const;
   // The ends the run reached: rows settled, the scan's units listed, the summary.
   void Settle();
@@ -125,6 +128,7 @@ class UnitList : public UnitConnections, public UnitTap {
   bool running_ = false;           // the jobs' run, until its end is settled
   std::vector<int> jobRows_;       // run unit k's row
   std::vector<SocketHandle> sockets_;  // run unit k's connection; 0 once gone
+  std::unordered_map<SocketHandle, std::size_t> jobOf_;  // and back: a unit's bytes find it at once
   RunFiles* files_ = nullptr;
   std::string report_;
   Millis startedAt_{0};

@@ -20,12 +20,11 @@ std::size_t UnitRunner::Add(GatedSequence& sequence, DeviceSettings& model, Unit
 void UnitRunner::Start(Millis now) {
   started_ = true;
   if (turns_ == Turns::AllAtOnce) {
-    for (std::size_t unit = 0; unit < units_.size(); ++unit) {
-      if (units_[unit].state != State::Waiting) continue;
+    for (; turn_ < units_.size(); ++turn_) {  // all at once, the turn is the first unit not yet begun
       if (cancelled_) {
-        Finish(unit, End::NeverStarted, now);
+        Finish(turn_, End::NeverStarted, now);
       } else {
-        Begin(unit, now);
+        Begin(turn_, now);
       }
     }
   }

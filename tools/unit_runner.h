@@ -133,7 +133,7 @@ class UnitRunner : public RunEvents {
   std::vector<Unit> units_;
   std::vector<SerialLineAssembler> lines_;  // per connection: one on a shared line
   std::set<std::pair<Millis, std::size_t>> wakes_;
-  std::size_t turn_ = 0;  // one at a time: the first unit not ended
+  std::size_t turn_ = 0;  // one at a time: the first unit not ended; all at once: the first not begun
   std::size_t ended_ = 0;
   bool started_ = false;
   bool cancelled_ = false;
