@@ -231,6 +231,15 @@ int ExitOf(const JobRun& run) {
   return run.Count() == 0 ? kExitDiffers : kExitLink;  // no unit was reached at all
 }
 
+// On the many units that dial in: what came of each, a row per unit.
+CommandResult RowPerUnit(const JobRun& run, const CliOptions& options) {
+  std::vector<UnitResult> results;
+  for (std::size_t k = 0; k < run.Count(); ++k) {
+    results.push_back({UnitLabel(run.Record(k).name), run.Record(k).words, run.Record(k).Ok()});
+  }
+  return {ExitOf(run), UnitResultsReport(results, options.json), {}};
+}
+
 // Compare, write what differs, read it back; on many units, a row each.
 CommandResult Apply(const CliOptions& options, CliLink& link, const LocalClock& localTime) {
   const LoadedFile file = LoadSettingsFile(options.arguments[0]);
@@ -238,13 +247,7 @@ CommandResult Apply(const CliOptions& options, CliLink& link, const LocalClock& 
   NoFiles none;
   JobRun run(link, none, RunSettings(JobKind::Apply, options, localTime));
   RunJobs(run, link, options, {file.settings, options.arguments[0], UnitOutcome::Done, {}});
-  if (options.listenPort > 0 && options.units > 1) {
-    std::vector<UnitResult> results;
-    for (std::size_t k = 0; k < run.Count(); ++k) {
-      results.push_back({UnitLabel(run.Record(k).name), run.Record(k).words, run.Record(k).Ok()});
-    }
-    return {ExitOf(run), UnitResultsReport(results, options.json), {}};
-  }
+  if (options.listenPort > 0 && options.units > 1) return RowPerUnit(run, options);
   if (run.Count() == 0) return NoAnswer();
   const UnitRecord& record = run.Record(0);
   CommandResult result{ExitOf(run), ComparisonReport(run.Job(0).Comparison(), options.json, record.words), {}};
@@ -280,13 +283,7 @@ CommandResult Clock(const CliOptions& options, CliLink& link, const LocalClock& 
   NoFiles none;
   JobRun run(link, none, RunSettings(JobKind::Clock, options, localTime));
   RunJobs(run, link, options, {Defaults(), {}, UnitOutcome::Done, {}});
-  if (options.listenPort > 0 && options.units > 1) {
-    std::vector<UnitResult> results;
-    for (std::size_t k = 0; k < run.Count(); ++k) {
-      results.push_back({UnitLabel(run.Record(k).name), run.Record(k).words, run.Record(k).Ok()});
-    }
-    return {ExitOf(run), UnitResultsReport(results, options.json), {}};
-  }
+  if (options.listenPort > 0 && options.units > 1) return RowPerUnit(run, options);
   if (run.Count() == 0) return NoAnswer();
   const UnitRecord& record = run.Record(0);
   const auto& set = run.Job(0).ClockSet();

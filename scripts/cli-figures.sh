@@ -27,7 +27,7 @@ cleanup() {
 trap cleanup EXIT
 
 timed() {  # OUT COMMAND...: seconds and peak KB into OUT
-  /usr/bin/time -f "%e %M" -o "$1" "${@:2}" >/dev/null
+  /usr/bin/time -q -f "%e %M" -o "$1" "${@:2}" >/dev/null
 }
 wire_bytes() { grep -o 'length=[0-9]*' "$line/socat.out" | cut -d= -f2 | awk '{ n += $1 } END { print n }'; }
 calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }

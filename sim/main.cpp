@@ -639,7 +639,8 @@ int RunDialling(Simulator& sim) {
     }
     std::vector<int> open;
     for (const Dialler& d : units) open.push_back(d.fd);
-    const int pause = std::min({wantsToDial ? 20 : 100, untilAnswer, flooder.Tick(FloodPeriod(control), open)});
+    const int dialPause = std::max(1, static_cast<int>(dialGap.count()));
+    const int pause = std::min({wantsToDial ? dialPause : 100, untilAnswer, flooder.Tick(FloodPeriod(control), open)});
     if (waiting.empty()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(pause));
       continue;

@@ -31,8 +31,8 @@ std::string SafeNamePart(std::string_view text) {
       "com8", "com9", "lpt1", "lpt2", "lpt3", "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
   const std::string first = Lower(safe.substr(0, safe.find('.')));
   const bool device = std::find(kDevices.begin(), kDevices.end(), first) != kDevices.end();
-  if (device || safe.find_first_not_of('.') == std::string::npos) safe.insert(0, "_");
-  return safe;
+  const bool reserved = device || safe.find_first_not_of('.') == std::string::npos;
+  return reserved ? std::string(1, '_').append(safe) : safe;
 }
 
 std::string Day(const std::tm& date) {
@@ -64,8 +64,9 @@ bool IsMacAddress(std::string_view text) {
 
 std::string UnitLabel(const UnitName& unit) {
   if (!unit.ip.empty()) {
-    const bool otherPort = unit.port > 0 && unit.port != kDefaultPort;
-    return SafeNamePart(unit.ip + (otherPort ? "-" + std::to_string(unit.port) : ""));
+    std::string name = unit.ip;
+    if (unit.port > 0 && unit.port != kDefaultPort) name.append("-").append(std::to_string(unit.port));
+    return SafeNamePart(name);
   }
   return unit.address >= 0 ? PaddedDecimal(unit.address, 2) : "unit";
 }
