@@ -207,6 +207,14 @@ wine "$driver" in "ユニット一覧" dialog-run 1243 1243 30000 >/dev/null
 shoot "#32770" "ユニット一覧" unit-list.png
 wine "$driver" in "ユニット一覧" dialog-run 1248 1246 30000 >/dev/null
 shoot "#32770" "ユニット一覧" unit-list-after-run.png
+# A backup while every unit's front-panel menu is open: each answers "MENU",
+# so nothing counts as read and no settings file is written.
+printf 'rs485\nreply MENU\n' >"$session/serial/sim.control"
+wine "$driver" file-dialog "バックアップの保存先" "Z:${session//\//\\}\\inventory.csv" 10000 >/dev/null &
+wine "$driver" in "ユニット一覧" dialog-run 1246 1246 60000 >/dev/null
+wait $!
+shoot "#32770" "ユニット一覧" unit-list-unread.png
+echo rs485 >"$session/serial/sim.control"
 wine "$driver" in "ユニット一覧" dialog-click 2
 # A unit answering "E3" 40 times, 25 ms apart: one box, its count in the caption.
 printf 'rs485\nreply E3\nrepeat 40,25\n' >"$session/serial/sim.control"
