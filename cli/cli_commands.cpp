@@ -250,7 +250,7 @@ CommandResult Apply(const CliOptions& options, CliLink& link, const LocalClock& 
   if (options.listenPort > 0 && options.units > 1) return RowPerUnit(run, options);
   if (run.Count() == 0) return NoAnswer();
   const UnitRecord& record = run.Record(0);
-  CommandResult result{ExitOf(run), ComparisonReport(run.Job(0).Comparison(), options.json, record.words), {}};
+  CommandResult result{ExitOf(run), ComparisonReport(run.UnitJobOf(0).Comparison(), options.json, record.words), {}};
   if (!record.Ok()) result.error = record.words;
   return result;
 }
@@ -286,7 +286,7 @@ CommandResult Clock(const CliOptions& options, CliLink& link, const LocalClock& 
   if (options.listenPort > 0 && options.units > 1) return RowPerUnit(run, options);
   if (run.Count() == 0) return NoAnswer();
   const UnitRecord& record = run.Record(0);
-  const auto& set = run.Job(0).ClockSet();
+  const auto& set = run.UnitJobOf(0).ClockSet();
   if (!record.Ok() || !set) return {ExitOf(run), {}, record.words};
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &*set);
@@ -325,8 +325,11 @@ CommandResult Backup(const CliOptions& options, CliLink& link, const LocalClock&
   } else {
     RunJobs(run, link, options, read);
   }
-  if (!ReplaceWholeFile(inventory, InventoryCsv(run.Inventory(), false))) return {kExitFile, {}, "cannot write " + inventory};
-  return {ExitOf(run), InventoryReport(run.Inventory(), options.json), run.AllOk() ? "" : run.Summary()};
+  if (!ReplaceWholeFile(inventory, InventoryCsv(run.Inventory(), false, run.InventoryNote()))) {
+    return {kExitFile, {}, "cannot write " + inventory};
+  }
+  return {ExitOf(run), InventoryReport(run.Inventory(), options.json, run.InventoryNote()),
+          run.AllOk() ? "" : run.Summary()};
 }
 
 CommandResult Scan(const CliOptions& options, CliLink& link) {

@@ -148,8 +148,8 @@ std::string ScanReport(const BusScan& scan, bool json) {
   return (scan.Units().empty() ? std::string() : TextTable(rows)) + scan.Summary() + "\n";
 }
 
-std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json) {
-  if (!json) return InventoryCsv(rows, false);
+std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json, std::string_view note) {
+  if (!json) return InventoryCsv(rows, false, note);
   std::vector<std::string> items;
   for (const InventoryRow& r : rows) {
     items.push_back(JsonObject({{"unit", JsonString(r.unit)},
@@ -159,7 +159,10 @@ std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json) {
                                 {"file", JsonString(r.file)},
                                 {"result", JsonString(r.result)}}));
   }
-  return JsonArray("units", items, {});
+  std::string report = JsonArray("units", items, {});
+  if (note.empty()) return report;
+  report.resize(report.size() - 2);  // the object's "}\n"
+  return report + ", \"note\": " + JsonString(note) + "}\n";
 }
 
 std::string UnitResultsReport(const std::vector<UnitResult>& results, bool json) {

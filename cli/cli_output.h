@@ -39,10 +39,10 @@ std::string ComparisonReport(const UnitComparison& comparison, bool json, std::s
 //               "status": "応答"}], "summary": "..."}
 std::string ScanReport(const BusScan& scan, bool json);
 
-// A backup's inventory.
-//   CSV: unit,mac,version,time,file,result
-//   {"units": [{"unit": "unit-05", "mac", "version", "time", "file", "result"}]}
-std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json);
+// A backup's inventory, and its note of what no backup holds.
+//   CSV: unit,mac,version,time,file,result (the note a last row)
+//   {"units": [{"unit": "05", "mac", "version", "time", "file", "result"}], "note": "..."}
+std::string InventoryReport(const std::vector<InventoryRow>& rows, bool json, std::string_view note = {});
 
 // What a subcommand did to each of many units.
 struct UnitResult {

@@ -256,7 +256,7 @@ void StartJobs(JobKind kind) {
 void SaveReport() {
   const auto path = AskSavePath(current->dialog, L"レポートの保存", L"CSV(*.csv)\0*.csv\0すべて(*.*)\0*.*\0", L"csv",
                                 L"report.csv");
-  if (path && !ReplaceWholeFile(*path, InventoryCsv(Units().Inventory(), true))) {
+  if (path && !ReplaceWholeFile(*path, Units().InventoryText())) {
     current->program.messages.ShowWarning("保存できませんでした。");  // the program's boxes, one at a time
   }
 }

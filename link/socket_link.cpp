@@ -184,11 +184,12 @@ void SocketLink::ReadAvailable(SocketHandle socket) {
   if (n < 0) return;
   const std::string_view bytes(buffer, static_cast<std::size_t>(n));
   traffic_.ReceivedNow(PeerName(socket), bytes);
+  // A late answer owed on the socket is recorded as such, whoever hears the rest.
+  const std::string_view answer = WithoutLateAnswer(socket, bytes);
   if (socket != expecting_) {
-    if (tap_) tap_->Received(socket, bytes);
+    if (tap_ && !answer.empty()) tap_->Received(socket, answer);
     return;
   }
-  const std::string_view answer = WithoutLateAnswer(socket, bytes);
   if (answer.empty()) return;
   if (answer.back() == '\n') expecting_ = 0;  // the line is whole: later bytes are no one's
   link_.receiveBuffer.assign(answer);

@@ -29,4 +29,25 @@ std::string CsvRow(std::initializer_list<std::string> cells, char separator) {
   return CsvRow(std::span<const std::string>(cells.begin(), cells.size()), separator);
 }
 
+std::vector<std::string> CsvCells(std::string_view row, char separator) {
+  if (row.starts_with(kByteOrderMark)) row.remove_prefix(kByteOrderMark.size());
+  while (!row.empty() && (row.back() == '\n' || row.back() == '\r')) row.remove_suffix(1);
+  std::vector<std::string> cells(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    const char c = row[i];
+    if (quoted && c == '"' && i + 1 < row.size() && row[i + 1] == '"') {
+      cells.back() += '"';
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == separator && !quoted) {
+      cells.emplace_back();
+    } else {
+      cells.back() += c;
+    }
+  }
+  return cells;
+}
+
 }  // namespace kelvrix

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvrix {
 
@@ -22,5 +23,9 @@ std::string CsvCell(std::string_view text, char separator = ',');
 // The cells of one row, each through CsvCell, and the line's end.
 std::string CsvRow(std::span<const std::string> cells, char separator = ',');
 std::string CsvRow(std::initializer_list<std::string> cells, char separator = ',');
+
+// The cells of one row as CsvRow writes it (quotes undone, a byte order
+// mark in front dropped); the apostrophe a disarmed cell got stays.
+std::vector<std::string> CsvCells(std::string_view row, char separator = ',');
 
 }  // namespace kelvrix

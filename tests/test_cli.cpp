@@ -283,7 +283,8 @@ TEST(CliCommands, BackupReadsEveryUnitOfTheBusIntoAFolderWithAnInventory) {
   EXPECT_EQ(backup.out, "unit,mac,version,time,file,result\n"
                         "00,02-00-00-00-01-00,1.00,2026-12-09T21:05:30,00_02-00-00-00-01-00_20261209.dat,ok\n"
                         "05,,,2026-12-09T21:05:30,,重複の疑い: 応答が乱れています\n"
-                        "07,02-00-00-00-01-07,\"ｶﾒ,=\",2026-12-09T21:05:30,07_02-00-00-00-01-07_20261209.dat,ok\n");
+                        "07,02-00-00-00-01-07,\"ｶﾒ,=\",2026-12-09T21:05:30,07_02-00-00-00-01-07_20261209.dat,ok\n"
+                        ",,,,," + std::string(kNotReported) + "\n");
   EXPECT_EQ(FileText(folder + "/inventory.csv"), backup.out);
   EXPECT_EQ(FileText(folder + "/07_02-00-00-00-01-07_20261209.dat"), WriteSettingsData(bus.units().find(7)->second.settings));
   const CommandResult json = RunCommand(Options({"scan", "--json"}), &link);
@@ -318,7 +319,7 @@ TEST(CliCommands, BackupReadsEveryDialledUnitAtOnceIntoItsOwnFile) {
   EXPECT_EQ(json.exitCode, kExitOk);
   EXPECT_EQ(json.out, "{\"units\": [\n  {\"unit\": \"10.0.0.1\", \"mac\": \"02-00-00-00-00-01\", \"version\": \"1.00\", "
                       "\"time\": \"2026-12-09T21:05:30\", \"file\": \"10.0.0.1_02-00-00-00-00-01_20261209.dat\", "
-                      "\"result\": \"ok\"}\n]}\n");
+                      "\"result\": \"ok\"}\n], \"note\": \"" + std::string(kNotReported) + "\"}\n");
 
   sim::SimulatedDialledUnits four(4);
   four.Unit(1).settings.videoBrightness[0] = 3;
@@ -329,7 +330,8 @@ TEST(CliCommands, BackupReadsEveryDialledUnitAtOnceIntoItsOwnFile) {
   EXPECT_LE(four.Now(), one.Now() + Millis(20)) << "all at once: four units take one unit's time";
   EXPECT_EQ(backup.out.substr(backup.out.find("10.0.0.3,")), "10.0.0.3,,,2026-12-09T21:05:30,,接続が切れました\n"
                                                              "10.0.0.4,02-00-00-00-00-04,1.00,2026-12-09T21:05:30,"
-                                                             "10.0.0.4_02-00-00-00-00-04_20261209.dat,ok\n");
+                                                             "10.0.0.4_02-00-00-00-00-04_20261209.dat,ok\n"
+                                                             ",,,,," + std::string(kNotReported) + "\n");
   EXPECT_EQ(FileText(folder + "/inventory.csv"), backup.out);
   EXPECT_EQ(FileText(folder + "/10.0.0.2_02-00-00-00-00-02_20261209.dat"), WriteSettingsData(four.Unit(1).settings));
 

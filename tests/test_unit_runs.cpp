@@ -158,8 +158,16 @@ TEST(JobRun, ABackupHoldsOnlyWhatWasReadWhole) {
   EXPECT_LT(units.Now(), Millis(400 + 160 * 20 + 3 * 2 * 4000 + 100)) << "the silent unit costs three requests, twice";
   const std::vector<std::string> names = {"10.0.0.1_02-00-00-00-00-01_20261209.dat", "10.0.0.2_20261209.dat",
                                           "10.0.0.3_02-00-00-00-00-03_20261209.dat"};
-  for (const std::string& name : names) EXPECT_EQ(files.files.count(name), 1u) << name;
-  EXPECT_EQ(files.files.size(), names.size());
+  for (const std::string& name : names) {
+    EXPECT_EQ(files.files.count(name), 1u) << name;
+    EXPECT_EQ(files.files.count(NetworkFileName(name)), 1u) << "beside it, what the file cannot hold";
+  }
+  EXPECT_EQ(files.files.size(), 2 * names.size());
+  DeviceSettings network = Defaults();
+  ASSERT_TRUE(ReadNetworkCsv(files.files[NetworkFileName(names[0])], network));
+  EXPECT_EQ(network.unitIpAddress, units.Unit(0).settings.unitIpAddress);
+  EXPECT_STREQ(network.macAddress, "02-00-00-00-00-01");
+  EXPECT_STREQ(network.portNumber, units.Unit(0).settings.portNumber);
   EXPECT_EQ(run.Record(3).outcome, UnitOutcome::NoAnswer);
   EXPECT_EQ(run.Record(3).words, "応答なし");
   EXPECT_EQ(run.Record(4).outcome, UnitOutcome::Unread);
@@ -182,8 +190,8 @@ TEST(JobRun, EachClockIsSetFromTheTimeItsLinesGoOut) {
   cli::Drive(run, units, [&](std::size_t, const std::string& name) { run.Add({-1, name, 0, {}}, {Defaults(), {}, UnitOutcome::Done, {}}); });
   run.TakeEnded();
   for (int k = 0; k < 3; ++k) {
-    ASSERT_TRUE(run.Job(k).ClockSet());
-    EXPECT_EQ(run.Job(k).ClockSet()->tm_sec, 8 * k);
+    ASSERT_TRUE(run.UnitJobOf(k).ClockSet());
+    EXPECT_EQ(run.UnitJobOf(k).ClockSet()->tm_sec, 8 * k);
   }
 }
 

@@ -20,26 +20,47 @@ JobRun::JobRun(UnitConnections& connections, RunFiles& files, JobRunSettings set
 }
 
 std::size_t JobRun::Add(const UnitName& name, const SettingsSource& source) {
+  if (source.settings) {
+    auto job = std::make_unique<UnitJob>(settings_.kind, *source.settings, settings_.timeouts, settings_.serialLink,
+                                         settings_.sameUnitCheck, settings_.localTime);
+    job->Start();
+    DeviceSettings& model = job->Model();
+    const std::size_t unit = Add(name, std::move(job), model);
+    records_[unit].file = source.file;
+    return unit;
+  }
   const std::size_t unit = records_.size();
   UnitRecord& record = records_.emplace_back();
   record.name = name;
   record.file = source.file;
-  if (!source.settings) {
-    jobs_.push_back(nullptr);
-    runnerUnit_.push_back(std::nullopt);
-    record.ended = true;
-    record.outcome = source.refusal;
-    record.words = source.words;
-    refused_.push_back(unit);
-    return unit;
-  }
-  jobs_.push_back(std::make_unique<UnitJob>(settings_.kind, *source.settings, settings_.timeouts, settings_.serialLink,
-                                            settings_.sameUnitCheck, settings_.localTime));
-  UnitJob& job = *jobs_.back();
-  job.Start();
-  runnerUnit_.push_back(runner_.Add(job, job.Model(), {settings_.serialLink, name.address}, settings_.clientHosts));
+  record.ended = true;
+  record.outcome = source.refusal;
+  record.words = source.words;
+  jobs_.push_back(nullptr);
+  runnerUnit_.push_back(std::nullopt);
+  refused_.push_back(unit);
+  return unit;
+}
+
+std::size_t JobRun::Add(const UnitName& name, Replacement replacement) {
+  auto job = std::make_unique<ReplaceJob>(std::move(replacement), settings_.timeouts, settings_.serialLink,
+                                          settings_.localTime);
+  job->Start();
+  DeviceSettings* model = job->Decodes();
+  return Add(name, std::move(job), *model);
+}
+
+std::size_t JobRun::Add(const UnitName& name, std::unique_ptr<RunJob> job, DeviceSettings& model) {
+  const std::size_t unit = records_.size();
+  records_.emplace_back().name = name;
+  runnerUnit_.push_back(runner_.Add(*job, model, {settings_.serialLink, name.address}, settings_.clientHosts));
+  jobs_.push_back(std::move(job));
   unitOf_.push_back(unit);
   return unit;
+}
+
+const UnitJob& JobRun::UnitJobOf(std::size_t unit) const {
+  return static_cast<const UnitJob&>(*jobs_[unit]);  // every kind but Replace runs a UnitJob
 }
 
 void JobRun::Received(std::size_t unit, std::string_view bytes, Millis now) {
@@ -73,9 +94,19 @@ std::string JobRun::WriteUnique(const std::string& name, std::string_view bytes)
   return unique;
 }
 
+std::string JobRun::WriteBackup(UnitRecord& record, const DeviceSettings& read) {
+  const std::string name = BackupFileName(record.name, settings_.date);
+  const std::string file = WriteUnique(name, WriteSettingsData(read));
+  const std::string network = NetworkFileName(file);
+  if (!file.empty() && files_.Write(network, NetworkCsv(read))) return file;
+  record.outcome = UnitOutcome::NotSaved;
+  record.words = std::string(UnitOutcomeText(UnitOutcome::NotSaved)) + ": " + (file.empty() ? name : network);
+  return {};
+}
+
 void JobRun::Settle(std::size_t unit) {
   UnitRecord& record = records_[unit];
-  const UnitJob& job = *jobs_[unit];
+  const RunJob& job = *jobs_[unit];
   const DeviceSettings& read = job.Model();
   record.ended = true;
   if (read.macAddress[0] != '\0') record.name.mac = UnitText(read.macAddress);
@@ -99,24 +130,32 @@ void JobRun::Settle(std::size_t unit) {
       record.words = job.Result();
       break;
   }
-  const auto notSaved = [&record](const std::string& name) {
-    record.outcome = UnitOutcome::NotSaved;
-    record.words = std::string(UnitOutcomeText(UnitOutcome::NotSaved)) + ": " + name;
-  };
-  const bool histories = settings_.kind == JobKind::Histories;
-  if (settings_.kind == JobKind::Backup && record.outcome == UnitOutcome::Done) {
-    const std::string name = BackupFileName(record.name, settings_.date);
-    record.file = WriteUnique(name, WriteSettingsData(read));
-    if (record.file.empty()) notSaved(name);
-  } else if (histories && (record.outcome == UnitOutcome::Done || record.outcome == UnitOutcome::Unread)) {
-    // What came of a history is kept even when some entries did not: the row says so.
-    for (const bool alarm : {true, false}) {
-      const std::string name = HistoryFileName(record.name, alarm, settings_.date);
-      const std::string file = WriteUnique(name, HistoryCsv(alarm ? read.alarmHistory : read.videoLossHistory,
-                                                            settings_.byteOrderMark));
-      if (file.empty()) notSaved(name);
-      if (alarm) record.file = file;
-    }
+  switch (settings_.kind) {
+    case JobKind::Backup:
+      if (record.outcome == UnitOutcome::Done) record.file = WriteBackup(record, read);
+      break;
+    case JobKind::Replace:
+      // The new backup, once the unit was read whole as it now is (before
+      // its network values moved it, over TCP/IP).
+      if (static_cast<const ReplaceJob&>(job).BackedUp()) record.file = WriteBackup(record, read);
+      break;
+    case JobKind::Histories:
+      // What came of a history is kept even when some entries did not: the row says so.
+      if (record.outcome != UnitOutcome::Done && record.outcome != UnitOutcome::Unread) break;
+      for (const bool alarm : {true, false}) {
+        const std::string name = HistoryFileName(record.name, alarm, settings_.date);
+        const std::string file = WriteUnique(name, HistoryCsv(alarm ? read.alarmHistory : read.videoLossHistory,
+                                                              settings_.byteOrderMark));
+        if (file.empty()) {
+          record.outcome = UnitOutcome::NotSaved;
+          record.words = std::string(UnitOutcomeText(UnitOutcome::NotSaved)) + ": " + name;
+        }
+        if (alarm) record.file = file;
+      }
+      break;
+    case JobKind::Apply:
+    case JobKind::Clock:
+      break;
   }
 }
 
@@ -127,11 +166,16 @@ std::string_view UnitRecord::State() const {
 
 std::vector<InventoryRow> JobRun::Inventory() const {
   std::vector<InventoryRow> rows;
+  const bool replace = settings_.kind == JobKind::Replace;  // its row says what became of whom
   for (const UnitRecord& r : records_) {
     if (!r.ended) continue;
-    rows.push_back({UnitLabel(r.name), r.name.mac, r.version, time_, r.file, r.Ok() ? "ok" : r.words});
+    rows.push_back({UnitLabel(r.name), r.name.mac, r.version, time_, r.file, r.Ok() && !replace ? "ok" : r.words});
   }
   return rows;
+}
+
+std::string_view JobRun::InventoryNote() const {
+  return settings_.kind == JobKind::Backup || settings_.kind == JobKind::Replace ? kNotReported : std::string_view();
 }
 
 std::string JobRun::Summary() const {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "model/whole_file.h"
+#include "tools/replace_job.h"
 #include "tools/unit_files.h"
 #include "tools/unit_job.h"
 #include "tools/unit_runner.h"
@@ -81,6 +82,8 @@ class JobRun : public RunEvents {
   // start, with nothing sent. Units may come while the run goes when all
   // go at once (those that dial in); Start begins them.
   std::size_t Add(const UnitName& name, const SettingsSource& source);
+  // A unit of a replacement run: the backup it becomes.
+  std::size_t Add(const UnitName& name, Replacement replacement);
   void Start(Millis now) override { runner_.Start(now); }
 
   // What happens on the units' connections; `unit` as Add gave it.
@@ -100,10 +103,14 @@ class JobRun : public RunEvents {
 
   std::size_t Count() const { return records_.size(); }
   const UnitRecord& Record(std::size_t unit) const { return records_[unit]; }
-  // The unit's job: what it read, compared and wrote.
-  const UnitJob& Job(std::size_t unit) const { return *jobs_[unit]; }
-  // The rows of the units that ended, in the order they were added.
+  // The unit's job: what it read, compared and wrote; of a backup, apply,
+  // clock or histories run, its UnitJob.
+  const RunJob& Job(std::size_t unit) const { return *jobs_[unit]; }
+  const UnitJob& UnitJobOf(std::size_t unit) const;
+  // The rows of the units that ended, in the order they were added, and
+  // what the inventory says once of what no backup holds.
   std::vector<InventoryRow> Inventory() const;
+  std::string_view InventoryNote() const;
   // "3 台が完了、1 台が失敗、2 台が中止"
   std::string Summary() const;
   bool AllOk() const;
@@ -122,7 +129,10 @@ class JobRun : public RunEvents {
     const std::vector<std::size_t>& unitOf_;
   };
 
+  std::size_t Add(const UnitName& name, std::unique_ptr<RunJob> job, DeviceSettings& model);
   void Settle(std::size_t unit);
+  // The unit's settings file and its network file beside it; the name written, empty when it failed.
+  std::string WriteBackup(UnitRecord& record, const DeviceSettings& read);
   std::string WriteUnique(const std::string& name, std::string_view bytes);
 
   JobRunSettings settings_;
@@ -131,7 +141,7 @@ class JobRun : public RunEvents {
   Connections connections_;
   UnitRunner runner_;
   std::vector<UnitRecord> records_;
-  std::vector<std::unique_ptr<UnitJob>> jobs_;
+  std::vector<std::unique_ptr<RunJob>> jobs_;
   std::vector<std::optional<std::size_t>> runnerUnit_;  // the unit's place in the runner; none when refused
   std::vector<std::size_t> refused_;     // ended at the start, not yet taken
   std::set<std::string> written_;        // the names this run wrote: no unit's file replaces another's

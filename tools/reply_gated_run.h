@@ -20,6 +20,8 @@
 
 namespace kelvrix {
 
+struct DeviceSettings;
+
 class ReplyGatedRun {
  public:
   using Millis = std::chrono::milliseconds;
@@ -115,6 +117,10 @@ class GatedSequence {
     cancelled_ = true;
     run_->Cancel();
   }
+
+  // Where the replies decode now, when the sequence holds models of its own
+  // (a job of many steps); nothing: the model its driver was given.
+  virtual DeviceSettings* Decodes() { return nullptr; }
 
   virtual bool Running() const { return run_.has_value(); }
   virtual Millis Deadline() const { return run_ ? run_->Deadline() : Millis(0); }

@@ -10,7 +10,7 @@
 namespace kelvrix {
 
 SequenceDriver::SequenceDriver(GatedSequence& sequence, const UnitTarget& target, DeviceSettings& model)
-    : sequence_(sequence), target_(target), panel_{model, state_, failures_, transport_} {
+    : sequence_(sequence), target_(target), model_(model) {
   state_.rsControl = target.serial && target.address >= 0 ? kRs485 : kRs232c;
 }
 
@@ -40,7 +40,9 @@ void SequenceDriver::ReceivedLine(std::string_view line) {
   // late answer of the unit asked before: it says nothing of this one.
   if (target_.address >= 0 && SerialReplyAddress(state_, line) != PaddedDecimal(target_.address, 2)) return;
   failures_.last.clear();
-  DispatchSerialReply(panel_, line);
+  DeviceSettings* decodes = sequence_.Decodes();
+  Panel panel{decodes ? *decodes : model_, state_, failures_, transport_};
+  DispatchSerialReply(panel, line);
   sequence_.Replied(ReplyValue(SerialReplyBody(state_, line)), SerialReplyAddress(state_, line), failures_.last);
 }
 

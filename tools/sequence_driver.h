@@ -40,10 +40,10 @@ class SequenceDriver {
 
   GatedSequence& sequence_;
   UnitTarget target_;
+  DeviceSettings& model_;
   LinkState state_;
   NotedFailures failures_;
   NoTransport transport_;
-  Panel panel_;
 };
 
 }  // namespace kelvrix

@@ -4,10 +4,12 @@
 #include <array>
 #include <cctype>
 
+#include "link/connection_table.h"
 #include "model/csv_text.h"
 #include "model/dialog_texts.h"
 #include "model/digits.h"
 #include "model/settings_data_file.h"
+#include "model/unit_text.h"
 
 namespace kelvrix {
 
@@ -125,11 +127,94 @@ SettingsSource SettingsForUnit(const std::vector<std::string>& names, const Unit
   return SettingsOfFile(read(*name), *name);
 }
 
-std::string InventoryCsv(const std::vector<InventoryRow>& rows, bool byteOrderMark) {
+std::string InventoryCsv(const std::vector<InventoryRow>& rows, bool byteOrderMark, std::string_view note) {
   std::string csv = byteOrderMark ? std::string(kByteOrderMark) : std::string();
   csv += CsvRow({"unit", "mac", "version", "time", "file", "result"});
   for (const InventoryRow& r : rows) csv += CsvRow({r.unit, r.mac, r.version, r.time, r.file, r.result});
+  if (!note.empty()) csv += CsvRow({"", "", "", "", "", std::string(note)});
   return csv;
+}
+
+namespace {
+
+constexpr std::array<std::string_view, 10> kNetworkColumns = {
+    "mac", "version", "ip_address", "subnet_class", "gateway_address", "active_address",
+    "port", "connection_try", "keep_alive", "time_register"};
+
+std::string OnOffText(int32_t value) { return value != 0 ? "ON" : "OFF"; }
+
+// "192.168.0.21" into its four bytes; false for anything else.
+bool ParseDotted(std::string_view text, Ipv4Address& address) {
+  Ipv4Address parsed{};
+  for (std::size_t i = 0; i < parsed.size(); ++i) {
+    const std::size_t dot = i + 1 < parsed.size() ? text.find('.') : text.size();
+    if (dot == std::string_view::npos || dot == 0 || dot > 3) return false;
+    int value = 0;
+    for (const char c : text.substr(0, dot)) {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    if (value > 255) return false;
+    parsed[i] = static_cast<uint8_t>(value);
+    text.remove_prefix(std::min(text.size(), dot + 1));
+  }
+  address = parsed;
+  return text.empty();
+}
+
+// The place of `text` among `entries` (trimmed as they show); -1 when none.
+int EntryIndex(const std::vector<std::string>& entries, std::string_view text) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i] == text) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::string NetworkFileName(const std::string& settingsFileName) {
+  const std::string stem = settingsFileName.ends_with(".dat")
+                               ? settingsFileName.substr(0, settingsFileName.size() - 4) : settingsFileName;
+  return stem + ".network.csv";
+}
+
+std::string NetworkCsv(const DeviceSettings& s) {
+  const std::vector<std::string> header(kNetworkColumns.begin(), kNetworkColumns.end());
+  const auto entry = [](const std::vector<std::string>& entries, int32_t value) {
+    return value >= 0 && value < static_cast<int32_t>(entries.size()) ? entries[value] : std::to_string(value);
+  };
+  return std::string(kByteOrderMark) + CsvRow(header) +
+         CsvRow({UnitText(s.macAddress), UnitText(s.firmwareVersion), DottedAddress(s.unitIpAddress),
+                 entry(SubnetClassEntries(), s.unitSubnetClass), DottedAddress(s.unitGatewayAddress),
+                 DottedAddress(s.unitActiveAddress), UnitText(s.portNumber), OnOffText(s.connectionTry),
+                 OnOffText(s.keepAlive), entry(TimeRegisterEntries(), s.timeRegister)});
+}
+
+bool ReadNetworkCsv(std::string_view text, DeviceSettings& settings) {
+  const std::size_t end = text.find('\n');
+  if (end == std::string_view::npos) return false;
+  const std::vector<std::string> header = CsvCells(text.substr(0, end));
+  const std::vector<std::string> values = CsvCells(text.substr(end + 1));
+  if (header != std::vector<std::string>(kNetworkColumns.begin(), kNetworkColumns.end()) ||
+      values.size() != kNetworkColumns.size()) {
+    return false;
+  }
+  DeviceSettings read = settings;
+  const auto onOff = [](const std::string& value) { return value == "ON" ? 1 : value == "OFF" ? 0 : -1; };
+  read.unitSubnetClass = EntryIndex(SubnetClassEntries(), values[3]);
+  read.connectionTry = onOff(values[7]);
+  read.keepAlive = onOff(values[8]);
+  read.timeRegister = EntryIndex(TimeRegisterEntries(), values[9]);
+  const bool port = values[6].size() == 5 && std::all_of(values[6].begin(), values[6].end(), [](unsigned char c) { return std::isdigit(c); });
+  if (!ParseDotted(values[2], read.unitIpAddress) || !ParseDotted(values[4], read.unitGatewayAddress) ||
+      !ParseDotted(values[5], read.unitActiveAddress) || !port || read.unitSubnetClass < 0 ||
+      read.connectionTry < 0 || read.keepAlive < 0 || read.timeRegister < 0) {
+    return false;
+  }
+  CopyText(read.portNumber, values[6]);
+  CopyText(read.macAddress, IsMacAddress(values[0]) ? values[0] : std::string());
+  settings = read;
+  return true;
 }
 
 std::string HistoryTime(const HistoryRecord& r) {

@@ -67,14 +67,32 @@ SettingsSource SettingsOfFile(const std::optional<std::string>& bytes, const std
 SettingsSource SettingsForUnit(const std::vector<std::string>& names, const UnitName& unit,
                                const std::function<std::optional<std::string>(const std::string& name)>& read);
 
+// Beside a backup's settings file, what the unit reports that the file
+// cannot hold: its network values as "プロトコルの設定" reads them back (IP
+// address, subnet class, gateway, active address, port, connection try, keep
+// alive, time register), its MAC address and version, as a row of CSV:
+// "05_02-00-00-00-01-05_20261210.network.csv" beside "..._20261210.dat".
+std::string NetworkFileName(const std::string& settingsFileName);
+std::string NetworkCsv(const DeviceSettings& read);
+// Those values of a network file (its MAC address when it is one; not the
+// version, which is for people) into `settings`; false, and `settings`
+// untouched, when the text is no such file or a value lies outside its range.
+bool ReadNetworkCsv(std::string_view text, DeviceSettings& settings);
+
+// What the unit cannot report, so that no backup holds it but as its
+// initial value: said once in the inventory and by a restore.
+inline constexpr std::string_view kNotReported =
+    "ユニットから読めないビデオロスの設定（VL、VLD、VLBC）、画面の切替、時計は、設定ファイルでは初期値です";
+
 // One unit of a run: "ok", or why its file is missing or incomplete.
 struct InventoryRow {
   std::string unit, mac, version, time, file, result;
   bool Saved() const { return result == "ok"; }
 };
 
-// unit,mac,version,time,file,result
-std::string InventoryCsv(const std::vector<InventoryRow>& rows, bool byteOrderMark);
+// unit,mac,version,time,file,result; a backup's ends with a row that says,
+// in its result, what it could not hold (`note`).
+std::string InventoryCsv(const std::vector<InventoryRow>& rows, bool byteOrderMark, std::string_view note = {});
 
 // "2012-03-07 09:05:00"
 std::string HistoryTime(const HistoryRecord& record);

@@ -50,6 +50,9 @@ void UnitJob::Start() {
     case JobKind::Histories:
       requests_.Start(HistoryLines(true), timeouts_.read);
       break;
+    case JobKind::Replace:  // a ReplaceJob's
+      End(UnitOutcome::Cancelled, {});
+      break;
   }
 }
 
@@ -130,6 +133,8 @@ void UnitJob::PhaseEnded() {
     }
     case JobKind::Histories:
       return HistoryEnded();
+    case JobKind::Replace:
+      return;
   }
 }
 

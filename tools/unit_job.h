@@ -23,7 +23,7 @@
 
 namespace kelvrix {
 
-enum class JobKind { Backup, Apply, Clock, Histories };
+enum class JobKind { Backup, Apply, Clock, Histories, Replace };
 
 // What came of a unit's job in a run; UnitOutcomeText gives the words.
 enum class UnitOutcome {
@@ -50,7 +50,19 @@ struct JobTimeouts {
 // The computer's local time, read when a clock is about to be set.
 using LocalClock = std::function<std::tm()>;
 
-class UnitJob : public GatedSequence {
+// What a run on many units asks of each unit's job once it ended.
+class RunJob : public GatedSequence {
+ public:
+  virtual UnitOutcome Outcome() const = 0;
+  // In a few words what came of it ("変更なし", "3 件を変更、確認済み", ...).
+  virtual const std::string& Result() const = 0;
+  // What the unit gave: its settings and histories as read, for its files.
+  virtual const DeviceSettings& Model() const = 0;
+  // What it wrote and verified, however it ended; empty when it wrote nothing.
+  virtual std::string Written() const { return {}; }
+};
+
+class UnitJob : public RunJob {
  public:
   // `file`: the settings to apply (Apply), or to read over (the initial
   // values, for the others). `sameUnitCheck`: ask the unit's MAC address
@@ -73,7 +85,8 @@ class UnitJob : public GatedSequence {
 
   // Where the replies decode: the unit's settings and histories as read.
   DeviceSettings& Model() { return comparison_.unit; }
-  const DeviceSettings& Model() const { return comparison_.unit; }
+  const DeviceSettings& Model() const override { return comparison_.unit; }
+  DeviceSettings* Decodes() override { return &comparison_.unit; }
   const UnitComparison& Comparison() const { return comparison_; }
   JobKind Kind() const { return kind_; }
   // Clock: the time sent, once its lines were built.
@@ -81,12 +94,12 @@ class UnitJob : public GatedSequence {
 
   // Once ended: what came of it, and in a few words what it did ("変更なし",
   // "3 件を変更、確認済み", "読めない設定 2 件: RVN、REMA", ...).
-  UnitOutcome Outcome() const { return outcome_; }
+  UnitOutcome Outcome() const override { return outcome_; }
   bool Succeeded() const { return outcome_ == UnitOutcome::Done; }
-  const std::string& Result() const { return result_; }
+  const std::string& Result() const override { return result_; }
   // What an apply wrote and verified before it ended, however it ended:
-  // the comparison's summary once it began writing; empty before.
-  std::string Written() const;
+  // the comparison's tally once it began writing; empty before.
+  std::string Written() const override;
 
  private:
   GatedSequence* Phase();

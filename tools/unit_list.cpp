@@ -157,9 +157,13 @@ void UnitList::Settle() {
   running_ = false;
   const Millis tenths = (clock_() - startedAt_ + Millis(50)) / 100;
   status_ = jobs_->Summary() + "（" + std::to_string(tenths.count() / 10) + "." + std::to_string(tenths.count() % 10) + " 秒）";
-  if (!report_.empty() && !files_->Write(report_, InventoryCsv(jobs_->Inventory(), true))) {
+  if (!report_.empty() && !files_->Write(report_, InventoryText())) {
     status_ += "（レポートを保存できません）";
   }
+}
+
+std::string UnitList::InventoryText() const {
+  return jobs_ ? InventoryCsv(jobs_->Inventory(), true, jobs_->InventoryNote()) : std::string();
 }
 
 UnitList::Changes UnitList::TakeChanges() {

@@ -98,7 +98,8 @@ class UnitList : public UnitConnections, public UnitTap {
   Changes TakeChanges();
   // The last run's rows, for its report.
   bool HasInventory() const { return jobs_ && jobs_->Count() > 0 && !running_; }
-  std::vector<InventoryRow> Inventory() const { return jobs_ ? jobs_->Inventory() : std::vector<InventoryRow>{}; }
+  // Its report: the inventory as CSV for a spreadsheet program.
+  std::string InventoryText() const;
 
   // UnitConnections: the run's units on the program's transport.
   bool Send(std::size_t unit, std::string_view bytes) override;
