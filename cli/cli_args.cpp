@@ -28,6 +28,9 @@ constexpr Subcommand kSubcommands[] = {
     {"backup", 1, true, "backup DIR [--bus]",
      "every unit into DIR: one .dat each, read whole, and inventory.csv; --bus: each unit of the RS-485 bus that "
      "answers; --listen: each that dials in, as it comes"},
+    {"replace", 1, true, "replace DIR [--dry-run]",
+     "the unit now at the link's place becomes the one its newest backup in DIR was made of: network values, "
+     "settings, video loss and screen switch, clock, each verified, then a new backup; --dry-run: only what it would do"},
     {"show", 1, false, "show FILE.dat", "a settings data file, named and shown as the panel shows it"},
     {"report", -1, false, "report [FILE.dat] [-o REPORT.html] [--csv REPORT.csv]",
      "the settings report of a file, or of the unit with its histories: a printable page, and CSV"},
@@ -69,6 +72,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
       options.json = true;
     } else if (argument == "--bus") {
       options.bus = true;
+    } else if (argument == "--dry-run") {
+      options.dryRun = true;
     } else if (argument == "--csv" && options.command == "report") {
       if (!value(text) || text.empty()) return Fail("--csv needs a file name");
       options.csvOutput = text;
@@ -130,6 +135,7 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
   if (options.json && options.command == "report") return Fail("report gives a page: --csv gives its settings as CSV");
   if (options.json && options.command == "read") return Fail("read gives a settings data file: show FILE.dat --json names it");
   if (options.csv && options.command != "history") return Fail("--csv belongs to history");
+  if (options.dryRun && options.command != "replace") return Fail("--dry-run belongs to replace");
   if (options.bus && (options.command != "backup" || options.serialDevice.empty() || options.address >= 0)) {
     return Fail("--bus belongs to backup on --serial, without --address");
   }
@@ -172,6 +178,7 @@ std::string HelpText(std::string_view command) {
       "  --no-handshake         no RTS/CTS: a three-wire cable\n"
       "  --address NN           the unit's RS-485 address 00..31 (without it: RS-232C)\n"
       "  --bus                  backup: every unit of the RS-485 bus that answers a scan\n"
+      "  --dry-run              replace: what it would do, sending nothing but reads\n"
       "  --tcp HOST[:PORT]      the unit over TCP/IP (port 9004 by default)\n"
       "  --listen PORT          units that dial in to this port (the server role)\n"
       "  --units N              --listen: how many units to wait for (1; more for backup, apply, clock)\n"

@@ -37,6 +37,8 @@ struct CliOptions {
   std::string csvOutput;               // report --csv FILE.csv
   bool json = false;
   bool csv = false;  // history as CSV
+  bool dryRun = false;  // replace: say what would be done, sending nothing but reads
+  std::string dialledFrom;  // --listen: the address the unit worked on dialled from
   bool help = false;
 };
 

@@ -310,7 +310,7 @@ CommandResult Backup(const CliOptions& options, CliLink& link, const LocalClock&
   const std::string& folder = options.arguments[0];
   const std::string inventory = PathIn(folder, "inventory.csv");
   MakeFolders(folder);  // made before any link was opened, when run as a program
-  FolderFiles files(folder, ReplaceWholeFile);
+  FolderFiles files(folder, ReplaceWholeFile, ReadWholeFile);
   JobRun run(link, files, RunSettings(JobKind::Backup, options, localTime));
   const SettingsSource read{Defaults(), {}, UnitOutcome::Done, {}};
   if (options.bus) {
@@ -330,6 +330,48 @@ CommandResult Backup(const CliOptions& options, CliLink& link, const LocalClock&
   }
   return {ExitOf(run), InventoryReport(run.Inventory(), options.json, run.InventoryNote()),
           run.AllOk() ? "" : run.Summary()};
+}
+
+// The unit at the link's place becomes the one its newest backup in DIR was
+// made of: first asked who it is, and refused (nothing written) when there
+// is no whole backup of its place, it gives no MAC address, or it is the
+// very unit of the backup; then each step verified, a new backup and a row
+// of the inventory.
+CommandResult Replace(const CliOptions& options, CliLink& link, const LocalClock& localTime) {
+  const std::string& folder = options.arguments[0];
+  const bool serial = OnSerial(options);
+  RequestList ask;
+  ask.Start(ReplacementQuestions(serial), AnswerTimeout(options, kSerialAnswerTimeout));
+  DeviceSettings now{};
+  if (RunOne(ask, now, link, options).end == UnitRunner::End::Broke) return LinkBroke();
+  UnitName name = NameOf(options);
+  if (!options.dialledFrom.empty()) name = {-1, options.dialledFrom, 0, {}};
+  const auto read = [&folder](const std::string& file) { return ReadWholeFile(PathIn(folder, file)); };
+  const ReplacePlan plan = PlanReplacement(FileNamesIn(folder), name, read, now, serial);
+  if (plan.refusal != UnitOutcome::Done) {
+    const int exit = plan.refusal == UnitOutcome::NoAnswer ? kExitLink
+                     : plan.refusal == UnitOutcome::Conflict ? kExitDiffers : kExitFile;
+    return {exit, {}, plan.words};
+  }
+  const std::string facts = plan.Facts(UnitLabel(name), serial);
+  if (options.dryRun) {
+    UnitComparison comparison;
+    const OneRun run = ReadUnit(options, link, comparison, plan.replacement.backup);
+    if (auto failed = ReadFailure(comparison, run)) return *failed;
+    return {kExitOk, options.json ? ComparisonReport(comparison, true) : facts + "\n" + ComparisonReport(comparison, false), {}};
+  }
+  FolderFiles files(folder, ReplaceWholeFile, ReadWholeFile);
+  JobRun run(link, files, RunSettings(JobKind::Replace, options, localTime));
+  run.Add(name, plan.replacement);
+  Drive(run, link);
+  run.TakeEnded();
+  if (!AddToInventory(files, "inventory.csv", run.Inventory())) return {kExitFile, {}, "cannot write inventory.csv"};
+  const UnitRecord& record = run.Record(0);
+  const std::string wrote = "ファイルから書き込み: ビデオロスの設定（VL、VLD、VLBC）と画面の切替（ユニットから読めないため、確認はできません）\n";
+  CommandResult result = RowPerUnit(run, options);
+  if (!options.json) result.out = facts + "\n" + result.out + (record.Ok() ? wrote : "");
+  if (!record.Ok()) result.error = record.words;
+  return result;
 }
 
 CommandResult Scan(const CliOptions& options, CliLink& link) {
@@ -489,6 +531,7 @@ CommandResult RunCommand(const CliOptions& options, CliLink* link, const LocalCl
   if (options.command == "history") return History(options, *link);
   if (options.command == "clock") return Clock(options, *link, localTime);
   if (options.command == "backup") return Backup(options, *link, localTime);
+  if (options.command == "replace") return Replace(options, *link, localTime);
   return {kExitUsage, {}, "unknown subcommand " + options.command};
 }
 
@@ -498,14 +541,12 @@ namespace {
 // and clock take every one as it comes; any other waits for the first.
 CommandResult RunOnLink(const CliOptions& options, CliLink& link, const LocalClock& localTime) {
   const bool takesEach = options.command == "backup" || options.command == "apply" || options.command == "clock";
-  if (options.listenPort > 0 && !takesEach) {
-    std::string name;
-    if (!AwaitFirstUnit(link, name)) {
-      return {kExitLink, {}, "no unit dialled in to port " + std::to_string(options.listenPort) + " within " +
-                                 std::to_string(options.waitSeconds) + " s"};
-    }
+  CliOptions first = options;
+  if (options.listenPort > 0 && !takesEach && !AwaitFirstUnit(link, first.dialledFrom)) {
+    return {kExitLink, {}, "no unit dialled in to port " + std::to_string(options.listenPort) + " within " +
+                               std::to_string(options.waitSeconds) + " s"};
   }
-  return RunCommand(options, &link, localTime);
+  return RunCommand(first, &link, localTime);
 }
 
 }  // namespace

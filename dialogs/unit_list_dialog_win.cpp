@@ -1,5 +1,5 @@
 // Dialog 163 "ユニット一覧": the list view of the tools' UnitList, the file
-// dialogs and the question its actions ask first, and one timer. The list's
+// dialogs and the questions its actions ask first, and one timer. The list's
 // rows and runs (the bus scan, a backup, the program's settings or each
 // unit's own file applied, the clock set, both histories saved) are the
 // portable UnitList's, as kelvrix-cli drives the same JobRun: the dialog
@@ -29,7 +29,11 @@ namespace {
 using Millis = UnitList::Millis;
 Millis Now() { return Millis(GetTickCount64()); }
 constexpr UINT kTimer = 40;  // the run's next deadline, the list's refresh, the answers held
+constexpr UINT MsgProbed = WM_APP + 1;  // a replacement's unit answered who it is: the question, outside any event
 constexpr auto kWriteAnswerTimeout = std::chrono::milliseconds(1000);
+// Where the last backup went: the backups a replacement restores, and those
+// whose MAC addresses tell a swapped unit.
+std::string lastBackupFolder;
 
 // What the units send comes to the list, unless the operator's input waits:
 // then it waits for the timer, which comes after that input.
@@ -54,6 +58,8 @@ struct Dialog {
   std::deque<std::pair<SocketHandle, std::string>> held;
   std::unique_ptr<FolderFiles> files;
   bool claimed = false;  // the list's run holds batchStep
+  int replacing = -1;    // the row whose unit a replacement asked
+  std::optional<DeviceSettings> probed;
   // What the window shows now, so that an event changes only what changed:
   // under Wine every call to a control is a round trip.
   std::string status;
@@ -87,7 +93,11 @@ void TakeChecks() {
 // of a second, the buttons, and the timer for what is due next.
 void Show() {
   UnitList& units = Units();
-  const UnitList::Changes changes = units.TakeChanges();
+  UnitList::Changes changes = units.TakeChanges();
+  if ((changes.all || !changes.rows.empty()) && !units.Busy() && !lastBackupFolder.empty()) {
+    units.MarkSwapped(FileNamesIn(lastBackupFolder));  // a swapped unit shows without being looked for
+    for (const int i : units.TakeChanges().rows) changes.rows.push_back(i);
+  }
   const auto& rows = units.Rows();
   if (changes.all) {
     ListView_DeleteAllItems(List());
@@ -104,6 +114,10 @@ void Show() {
     }
   }
   Dialog& d = *current;
+  if (auto probed = units.TakeProbe()) {
+    d.probed = std::move(probed);
+    PostMessageW(d.dialog, MsgProbed, 0, 0);
+  }
   if (units.Status() != d.status) SetItemText(d.dialog, IDC_UNITS_STATUS, d.status = units.Status());
   if (GetTickCount64() - d.progressShownAt >= 100 || !units.Busy()) {
     const auto [done, total] = units.Progress();
@@ -120,6 +134,7 @@ void Show() {
     for (const auto& [button, kind] : kActions) EnableWindow(Item(button), !busy && units.CanRun() && !rows.empty());
     EnableWindow(Item(IDC_UNITS_CANCEL), busy);
     EnableWindow(Item(IDC_UNITS_REPORT), !busy && units.HasInventory());
+    EnableWindow(Item(IDC_UNITS_REPLACE), !busy && units.CanRun() && !rows.empty());
   }
   // The timer is set again only when what is due comes sooner.
   std::optional<Millis> due = units.NextWake();
@@ -216,6 +231,13 @@ std::optional<std::wstring> AskFirst(JobKind kind, std::size_t count, bool& ownF
                      L"設定データ(*.dat)\0*.dat\0すべて(*.*)\0*.*\0");
 }
 
+JobRunSettings RunSettings(JobKind kind) { return Units().RunSettings(kind, kWriteAnswerTimeout, LocalNow); }
+
+bool Claim() {
+  if (!ClaimRun(current->dialog, current->program.messages, false)) return false;  // each unit has its own socket
+  return current->claimed = true;
+}
+
 void StartJobs(JobKind kind) {
   UnitList& units = Units();
   TakeChecks();
@@ -226,21 +248,12 @@ void StartJobs(JobKind kind) {
   TakeChecks();
   const std::vector<int> checked = units.Runnable();
   if (count == 0 || checked.empty()) SetItemText(current->dialog, IDC_UNITS_STATUS, "ユニットにチェックを付けてください。");
-  if (!path || checked.empty() || !ClaimRun(current->dialog, current->program.messages, false)) return;
-  current->claimed = true;
-  const LinkState& link = current->program.link;
-  const bool serial = OnSerialLink(link);
-  JobRunSettings settings;
-  settings.kind = kind;
-  settings.serialLink = serial;
-  settings.clientHosts = !serial && link.clientServerMode != 1;
-  settings.sameUnitCheck = serial && link.rsControl != kRs485;  // on RS-232C the cable may have moved to another unit
-  settings.timeouts = serial ? JobTimeouts{kSerialAnswerTimeout, kWriteAnswerTimeout}
-                             : JobTimeouts{kSocketAnswerTimeout, kSocketAnswerTimeout};
-  settings.localTime = LocalNow;
-  settings.date = LocalNow();
+  if (!path || checked.empty() || !Claim()) return;
+  const JobRunSettings settings = RunSettings(kind);
   const std::string folder = Utf8FromWide(FolderOf(*path));
-  current->files = std::make_unique<FolderFiles>(folder, static_cast<FolderFiles::Replace>(ReplaceWholeFile));
+  if (kind == JobKind::Backup) lastBackupFolder = folder;
+  current->files = std::make_unique<FolderFiles>(folder, static_cast<FolderFiles::Replace>(ReplaceWholeFile),
+                                                 static_cast<FolderFiles::ReadWhole>(ReadWholeFile));
   DeviceSettings initial{};
   ResetSettingsToDefaults(initial);
   const SettingsSource shared{kind == JobKind::Apply ? current->program.settings : initial, {}, UnitOutcome::Done, {}};
@@ -250,6 +263,45 @@ void StartJobs(JobKind kind) {
   const bool reports = kind == JobKind::Backup || kind == JobKind::Histories;
   units.StartJobs(settings, checked, source, *current->files,
                   reports ? Utf8FromWide(path->substr(FolderOf(*path).size())) : std::string());
+  Show();
+}
+
+// "ユニットの交換...": the chosen row's unit is asked who it is; its answer
+// comes back as MsgProbed.
+void AskReplacement() {
+  const int row = ListView_GetNextItem(List(), -1, LVNI_SELECTED);
+  if (row < 0 || Units().Busy()) {
+    SetItemText(current->dialog, IDC_UNITS_STATUS, "交換するユニットの行を選んでください。");
+    return;
+  }
+  if (lastBackupFolder.empty()) {
+    const auto chosen = AskOpenPath(current->dialog, L"バックアップのフォルダ（そのフォルダのファイルを 1 つ選ぶ）",
+                                    L"設定データ(*.dat)\0*.dat\0すべて(*.*)\0*.*\0");
+    if (!chosen) return;
+    lastBackupFolder = Utf8FromWide(FolderOf(*chosen));
+  }
+  if (!Claim()) return;
+  current->replacing = row;
+  Units().StartProbe(row);
+  Show();
+}
+
+// The question with the facts, or why there is none; "はい" replaces.
+void OnProbed() {
+  Dialog& d = *current;
+  const int row = std::exchange(d.replacing, -1);
+  if (!d.probed || row < 0 || row >= static_cast<int>(Units().Rows().size())) return;
+  const bool serial = OnSerialLink(d.program.link);
+  const std::string folder = lastBackupFolder;
+  const auto read = [&folder](const std::string& name) { return ReadWholeFile(PathIn(folder, name)); };
+  const ListRow& unit = Units().Rows()[row];
+  const ReplacePlan plan = PlanReplacement(FileNamesIn(folder), unit.name, read, *d.probed, serial);
+  if (plan.refusal != UnitOutcome::Done) return d.program.messages.ShowWarning(plan.words);
+  const std::wstring question = WideFromUtf8(plan.Facts(unit.Label(), serial) + "\n交換しますか？");
+  if (MessageBoxW(d.dialog, question.c_str(), L"ユニットの交換", MB_YESNO | MB_ICONQUESTION) != IDYES || !Claim()) return;
+  d.files = std::make_unique<FolderFiles>(folder, static_cast<FolderFiles::Replace>(ReplaceWholeFile),
+                                          static_cast<FolderFiles::ReadWhole>(ReadWholeFile));
+  Units().StartReplace(RunSettings(JobKind::Replace), row, plan.replacement, *d.files, "inventory.csv");
   Show();
 }
 
@@ -296,6 +348,8 @@ void OnCommand(HWND dialog, WPARAM wParam) {
       return Show();
     case IDC_UNITS_REPORT:
       return SaveReport();
+    case IDC_UNITS_REPLACE:
+      return AskReplacement();
     default:
       return;
   }
@@ -304,6 +358,10 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 INT_PTR OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_TIMER && wParam == kTimer) {
     OnTimer();
+    return TRUE;
+  }
+  if (message == MsgProbed) {
+    OnProbed();
     return TRUE;
   }
   if (message == WM_DESTROY) {

@@ -214,7 +214,25 @@ wine "$driver" file-dialog "バックアップの保存先" "Z:${session//\//\\}
 wine "$driver" in "ユニット一覧" dialog-run 1246 1246 60000 >/dev/null
 wait $!
 shoot "#32770" "ユニット一覧" unit-list-unread.png
+# A backup, then unit 05 swapped for a new one: the scan shows "交換？", and
+# "ユニットの交換..." asks, then makes the new unit the old one.
 echo rs485 >"$session/serial/sim.control"
+wine "$driver" file-dialog "バックアップの保存先" "Z:${session//\//\\}\\backup.csv" 10000 >/dev/null &
+wine "$driver" in "ユニット一覧" dialog-run 1246 1246 60000 >/dev/null
+wait $!
+printf 'rs485\nswap 5 02-00-00-00-09-99\n' >"$session/serial/sim.control"
+wine "$driver" in "ユニット一覧" dialog-run 1243 1243 30000 >/dev/null
+wine "$driver" in "ユニット一覧" dialog-select 1241 1
+shoot "#32770" "ユニット一覧" unit-list-swapped.png
+wine "$driver" in "ユニット一覧" dialog-click 1252
+wine "$driver" wait-window "#32770" 20000 "ユニットの交換" >/dev/null
+shoot "#32770" "ユニットの交換" unit-replace-question.png
+wine "$driver" answer yes 5000 >/dev/null
+for _ in $(seq 60); do
+  wine "$driver" in "ユニット一覧" dialog-item 1240 | grep -q "台が完了" && break
+  sleep 1
+done
+shoot "#32770" "ユニット一覧" unit-list-replaced.png
 wine "$driver" in "ユニット一覧" dialog-click 2
 # A unit answering "E3" 40 times, 25 ms apart: one box, its count in the caption.
 printf 'rs485\nreply E3\nrepeat 40,25\n' >"$session/serial/sim.control"

@@ -32,10 +32,13 @@
 // every --dial-gap ms (20: the panel's accept queue is short). --mac and
 // --version make the RS-232C unit, or the one a client connects to, report
 // those texts as they are, as a hostile or broken unit would: "../../x" for
-// a MAC address, code page 932 bytes for a version.
+// a MAC address, code page 932 bytes for a version; "--mac 5=TEXT" gives
+// the bus unit at address 05, or the 5th unit that dials in, another MAC
+// address (a unit swapped for a new one).
 //
 // Mode lines (--mode, then the lines of the control file, read again before
-// each answer): "rs485", "silent", "silent unit 5" (--dial: that unit alone), "reply E3" (or GN, E0..E2, MENU; "reply E3
+// each answer): "swap 5 MAC" (the bus unit at 05 a new one, factory-set, with
+// that MAC address), "rs485", "silent", "silent unit 5" (--dial: that unit alone), "reply E3" (or GN, E0..E2, MENU; "reply E3
 // from 57" from the 57th frame since the start on), "split 2,5,3", "delay 100",
 // "noise 596" (bytes without LF before the answer), "repeat 40,60" (the answer
 // 40 times, 60 ms apart; "repeat 2,0" back to back), "cut" (network: half the
@@ -282,7 +285,9 @@ class Simulator {
     unit.FillAlarmHistory(options_.alarmEntries);
     unit.FillVideoLossHistory(options_.videoLossEntries);
     if (options_.offDefault) unit.UseOffDefaultSettings();
-    if (!options_.mac.empty()) kelvrix::CopyText(unit.settings.macAddress, options_.mac);
+    if (!options_.mac.empty() && options_.mac.find('=') == std::string::npos) {
+      kelvrix::CopyText(unit.settings.macAddress, options_.mac);
+    }
     if (!options_.version.empty()) unit.version = options_.version;
   }
 
@@ -327,6 +332,13 @@ class Simulator {
     }
     if (pending.size() > 4096) pending.clear();  // no LF in sight: noise
     return true;
+  }
+
+  // "--mac N=TEXT": the MAC address of unit N (a bus address, or the Nth
+  // that dials in), when given.
+  void GiveMac(int n, kelvrix::DeviceSettings& settings) const {
+    const std::string prefix = std::to_string(n) + "=";
+    if (options_.mac.starts_with(prefix)) kelvrix::CopyText(settings.macAddress, options_.mac.substr(prefix.size()));
   }
 
   // Written only when it changed: a read leaves it as it was.
@@ -414,6 +426,23 @@ std::string BusUnitMac(int address) {
   return mac;
 }
 
+// "swap 5 02-00-00-00-09-99" in the control text: the bus unit at 05 is
+// a new one, as it left the factory, with that MAC address (a failed unit
+// replaced while the panel keeps running).
+void SwapUnits(const std::string& control, SimulatedBus& bus) {
+  std::stringstream in(control);
+  for (std::string line; std::getline(in, line);) {
+    std::stringstream words(line);
+    std::string verb, mac;
+    int address = -1;
+    if (!(words >> verb >> address >> mac) || verb != "swap") continue;
+    const auto unit = bus.units().find(address);
+    if (unit == bus.units().end() || mac == unit->second.settings.macAddress) continue;
+    unit->second = SimulatedUnit();
+    kelvrix::CopyText(unit->second.settings.macAddress, mac);
+  }
+}
+
 int RunSerial(Simulator& sim) {
   const Options& options = sim.options();
   const int fd = open(options.device.c_str(), O_RDWR | O_NOCTTY);
@@ -431,7 +460,10 @@ int RunSerial(Simulator& sim) {
   for (SimulatedBus* bus : {&pointToPoint, &rs485Bus}) {
     for (auto& [address, unit] : bus->units()) sim.Prepare(unit);
   }
-  for (auto& [address, unit] : rs485Bus.units()) kelvrix::CopyText(unit.settings.macAddress, BusUnitMac(address));
+  for (auto& [address, unit] : rs485Bus.units()) {
+    kelvrix::CopyText(unit.settings.macAddress, BusUnitMac(address));
+    sim.GiveMac(address, unit.settings);
+  }
   // The RS-232C unit and the first unit on the bus play the same part.
   SimulatedUnit& first = pointToPoint.units().begin()->second;
   sim.KeepState(first);
@@ -446,6 +478,7 @@ int RunSerial(Simulator& sim) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       continue;
     }
+    SwapUnits(sim.ControlText(), rs485Bus);
     bool rs485 = false;
     sim.Receive(fd, pending, bytes, "", [&](const SimMode& m) -> SimulatedBus& {
       rs485 = m.rs485;
@@ -549,6 +582,7 @@ int RunDialling(Simulator& sim) {
     char mac[18];
     std::snprintf(mac, sizeof mac, "02-00-00-00-%02X-%02X", (k + 1) >> 8 & 0xFF, (k + 1) & 0xFF);
     kelvrix::CopyText(settings.macAddress, mac);
+    sim.GiveMac(k + 1, settings);
   }
   const std::string& statesDir = sim.options().unitStatesDir;
   const auto keepUnitState = [&](Dialler& d) {  // only when it changed: reads leave it as it was

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -338,6 +339,64 @@ TEST(CliCommands, BackupReadsEveryDialledUnitAtOnceIntoItsOwnFile) {
   sim::SimulatedDialledUnits first(1);
   const CommandResult read = RunCommand(options({"read", "--listen", "9004"}), &first);
   EXPECT_EQ(read.out, WriteSettingsData(first.Unit(0).settings)) << "any other subcommand on the first unit";
+}
+
+// A failed unit replaced: the new one (another MAC address, factory settings
+// and network values) becomes the backed-up one, each step verified; the
+// refusals send nothing but the questions.
+TEST(CliCommands, ReplaceMakesTheNewUnitTheOldOne) {
+  sim::SimulatedBus old(false, {});
+  old.units().begin()->second.UseOffDefaultSettings();
+  SimulatedLine oldLink(old);
+  const std::string folder = ::testing::TempDir() + "replace";
+  std::filesystem::remove_all(folder);
+  ASSERT_EQ(RunCommand(Options({"backup", folder}), &oldLink).exitCode, kExitOk);
+  const std::string backup = "unit_" + std::string(old.units().begin()->second.settings.macAddress) + "_20261209.dat";
+
+  sim::SimulatedBus fresh(false, {});
+  sim::SimulatedUnit& unit = fresh.units().begin()->second;
+  CopyText(unit.settings.macAddress, "02-00-00-00-09-99");
+  SimulatedLine link(fresh);
+  const CommandResult dry = RunCommand(Options({"replace", folder, "--dry-run"}), &link);
+  EXPECT_EQ(dry.exitCode, kExitOk) << dry.error;
+  EXPECT_NE(dry.out.find("MAC アドレス: " + std::string(old.units().begin()->second.settings.macAddress) +
+                         " → 02-00-00-00-09-99"), std::string::npos) << dry.out;
+  EXPECT_NE(WriteSettingsData(unit.settings), FileText(folder + "/" + backup)) << "a dry run writes nothing";
+
+  const CommandResult replaced = RunCommand(Options({"replace", folder}), &link);
+  EXPECT_EQ(replaced.exitCode, kExitOk) << replaced.error << replaced.out;
+  EXPECT_EQ(WriteSettingsData(unit.settings), FileText(folder + "/" + backup)) << "the settings, byte for byte";
+  EXPECT_EQ(unit.settings.unitIpAddress, old.units().begin()->second.settings.unitIpAddress) << "the network values";
+  EXPECT_STREQ(unit.settings.portNumber, old.units().begin()->second.settings.portNumber);
+  EXPECT_NE(FileText(folder + "/inventory.csv").find("交換 " + std::string(old.units().begin()->second.settings.macAddress) +
+                                                      " → 02-00-00-00-09-99: 確認済み "),
+            std::string::npos);
+  EXPECT_EQ(FileText(folder + "/unit_02-00-00-00-09-99_20261209.dat"), WriteSettingsData(unit.settings)) << "a new backup";
+
+  const struct {
+    const char* mode;
+    std::string error;
+  } refusals[] = {
+      {"normal", "バックアップと同じユニットです（MAC アドレス 02-00-00-00-09-99）: 交換ではありません。「ファイルを適用」を使ってください。"},
+      {"reply E3", "ユニットが MAC アドレスを答えません"},
+  };
+  for (const auto& refusal : refusals) {
+    link.mode = sim::SimMode::Parse(refusal.mode);
+    link.frames = 0;
+    const CommandResult refused = RunCommand(Options({"replace", folder}), &link);
+    EXPECT_NE(refused.exitCode, kExitOk);
+    EXPECT_EQ(refused.error, refusal.error);
+    EXPECT_EQ(link.frames, 2) << "its MAC address and version asked, nothing written";
+  }
+  EXPECT_EQ(RunCommand(Options({"replace", ::testing::TempDir() + "none", "--address", "05"}), &link).error,
+            "05 のバックアップがありません");
+
+  CopyText(unit.settings.macAddress, "02-00-00-00-09-98");  // another, that falls silent midway
+  link.mode = {};
+  link.silentAfter = 2 + 16 + 100;  // its questions, the network values, then silence in the settings
+  const CommandResult cut = RunCommand(Options({"replace", folder}), &link);
+  EXPECT_EQ(cut.exitCode, kExitLink);
+  EXPECT_EQ(cut.error.rfind("設定: 応答なし", 0), 0u) << cut.error;
 }
 
 // With --json, one JSON document whatever happened.

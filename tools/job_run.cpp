@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/csv_text.h"
 #include "model/settings_data_file.h"
 #include "model/unit_text.h"
 
@@ -157,6 +158,11 @@ void JobRun::Settle(std::size_t unit) {
     case JobKind::Clock:
       break;
   }
+}
+
+bool AddToInventory(RunFiles& files, const std::string& name, const std::vector<InventoryRow>& rows) {
+  const std::string existing = files.Read(name).value_or("");
+  return files.Write(name, WithInventoryRows(existing, rows, existing.empty() || existing.starts_with(kByteOrderMark)));
 }
 
 std::string_view UnitRecord::State() const {

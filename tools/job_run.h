@@ -31,20 +31,30 @@ class RunFiles {
   // The file `name` written whole, replacing one of that name only once it
   // is; false when it could not be.
   virtual bool Write(const std::string& name, std::string_view bytes) = 0;
+  // The file's bytes; nothing when there is none.
+  virtual std::optional<std::string> Read(const std::string& /*name*/) { return std::nullopt; }
 };
 
-// The files of a run in a folder of the file system, each written by the
-// platform's ReplaceWholeFile (given, so that the portable core names none).
+// The files of a run in a folder of the file system, each written and read
+// by the platform's ReplaceWholeFile and ReadWholeFile (given, so that the
+// portable core names none).
 class FolderFiles : public RunFiles {
  public:
   using Replace = bool (*)(const std::string& path, std::string_view bytes);
-  FolderFiles(std::string folder, Replace replace) : folder_(std::move(folder)), replace_(replace) {}
+  using ReadWhole = std::optional<std::string> (*)(const std::string& path);
+  FolderFiles(std::string folder, Replace replace, ReadWhole read)
+      : folder_(std::move(folder)), replace_(replace), read_(read) {}
   bool Write(const std::string& name, std::string_view bytes) override { return replace_(PathIn(folder_, name), bytes); }
+  std::optional<std::string> Read(const std::string& name) override { return read_(PathIn(folder_, name)); }
 
  private:
   std::string folder_;
   Replace replace_;
+  ReadWhole read_;
 };
+
+// The run's rows added to the inventory `name` among `files`; false when it could not be written.
+bool AddToInventory(RunFiles& files, const std::string& name, const std::vector<InventoryRow>& rows);
 
 struct JobRunSettings {
   JobKind kind = JobKind::Backup;

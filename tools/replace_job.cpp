@@ -27,10 +27,12 @@ std::vector<std::string> NetworkLines(const DeviceSettings& backup, bool readBac
   return lines;
 }
 
-// What the unit cannot report, from the file: its video-loss settings and the screen switch.
+// From the file, what no comparison writes: what the unit cannot report (its
+// video-loss settings and the screen switch), and the screen size, which no
+// dialog sends but the unit reports and the file keeps.
 std::vector<std::string> UnreportedLines(const DeviceSettings& backup) {
   std::vector<std::string> lines;
-  for (auto build : {BuildVL, BuildVLD, BuildVLBC, BuildScreenSwitch}) {
+  for (auto build : {BuildVL, BuildVLD, BuildVLBC, BuildScreenSwitch, BuildSS}) {
     const BuiltCommand command = build(backup);
     if (!command.refused()) lines.push_back(WithoutLineEnd(command.text));
   }
@@ -110,7 +112,7 @@ ReplacePlan PlanReplacement(const std::vector<std::string>& names, const UnitNam
   return plan;
 }
 
-std::string ReplacePlan::Question(const std::string& label, bool serialLink) const {
+std::string ReplacePlan::Facts(const std::string& label, bool serialLink) const {
   const std::string oldMac = replacement.backup.macAddress[0] != '\0' ? replacement.backup.macAddress : "（不明）";
   std::string text = label + " のユニットを交換します。\n\nバックアップ: " + file + (date.empty() ? "" : "（" + date + "）") +
                      "\nMAC アドレス: " + oldMac + " → " + replacement.newMac + "\nバージョン: " + replacement.version + "\n\n";
@@ -123,14 +125,14 @@ std::string ReplacePlan::Question(const std::string& label, bool serialLink) con
             DottedAddress(replacement.backup.unitIpAddress) + " に移ります\n";
   }
   return text + "設定を比較して違う項目を書き込み、ビデオロスの設定と画面の切替をファイルから書き込み、時計を合わせて、"
-                "新しいバックアップを保存します。\n\n交換しますか？";
+                "新しいバックアップを保存します。\n";
 }
 
 std::string_view ReplaceStepText(ReplaceJob::Step step) {
   switch (step) {
     case ReplaceJob::Step::Network: return "ネットワークの値";
     case ReplaceJob::Step::Settings: return "設定";
-    case ReplaceJob::Step::Unreported: return "ビデオロスの設定と画面の切替";
+    case ReplaceJob::Step::Unreported: return "ファイルからの設定（ビデオロス、画面の切替、画面サイズ）";
     case ReplaceJob::Step::Clock: return "時計";
     case ReplaceJob::Step::Backup: return "新しいバックアップ";
   }
@@ -249,6 +251,9 @@ bool ReplaceJob::StepSucceeded() {
     case Step::Backup: {
       const UnitJob& job = step == Step::Settings ? settings_ : step == Step::Clock ? clock_ : backup_;
       if (job.Outcome() != UnitOutcome::Done) problems = Problems{job.Outcome(), job.Result()};
+      if (!problems && step == Step::Backup && backup_.Model().screenSize != replacement_.backup.screenSize) {
+        problems = Problems{UnitOutcome::NotVerified, "画面サイズが書き込み後も相違"};
+      }
       if (step == Step::Settings) {
         const auto& rows = settings_.Comparison().Rows();
         verified_ = static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const ComparisonRow& row) {

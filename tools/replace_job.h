@@ -5,7 +5,9 @@
 //   the unit moves to the backup's address as it takes them, written last
 //   and only when they differ);
 //   the settings: compared with the backup's, what differs written and read back;
-//   what the unit cannot report (VL, VLD, VLBC, the screen switch), from the file;
+//   from the file, what no comparison writes: what the unit cannot report
+//   (VL, VLD, VLBC, the screen switch) and the screen size (checked by the
+//   last step's read);
 //   the clock, from the computer's time read just before;
 //   a new backup of the unit as it now is.
 // A step that fails ends the job, its words naming the step.
@@ -93,8 +95,9 @@ struct ReplacePlan {
   std::string words;                        // the refusal's message
   Replacement replacement;
   std::string file, date;  // the backup's settings file, and the date its name carries
-  // "05 のユニットを交換します。…": the facts, and what will be written.
-  std::string Question(const std::string& label, bool serialLink) const;
+  // "05 のユニットを交換します。…": the facts and what will be written; the
+  // question is they and "交換しますか？".
+  std::string Facts(const std::string& label, bool serialLink) const;
 };
 // The newest backup of `unit` (by its address or IP) among a folder's
 // `names`, read with `read`, against what the unit now on the link answered

@@ -135,6 +135,19 @@ std::string InventoryCsv(const std::vector<InventoryRow>& rows, bool byteOrderMa
   return csv;
 }
 
+std::string WithInventoryRows(std::string_view existing, const std::vector<InventoryRow>& rows, bool byteOrderMark) {
+  if (existing.find('\n') == std::string_view::npos) return InventoryCsv(rows, byteOrderMark, kNotReported);
+  std::string rest = InventoryCsv(rows, false);
+  rest.erase(0, rest.find('\n') + 1);  // its heading is there already
+  // The note, a last row whose unit is empty, stays last.
+  const std::size_t lastLine = existing.rfind('\n', existing.size() - 2);
+  const bool noted = lastLine != std::string_view::npos && existing.substr(lastLine + 1).starts_with(",");
+  const std::size_t at = noted ? lastLine + 1 : existing.size();
+  std::string text(existing.substr(0, at));
+  if (!text.ends_with('\n')) text += '\n';
+  return text + rest + std::string(existing.substr(at));
+}
+
 namespace {
 
 constexpr std::array<std::string_view, 10> kNetworkColumns = {

@@ -94,6 +94,11 @@ struct InventoryRow {
 // in its result, what it could not hold (`note`).
 std::string InventoryCsv(const std::vector<InventoryRow>& rows, bool byteOrderMark, std::string_view note = {});
 
+// An inventory (`existing`, as one of these writes it, or empty) with
+// `rows` added after its units, before its note; with a byte order mark
+// when it had one (or, new, when `byteOrderMark`).
+std::string WithInventoryRows(std::string_view existing, const std::vector<InventoryRow>& rows, bool byteOrderMark);
+
 // "2012-03-07 09:05:00"
 std::string HistoryTime(const HistoryRecord& record);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tools/replace_job.h"
+
 namespace kelvrix {
 
 std::string ListRow::Label() const {
@@ -19,6 +21,7 @@ bool UnitList::CanRun() const { return !OnClient() || !link_.hostList.empty(); }
 
 RunEvents* UnitList::Run() const {
   if (scanning_) return scanning_.get();
+  if (probing_) return probing_.get();
   return running_ ? jobs_.get() : nullptr;
 }
 
@@ -99,6 +102,19 @@ void UnitList::StartScan() {
   Settle();
 }
 
+JobRunSettings UnitList::RunSettings(JobKind kind, Millis writeTimeout, const LocalClock& localTime) const {
+  JobRunSettings settings;
+  settings.kind = kind;
+  settings.serialLink = OnSerial();
+  settings.clientHosts = OnClient();
+  settings.sameUnitCheck = OnSerial() && !OnBus();  // the cable may have moved to another unit
+  settings.timeouts = OnSerial() ? JobTimeouts{kSerialAnswerTimeout, writeTimeout}
+                                 : JobTimeouts{kSocketAnswerTimeout, kSocketAnswerTimeout};
+  settings.localTime = localTime;
+  settings.date = localTime();
+  return settings;
+}
+
 void UnitList::StartJobs(const JobRunSettings& settings, const std::vector<int>& checked,
                          const std::function<SettingsSource(const UnitName&)>& source, RunFiles& files,
                          std::string report) {
@@ -106,24 +122,75 @@ void UnitList::StartJobs(const JobRunSettings& settings, const std::vector<int>&
   jobs_ = std::make_unique<JobRun>(*this, files, settings);
   files_ = &files;
   report_ = std::move(report);
-  jobRows_.clear();
-  sockets_.clear();
-  jobOf_.clear();
-  for (int i : checked) {
-    ListRow& row = rows_[i];
-    jobs_->Add(row.name, source(row.name));
-    jobRows_.push_back(i);
-    sockets_.push_back(0);
-    SetSocket(sockets_.size() - 1, row.socket);
-    row.state = "待機中";
-    row.result.clear();
-    changes_.rows.push_back(i);
-  }
+  replacing_ = false;
+  TakeRows(checked);
+  for (int i : checked) jobs_->Add(rows_[i].name, source(rows_[i].name));
   status_ = "実行中…";
   running_ = true;
   startedAt_ = clock_();
   jobs_->Start(clock_());
   Settle();
+}
+
+void UnitList::TakeRows(const std::vector<int>& rows) {
+  jobRows_ = rows;
+  sockets_.assign(rows.size(), 0);
+  jobOf_.clear();
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    ListRow& row = rows_[rows[k]];
+    SetSocket(k, row.socket);
+    row.state = "待機中";
+    row.result.clear();
+    changes_.rows.push_back(rows[k]);
+  }
+}
+
+void UnitList::StartProbe(int row) {
+  if (Busy() || row < 0 || row >= static_cast<int>(rows_.size())) return;
+  TakeRows({row});
+  probe_.Start(ReplacementQuestions(OnSerial()), OnSerial() ? kSerialAnswerTimeout : kSocketAnswerTimeout);
+  probed_ = {};
+  probeDone_ = false;
+  probing_ = std::make_unique<UnitRunner>(*this, UnitRunner::Turns::OneAtATime, OnSerial());
+  probing_->Add(probe_, probed_, {OnSerial(), rows_[row].name.address}, OnClient());
+  status_ = "ユニットに問い合わせ中…";
+  probing_->Start(clock_());
+  Settle();
+}
+
+std::optional<DeviceSettings> UnitList::TakeProbe() {
+  if (!std::exchange(probeDone_, false)) return std::nullopt;
+  return probed_;
+}
+
+void UnitList::StartReplace(const JobRunSettings& settings, int row, Replacement replacement, RunFiles& files,
+                            std::string inventory) {
+  if (Busy() || row < 0 || row >= static_cast<int>(rows_.size())) return;
+  jobs_ = std::make_unique<JobRun>(*this, files, settings);
+  files_ = &files;
+  report_ = std::move(inventory);
+  replacing_ = true;
+  TakeRows({row});
+  jobs_->Add(rows_[row].name, std::move(replacement));
+  status_ = "交換中…";
+  running_ = true;
+  startedAt_ = clock_();
+  jobs_->Start(clock_());
+  Settle();
+}
+
+void UnitList::MarkSwapped(const std::vector<std::string>& names) {
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    ListRow& row = rows_[i];
+    if (!IsMacAddress(row.name.mac)) continue;
+    UnitName place = row.name;
+    place.mac.clear();
+    const auto file = FileForUnit(names, place);
+    const std::string backedUp = file ? MacInBackupName(*file) : std::string();
+    if (backedUp.empty() || backedUp == row.name.mac) continue;
+    row.state = "交換？";
+    changes_.rows.push_back(static_cast<int>(i));
+  }
 }
 
 void UnitList::Cancel() {
@@ -132,6 +199,15 @@ void UnitList::Cancel() {
 }
 
 void UnitList::Settle() {
+  if (probing_ && !probing_->Running()) {
+    probeDone_ = probing_->EndOf(0) == UnitRunner::End::Ended && !probing_->Cancelled();
+    probing_.reset();
+    ListRow& row = rows_[jobRows_.front()];
+    row.state = probeDone_ ? "" : "失敗";
+    row.result = probeDone_ ? "" : std::string(UnitOutcomeText(UnitOutcome::NoAnswer));
+    changes_.rows.push_back(jobRows_.front());
+    status_.clear();
+  }
   if (scanning_ && !scanning_->Running()) {
     scanning_.reset();
     for (const BusUnit& unit : scan_.Units()) {
@@ -157,9 +233,9 @@ void UnitList::Settle() {
   running_ = false;
   const Millis tenths = (clock_() - startedAt_ + Millis(50)) / 100;
   status_ = jobs_->Summary() + "（" + std::to_string(tenths.count() / 10) + "." + std::to_string(tenths.count() % 10) + " 秒）";
-  if (!report_.empty() && !files_->Write(report_, InventoryText())) {
-    status_ += "（レポートを保存できません）";
-  }
+  const bool saved = report_.empty() || (replacing_ ? AddToInventory(*files_, report_, jobs_->Inventory())
+                                                    : files_->Write(report_, InventoryText()));
+  if (!saved) status_ += "（レポートを保存できません）";
 }
 
 std::string UnitList::InventoryText() const {
@@ -174,7 +250,7 @@ UnitList::Changes UnitList::TakeChanges() {
 
 std::optional<std::size_t> UnitList::JobOn(SocketHandle socket) const {
   const auto at = jobOf_.find(socket);
-  if (socket == 0 || at == jobOf_.end() || !running_) return std::nullopt;
+  if (socket == 0 || at == jobOf_.end() || !Busy()) return std::nullopt;
   return at->second;
 }
 
@@ -190,12 +266,12 @@ void UnitList::LineReceived(std::string_view line) {
 }
 
 void UnitList::Received(SocketHandle socket, std::string_view bytes) {
-  if (const auto k = JobOn(socket)) jobs_->Received(*k, bytes, clock_());
+  if (const auto k = JobOn(socket)) Run()->Received(*k, bytes, clock_());
   Settle();
 }
 
 void UnitList::Connected(SocketHandle socket) {
-  if (const auto k = JobOn(socket)) jobs_->Connected(*k, clock_());
+  if (const auto k = JobOn(socket)) Run()->Connected(*k, clock_());
   Settle();
 }
 
@@ -204,7 +280,7 @@ void UnitList::Connected(SocketHandle socket) {
 void UnitList::Gone(SocketHandle socket) {
   if (const auto k = JobOn(socket)) {
     SetSocket(*k, 0);
-    jobs_->Gone(*k, clock_());
+    Run()->Gone(*k, clock_());
   }
   Arrived();
   Settle();

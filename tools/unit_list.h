@@ -22,6 +22,7 @@
 #include "link/panel.h"
 #include "tools/bus_scan.h"
 #include "tools/job_run.h"
+#include "tools/request_list.h"
 
 namespace kelvrix {
 
@@ -61,12 +62,30 @@ class UnitList : public UnitConnections, public UnitTap {
   bool CanRun() const;
 
   void StartScan();
+  // How a job runs on this link's units: one after the other on a serial
+  // line or the client's hosts, the server's all at once; the MAC address
+  // asked again before an apply writes on RS-232C; a set's answer awaited
+  // `writeTimeout` on a serial line.
+  JobRunSettings RunSettings(JobKind kind, Millis writeTimeout, const LocalClock& localTime) const;
   // A job on the rows `checked` (their indexes), each with the settings
   // `source` gives it; its files, and the inventory as `report` when
   // named, go to `files`.
   void StartJobs(const JobRunSettings& settings, const std::vector<int>& checked,
                  const std::function<SettingsSource(const UnitName&)>& source, RunFiles& files, std::string report);
   void Cancel();
+
+  // A replacement, first: the unit of `row` is asked who it is
+  // (ReplacementQuestions), nothing else sent. Once it ended, TakeProbe gives
+  // what it answered, once.
+  void StartProbe(int row);
+  std::optional<DeviceSettings> TakeProbe();
+  // Then the replacement itself on that row, its new backup and its
+  // inventory row into `files` (added to `inventory`).
+  void StartReplace(const JobRunSettings& settings, int row, Replacement replacement, RunFiles& files,
+                    std::string inventory);
+  // The rows whose MAC address is not the one the newest backup of their
+  // place names, among a folder's `names`: "交換？".
+  void MarkSwapped(const std::vector<std::string>& names);
 
   // The rows of the checked units that can run now.
   std::vector<int> Runnable() const;
@@ -85,7 +104,7 @@ class UnitList : public UnitConnections, public UnitTap {
   bool Busy() const { return Run() != nullptr; }
   std::optional<Millis> NextWake() const { return Busy() ? Run()->NextWake() : std::nullopt; }
   std::pair<int, int> Progress() const { return Busy() ? Run()->Progress() : std::pair(0, 0); }
-  // Whether the socket's bytes are a unit's of the run under way.
+  // Whether the socket's bytes are a unit's of the run under way (the probe's too).
   bool Hears(SocketHandle socket) const { return JobOn(socket).has_value(); }
 
   std::vector<ListRow>& Rows() { return rows_; }
@@ -115,6 +134,8 @@ class UnitList : public UnitConnections, public UnitTap {
   bool StillConnected(const ListRow& row) const;
   // The ends the run reached: rows settled, the scan's units listed, the summary.
   void Settle();
+  // The units of a run, the jobs' or the probe's: rows and connections.
+  void TakeRows(const std::vector<int>& rows);
 
   const LinkState& link_;
   LinkTransport& transport_;
@@ -125,8 +146,13 @@ class UnitList : public UnitConnections, public UnitTap {
   BusScan scan_;
   DeviceSettings scanModel_{};
   std::unique_ptr<UnitRunner> scanning_;
+  std::unique_ptr<UnitRunner> probing_;
+  RequestList probe_;
+  DeviceSettings probed_{};
+  bool probeDone_ = false;
   std::unique_ptr<JobRun> jobs_;
   bool running_ = false;           // the jobs' run, until its end is settled
+  bool replacing_ = false;         // the jobs are a replacement: its row is added to the inventory
   std::vector<int> jobRows_;       // run unit k's row
   std::vector<SocketHandle> sockets_;  // run unit k's connection; 0 once gone
   std::unordered_map<SocketHandle, std::size_t> jobOf_;  // and back: a unit's bytes find it at once

@@ -127,6 +127,34 @@ class SerialTest(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(backup)), ["00_02-00-00-00-01-00_" + today() + ".dat",
                                                       "07_02-00-00-00-01-07_" + today() + ".dat", "inventory.csv"])
 
+    def test_replace_a_unit_of_the_bus(self):
+        """05 backed up, then swapped for a new unit (another MAC address,
+        factory settings and network values): one replace makes it the old one."""
+        self.start("--addresses", "0,5,7", "--off-default")
+        self.mode("rs485")
+        backup = os.path.join(self.dir, "backup")
+        self.assertEqual(cli("backup", backup, "--bus", "--serial", self.dir + "/com1")[0], 0)
+        old = read_bytes(os.path.join(backup, f"05_02-00-00-00-01-05_{today()}.dat"))
+        network = read_bytes(os.path.join(backup, f"05_02-00-00-00-01-05_{today()}.network.csv")).decode("utf-8-sig")
+
+        subprocess.run(["bash", PAIR, "stop", self.dir], stdout=subprocess.DEVNULL)
+        device = self.start("--addresses", "0,5,7", "--mac", "5=02-00-00-00-09-99")
+        self.mode("rs485")
+        rc, out, err = cli("replace", backup, "--serial", device, "--address", "05", "--dry-run")
+        self.assertEqual(rc, 0, err)
+        self.assertIn("MAC アドレス: 02-00-00-00-01-05 → 02-00-00-00-09-99", out)
+        rc, out, err = cli("replace", backup, "--serial", device, "--address", "05")
+        self.assertEqual(rc, 0, err + out)
+        self.assertEqual(cli("read", "--serial", device, "--address", "05", raw=True)[1], old, "byte for byte")
+        rc, out, _ = cli("backup", os.path.join(self.dir, "after"), "--serial", device, "--address", "05")
+        after = os.path.join(self.dir, "after", f"05_02-00-00-00-09-99_{today()}.network.csv")
+        self.assertEqual(read_bytes(after).decode("utf-8-sig").splitlines()[1].split(",")[2:],
+                         network.splitlines()[1].split(",")[2:], "its network read-back is the backup's")
+        inventory = read_bytes(os.path.join(backup, "inventory.csv")).decode("utf-8-sig")
+        self.assertIn("交換 02-00-00-00-01-05 → 02-00-00-00-09-99: 確認済み", inventory)
+        rc, _, err = cli("replace", backup, "--serial", device, "--address", "05")
+        self.assertEqual((rc, err.startswith("kelvrix-cli: バックアップと同じユニットです")), (1, True), "not again")
+
     def test_a_unit_that_falls_silent_mid_run(self):
         device = self.start()
         self.mode("silent from 150")
@@ -237,6 +265,27 @@ class NetworkTest(unittest.TestCase):
         self.assertEqual(read_bytes(self.state), read_bytes(changed), "the first unit holds the file")
         rc, out, _ = cli("clock", "--listen", port, "--units", "5", "--wait", "20")
         self.assertEqual((rc, out.count("時刻を設定しました")), (0, 5))
+
+    def test_replace_a_unit_that_dials_in(self):
+        """A unit dialling in backed up by its IP address; a new one (another
+        MAC address, factory settings) dials in from it and is made the old one."""
+        port = free_port()
+        old = self.simulate("--dial", str(port), "--units", "1")
+        changed = os.path.join(self.folder, "changed.dat")
+        rc, out, _ = cli("read", "--listen", port, "--wait", "20", raw=True)
+        with open(changed, "wb") as f:
+            f.write(out)
+        with_hue(changed, changed)
+        self.assertEqual(cli("apply", changed, "--listen", port, "--wait", "20")[0], 0)
+        backup = os.path.join(self.folder, "backup")
+        self.assertEqual(cli("backup", backup, "--listen", port, "--wait", "20")[0], 0)
+        old.terminate()
+        old.wait()
+        self.simulate("--dial", str(port), "--units", "1", "--mac", "1=02-00-00-00-09-99")
+        rc, out, err = cli("replace", backup, "--listen", port, "--wait", "20", "--json")
+        self.assertEqual(rc, 0, err + out)
+        self.assertEqual(json.loads(out)["units"][0]["result"], "交換 02-00-00-00-00-01 → 02-00-00-00-09-99: 確認済み 1 件")
+        self.assertEqual(read_bytes(self.state), read_bytes(changed), "its settings the backed-up ones")
 
     def test_read_and_send_over_tcp(self):
         port = free_port()

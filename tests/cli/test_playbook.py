@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""The example playbook (docs/examples/kelvrix-site.yml) run on localhost
-against a simulated unit on a pty: the first run backs up and changes the
-unit, the second finds nothing to change.
+"""The example playbooks (docs/examples/) run on localhost against a
+simulated unit on a pty: the site playbook's first run backs up and changes
+the unit, its second finds nothing to change; the replacement playbook finds
+the backed-up unit already there.
 
     KELVRIX_CLI=... KELVRIX_SIMULATOR=... test_playbook.py
 """
@@ -36,10 +37,10 @@ class PlaybookTest(unittest.TestCase):
                                 "kelvrix_link": ["--serial", os.path.join(folder, "com1")],
                                 "kelvrix_backup": os.path.join(folder, "backup")})
 
-        def play():
+        def play(playbook="kelvrix-site.yml", extra=variables):
             done = subprocess.run(
                 ["ansible-playbook", "-i", "localhost,", "-c", "local",
-                 os.path.join(ROOT, "docs", "examples", "kelvrix-site.yml"), "-e", variables],
+                 os.path.join(ROOT, "docs", "examples", playbook), "-e", extra],
                 capture_output=True, text=True, timeout=300, env=dict(os.environ, ANSIBLE_NOCOLOR="1"))
             self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
             return done.stdout
@@ -49,6 +50,10 @@ class PlaybookTest(unittest.TestCase):
             self.assertEqual(f.read(), b"\r\n".join(lines), "the unit holds the prepared file")
         self.assertTrue(os.path.isfile(os.path.join(folder, "backup", "inventory.csv")))
         self.assertRegex(play(), r"localhost\s*: ok=2\s+changed=0\s+unreachable=0\s+failed=0")
+        backup = json.dumps({"backup": os.path.join(folder, "backup"), "kelvrix_cli": CLI,
+                             "kelvrix_link": ["--serial", os.path.join(folder, "com1")]})
+        self.assertRegex(play("kelvrix-replace.yml", backup), r"localhost\s*: ok=1\s+changed=0\s+unreachable=0\s+failed=0",
+                         "the backed-up unit itself: nothing to replace")
 
 
 if __name__ == "__main__":

@@ -239,6 +239,8 @@ IDC_UNITS_APPLY = 1247
 IDC_UNITS_CLOCK = 1248
 IDC_UNITS_HISTORIES = 1249
 IDC_UNITS_CANCEL = 1250
+IDC_UNITS_RESCAN = 1243
+IDC_UNITS_REPLACE = 1252
 
 
 def wait_status(part, seconds=60):
@@ -318,6 +320,36 @@ class UnitListTest(SimulatorCase):
         self.assertEqual(len(read_bytes(report).decode("utf-8-sig").splitlines()), 1 + 3, "each keeps its row")
         self.assertEqual([name for name in os.listdir(self.folder) if name.endswith(".dat")], [], "nothing read whole")
         self.assertEqual({f[:2] for f in simulator_frames()[already:]}, {"00"}, "05 and 07 never asked")
+
+    def test_a_swapped_unit_is_seen_and_replaced_in_one_action(self):
+        self.assertEqual(self.open_bus("--off-default"), "3 台が応答")
+        self.run_into(IDC_UNITS_BACKUP, "バックアップの保存先", "inventory.csv")
+        self.assertEqual(wait_status("台が完了"), "3 台が完了")
+        today = time.strftime("%Y%m%d")
+        old = read_bytes(os.path.join(self.folder, f"05_02-00-00-00-01-05_{today}.dat"))
+
+        set_simulator_mode("rs485\nswap 5 02-00-00-00-09-99")  # 05 a new unit, factory-set
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_RESCAN)[0], 0)
+        wait_status("台が応答")
+        self.assertEqual([(row[1], row[4]) for row in rows(UNITS, IDC_UNITS_LIST)],
+                         [("00", "応答"), ("05", "交換？"), ("07", "応答")], "seen without being looked for")
+        self.assertEqual(driver("in", UNITS, "dialog-select", IDC_UNITS_LIST, 1)[0], 0)
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_REPLACE)[0], 0)
+        rc, asked = driver("answer", "yes", 20000)
+        self.assertEqual(rc, 0, (text_of(IDC_UNITS_STATUS, UNITS), driver("boxes", 1, 1000)))
+        self.assertIn("MAC アドレス: 02-00-00-00-01-05 → 02-00-00-00-09-99", "\n".join(asked))
+        self.assertEqual(wait_status("台が完了", 120), "1 台が完了")
+        state, result = rows(UNITS, IDC_UNITS_LIST)[1][4:]
+        self.assertEqual(state, "完了")
+        self.assertTrue(result.startswith("交換 02-00-00-00-01-05 → 02-00-00-00-09-99: 確認済み "), result)
+        self.assertEqual(read_bytes(os.path.join(self.folder, f"05_02-00-00-00-09-99_{today}.dat")), old,
+                         "the new unit read back as the backup, byte for byte")
+        inventory = read_bytes(os.path.join(self.folder, "inventory.csv")).decode("utf-8-sig")
+        self.assertIn("交換 02-00-00-00-01-05 → 02-00-00-00-09-99", inventory)
+
+        self.assertEqual(driver("in", UNITS, "dialog-click", IDC_UNITS_REPLACE)[0], 0)  # the same unit again
+        rc, boxes = driver("boxes", 1, 20000)
+        self.assertTrue(boxes[0].endswith("「ファイルを適用」を使ってください。"), boxes)
 
     def test_units_on_one_address_are_listed_unchecked_and_none_checked_runs_nothing(self):
         self.assertEqual(self.open_bus("--addresses", "0,5,5,7"), "3 台が応答、1 件はアドレスの重複の疑い")

@@ -39,6 +39,7 @@
 //                            "checked<TAB>column 1<TAB>column 2 ..." (checked 1 or 0)
 //   dialog-tick ID ROW 0|1   clear or tick the check box of row ROW of list view ID
 //   dialog-activate ID ROW   double-click row ROW of list view ID
+//   dialog-select ID ROW     select row ROW of list view ID
 //   dialog-scroll ID ROW     scroll list view ID to show row ROW; print
 //                            "top row<TAB>row count" after it
 //   ping CLASS               print how long the window's thread took to answer (ms)
@@ -320,17 +321,22 @@ int DialogScroll(int id, int row) {
 
 // A double-click in the middle of the row, as the mouse gives it to the list.
 // Ticks or clears the check box of a list row, as a click on it would.
-int DialogTick(int id, int row, bool on) {
+// Sets the state bits `mask` of row ROW of list view ID to `state`.
+int DialogRowState(int id, int row, UINT mask, UINT state) {
   HWND dialog = TargetDialog();
   HWND list = dialog ? GetDlgItem(dialog, id) : nullptr;
   if (!list || row >= SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) return 1;
   const RemoteMemory remote(list, sizeof(LVITEMW));
   if (!remote.address()) return 1;
   LVITEMW item{};
-  item.stateMask = LVIS_STATEIMAGEMASK;
-  item.state = INDEXTOSTATEIMAGEMASK(on ? 2 : 1);
+  item.stateMask = mask;
+  item.state = state;
   remote.Write(0, &item, sizeof item);
   return SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.address())) ? 0 : 1;
+}
+
+int DialogTick(int id, int row, bool on) {
+  return DialogRowState(id, row, LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(on ? 2 : 1));
 }
 
 int DialogActivate(int id, int row) {
@@ -500,6 +506,9 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"dialog-rows" && argc == 5) return DialogRows(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
   if (verb == L"dialog-tick" && argc == 5) return DialogTick(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]) != 0);
   if (verb == L"dialog-activate" && argc == 4) return DialogActivate(_wtoi(argv[2]), _wtoi(argv[3]));
+  if (verb == L"dialog-select" && argc == 4) {
+    return DialogRowState(_wtoi(argv[2]), _wtoi(argv[3]), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  }
   if (verb == L"dialog-scroll" && argc == 4) return DialogScroll(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"each-connection" && (argc == 3 || argc == 4)) {
     HWND mainWindow = FindWindowW(L"Kelvrix TCP Server", nullptr);
