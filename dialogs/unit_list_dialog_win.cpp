@@ -252,6 +252,7 @@ void StartJobs(JobKind kind) {
   const JobRunSettings settings = RunSettings(kind);
   const std::string folder = Utf8FromWide(FolderOf(*path));
   if (kind == JobKind::Backup) lastBackupFolder = folder;
+  Units().IdentifyArrivals(!lastBackupFolder.empty());
   current->files = std::make_unique<FolderFiles>(folder, static_cast<FolderFiles::Replace>(ReplaceWholeFile),
                                                  static_cast<FolderFiles::ReadWhole>(ReadWholeFile));
   DeviceSettings initial{};
@@ -279,6 +280,7 @@ void AskReplacement() {
                                     L"設定データ(*.dat)\0*.dat\0すべて(*.*)\0*.*\0");
     if (!chosen) return;
     lastBackupFolder = Utf8FromWide(FolderOf(*chosen));
+    Units().IdentifyArrivals(true);
   }
   if (!Claim()) return;
   current->replacing = row;
@@ -320,6 +322,7 @@ void OnInit(HWND dialog, Panel& panel) {
       {L"アドレス", 18}, {L"MAC アドレス", 24}, {L"バージョン", 13}, {L"状態", 13}, {L"最後の結果", 32}};
   AddListColumns(List(), kColumns, LVS_EX_CHECKBOXES);
   if (!OnSerialLink(panel.link)) panel.transport.TapUnits(&d.tap);
+  d.list.IdentifyArrivals(!lastBackupFolder.empty());
   d.list.List();
   if (d.list.ScanDue()) PostMessageW(dialog, WM_COMMAND, IDC_UNITS_RESCAN, 0);  // the scan starts once the dialog shows
   Show();

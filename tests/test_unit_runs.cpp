@@ -313,5 +313,27 @@ TEST(UnitList, RunsTheServersUnitsAtOnceAndFollowsTheirComingAndGoing) {
   EXPECT_EQ(list.Status().substr(0, list.Status().find("（")), "0 台が完了、1 台が失敗、1 台が中止");
 }
 
+// A unit that dials in is asked its MAC address as it comes; one that is not
+// the unit its place was backed up as shows "交換？" without being looked for.
+TEST(UnitList, AUnitThatDialsInIsSeenSwapped) {
+  testing::TestPanel t;
+  t.link.linkInterface = kSocketInterface;
+  t.link.clientServerMode = 1;
+  Millis now{0};
+  UnitList list(t.link, t.transport, "09004", [&] { return now; });
+  list.IdentifyArrivals(true);
+  list.List();
+  t.link.connections.Fill(1, 501, "127.0.0.2");
+  list.Arrived();
+  list.Refresh();
+  ASSERT_EQ(t.transport.unitLines, (std::vector<std::pair<SocketHandle, std::string>>{{501, "REMA\r\n"}}));
+  list.Received(501, "EMA02-00-00-00-09-99\r\n");
+  EXPECT_FALSE(list.Busy());
+  list.MarkSwapped({"127.0.0.2_02-00-00-00-00-01_20261209.dat", "127.0.0.3_02-00-00-00-09-99_20261209.dat"});
+  ASSERT_EQ(list.Rows().size(), 1u);
+  EXPECT_EQ(list.Rows()[0].name.mac, "02-00-00-00-09-99");
+  EXPECT_EQ(list.Rows()[0].state, "交換？");
+}
+
 }  // namespace
 }  // namespace kelvrix

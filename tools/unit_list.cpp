@@ -27,6 +27,10 @@ RunEvents* UnitList::Run() const {
 
 namespace {
 
+// A unit that came is asked its MAC address briefly: a silent one holds the
+// list's actions back two seconds at most.
+constexpr UnitList::Millis kIdentifyTimeout{1000};
+
 ListRow Row(UnitName name, std::string state) {
   ListRow row;
   row.name = std::move(name);
@@ -38,7 +42,10 @@ ListRow Row(UnitName name, std::string state) {
 
 void UnitList::List() {
   changes_.all = true;
-  if (OnServer()) return ListConnected();
+  if (OnServer()) {
+    ListConnected();
+    return IdentifyNew();
+  }
   if (OnClient() && link_.hostList.empty()) {
     status_ = "ホストリストにホストがありません。";
   } else if (OnClient()) {
@@ -78,7 +85,21 @@ void UnitList::ListConnected() {
 }
 
 void UnitList::Refresh() {
-  if (std::exchange(refreshDue_, false)) ListConnected();
+  if (!std::exchange(refreshDue_, false)) return;
+  ListConnected();
+  IdentifyNew();
+}
+
+void UnitList::IdentifyNew() {
+  if (!identifyArrivals_ || Busy() || !OnServer()) return;
+  std::vector<int> unknown;
+  for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
+    if (rows_[i].name.mac.empty() && !std::exchange(rows_[i].asked, true)) unknown.push_back(i);
+  }
+  if (unknown.empty()) return;
+  identifying_ = true;
+  Probe(unknown, {"REMA"}, kIdentifyTimeout);
+  Settle();
 }
 
 std::vector<int> UnitList::Runnable() const {
@@ -147,20 +168,44 @@ void UnitList::TakeRows(const std::vector<int>& rows) {
 
 void UnitList::StartProbe(int row) {
   if (Busy() || row < 0 || row >= static_cast<int>(rows_.size())) return;
-  TakeRows({row});
-  probe_.Start(ReplacementQuestions(OnSerial()), OnSerial() ? kSerialAnswerTimeout : kSocketAnswerTimeout);
-  probed_ = {};
-  probeDone_ = false;
-  probing_ = std::make_unique<UnitRunner>(*this, UnitRunner::Turns::OneAtATime, OnSerial());
-  probing_->Add(probe_, probed_, {OnSerial(), rows_[row].name.address}, OnClient());
+  identifying_ = false;
+  Probe({row}, ReplacementQuestions(OnSerial()), OnSerial() ? kSerialAnswerTimeout : kSocketAnswerTimeout);
   status_ = "ユニットに問い合わせ中…";
-  probing_->Start(clock_());
   Settle();
+}
+
+void UnitList::Probe(const std::vector<int>& rows, const std::vector<std::string>& lines, Millis timeout) {
+  TakeRows(rows);
+  probes_.assign(rows.size(), {});
+  probed_.assign(rows.size(), {});
+  probeDone_ = false;
+  probing_ = std::make_unique<UnitRunner>(*this, OnServer() ? UnitRunner::Turns::AllAtOnce : UnitRunner::Turns::OneAtATime,
+                                          OnSerial());
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    probes_[k].Start(lines, timeout);
+    probing_->Add(probes_[k], probed_[k], {OnSerial(), rows_[rows[k]].name.address}, OnClient());
+  }
+  probing_->Start(clock_());
+}
+
+void UnitList::ProbeEnded() {
+  for (std::size_t k = 0; k < jobRows_.size(); ++k) {
+    ListRow& row = rows_[jobRows_[k]];
+    const bool answered = probing_->EndOf(k) == UnitRunner::End::Ended && !probing_->Cancelled() &&
+                          probes_[k].Unanswered() < probes_[k].StepCount();
+    if (identifying_ && IsMacAddress(probed_[k].macAddress)) row.name.mac = probed_[k].macAddress;
+    row.state = identifying_ ? "接続中" : answered ? "" : "失敗";
+    row.result = answered || identifying_ ? "" : std::string(UnitOutcomeText(UnitOutcome::NoAnswer));
+    changes_.rows.push_back(jobRows_[k]);
+    probeDone_ = !identifying_ && answered;
+  }
+  probing_.reset();
+  status_ = identifying_ ? "接続中のユニット: " + std::to_string(rows_.size()) + " 台" : std::string();
 }
 
 std::optional<DeviceSettings> UnitList::TakeProbe() {
   if (!std::exchange(probeDone_, false)) return std::nullopt;
-  return probed_;
+  return probed_.front();
 }
 
 void UnitList::StartReplace(const JobRunSettings& settings, int row, Replacement replacement, RunFiles& files,
@@ -199,15 +244,7 @@ void UnitList::Cancel() {
 }
 
 void UnitList::Settle() {
-  if (probing_ && !probing_->Running()) {
-    probeDone_ = probing_->EndOf(0) == UnitRunner::End::Ended && !probing_->Cancelled();
-    probing_.reset();
-    ListRow& row = rows_[jobRows_.front()];
-    row.state = probeDone_ ? "" : "失敗";
-    row.result = probeDone_ ? "" : std::string(UnitOutcomeText(UnitOutcome::NoAnswer));
-    changes_.rows.push_back(jobRows_.front());
-    status_.clear();
-  }
+  if (probing_ && !probing_->Running()) ProbeEnded();
   if (scanning_ && !scanning_->Running()) {
     scanning_.reset();
     for (const BusUnit& unit : scan_.Units()) {

@@ -32,6 +32,7 @@ struct ListRow {
   bool runnable = true;  // a unit that can be asked alone: not one of two on an address
   bool checked = true;
   bool settled = false;  // a run gave it its result
+  bool asked = false;    // asked its MAC address as it came
   SocketHandle socket = 0;  // a unit connected to the server: its connection
   uint64_t serial = 0;
   int host = -1;  // the client's: its place in the host list
@@ -79,6 +80,9 @@ class UnitList : public UnitConnections, public UnitTap {
   // what it answered, once.
   void StartProbe(int row);
   std::optional<DeviceSettings> TakeProbe();
+  // The server's units that come, asked their MAC addresses as they are
+  // listed, so that a swapped one shows (MarkSwapped) without being looked for.
+  void IdentifyArrivals(bool on) { identifyArrivals_ = on; }
   // Then the replacement itself on that row, its new backup and its
   // inventory row into `files` (added to `inventory`).
   void StartReplace(const JobRunSettings& settings, int row, Replacement replacement, RunFiles& files,
@@ -136,6 +140,10 @@ class UnitList : public UnitConnections, public UnitTap {
   void Settle();
   // The units of a run, the jobs' or the probe's: rows and connections.
   void TakeRows(const std::vector<int>& rows);
+  void Probe(const std::vector<int>& rows, const std::vector<std::string>& lines, Millis timeout);
+  void ProbeEnded();
+  // The server's rows not yet asked their MAC addresses, asked.
+  void IdentifyNew();
 
   const LinkState& link_;
   LinkTransport& transport_;
@@ -147,8 +155,10 @@ class UnitList : public UnitConnections, public UnitTap {
   DeviceSettings scanModel_{};
   std::unique_ptr<UnitRunner> scanning_;
   std::unique_ptr<UnitRunner> probing_;
-  RequestList probe_;
-  DeviceSettings probed_{};
+  std::vector<RequestList> probes_;     // per unit of the probe
+  std::vector<DeviceSettings> probed_;  // what each answered
+  bool identifying_ = false;            // the probe asks arrivals their MAC addresses, not a replacement's unit
+  bool identifyArrivals_ = false;
   bool probeDone_ = false;
   std::unique_ptr<JobRun> jobs_;
   bool running_ = false;           // the jobs' run, until its end is settled
