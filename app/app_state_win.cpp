@@ -45,6 +45,7 @@ class ProgramTransport : public LinkTransport {
     return socketLink.SendTo(socket, line, std::chrono::milliseconds(0));
   }
   void TapUnits(UnitTap* tap) override { socketLink.Tap(tap); }
+  void UntapUnits(UnitTap* tap) override { socketLink.Untap(tap); }
   SocketHandle VisitUnit(const Ipv4Address& host, std::string_view portText) override {
     return socketLink.Visit(host, portText);
   }

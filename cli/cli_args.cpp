@@ -22,6 +22,8 @@ constexpr Subcommand kSubcommands[] = {
     {"apply", 1, true, "apply FILE.dat",
      "writes only what differs, then reads it back; exit 0 when nothing differed or all is verified"},
     {"write", 1, true, "write FILE.dat", "the write-all run's 152 steps, each on the answer to the one before"},
+    {"switch", 1, true, "switch ch05|4A|6B|...|16|auto [--power-on]",
+     "what the monitor shows, now (or after power-on); --address FF: every unit of the bus, which none answers"},
     {"send", 1, true, "send LINE", "one command line (without CR LF); prints the unit's reply; exit 1 on an error answer or none"},
     {"clock", 0, true, "clock", "sets the unit's date and time from the computer's clock"},
     {"history", 1, true, "history alarm|video-loss [--csv]", "the 100 entries of a history, as a table, CSV or JSON"},
@@ -74,6 +76,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
       options.bus = true;
     } else if (argument == "--dry-run") {
       options.dryRun = true;
+    } else if (argument == "--power-on") {
+      options.powerOn = true;
     } else if (argument == "--csv" && options.command == "report") {
       if (!value(text) || text.empty()) return Fail("--csv needs a file name");
       options.csvOutput = text;
@@ -85,7 +89,9 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
       if (!value(text) || text.empty()) return Fail("--serial needs a device, such as /dev/ttyUSB0 or COM3");
       options.serialDevice = text;
     } else if (argument == "--address") {
-      if (!value(text) || text.size() != 2 || !ParseNumber(text, 0, 31, options.address)) {
+      if (value(text) && text == "FF") {
+        options.address = kBroadcastAddress;
+      } else if (text.size() != 2 || !ParseNumber(text, 0, 31, options.address)) {
         return Fail("--address needs a slave address 00..31");
       }
     } else if (argument == "--tcp") {
@@ -136,6 +142,10 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
   if (options.json && options.command == "read") return Fail("read gives a settings data file: show FILE.dat --json names it");
   if (options.csv && options.command != "history") return Fail("--csv belongs to history");
   if (options.dryRun && options.command != "replace") return Fail("--dry-run belongs to replace");
+  if (options.powerOn && options.command != "switch") return Fail("--power-on belongs to switch");
+  if (options.address == kBroadcastAddress && options.command != "switch") {
+    return Fail("--address FF (every unit, none answering) belongs to switch");
+  }
   if (options.bus && (options.command != "backup" || options.serialDevice.empty() || options.address >= 0)) {
     return Fail("--bus belongs to backup on --serial, without --address");
   }
@@ -176,7 +186,7 @@ std::string HelpText(std::string_view command) {
       "Link:\n"
       "  --serial DEVICE        /dev/ttyUSB0 (or COM3 on Windows), 9600 baud 8E1, RTS/CTS, DTR and XON/XOFF\n"
       "  --no-handshake         no RTS/CTS: a three-wire cable\n"
-      "  --address NN           the unit's RS-485 address 00..31 (without it: RS-232C)\n"
+      "  --address NN           the unit's RS-485 address 00..31 (without it: RS-232C); FF: every unit (switch)\n"
       "  --bus                  backup: every unit of the RS-485 bus that answers a scan\n"
       "  --dry-run              replace: what it would do, sending nothing but reads\n"
       "  --tcp HOST[:PORT]      the unit over TCP/IP (port 9004 by default)\n"

@@ -17,6 +17,7 @@ inline constexpr int kExitLink = 3;        // the device or the unit could not b
 inline constexpr int kExitFile = 4;        // a file could not be read or written
 
 inline constexpr int kDefaultTcpPort = 9004;
+inline constexpr int kBroadcastAddress = 32;  // --address FF
 inline constexpr int kDefaultWaitSeconds = 60;
 inline constexpr int kMostDialledUnits = 256;
 
@@ -25,7 +26,7 @@ struct CliOptions {
   std::vector<std::string> arguments;  // the subcommand's own: a file, a line, a history kind
   std::string serialDevice;            // --serial
   bool handshake = true;               // --no-handshake: a three-wire cable
-  int address = -1;                    // --address NN: RS-485; -1 RS-232C
+  int address = -1;                    // --address NN: RS-485; -1 RS-232C; 32 FF, every unit (switch)
   bool bus = false;                    // --bus: backup every unit of the RS-485 bus
   std::string tcpHost;                 // --tcp HOST[:PORT]
   int tcpPort = kDefaultTcpPort;
@@ -38,6 +39,7 @@ struct CliOptions {
   bool json = false;
   bool csv = false;  // history as CSV
   bool dryRun = false;  // replace: say what would be done, sending nothing but reads
+  bool powerOn = false;  // switch: make it the power-on screen
   std::string dialledFrom;  // --listen: the address the unit worked on dialled from
   bool help = false;
 };

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/cli_output.h"
+#include "link/framing.h"
 #include "model/all_settings_runs.h"
 #include "model/command_catalogue.h"
 #include "model/digits.h"
@@ -15,6 +16,7 @@
 #include "tools/bus_scan.h"
 #include "tools/job_run.h"
 #include "tools/request_list.h"
+#include "tools/screen_switcher.h"
 #include "tools/settings_report.h"
 #include "tools/unit_comparison.h"
 #include "tools/unit_files.h"
@@ -396,6 +398,24 @@ CommandResult Send(const CliOptions& options, CliLink& link) {
   return result;
 }
 
+// What the monitor shows: the switch line (or the power-on screen's) to the
+// unit, or to every unit of the bus at once, which none answers.
+CommandResult Switch(const CliOptions& options, CliLink& link) {
+  const auto screen = ScreenNamed(options.arguments[0]);
+  if (!screen) return {kExitUsage, {}, "switch: ch01..ch16, 4A, 4B, 4C, 4D, 6A, 6B, 6C, 9A, 9B, 12A, 12B, 16 or auto"};
+  const BuiltCommand command = options.powerOn ? PowerOnCommand(*screen) : SwitchCommand(*screen);
+  const std::string line = command.text.substr(0, command.text.find('\r'));
+  if (options.address == kBroadcastAddress) {
+    const auto frame = FrameSerialCommand(command.text, kRs485, kBroadcastAddressIndex);
+    if (!frame || !link.Send(0, frame->bytes)) return LinkBroke();
+    return {kExitOk, options.json ? "{\"sent\": " + JsonString(line) + ", \"reply\": null}\n"
+                                  : line + ": 全ユニットに送信しました（Bloadcast には応答がありません）\n", {}};
+  }
+  CliOptions one = options;
+  one.arguments = {line};
+  return Send(one, link);
+}
+
 // A history's hundred requests into `model`; its unanswered and refused entries.
 struct HistoryRead {
   OneRun run;
@@ -528,6 +548,7 @@ CommandResult RunCommand(const CliOptions& options, CliLink* link, const LocalCl
   if (options.command == "write") return Write(options, *link);
   if (options.command == "scan") return Scan(options, *link);
   if (options.command == "send") return Send(options, *link);
+  if (options.command == "switch") return Switch(options, *link);
   if (options.command == "history") return History(options, *link);
   if (options.command == "clock") return Clock(options, *link, localTime);
   if (options.command == "backup") return Backup(options, *link, localTime);

@@ -369,7 +369,7 @@ INT_PTR OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   }
   if (message == WM_DESTROY) {
     KillTimer(dialog, kTimer);
-    current->program.transport.TapUnits(nullptr);
+    current->program.transport.UntapUnits(&current->tap);
   }
   return FALSE;
 }

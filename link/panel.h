@@ -38,11 +38,12 @@ class LinkTransport {
   virtual void AwaitSocketReply(ResultMessages& results) = 0;
   // Does not wait: the answer reaches the dialog that sent as it arrives.
   virtual void ExpectSocketReply() = 0;
-  // The server's units one by one: a line to the unit on `socket`, never
-  // waited on (false when the socket cannot take it now), and the tap that
-  // hears them all (nullptr: none).
+  // The units one by one: a line to the unit on `socket`, never waited on
+  // (false when the socket cannot take it now), and the taps that hear them
+  // all, each until it is untapped.
   virtual bool SendToUnit(SocketHandle /*socket*/, std::string_view /*line*/) { return false; }
   virtual void TapUnits(UnitTap* /*tap*/) {}
+  virtual void UntapUnits(UnitTap* /*tap*/) {}
   // The client's hosts one after the other: a connection to `host` beside
   // the operator's (0 when it could not be started), ended by EndVisit; and
   // the operator's own connection, once made (0 when none).

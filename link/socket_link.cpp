@@ -167,7 +167,7 @@ void SocketLink::AcceptConnections() {
   }
   if (!changed) return;
   layer_.LinkChanged();
-  if (tap_) tap_->Arrived();
+  for (UnitTap* tap : taps_) tap->Arrived();
 }
 
 // Data for the sender that expects it goes to it as it comes; any other is
@@ -187,7 +187,9 @@ void SocketLink::ReadAvailable(SocketHandle socket) {
   // A late answer owed on the socket is recorded as such, whoever hears the rest.
   const std::string_view answer = WithoutLateAnswer(socket, bytes);
   if (socket != expecting_) {
-    if (tap_ && !answer.empty()) tap_->Received(socket, answer);
+    if (!answer.empty()) {
+      for (UnitTap* tap : taps_) tap->Received(socket, answer);
+    }
     return;
   }
   if (answer.empty()) return;
@@ -216,6 +218,12 @@ std::string_view SocketLink::WithoutLateAnswer(SocketHandle socket, std::string_
   return bytes.substr(end + 1);
 }
 
+void SocketLink::Tap(UnitTap* tap) {
+  if (tap && std::find(taps_.begin(), taps_.end(), tap) == taps_.end()) taps_.push_back(tap);
+}
+
+void SocketLink::Untap(UnitTap* tap) { std::erase(taps_, tap); }
+
 void SocketLink::StopWatching(SocketHandle socket) {
   layer_.Watch(socket, 0);
   layer_.Close(socket);
@@ -226,7 +234,7 @@ void SocketLink::StopWatching(SocketHandle socket) {
 void SocketLink::CloseConnection(SocketHandle socket, bool announce) {
   if (socket == visit_) {
     EndVisit();
-    if (tap_) tap_->Gone(socket);
+    for (UnitTap* tap : taps_) tap->Gone(socket);
     return;
   }
   traffic_.Event(PeerName(socket), "切断しました");
@@ -238,7 +246,7 @@ void SocketLink::CloseConnection(SocketHandle socket, bool announce) {
     link_.socketConnected = 0;
   } else {
     link_.connections.Free(socket);
-    if (tap_) tap_->Gone(socket);
+    for (UnitTap* tap : taps_) tap->Gone(socket);
     if (link_.chosenRow != -1 && !link_.connections.LiveRow(link_.chosenRow, link_.chosenSerial)) {
       link_.chosenRow = -1;
       link_.socketConnected = 0;
@@ -293,7 +301,7 @@ void SocketLink::HandleVisitEvent(uint32_t event, uint32_t error) {
   if (event == kRead) return ReadAvailable(socket);
   if (event != kConnect) return;
   traffic_.Event(visitName_, "接続しました");
-  if (tap_) tap_->Connected(socket);
+  for (UnitTap* tap : taps_) tap->Connected(socket);
 }
 
 void SocketLink::HandleSocketEvent(SocketHandle socket, uint32_t event, uint32_t error) {

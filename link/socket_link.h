@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/link_state.h"
 #include "link/panel.h"
@@ -68,9 +69,11 @@ class SocketLink {
   // at most `bound` (the unit list waits for none: a unit that reads nothing
   // is given up, not waited on).
   bool SendTo(SocketHandle socket, std::string_view line, std::chrono::milliseconds bound = kReplyBound);
-  // What the server's units send, beside the answer a sender expects, goes
-  // to `tap`, which hears of each unit that comes or goes; nullptr: dropped.
-  void Tap(UnitTap* tap) { tap_ = tap; }
+  // What the units send, beside the answer a sender expects, goes to each
+  // tap (the unit list, the switcher), which hears of each unit that comes
+  // or goes too, until it is untapped; with none, it is dropped.
+  void Tap(UnitTap* tap);
+  void Untap(UnitTap* tap);
   // The unit list's visit to a host of the client's list, one at a time: a
   // connection of its own beside the operator's, whose making, bytes and
   // end the tap hears. 0 when it could not be started; no box either way.
@@ -117,7 +120,7 @@ class SocketLink {
   SocketHandle primary_ = 0;  // the client's socket, or the server's listener
   SocketHandle expecting_ = 0;  // an answer on it goes to the sender as it comes
   bool winSockStarted_ = false;
-  UnitTap* tap_ = nullptr;
+  std::vector<UnitTap*> taps_;
   SocketHandle owedOn_ = 0;  // a late answer is owed on it...
   std::chrono::steady_clock::time_point owedSince_{};  // ...since its command's bound passed
   SocketHandle visit_ = 0;

@@ -79,6 +79,19 @@ bool IsActionCommand(std::string_view command) {
   return false;
 }
 
+// Which screen a switch line shows, kept so that a test can see the switch
+// arrived; no request reads it back.
+void RememberScreenShown(std::string_view command, DeviceSettings& settings) {
+  DeviceSettings shown = settings;
+  for (shown.screenSwitch = 0; shown.screenSwitch <= kAutoSequence; ++shown.screenSwitch) {
+    const std::string line = BuildScreenSwitch(shown).text;
+    if (line.substr(0, line.size() - 2) == command) {
+      settings.screenSwitch = shown.screenSwitch;
+      return;
+    }
+  }
+}
+
 void Fill(History& history, int count, int firstChannelOffset) {
   for (int k = 0; k < kHistoryEntryCount && k < count; ++k) {
     history[k] = {(k + firstChannelOffset) % kChannelCount + 1, 26, 12, 1 + k % 28, k % 24, k % 60, (7 * k) % 60};
@@ -191,7 +204,10 @@ bool SimulatedUnit::Apply(std::string_view command) {
     for (auto& record : settings.videoLossHistory) record.channel = kEmptyHistoryChannel;
     return true;
   }
-  if (IsActionCommand(command)) return true;
+  if (IsActionCommand(command)) {
+    RememberScreenShown(command, settings);
+    return true;
+  }
   for (std::string_view stem : {"IA", "GA", "AA", "SM", "PN"}) {
     if (command.starts_with(stem)) {
       const std::string reply = std::string("E").append(command);

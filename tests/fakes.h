@@ -48,6 +48,9 @@ class RecordingTransport : public LinkTransport {
     return true;
   }
   void TapUnits(UnitTap* units) override { tap = units; }
+  void UntapUnits(UnitTap* units) override {
+    if (tap == units) tap = nullptr;
+  }
 
   std::vector<std::string> serialFrames;
   std::vector<std::pair<SocketHandle, std::string>> unitLines;

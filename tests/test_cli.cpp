@@ -69,6 +69,10 @@ TEST(CliArguments, EveryErrorIsOneLineAndGoodLinesParse) {
       {{"read", "--tcp", "h", "--units", "2"}, "--units and --wait belong to --listen"},
       {{"read", "--listen", "9004", "--units", "2"}, "only backup, apply and clock work on more than one unit"},
       {{"scan", "--listen", "9004"}, "scan needs the RS-485 bus: --serial"},
+      {{"switch", "6B", "--serial", "x", "--address", "FF", "--power-on"}, ""},
+      {{"read", "--serial", "x", "--address", "FF"}, "--address FF (every unit, none answering) belongs to switch"},
+      {{"read", "--serial", "x", "--power-on"}, "--power-on belongs to switch"},
+      {{"switch", "6B", "--tcp", "h", "--address", "FF"}, "--address is for RS-485 on --serial"},
   };
   for (const ArgumentCase& c : cases) {
     const ParsedArguments parsed = ParseArguments(c.arguments);
@@ -309,6 +313,13 @@ TEST(CliCommands, ScanListsTheBusAndSendAddressesOneUnit) {
   const CommandResult refused = RunCommand(Options({"send", "RVN", "--address", "07"}), &link);
   EXPECT_EQ(refused.exitCode, kExitDiffers);
   EXPECT_EQ(refused.out, "E3 (Command Error)\n");
+  link.mode.reply.clear();
+  EXPECT_EQ(RunCommand(Options({"switch", "ch05", "--address", "07"}), &link).exitCode, kExitOk);
+  EXPECT_EQ(bus.units().find(7)->second.settings.screenSwitch, 4);
+  EXPECT_EQ(bus.units().find(5)->second.settings.screenSwitch, 0);
+  EXPECT_EQ(RunCommand(Options({"switch", "6B", "--address", "FF", "--power-on"}), &link).exitCode, kExitOk);
+  for (const auto& [address, unit] : bus.units()) EXPECT_EQ(unit.settings.powerOnScreen, 21) << address;
+  EXPECT_EQ(RunCommand(Options({"switch", "7C", "--address", "07"}), &link).exitCode, kExitUsage);
 }
 
 // Units that dial in: each read as it comes, all at once, into its own file.

@@ -384,7 +384,7 @@ TEST_F(LinkTest, ATapHearsEveryUnitByItsSocketAndEachComingAndGoing) {
   EXPECT_EQ(tap.gone, std::vector<SocketHandle>{a});
   EXPECT_TRUE(layer.deliveries.empty());  // no single sender waited
 
-  socket.Tap(nullptr);
+  socket.Untap(&tap);
   layer.sockets[b].inbound = "chatter\r\n";
   socket.HandleSocketEvent(b, kRead, 0);
   EXPECT_EQ(tap.heard.size(), 1u);
