@@ -122,10 +122,11 @@ class SerialTest(unittest.TestCase):
         backup = os.path.join(self.dir, "backup")
         rc, out, _ = cli("backup", backup, "--bus", "--serial", device)
         self.assertEqual(rc, 1, "05 holds two units")
-        self.assertEqual([line.split(",")[0] + "," + line.split(",")[5] for line in out.splitlines()[1:]],
+        self.assertEqual([line.split(",")[0] + "," + line.split(",")[5] for line in out.splitlines()[1:-1]],
                          ["00,ok", "05,重複の疑い: 応答が乱れています", "07,ok"])
-        self.assertEqual(sorted(os.listdir(backup)), ["00_02-00-00-00-01-00_" + today() + ".dat",
-                                                      "07_02-00-00-00-01-07_" + today() + ".dat", "inventory.csv"])
+        self.assertEqual(sorted(os.listdir(backup)), sorted(
+            [f"{unit}_{today()}.{kind}" for unit in ("00_02-00-00-00-01-00", "07_02-00-00-00-01-07")
+             for kind in ("dat", "network.csv")] + ["inventory.csv"]))
 
     def test_replace_a_unit_of_the_bus(self):
         """05 backed up, then swapped for a new unit (another MAC address,
@@ -176,7 +177,8 @@ class SerialTest(unittest.TestCase):
         unit = json.loads(out)["units"][0]
         self.assertEqual((unit["mac"], unit["version"], unit["file"]),
                          ("../../../../evil1", "ｶﾒﾗ1", "unit_" + today() + ".dat"))
-        self.assertEqual(sorted(os.listdir(self.dir + "/backup")), ["inventory.csv", "unit_" + today() + ".dat"])
+        self.assertEqual(sorted(os.listdir(self.dir + "/backup")),
+                         ["inventory.csv", "unit_" + today() + ".dat", "unit_" + today() + ".network.csv"])
 
         good = os.path.join(self.dir, "good.dat")
         self.assertEqual(cli("read", "-o", good, "--serial", device)[0], 0)
@@ -244,7 +246,9 @@ class NetworkTest(unittest.TestCase):
         backup = os.path.join(self.folder, "backup")
         rc, out, _ = cli("backup", backup, "--listen", port, "--units", "5", "--wait", "20")
         self.assertEqual(rc, 0, out)
-        rows = sorted(line.split(",") for line in out.splitlines()[1:])
+        note = "ユニットから読めないビデオロスの設定（VL、VLD、VLBC）、画面の切替、時計は、設定ファイルでは初期値です"
+        self.assertEqual(out.splitlines()[-1], "," * 5 + note)
+        rows = sorted(line.split(",") for line in out.splitlines()[1:-1])
         names = [f"127.0.0.{k + 2}_02-00-00-00-00-0{k + 1}_{today()}.dat" for k in range(5)]
         self.assertEqual([(r[0], r[1], r[4], r[5]) for r in rows],
                          [(f"127.0.0.{k + 2}", f"02-00-00-00-00-0{k + 1}", names[k], "ok") for k in range(5)])
