@@ -10,6 +10,7 @@
 #include "app/settings_file_win.h"
 #include "dialogs/dialog_frame_win.h"
 #include "dialogs/link_dialogs_win.h"
+#include "dialogs/screen_switcher_win.h"
 #include "dialogs/setting_dialogs_win.h"
 #include "dialogs/traffic_monitor_win.h"
 #include "link/reply_dispatcher.h"
@@ -74,7 +75,8 @@ void TimerTick() {
 void DispatchQueuedLines() {
   while (auto line = serialLink.TakeLine()) {
     traffic.Received(SerialLinkName(linkState, line->bytes), line->bytes, line->millisOfDay);
-    if (!dialogs::TakeSerialReply(line->bytes)) DispatchSerialReply(panel, line->bytes);
+    if (dialogs::SwitcherTakesLine(line->bytes) || dialogs::TakeSerialReply(line->bytes)) continue;
+    DispatchSerialReply(panel, line->bytes);
   }
 }
 
@@ -202,6 +204,9 @@ void OnCommand(HWND window, int command) {
       dialogs::OpenTrafficMonitor(instance, window, context);
       break;
     }
+    case IDM_SWITCHER:
+      dialogs::OpenScreenSwitcher(instance, window, panel);
+      break;
     case IDM_PROTOCOL:  // the unit's network settings travel on the serial line only
       if (linkState.linkInterface == kSocketInterface) {
         messages.ShowError("インターフェースをRS-232Cにしてください。");
@@ -275,6 +280,7 @@ void RequestExit(HWND window) {
     return;
   }
   ConfirmExit(window);
+  if (HWND switcher = dialogs::ScreenSwitcherWindow()) DestroyWindow(switcher);  // it keeps its place, and lets the link go
   KillTimer(window, kMainTimerId);
   linkState.readerRunning = 0;
   socketLink.CloseAllSockets();

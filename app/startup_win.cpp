@@ -2,6 +2,7 @@
 
 #include "app/app_state_win.h"
 #include "app/main_window_win.h"
+#include "dialogs/screen_switcher_win.h"
 #include "dialogs/traffic_monitor_win.h"
 
 namespace kelvrix::app {
@@ -14,8 +15,9 @@ constexpr const wchar_t* kMutexName = L"Kelvrix TCP_X_Mutex";
 int RunMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // The traffic monitor is modeless: its keys (Tab, Esc, ...) are its own.
+    // The traffic monitor and the switcher are modeless: their keys (Tab, Esc, ...) are their own.
     if (HWND monitor = dialogs::TrafficMonitorWindow(); monitor && IsDialogMessageW(monitor, &message)) continue;
+    if (HWND switcher = dialogs::ScreenSwitcherWindow(); switcher && IsDialogMessageW(switcher, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/config_file.h"
+#include "model/window_place.h"
 
 namespace kelvrix {
 namespace {
@@ -269,6 +270,30 @@ TEST(ConfigFiles, NoPlaceToWriteIsSaidOnce) {
   EXPECT_FALSE(files.Write("rs_control", "1"));
   EXPECT_EQ(f.warnings, (std::vector<std::string>{"設定を保存できません: Z:\\kelvrix.ini"}));
   EXPECT_EQ(files.Read("com_port", "0"), "0");
+}
+
+// A window's place from the file the user may have edited: four numbers in
+// bounds, or nothing.
+TEST(WindowPlace, FourNumbersInBoundsOrNothing) {
+  const struct {
+    const char* text;
+    std::optional<WindowPlace> place;
+  } cases[] = {
+      {"100,-20,640,480", WindowPlace{100, -20, 640, 480}},
+      {"100,20,640", std::nullopt},
+      {"100,20,640,480,5", std::nullopt},
+      {"100,20,640,480 ", std::nullopt},
+      {"100,20,10,480", std::nullopt},
+      {"100,20,640,99999999999", std::nullopt},
+      {"a,b,c,d", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseWindowPlace(c.text), c.place) << c.text;
+    if (c.place) {
+      EXPECT_EQ(WindowPlaceText(*c.place), c.text);
+    }
+  }
 }
 
 }  // namespace

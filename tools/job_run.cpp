@@ -180,8 +180,11 @@ std::vector<InventoryRow> JobRun::Inventory() const {
   return rows;
 }
 
+// Said where a settings file was written: what it holds that the unit did not report.
 std::string_view JobRun::InventoryNote() const {
-  return settings_.kind == JobKind::Backup || settings_.kind == JobKind::Replace ? kNotReported : std::string_view();
+  const bool writesSettings = settings_.kind == JobKind::Backup || settings_.kind == JobKind::Replace;
+  const bool wrote = std::any_of(records_.begin(), records_.end(), [](const UnitRecord& r) { return r.Ok() && !r.file.empty(); });
+  return writesSettings && wrote ? kNotReported : std::string_view();
 }
 
 std::string JobRun::Summary() const {

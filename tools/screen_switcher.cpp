@@ -6,6 +6,7 @@
 
 #include "link/connection_table.h"
 #include "link/framing.h"
+#include "link/send_command.h"
 #include "link/traffic_log.h"
 #include "model/dialog_texts.h"
 #include "model/digits.h"
@@ -48,6 +49,7 @@ std::vector<ScreenTile> ScreenTiles(const DeviceSettings& settings) {
     tile.name = title.empty() ? caption : caption + " " + title;
     tile.caption = caption;
     tile.detail = title;
+    tile.spoken = tile.name;
   }
   for (int division = 0; division < kDivisionPatternCount; ++division) {
     ScreenTile& tile = tiles.emplace_back();
@@ -59,12 +61,16 @@ std::vector<ScreenTile> ScreenTiles(const DeviceSettings& settings) {
     for (int pane = 0; pane < static_cast<int>(panes.size()); ++pane) {
       const int channel = std::clamp<int>(panes[pane], 0, kChannelCount - 1);
       tile.panes.push_back({PanePlaceOf(division, pane), channel, TitleOf(settings, channel)});
+      const std::string number = PaddedDecimal(channel + 1, 2);
+      tile.spoken += (pane == 0 ? "（" : "、") + (tile.panes.back().title.empty() ? number : number + " " + tile.panes.back().title);
     }
+    tile.spoken = tile.name + tile.spoken + "）";
   }
   ScreenTile& automatic = tiles.emplace_back();
   automatic.screen = kAutoSequence;
   automatic.name = automatic.caption = "Auto";
   automatic.detail = DwellText(settings);
+  automatic.spoken = "Auto（" + automatic.detail + "）";
   return tiles;
 }
 
@@ -97,11 +103,66 @@ BuiltCommand PowerOnCommand(int screen) {
 std::vector<std::string> TitleAndLayoutRequests() {
   std::vector<std::string> lines;
   for (int channel = 0; channel < kChannelCount; ++channel) lines.push_back(WithoutLineEnd(BuildTitleReadRequest(channel)));
-  for (const DivisionPattern& pattern : kDivisionPatterns) lines.push_back("R" + std::string(pattern.mnemonic));
+  for (const DivisionPattern& pattern : kDivisionPatterns) lines.push_back(std::string("R").append(pattern.mnemonic));
   return lines;
 }
 
-ScreenSwitcher::ScreenSwitcher(const LinkState& link, LinkTransport& transport, DeviceSettings& settings,
+TileGrid LayTiles(int width, int height, int gap) {
+  constexpr int kChannelTiles = kChannelCount, kOtherTiles = kAutoSequence + 1 - kChannelCount;
+  int best = 0, bestColumns = 1;
+  for (int columns = 1; columns <= kChannelTiles; ++columns) {
+    const int rows = (kChannelTiles + columns - 1) / columns + (kOtherTiles + columns - 1) / columns;
+    const int fitsAcross = (width - (columns + 1) * gap) / columns;
+    const int fitsDown = (height - (rows + 1) * gap) / rows * 4 / 3;
+    if (std::min(fitsAcross, fitsDown) > best) {
+      best = std::min(fitsAcross, fitsDown);
+      bestColumns = columns;
+    }
+  }
+  const int tileWidth = std::max(best, 1), tileHeight = std::max(best * 3 / 4, 1);
+  TileGrid grid;
+  int row = 0;
+  for (int screen = 0; screen <= kAutoSequence; ++screen) {
+    const int index = screen < kChannelTiles ? screen : screen - kChannelTiles;
+    if (screen == kChannelTiles) row = grid.tiles.back().row + 1;  // the layouts start a row of their own
+    const int column = index % bestColumns;
+    const int at = row + index / bestColumns;
+    grid.tiles.push_back({gap + column * (tileWidth + gap), gap + at * (tileHeight + gap), tileWidth, tileHeight, at, column});
+  }
+  return grid;
+}
+
+int TileGrid::Neighbour(int tile, int across, int down) const {
+  const int count = static_cast<int>(tiles.size());
+  if (tile < 0 || tile >= count) return tile;
+  if (across != 0) return std::clamp(tile + across, 0, count - 1);
+  const int row = tiles[tile].row + down;
+  int found = tile;
+  for (int other = 0; other < count; ++other) {
+    if (tiles[other].row == row && tiles[other].column <= tiles[tile].column) found = other;
+  }
+  return found;
+}
+
+std::optional<int> ChannelTyping::Digit(int digit) {
+  if (first_ >= 0) {
+    const int channel = std::exchange(first_, -1) * 10 + digit;
+    if (channel >= 1 && channel <= kChannelCount) return channel - 1;
+  }
+  if (digit <= 1) {  // ch.01, ch.10 .. ch.16, or "0" before a digit
+    first_ = digit;
+    return std::nullopt;
+  }
+  return digit - 1;
+}
+
+std::optional<int> ChannelTyping::TimedOut() {
+  const int first = std::exchange(first_, -1);
+  if (first == 1) return 0;
+  return std::nullopt;
+}
+
+ScreenSwitcher::ScreenSwitcher(LinkState& link, LinkTransport& transport, DeviceSettings& settings,
                                std::function<Millis()> clock)
     : link_(link), transport_(transport), settings_(settings), clock_(std::move(clock)) {}
 
@@ -128,7 +189,7 @@ std::string ScreenSwitcher::TargetText(Target target) const {
   }
   if (OnSerial()) return link_.rsControl == kRs485 ? "アドレス " + PaddedDecimal(link_.slaveAddressIndex, 2) : "RS-232C";
   const std::string name = SocketLinkName(link_);
-  return name.empty() ? "接続しているユニットはありません" : name;
+  return name.empty() ? "選ばれたユニットはありません" : name;
 }
 
 std::vector<SocketHandle> ScreenSwitcher::Sockets(Target target) const {
@@ -145,52 +206,49 @@ std::vector<SocketHandle> ScreenSwitcher::Sockets(Target target) const {
   return sockets;
 }
 
-bool ScreenSwitcher::Send(Target target, const BuiltCommand& line, int tile, std::string_view what) {
-  what_ = std::string(what) + " → " + TargetText(target);
-  if (line.refused()) {
-    status_ = what_ + ": " + std::string(RefusalMessage(line.refusal));
-    failedTile_ = tile;
-    return false;
-  }
-  if (Busy()) {
-    status_ = "前の送信の応答を待っています";
-    return false;
-  }
-  tile_ = tile;
+bool ScreenSwitcher::Refused(std::string_view why) {
+  status_ = what_ + ": " + std::string(why);
+  failedTile_ = tile_;
+  return false;
+}
+
+bool ScreenSwitcher::Switch(Target target, int screen, bool powerOn) {
+  if (screen < 0 || screen > kAutoSequence) return false;
+  const BuiltCommand line = powerOn ? PowerOnCommand(screen) : SwitchCommand(screen);
+  tile_ = screen;
+  powerOn_ = powerOn;
   reading_ = false;
-  if (target == Target::Broadcast || (target == Target::Chosen && OnSerial() && link_.rsControl == kRs485 &&
-                                      link_.slaveAddressIndex >= kBroadcastAddressIndex)) {
+  what_ = ScreenTiles(settings_)[screen].caption + (powerOn ? "（電源投入時）" : "") + " → " + TargetText(target);
+  if (Busy() || link_.batchStep != 0 || link_.replyPending != 0) return Refused("ほかの送受信が終わるまで送れません");
+  if (target == Target::Broadcast || (target == Target::Chosen && ReadsFromBroadcast(link_))) {
     // Every unit of the bus at once: none answers, so what went out is all there is to say.
     const auto frame = FrameSerialCommand(line.text, kRs485, kBroadcastAddressIndex);
-    const bool sent = frame && transport_.WriteSerial(frame->bytes);
-    status_ = what_ + (sent ? ": 送信しました（Bloadcast には応答がありません）" : ": 送信できません");
-    failedTile_ = sent ? -1 : tile;
-    if (sent) lastTile_ = tile;
-    return sent;
+    if (!frame || !transport_.WriteSerial(frame->bytes)) return Refused("送信できません");
+    status_ = what_ + ": 送信しました（Bloadcast には応答がありません）";
+    failedTile_ = -1;
+    Took();
+    return true;
   }
-  return Start(OnSerial() ? std::vector<SocketHandle>{0} : Sockets(target), {WithoutLineEnd(line.text)},
-               OnSerial() ? kSerialAnswerTimeout : kSocketAnswerTimeout);
+  return Start(target, {WithoutLineEnd(line.text)});
 }
 
 bool ScreenSwitcher::ReadTitlesAndLayouts() {
   if (Busy()) return false;
-  what_ = "タイトルと配置の読み込み ← " + TargetText(Target::Chosen);
-  if (OnSerial() && link_.rsControl == kRs485 && link_.slaveAddressIndex >= kBroadcastAddressIndex) {
-    status_ = what_ + ": Bloadcast からは読み込めません";
-    return false;
-  }
   tile_ = -1;
   reading_ = true;
-  return Start(OnSerial() ? std::vector<SocketHandle>{0} : Sockets(Target::Chosen), TitleAndLayoutRequests(),
-               OnSerial() ? kSerialAnswerTimeout : kSocketAnswerTimeout);
+  what_ = "タイトルと配置の読み込み ← " + TargetText(Target::Chosen);
+  if (link_.batchStep != 0 || link_.replyPending != 0) return Refused("ほかの送受信が終わるまで読めません");
+  if (ReadsFromBroadcast(link_)) return Refused("Bloadcast からは読み込めません");
+  return Start(Target::Chosen, TitleAndLayoutRequests());
 }
 
-bool ScreenSwitcher::Start(const std::vector<SocketHandle>& sockets, std::vector<std::string> lines, Millis timeout) {
+bool ScreenSwitcher::Start(Target target, std::vector<std::string> lines) {
+  const std::vector<SocketHandle> sockets = OnSerial() ? std::vector<SocketHandle>{0} : Sockets(target);
   if (sockets.empty()) {
-    status_ = what_ + ": 接続しているユニットはありません";
-    failedTile_ = tile_;
-    return false;
+    const bool unchosen = target == Target::Chosen && link_.clientServerMode == 1;
+    return Refused(unchosen ? "TCP/IPの設定で送り先のユニットを選んでください" : "接続しているユニットはありません");
   }
+  const Millis timeout = OnSerial() ? kSerialAnswerTimeout : kSocketAnswerTimeout;
   sockets_ = sockets;
   unitOf_.clear();
   lists_.assign(sockets.size(), {});
@@ -204,6 +262,8 @@ bool ScreenSwitcher::Start(const std::vector<SocketHandle>& sockets, std::vector
     runner_->Add(lists_[k], reading_ ? settings_ : scratch_[k], {OnSerial(), address});
   }
   status_ = what_ + ": 送信中…";
+  link_.batchStep = 1;  // no other run starts, and no "Success" box opens, until the answers are in
+  link_.replyError = 0;
   runner_->Start(clock_());
   Settle();
   return true;
@@ -262,6 +322,7 @@ void ScreenSwitcher::Settle() {
     }
   }
   runner_.reset();
+  link_.batchStep = 0;
   std::string result = failures.empty() ? (reading_ ? "読み込みました" : "GO") : std::string();
   for (std::size_t i = 0; i < failures.size(); ++i) result += (i > 0 ? "、" : "") + failures[i];
   if (sockets_.size() > 1) result = std::to_string(took) + " / " + std::to_string(sockets_.size()) + " 台 " + result;
@@ -271,7 +332,21 @@ void ScreenSwitcher::Settle() {
     return;
   }
   failedTile_ = failures.empty() ? -1 : tile_;
-  if (took > 0) lastTile_ = tile_;
+  if (took > 0) Took();
+}
+
+// The switch went through: the tile is marked, and the settings held follow.
+void ScreenSwitcher::Took() {
+  if (powerOn_) {
+    settings_.powerOnScreen = tile_;
+  } else {
+    settings_.screenSwitch = tile_;
+    lastTile_ = tile_;
+  }
+}
+
+ScreenSwitcher::~ScreenSwitcher() {
+  if (runner_) link_.batchStep = 0;
 }
 
 }  // namespace kelvrix

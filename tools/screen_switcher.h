@@ -30,13 +30,19 @@ struct ScreenTile {
   std::string name;      // what a screen reader reads: "ch.05 ENTRANCE", "4分割A", "Auto"
   std::string caption;   // the tile's large text: "ch.05", "4分割A", "Auto"
   std::string detail;    // its small text: the channel's title, or the dwell times
+  // All a screen reader should say of it: the name, with a layout's panes
+  // in order ("4分割A（01 ENTRANCE、02 CH02、…）") and Auto's dwell times.
+  std::string spoken;
   struct Pane {
     PanePlace place;     // on a grid of `columns` x `rows`
     int channel;         // 0..15
     std::string title;   // the channel's, in UTF-8
+    bool operator==(const Pane&) const = default;
   };
   int columns = 0, rows = 0;  // a layout's grid
   std::vector<Pane> panes;    // a layout's picture
+
+  bool operator==(const ScreenTile&) const = default;
 };
 
 // The 29 screens as the settings held name them.
@@ -54,25 +60,61 @@ BuiltCommand PowerOnCommand(int screen);
 // The 28 requests of the titles and the division layouts.
 std::vector<std::string> TitleAndLayoutRequests();
 
+// Where the 29 tiles sit in a window of `width` x `height` pixels: the
+// channels' rows, then the layouts' and Auto's, in as many columns as give
+// the largest 4:3 tiles that fit, `gap` pixels apart.
+struct TileGrid {
+  struct Place {
+    int left, top, width, height;
+    int row, column;
+  };
+  std::vector<Place> tiles;  // by screen
+  // The tile an arrow key leads to from `tile`: left or right the one
+  // before or after it, up or down the one above or below it (the row's
+  // last where that row is shorter); `tile` itself at an edge.
+  int Neighbour(int tile, int across, int down) const;
+};
+TileGrid LayTiles(int width, int height, int gap);
+
+// A channel number typed on the keyboard: "5" is ch.05 at once, "1" waits a
+// moment for a second digit ("12": ch.12) and is ch.01 without one; "0"
+// waits for one ("05").
+class ChannelTyping {
+ public:
+  // The channel (0..15) to switch to now, or nothing while a second digit may come.
+  std::optional<int> Digit(int digit);
+  // The moment is over: the channel the digit typed alone names, if any.
+  std::optional<int> TimedOut();
+  bool Waiting() const { return first_ >= 0; }
+
+ private:
+  int first_ = -1;
+};
+
 class ScreenSwitcher : public UnitConnections, public UnitTap {
  public:
   using Millis = RunEvents::Millis;
   enum class Target { Chosen, Broadcast, AllConnected };
 
-  // `settings`: the program's, where the titles and layouts read decode.
-  ScreenSwitcher(const LinkState& link, LinkTransport& transport, DeviceSettings& settings,
+  // `settings`: the program's, where the titles and layouts read decode and
+  // whose screen and power-on screen follow a switch that went through.
+  // While a switch or a read waits for answers it holds the link's run.
+  ScreenSwitcher(LinkState& link, LinkTransport& transport, DeviceSettings& settings,
                  std::function<Millis()> clock);
   ScreenSwitcher(const ScreenSwitcher&) = delete;
   ScreenSwitcher& operator=(const ScreenSwitcher&) = delete;
+  ~ScreenSwitcher() override;
 
   // The targets this link offers, and each in words: "アドレス 05",
-  // "全ユニット（Bloadcast）", "192.168.0.21", "接続中のすべてのユニット（3 台）".
+  // "全ユニット（Bloadcast）", "192.168.0.21", "選ばれたユニットはありません",
+  // "接続中のすべてのユニット（3 台）".
   std::vector<Target> Targets() const;
   std::string TargetText(Target target) const;
 
-  // `line` (built, with its CR LF) to `target`, for `tile`'s screen; false,
-  // with the status saying why, when it cannot go now.
-  bool Send(Target target, const BuiltCommand& line, int tile, std::string_view what);
+  // `target` switched to `screen` now, or that screen made its power-on
+  // screen; false, with the status and the tile saying why, when it cannot
+  // go now: another run or reply holds the link, or no unit is there.
+  bool Switch(Target target, int screen, bool powerOn = false);
   // The titles and layouts of the chosen unit, into the settings.
   bool ReadTitlesAndLayouts();
 
@@ -87,10 +129,10 @@ class ScreenSwitcher : public UnitConnections, public UnitTap {
   std::optional<Millis> NextWake() const { return runner_ ? runner_->NextWake() : std::nullopt; }
   std::pair<int, int> Progress() const { return runner_ ? runner_->Progress() : std::pair(0, 0); }
   const std::string& Status() const { return status_; }
-  // The tile whose last switch failed (an error answer, none, a send that
+  // The screen whose last switch failed (an error answer, none, a send that
   // could not go); -1 when the last went through.
   int FailedTile() const { return failedTile_; }
-  // The tile last switched to; -1 before the first.
+  // The screen last switched to; -1 before the first.
   int LastTile() const { return lastTile_; }
   // Whether a read of titles and layouts ended since the last call: the
   // pictures to draw again.
@@ -101,13 +143,15 @@ class ScreenSwitcher : public UnitConnections, public UnitTap {
 
  private:
   bool OnSerial() const;
+  bool Refused(std::string_view why);
   // The sockets of `target`: the chosen one, or every connected unit's.
   std::vector<SocketHandle> Sockets(Target target) const;
-  bool Start(const std::vector<SocketHandle>& sockets, std::vector<std::string> lines, Millis timeout);
+  bool Start(Target target, std::vector<std::string> lines);
   std::string PeerOf(std::size_t unit) const;
   void Settle();
+  void Took();
 
-  const LinkState& link_;
+  LinkState& link_;
   LinkTransport& transport_;
   DeviceSettings& settings_;
   std::function<Millis()> clock_;
@@ -118,8 +162,9 @@ class ScreenSwitcher : public UnitConnections, public UnitTap {
   std::unordered_map<SocketHandle, std::size_t> unitOf_;
   bool reading_ = false;   // the run reads titles and layouts
   bool readEnded_ = false;
-  int tile_ = -1;          // the run's tile
-  std::string what_;       // "ch.05 に切替"
+  int tile_ = -1;          // the run's screen
+  bool powerOn_ = false;   // the run makes it the power-on screen
+  std::string what_;       // "ch.05", "6分割B（電源投入時）"
   std::string status_;
   int failedTile_ = -1, lastTile_ = -1;
 };

@@ -4,6 +4,7 @@
 The simulator plays the line at 9600 baud (--baud), so that the reply-gated
 tools are timed against the bytes a real line carries, not an instant pty.
 """
+import glob
 import os
 import re
 import subprocess
@@ -11,9 +12,10 @@ import time
 import unittest
 
 from test_hostile import Watch
-from test_network import CLIENT, IDC_CLIENT_DISCONNECT, IDOK, SERVER, NetworkCase, item
-from test_panel import (MAIN_CLASS, SERIAL_DIR, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator, windows_path,
-                        set_simulator_mode, simulator_frames, wait_for_frames, write_ini)
+from test_network import (CLIENT, IDC_CLIENT_DISCONNECT, IDC_CLIENT_LIST, IDOK, SERVER, NetworkCase, item, listed,
+                          wait_until)
+from test_panel import (MAIN_CLASS, PREFIX, SERIAL_DIR, SIM_STATE, SimulatorCase, driver, read_bytes, restart_simulator,
+                        windows_path, set_simulator_mode, simulator_frames, wait_for_frames, write_ini)
 
 IDM_READ_ALL = 32796
 IDM_COMPARE = 32800
@@ -290,7 +292,8 @@ class UnitListTest(SimulatorCase):
         inventory = read_bytes(report)
         self.assertTrue(inventory.startswith(b"\xef\xbb\xbfunit,mac,version,time,file,result\r\n") or
                         inventory.startswith(b"\xef\xbb\xbfunit,mac,version,time,file,result\n"))
-        lines = inventory.decode("utf-8-sig").splitlines()[1:]
+        *lines, note = inventory.decode("utf-8-sig").splitlines()[1:]
+        self.assertTrue(note.startswith(",,,,,ユニットから読めない"), note)
         self.assertEqual([(f[0], f[1], f[2], f[4], f[5]) for f in (line.split(",") for line in lines)],
                          [(f"{a:02d}", mac, "2.31", f"{a:02d}_{mac}_{today}.dat", "ok") for a, mac in macs.items()])
         self.assertEqual({row[5] for row in rows(UNITS, IDC_UNITS_LIST)}, {"読み込み済み"})
@@ -425,7 +428,7 @@ class UnitListNetworkTest(NetworkCase):
         for ip, mac in units:
             self.assertEqual(read_bytes(os.path.join(folder, f"{ip}_{mac}_{today}.dat")),
                              read_bytes(os.path.join(states, f"{ip}.dat")), ip)
-        inventory = read_bytes(os.path.join(folder, "inventory.csv")).decode("utf-8-sig").splitlines()[1:]
+        inventory = read_bytes(os.path.join(folder, "inventory.csv")).decode("utf-8-sig").splitlines()[1:-1]
         self.assertEqual(sorted((f[0], f[1], f[4], f[5]) for f in (line.split(",") for line in inventory)),
                          sorted((ip, mac, f"{ip}_{mac}_{today}.dat", "ok") for ip, mac in units))
         after_one = self.memory_kb()
@@ -604,6 +607,139 @@ class TrafficMonitorTest(SimulatorCase):
         rc, ping = driver("ping", MAIN_CLASS)
         print(f"traffic monitor: 10,000 entries, GUI thread answered in {ping[0]} ms")
         self.assertLess(int(ping[0]), 1000)
+
+
+IDM_SWITCHER = 32805
+IDM_DIVISION_LAYOUT = 32792
+SWITCHER = "画面切替"
+IDC_SWITCH_TARGET = 1261
+IDC_SWITCH_READ = 1262
+IDC_SWITCH_STATUS = 1264
+IDC_SWITCH_TILE = 1300  # + the screen: 0..15 channels, 16..27 layouts, 28 Auto
+IDC_LAYOUT_PANE = 1091
+IDC_CHANNEL = 1090
+IDC_LAYOUT = 1139
+
+
+def tile(screen):
+    """What a screen reader says of a tile: its contents and marks."""
+    return text_of(IDC_SWITCH_TILE + screen, SWITCHER)
+
+
+def millis_of_day(text):
+    hours, minutes, seconds = text.split(":")
+    return round(((int(hours) * 60 + int(minutes)) * 60 + float(seconds)) * 1000)
+
+
+class SwitcherTest(SimulatorCase):
+    """"画面切替" beside the traffic monitor, against the bus of units on COM1."""
+
+    def switched(self, frames, status):
+        """Waits for the frames since the last call and the status line."""
+        self.assertTrue(wait_until(lambda: simulator_frames()[self.seen:] == frames, 5), simulator_frames()[self.seen:])
+        self.seen += len(frames)
+        self.assertTrue(wait_until(lambda: text_of(IDC_SWITCH_STATUS, SWITCHER) == status, 5),
+                        text_of(IDC_SWITCH_STATUS, SWITCHER))
+
+    def test_each_kind_of_tile_the_broadcast_an_error_and_the_keyboard(self):
+        restart_simulator("--off-default")
+        set_simulator_mode("rs485")
+        self.start(rs_control=1)
+        self.open_dialog(IDM_TRAFFIC_MONITOR, MONITOR)
+        self.open_dialog(IDM_SWITCHER, SWITCHER)
+        self.seen = len(simulator_frames())
+        self.assertEqual(driver("in", SWITCHER, "dialog-list", IDC_SWITCH_TARGET)[1],
+                         ["アドレス 00", "全ユニット（Bloadcast）"])
+        self.assertEqual((tile(4), tile(16)), ("ch.05 CH05", "4分割A（01 CH01、02 CH02、03 CH03、04 CH04）"))
+
+        # A click: the line on the wire within 50 ms, its answer in the status line.
+        rc, (clicked,) = driver("in", SWITCHER, "dialog-mouse", IDC_SWITCH_TILE + 4)
+        self.switched([r"00CS05\r\n"], "ch.05 → アドレス 00: GO")
+        (sent,) = [row[2] for row in rows(MONITOR, IDC_TRAFFIC_LIST) if row[3:] == ("→", "COM1 00", r"00CS05\r\n")]
+        latency = millis_of_day(sent) - millis_of_day(clicked)
+        print(f"画面切替: a click to its first byte on the wire: {latency} ms")
+        self.assertLess(latency, 50)
+        self.assertEqual(tile(4), "ch.05 CH05（表示中）")
+        for screen, frame, status in ((21, r"00CD6B\r\n", "6分割B → アドレス 00: GO"),
+                                      (28, r"00CCAS\r\n", "Auto → アドレス 00: GO")):
+            self.assertEqual(driver("in", SWITCHER, "dialog-click", IDC_SWITCH_TILE + screen)[0], 0)
+            self.switched([frame], status)
+        self.assertEqual(driver("in", SWITCHER, "dialog-choose", IDC_SWITCH_TARGET, 1)[0], 0)
+        self.assertEqual(driver("in", SWITCHER, "dialog-click", IDC_SWITCH_TILE + 21)[0], 0)
+        self.switched([r"FFCD6B\r\n"], "6分割B → 全ユニット（Bloadcast）: 送信しました（Bloadcast には応答がありません）")
+
+        # An error answer: on the tile and in the status line, in no box.
+        self.assertEqual(driver("in", SWITCHER, "dialog-choose", IDC_SWITCH_TARGET, 0)[0], 0)
+        set_simulator_mode("rs485\nreply E3")
+        self.assertEqual(driver("in", SWITCHER, "dialog-click", IDC_SWITCH_TILE + 4)[0], 0)
+        self.switched([r"00CS05\r\n"], "ch.05 → アドレス 00: E3 (Command Error)")
+        self.assertEqual(tile(4), "ch.05 CH05（失敗）")
+        self.assertEqual(driver("boxes", 1, 1000), (1, []), "no box")
+        set_simulator_mode("rs485")
+
+        # The keyboard alone, from the tile the mouse left the focus on.
+        self.assertEqual(driver("in", SWITCHER, "dialog-keys", "left right right enter 1 2 3 space")[0], 0)
+        self.switched([r"00CS06\r\n", r"00CS12\r\n", r"00CS03\r\n", r"00CS03\r\n"], "ch.03 → アドレス 00: GO")
+
+        # The pictures follow the settings: a pane changed in its dialog, then what the unit holds.
+        self.open_dialog(IDM_DIVISION_LAYOUT, "分割画面の配置設定 ")
+        for control, index in ((IDC_LAYOUT, 0), (IDC_LAYOUT_PANE, 0), (IDC_CHANNEL, 8)):
+            self.assertEqual(driver("dialog-choose", control, index)[0], 0)
+        self.assertTrue(wait_until(lambda: tile(16) == "4分割A（09 CH09、02 CH02、03 CH03、04 CH04）", 3), tile(16))
+        self.assertEqual(driver("dialog-click", IDC_CLOSE)[0], 0)
+        self.assertEqual(driver("in", SWITCHER, "dialog-click", IDC_SWITCH_READ)[0], 0)
+        self.assertTrue(wait_until(lambda: text_of(IDC_SWITCH_STATUS, SWITCHER).endswith("読み込みました"), 10),
+                        text_of(IDC_SWITCH_STATUS, SWITCHER))
+        self.assertEqual(len(simulator_frames()) - self.seen, 28)
+        self.assertEqual(tile(4), "ch.05 CAM-05ﾟ.")
+        self.assertNotEqual(tile(16), "4分割A（09 CH09、02 CH02、03 CH03、04 CH04）")
+        self.assertEqual(driver("boxes", 1, 1000), (1, []), "no box")
+
+    def test_the_window_opens_where_it_stood_last_time(self):
+        personal = glob.glob(os.path.join(PREFIX, "drive_c", "users", "*", "AppData", "Roaming"))[0]
+        place = os.path.join(personal, "Kelvrix", "screen_switcher.ini")
+        os.makedirs(os.path.dirname(place), exist_ok=True)
+        self.addCleanup(os.remove, place)
+        with open(place, "w") as f:
+            f.write("[ScreenSwitcher]\r\nPlace=100,120,500,400\r\n")
+        self.start()
+        self.open_dialog(IDM_SWITCHER, SWITCHER)
+        self.assertEqual(driver("geometry", "#32770", SWITCHER), (0, ["500x400+100+120"]))
+        self.assertEqual(driver("in", SWITCHER, "dialog-click", IDC_CLOSE)[0], 0)
+        self.assertEqual(driver("wait-gone", "#32770", SWITCHER, 5000)[0], 0)
+        with open(place) as f:
+            self.assertIn("Place=100,120,500,400", f.read(), "kept as it was")
+
+
+class SwitcherNetworkTest(NetworkCase):
+    """"画面切替" in the server role: every connected unit on its own connection."""
+
+    def test_each_connected_unit_gets_the_line_on_its_own_connection(self):
+        self.start_server(19127)
+        self.simulator("--dial", 19127, "--units", 3)
+        units = ["127.0.0.2", "127.0.0.3", "127.0.0.4"]
+        self.assertTrue(wait_until(lambda: listed(SERVER, IDC_CLIENT_LIST) == units, 10))
+        self.close_dialog(SERVER, IDC_CLOSE)
+        self.open_dialog(IDM_SWITCHER, SWITCHER)
+        self.assertEqual(driver("in", SWITCHER, "dialog-list", IDC_SWITCH_TARGET)[1],
+                         ["選ばれたユニットはありません", "接続中のすべてのユニット（3 台）"])
+        self.assertEqual(driver("in", SWITCHER, "dialog-click", IDC_SWITCH_TILE + 28)[0], 0)
+        self.assertTrue(wait_until(lambda: text_of(IDC_SWITCH_STATUS, SWITCHER) ==
+                                   "Auto → 選ばれたユニットはありません: TCP/IPの設定で送り先のユニットを選んでください", 5))
+        self.assertEqual(self.frames(), [], "no unit chosen: none hears it")
+        self.assertEqual(driver("in", SWITCHER, "dialog-choose", IDC_SWITCH_TARGET, 1)[0], 0)
+        self.assertEqual(driver("in", SWITCHER, "dialog-click", IDC_SWITCH_TILE + 28)[0], 0)
+        self.assertTrue(wait_until(lambda: text_of(IDC_SWITCH_STATUS, SWITCHER).endswith("3 / 3 台 GO"), 10),
+                        text_of(IDC_SWITCH_STATUS, SWITCHER))
+        self.assertEqual(sorted(self.frames()), [unit + r" CCAS\r\n" for unit in units])
+        self.assertEqual(driver("boxes", 1, 1000), (1, []), "no box")
+        self.set_mode("silent unit 2")
+        self.assertEqual(driver("in", SWITCHER, "dialog-click", IDC_SWITCH_TILE + 16)[0], 0)
+        self.assertTrue(wait_until(lambda: "2 / 3 台" in text_of(IDC_SWITCH_STATUS, SWITCHER), 15),
+                        text_of(IDC_SWITCH_STATUS, SWITCHER))
+        self.assertEqual(text_of(IDC_SWITCH_STATUS, SWITCHER),
+                         "4分割A → 接続中のすべてのユニット（3 台）: 2 / 3 台 127.0.0.3 応答なし")
+        self.assertTrue(tile(16).endswith("（失敗）"))
 
 
 if __name__ == "__main__":

@@ -40,6 +40,11 @@
 //   dialog-tick ID ROW 0|1   clear or tick the check box of row ROW of list view ID
 //   dialog-activate ID ROW   double-click row ROW of list view ID
 //   dialog-select ID ROW     select row ROW of list view ID
+//   dialog-keys "KEY ..."     each key, pressed and let go, to the control that
+//                            has the focus then: left right up down enter
+//                            space tab esc, or a digit
+//   dialog-mouse ID          click the middle of control ID with the mouse;
+//                            print the time of day of the click (HH:MM:SS.mmm)
 //   dialog-scroll ID ROW     scroll list view ID to show row ROW; print
 //                            "top row<TAB>row count" after it
 //   ping CLASS               print how long the window's thread took to answer (ms)
@@ -187,6 +192,51 @@ int DialogItem(int id) {
   wchar_t text[256] = {};
   SendMessageW(item, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
   Print(std::wstring(IsWindowEnabled(item) ? L"1" : L"0") + L"\t" + text + L"\t" + std::to_wstring(position));
+  return 0;
+}
+
+int DialogKeys(const wchar_t* keys) {
+  HWND dialog = TargetDialog();
+  if (!dialog) return 1;
+  static constexpr std::pair<const wchar_t*, UINT> kNames[] = {
+      {L"left", VK_LEFT}, {L"right", VK_RIGHT}, {L"up", VK_UP},   {L"down", VK_DOWN},
+      {L"enter", VK_RETURN}, {L"space", VK_SPACE}, {L"tab", VK_TAB}, {L"esc", VK_ESCAPE}};
+  const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+  std::wstring rest = keys;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find(L' ');
+    const std::wstring word = rest.substr(0, end);
+    rest = end == std::wstring::npos ? L"" : rest.substr(end + 1);
+    if (word.empty()) continue;
+    UINT key = word.size() == 1 && word[0] >= L'0' && word[0] <= L'9' ? word[0] : 0;
+    for (const auto& [name, code] : kNames) key = word == name ? code : key;
+    GUITHREADINFO focus{};
+    focus.cbSize = sizeof focus;
+    if (key == 0 || !GetGUIThreadInfo(thread, &focus) || !focus.hwndFocus) return 1;
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(focus.hwndFocus, WM_KEYDOWN, key, scan | 1);
+    PostMessageW(focus.hwndFocus, WM_KEYUP, key, scan | 1 | (LPARAM{3} << 30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the next key to the control focused by this one
+  }
+  return 0;
+}
+
+int DialogMouse(int id) {
+  HWND dialog = TargetDialog();
+  HWND item = dialog ? GetDlgItem(dialog, id) : nullptr;
+  RECT place;
+  if (!item || !GetWindowRect(item, &place)) return 1;
+  SetCursorPos((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+  INPUT clicks[2] = {};
+  clicks[0].type = clicks[1].type = INPUT_MOUSE;
+  clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  if (SendInput(2, clicks, sizeof(INPUT)) != 2) return 1;
+  wchar_t text[16];
+  swprintf(text, 16, L"%02u:%02u:%02u.%03u", now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+  Print(text);
   return 0;
 }
 
@@ -496,6 +546,8 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"dialog-choose" && argc == 4) return DialogChoose(_wtoi(argv[2]), _wtoi(argv[3]));
   if (verb == L"dialog-click" && argc == 3) return DialogClick(_wtoi(argv[2]));
   if (verb == L"dialog-item" && argc == 3) return DialogItem(_wtoi(argv[2]));
+  if (verb == L"dialog-keys" && argc == 3) return DialogKeys(argv[2]);
+  if (verb == L"dialog-mouse" && argc == 3) return DialogMouse(_wtoi(argv[2]));
   if (verb == L"dialog-check" && argc == 3) return DialogCheck(_wtoi(argv[2]));
   if (verb == L"dialog-run" && argc == 5) return DialogRun(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
   if (verb == L"dialog-type" && argc == 4) return DialogType(_wtoi(argv[2]), argv[3]);
