@@ -10,6 +10,7 @@ out=$root/docs/screenshots
 # The serial link whatever an earlier, interrupted run left in the prefix.
 export KELVRIX_INI="Interface=0"$'\n'"com_port=0"
 start_session "$root/build/screenshots" --addresses 0,5,7 --off-default --alarm-history 25 --video-loss-history 12
+rm -f "$session"/*.csv "$session"/*.dat  # an earlier run's backups: no save dialog asks to replace them
 
 shoot() {  # CLASS CAPTION FILE
   sleep 1.5  # the tables are drawn on the dialog's first timer tick
@@ -234,6 +235,27 @@ for _ in $(seq 60); do
 done
 shoot "#32770" "ユニット一覧" unit-list-replaced.png
 wine "$driver" in "ユニット一覧" dialog-click 2
+# 画面切替 on the bus: the titles and layouts read from the chosen unit, 6分割B
+# shown, a switch to ch.05 answered "E3", the focus moved on by the keyboard.
+switcher() {  # file
+  wine "$driver" command "$main_class" 32805
+  wine "$driver" wait-window "#32770" 10000 "画面切替" >/dev/null
+  wine "$driver" in "画面切替" dialog-click 1262
+  for _ in $(seq 40); do
+    wine "$driver" in "画面切替" dialog-item 1264 | grep -q "読み込みました" && break
+    sleep 0.5
+  done
+  wine "$driver" in "画面切替" dialog-click 1321
+  sleep 1
+  printf '%s\nreply E3\n' "$(head -1 "$session/serial/sim.control")" >"$session/serial/sim.control"
+  wine "$driver" in "画面切替" dialog-click 1304
+  sleep 1
+  sed -i '2d' "$session/serial/sim.control"
+  wine "$driver" in "画面切替" dialog-keys "right"
+  shoot "#32770" "画面切替" "$1"
+  wine "$driver" in "画面切替" dialog-click 2
+}
+switcher switcher.png
 # A unit answering "E3" 40 times, 25 ms apart: one box, its count in the caption.
 printf 'rs485\nreply E3\nrepeat 40,25\n' >"$session/serial/sim.control"
 wine "$driver" command "$main_class" 32784
@@ -292,3 +314,4 @@ wine "$driver" command "$main_class" 32792
 wine "$driver" wait-window "#32770" 10000 "分割画面の配置設定 " >/dev/null
 shoot "#32770" "分割画面の配置設定 " division-layout-144dpi.png
 wine "$driver" dialog-click 2
+switcher switcher-144dpi.png
