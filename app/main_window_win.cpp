@@ -102,16 +102,13 @@ LRESULT ToolTipRequest(NMHDR* header) {
   return 0;
 }
 
-// Answering "No" to the question means "save first"; the program ends
-// whatever the answer and whatever the save did.
-void ConfirmExit(HWND window) {
-  if (deviceSettings.dataChanged == 0) return;
-  if (MessageBoxW(nullptr, L"データを保存せずに終了しますか？", L"Kelvrix", MB_ICONQUESTION | MB_YESNO) != IDNO) return;
-  if (deviceSettings.currentFileName.empty()) {
-    SaveSettingsAs(window);
-  } else {
-    SaveSettings();
-  }
+// Answering "No" to the question means "save first"; the program ends once
+// the save is done, and stays open when it was cancelled or failed, so that
+// the changes are not lost.
+bool ConfirmExit(HWND window) {
+  if (deviceSettings.dataChanged == 0) return true;
+  if (MessageBoxW(nullptr, L"データを保存せずに終了しますか？", L"Kelvrix", MB_ICONQUESTION | MB_YESNO) != IDNO) return true;
+  return deviceSettings.currentFileName.empty() ? SaveSettingsAs(window) : SaveSettings();
 }
 
 // Menu and tool bar commands that open a setting dialog.
@@ -279,7 +276,7 @@ void RequestExit(HWND window) {
     messages.ShowError("TCP/IPを切断してください。");
     return;
   }
-  ConfirmExit(window);
+  if (!ConfirmExit(window)) return;
   if (HWND switcher = dialogs::ScreenSwitcherWindow()) DestroyWindow(switcher);  // it keeps its place, and lets the link go
   KillTimer(window, kMainTimerId);
   linkState.readerRunning = 0;

@@ -93,30 +93,32 @@ void OpenSettings(HWND owner) {
   ShowCurrentFileName();
 }
 
-void SaveSettings() {
+bool SaveSettings() {
   if (deviceSettings.currentFileName.empty()) {
     messages.ShowWarning("Don't file open");
-    return;
+    return false;
   }
   if (!WriteSettingsFile(WideFromUtf8(deviceSettings.currentFileName))) {
     messages.ShowWarning("Can't file open");
-    return;
+    return false;
   }
   deviceSettings.dataChanged = 0;
+  return true;
 }
 
-void SaveSettingsAs(HWND owner) {
+bool SaveSettingsAs(HWND owner) {
   const auto chosen = ChooseSettingsFile(owner, FileDialog::Save);
-  if (!chosen) return;
+  if (!chosen) return false;
   const std::string path = WithDataFileSuffix(Utf8FromWide(*chosen));
-  if (!MayWrite(owner, *chosen, path)) return;
+  if (!MayWrite(owner, *chosen, path)) return false;
   if (!WriteSettingsFile(WideFromUtf8(path))) {
     messages.ShowWarning("Can't file open");
-    return;
+    return false;
   }
   deviceSettings.currentFileName = path;
   deviceSettings.dataChanged = 0;
   ShowCurrentFileName();
+  return true;
 }
 
 namespace {

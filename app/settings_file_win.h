@@ -9,8 +9,10 @@ namespace kelvrix::app {
 
 void NewSettings();
 void OpenSettings(HWND owner);
-void SaveSettings();
-void SaveSettingsAs(HWND owner);
+// True once the file is written; false when the dialog was cancelled or the
+// write failed (said in a box).
+bool SaveSettings();
+bool SaveSettingsAs(HWND owner);
 // "設定レポート...": the report of the settings held now, a page and its CSV
 // beside it where the operator chooses, opened in the default browser.
 void WriteSettingsReport(HWND owner);

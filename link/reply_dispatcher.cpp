@@ -52,17 +52,18 @@ void SerialTail(Panel& panel, std::string_view line) {
 }
 
 void SocketTail(Panel& panel, std::string_view line) {
-  if (line.starts_with("GN")) {
-    panel.messages.ShowSuccess("Socket mode difference");
-    return;
-  }
   if (line.starts_with("MENU")) {
     panel.messages.ShowError("Socket Menu Display");
     return;
   }
   // Anything else is no answer to the command: a run against a unit that
-  // answers garbage must not count its steps as done.
+  // answers garbage must not count its steps as done. "GN" is the unit's
+  // refusal, an error like the serial line's "Mode Error".
   panel.link.replyError = 1;
+  if (line.starts_with("GN")) {
+    panel.messages.ShowError("Socket mode difference");
+    return;
+  }
   for (const ErrorReply& error : kErrorReplies) {
     if (line.starts_with(error.code)) {
       panel.messages.ShowError(error.socketText);

@@ -187,7 +187,7 @@ class NetworkTest(NetworkCase):
         self.open_dialog(IDM_VIDEO_ADJUST, VIDEO)
         self.assertEqual(self.send_brightness(), ["Success\tSocket ＯＫ"])
         self.assertEqual(self.frames()[-1], r"VAB01000\r\n", "no RS-485 address on TCP/IP")
-        replies = [("reply GN", "Success\tSocket mode difference"), ("reply E0", "Error\tSocket Framing"),
+        replies = [("reply GN", "Error\tSocket mode difference"), ("reply E0", "Error\tSocket Framing"),
                    ("reply E2", "Error\tSocket Over run"), ("reply E3", "Error\tSocket Command"),
                    ("reply GOX", "Success\tSocket ＯＫ")]
         for mode, box in replies:

@@ -349,6 +349,32 @@ class SettingsFileTest(SimulatorCase):
         self.assertEqual(panel.wait(timeout=10), 0)
 
 
+    def test_exit_stays_open_when_the_save_it_asked_for_is_cancelled_or_fails(self):
+        panel = self.start()
+        self.open_dialog(IDM_TITLE, "タイトルの設定 ")  # a change not saved
+        self.assertEqual(driver("in", "タイトルの設定 ", "dialog-click", IDC_CLOSE)[0], 0)
+        self.assertEqual(driver("wait-gone", "#32770", "タイトルの設定 ", 10000)[0], 0)
+        question = ["Kelvrix\tデータを保存せずに終了しますか？\t"]
+        self.assertEqual(driver("close", MAIN_CLASS)[0], 0)
+        self.assertEqual(driver("answer", "no", 10000), (0, question), "no: save first")
+        self.assertEqual(driver("wait-window", "#32770", 10000, "ファイルの保存")[0], 0)
+        self.assertEqual(driver("close", "#32770")[0], 0)  # the save dialog cancelled
+        time.sleep(1)
+        self.assertIsNone(panel.poll(), "still open, the changes kept")
+
+        os.mkdir(os.path.join(self.folder, "taken.dat"))  # where the file would go, a folder is
+        self.assertEqual(driver("close", MAIN_CLASS)[0], 0)
+        self.assertEqual(driver("answer", "no", 10000), (0, question))
+        self.assertEqual(driver("file-dialog", "ファイルの保存", windows_path(os.path.join(self.folder, "taken")), 10000)[0], 0)
+        rc, boxes = driver("boxes", 1, 10000)
+        self.assertEqual((rc, [box.split("\t")[1] for box in boxes]), (0, ["Can't file open"]))
+        time.sleep(1)
+        self.assertIsNone(panel.poll(), "a failed save keeps it open too")
+        self.assertEqual(driver("close", MAIN_CLASS)[0], 0)
+        self.assertEqual(driver("answer", "yes", 10000), (0, question), "yes: end without saving")
+        self.assertEqual(panel.wait(timeout=10), 0)
+
+
 class WindowsDeskTest(PanelCase):
     """What a standard user meets: a Windows directory that refuses writes, an adapter above COM6."""
 
