@@ -152,9 +152,10 @@ for entry in "00 192 168 1 3" "01 192 168 1 4" "02 10 0 0 21"; do
   read -r n a b c d <<<"$entry"
   hosts+=$'\n'"ip${n}_0=$a"$'\n'"ip${n}_1=$b"$'\n'"ip${n}_2=$c"$'\n'"ip${n}_3=$d"
 done
-restart_panel "Interface=1"$'\n'"ClientServer=0"$'\n'"select_number=1"$'\n'"$hosts"
+restart_panel "Interface=1"$'\n'"ClientServer=0"$'\n'"select_number=0"$'\n'"$hosts"
 wine "$driver" command "$main_class" 32777
 wine "$driver" wait-window "#32770" 10000 "TCP/IPの設定（Client）" >/dev/null
+wine "$driver" in "TCP/IPの設定（Client）" dialog-pick 1118 1  # the host chosen by a double-click, shown above the list
 shoot "#32770" "TCP/IPの設定（Client）" tcp-client.png
 wine "$driver" in "TCP/IPの設定（Client）" dialog-click 1
 

@@ -10,6 +10,7 @@ import glob
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -193,6 +194,17 @@ class FinishPageTest(InstallerCase):
         self.assertEqual(driver("wait-window", MAIN_CLASS, 20000)[0], 0)
         self.assertEqual(driver("close", MAIN_CLASS)[0], 0)
         self.assertEqual(installer.wait(timeout=10), 0)
+
+
+class GuideTest(unittest.TestCase):
+    """The guide as the installer ships it, against the program it describes."""
+
+    def test_the_guide_has_its_sections_pictures_links_and_only_the_programs_messages(self):
+        guide = os.path.join(os.path.dirname(INSTALLER), "operator-guide.ja.html")
+        result = subprocess.run([sys.executable, os.path.join(SOURCE, "scripts", "check_guide.py"), guide,
+                                 os.path.join(SOURCE, "docs", "operator-guide.ja.md"), SOURCE],
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True)
+        self.assertEqual((result.returncode, result.stdout), (0, ""))
 
 
 class ReleaseFolderTest(unittest.TestCase):
