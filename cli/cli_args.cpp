@@ -33,6 +33,8 @@ constexpr Subcommand kSubcommands[] = {
     {"replace", 1, true, "replace DIR [--dry-run]",
      "the unit now at the link's place becomes the one its newest backup in DIR was made of: network values, "
      "settings, video loss and screen switch, clock, each verified, then a new backup; --dry-run: only what it would do"},
+    {"watch", 0, true, "watch [--interval SECONDS] [--state FILE] [--once] [--all] [--prometheus FILE] [--syslog | --eventlog]",
+     "alarm and video-loss entries new in every unit's histories, a JSON line each; units that stop or start answering"},
     {"show", 1, false, "show FILE.dat", "a settings data file, named and shown as the panel shows it"},
     {"report", -1, false, "report [FILE.dat] [-o REPORT.html] [--csv REPORT.csv]",
      "the settings report of a file, or of the unit with its histories: a printable page, and CSV"},
@@ -96,12 +98,21 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
       }
     } else if (argument == "--tcp") {
       if (!value(text) || text.empty()) return Fail("--tcp needs HOST or HOST:PORT");
+      if (!options.tcpHost.empty()) options.moreHosts.emplace_back(options.tcpHost, options.tcpPort);
       const std::size_t colon = text.rfind(':');
       options.tcpHost = text.substr(0, colon);
+      options.tcpPort = kDefaultTcpPort;
       if (colon != std::string_view::npos && !ParseNumber(text.substr(colon + 1), 1, 65535, options.tcpPort)) {
         return Fail("--tcp: the port must be 1..65535");
       }
       if (options.tcpHost.empty()) return Fail("--tcp needs HOST or HOST:PORT");
+    } else if (argument == "--interval") {
+      if (!value(text) || !ParseNumber(text, 0, 86400, options.intervalSeconds)) return Fail("--interval needs seconds, 0..86400");
+    } else if (argument == "--state" || argument == "--prometheus" || argument == "--syslog-socket") {
+      if (!value(text) || text.empty()) return Fail(std::string(argument) + " needs a file name");
+      (argument == "--state" ? options.stateFile : argument == "--prometheus" ? options.prometheusFile : options.syslogSocket) = text;
+    } else if (argument == "--once" || argument == "--all" || argument == "--syslog" || argument == "--eventlog") {
+      (argument == "--once" ? options.once : argument == "--all" ? options.all : argument == "--syslog" ? options.syslog : options.eventLog) = true;
     } else if (argument == "--listen") {
       if (!value(text) || !ParseNumber(text, 1, 65535, options.listenPort)) return Fail("--listen needs a port, 1..65535");
     } else if (argument == "--units") {
@@ -146,9 +157,19 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
   if (options.address == kBroadcastAddress && options.command != "switch") {
     return Fail("--address FF (every unit, none answering) belongs to switch");
   }
-  if (options.bus && (options.command != "backup" || options.serialDevice.empty() || options.address >= 0)) {
-    return Fail("--bus belongs to backup on --serial, without --address");
+  const bool watching = options.command == "watch";
+  if (options.bus && ((options.command != "backup" && !watching) || options.serialDevice.empty() || options.address >= 0)) {
+    return Fail("--bus belongs to backup and watch on --serial, without --address");
   }
+  const bool watchOptions = !options.moreHosts.empty() || options.intervalSeconds != kDefaultWatchInterval ||
+                            !options.stateFile.empty() || options.once || options.all || !options.prometheusFile.empty() ||
+                            options.syslog || options.eventLog || options.syslogSocket != "/dev/log";
+  if (watchOptions && !watching) {
+    return Fail(options.moreHosts.empty() ? "--interval, --state, --once, --all, --prometheus, --syslog and --eventlog belong to watch"
+                                          : "give one link: --serial DEVICE, --tcp HOST[:PORT] or --listen PORT");
+  }
+  if (options.syslog && options.eventLog) return Fail("--syslog or --eventlog, not both");
+  if (options.json && watching) return Fail("watch writes a JSON line a report: no --json");
   const bool listening = options.listenPort > 0;
   if (subcommand->needsLink || (options.command == "report" && given == 0)) {
     const bool serial = !options.serialDevice.empty();
@@ -157,8 +178,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& arguments) {
     if (!serial && options.address >= 0) return Fail("--address is for RS-485 on --serial");
   }
   if (unitsGiven && !listening) return Fail("--units and --wait belong to --listen");
-  if (options.units > 1 && options.command != "backup" && options.command != "apply" && options.command != "clock") {
-    return Fail("only backup, apply and clock work on more than one unit");
+  if (options.units > 1 && options.command != "backup" && options.command != "apply" && options.command != "clock" && !watching) {
+    return Fail("only backup, apply, clock and watch work on more than one unit");
   }
   if (options.command == "scan" && options.address >= 0) return Fail("scan asks every address: no --address");
   if (options.command == "scan" && options.serialDevice.empty()) return Fail("scan needs the RS-485 bus: --serial");
@@ -187,17 +208,26 @@ std::string HelpText(std::string_view command) {
       "  --serial DEVICE        /dev/ttyUSB0 (or COM3 on Windows), 9600 baud 8E1, RTS/CTS, DTR and XON/XOFF\n"
       "  --no-handshake         no RTS/CTS: a three-wire cable\n"
       "  --address NN           the unit's RS-485 address 00..31 (without it: RS-232C); FF: every unit (switch)\n"
-      "  --bus                  backup: every unit of the RS-485 bus that answers a scan\n"
+      "  --bus                  backup, watch: every unit of the RS-485 bus that answers a scan\n"
       "  --dry-run              replace: what it would do, sending nothing but reads\n"
-      "  --tcp HOST[:PORT]      the unit over TCP/IP (port 9004 by default)\n"
+      "  --tcp HOST[:PORT]      the unit over TCP/IP (port 9004 by default); watch: give it once per unit\n"
       "  --listen PORT          units that dial in to this port (the server role)\n"
-      "  --units N              --listen: how many units to wait for (1; more for backup, apply, clock)\n"
+      "  --units N              --listen: how many units to wait for (1; more for backup, apply, clock, watch)\n"
       "  --wait SECONDS         --listen: how long to wait for them (60)\n"
       "  --timeout MS           how long a request waits for its answer (300 serial, 4000 TCP/IP)\n"
       "\n"
       "Output:\n"
       "  --json                 one JSON document on standard output, with \"error\" and \"exit\" on failure\n"
       "  --csv                  history as comma-separated values\n"
+      "\n"
+      "Watch (a JSON line a report on standard output):\n"
+      "  --interval SECONDS     from one round's start to the next (300; 0: back to back); never before the last ended\n"
+      "  --state FILE           what was seen, so that a restart reports nothing twice\n"
+      "  --once                 one round, then the exit code: 0 every unit answered, 1 some did not\n"
+      "  --all                  a unit's entries reported on its first round too (else counted as known)\n"
+      "  --prometheus FILE      the node exporter's textfile, rewritten each round\n"
+      "  --syslog               each line to the system logger, facility local0 (--syslog-socket PATH: /dev/log)\n"
+      "  --eventlog             each line to the Windows Event Log, source Kelvrix\n"
       "\n"
       "Nothing is called done that was not read or verified: an error answer is no\n"
       "answer; three unanswered requests in a row end a unit's job; a settings file\n"

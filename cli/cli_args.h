@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,7 @@ inline constexpr int kDefaultTcpPort = 9004;
 inline constexpr int kBroadcastAddress = 32;  // --address FF
 inline constexpr int kDefaultWaitSeconds = 60;
 inline constexpr int kMostDialledUnits = 256;
+inline constexpr int kDefaultWatchInterval = 300;
 
 struct CliOptions {
   std::string command;                 // "scan", "read", ...
@@ -40,6 +42,16 @@ struct CliOptions {
   bool csv = false;  // history as CSV
   bool dryRun = false;  // replace: say what would be done, sending nothing but reads
   bool powerOn = false;  // switch: make it the power-on screen
+  // watch: the other --tcp hosts, each host and port; the rounds and where their news goes
+  std::vector<std::pair<std::string, int>> moreHosts;
+  int intervalSeconds = kDefaultWatchInterval;  // --interval: from one round's start to the next
+  std::string stateFile;   // --state FILE: what was seen, kept between rounds and runs
+  bool once = false;       // --once: one round
+  bool all = false;        // --all: a unit's entries reported on its first round too
+  std::string prometheusFile;  // --prometheus FILE: the node exporter's textfile
+  bool syslog = false;     // --syslog: each line to the system logger (Linux)
+  std::string syslogSocket = "/dev/log";  // --syslog-socket PATH
+  bool eventLog = false;   // --eventlog: each line to the Windows Event Log
   std::string dialledFrom;  // --listen: the address the unit worked on dialled from
   bool help = false;
 };

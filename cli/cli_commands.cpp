@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/cli_output.h"
+#include "cli/cli_watch.h"
 #include "link/framing.h"
 #include "model/all_settings_runs.h"
 #include "model/command_catalogue.h"
@@ -79,25 +80,12 @@ DeviceSettings Defaults() {
 constexpr Millis kSendAnswerTimeout{3000};
 constexpr Millis kWriteAnswerTimeout{1000};
 
-bool OnSerial(const CliOptions& options) { return !options.serialDevice.empty(); }
-
 UnitTarget TargetOf(const CliOptions& options) { return {OnSerial(options), options.address}; }
-
-Millis AnswerTimeout(const CliOptions& options, Millis serialDefault) {
-  if (options.timeoutMs > 0) return Millis(options.timeoutMs);
-  return OnSerial(options) ? serialDefault : kSocketAnswerTimeout;
-}
 
 JobTimeouts TimeoutsOf(const CliOptions& options) {
   return {AnswerTimeout(options, kSerialAnswerTimeout), AnswerTimeout(options, kWriteAnswerTimeout)};
 }
 
-// How the link's unit is named in files and rows: its address, or its host
-// and port; a unit that dialled in by the address it came from.
-UnitName NameOf(const CliOptions& options) {
-  if (!options.tcpHost.empty()) return {-1, options.tcpHost, options.tcpPort, {}};
-  return {options.address, {}, 0, {}};
-}
 
 CommandResult LinkBroke() { return {kExitLink, {}, "the link broke"}; }
 CommandResult NoAnswer() { return {kExitLink, {}, "no answer from the unit"}; }
@@ -144,9 +132,9 @@ LoadedFile LoadSettingsFile(const std::string& path) {
 }
 
 // Where the subcommand's results go, found writable before any link is
-// opened or anything read: -o and --csv; a backup's folder, made.
+// opened or anything read: -o and --csv, watch's state and Prometheus files; a backup's folder, made.
 std::optional<CommandResult> Unwritable(const CliOptions& options) {
-  std::vector<std::string> paths = {options.output, options.csvOutput};
+  std::vector<std::string> paths = {options.output, options.csvOutput, options.stateFile, options.prometheusFile};
   if (options.command == "backup") {
     if (!MakeFolders(options.arguments[0])) return CommandResult{kExitFile, {}, "cannot write " + options.arguments[0]};
     paths.push_back(PathIn(options.arguments[0], "inventory.csv"));
@@ -293,18 +281,6 @@ CommandResult Clock(const CliOptions& options, CliLink& link, const LocalClock& 
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &*set);
   return {kExitOk, options.json ? "{\"clock\": " + JsonString(text) + "}\n" : std::string(text) + " を設定しました\n", {}};
-}
-
-// The units of the bus that answered a scan; two on one address are refused their rows.
-std::optional<CommandResult> ScanBus(const CliOptions& options, CliLink& link, std::vector<BusUnit>& units) {
-  BusScan scan;
-  scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
-  DeviceSettings scratch = Defaults();
-  const OneRun run = RunOne(scan, scratch, link, options);
-  if (run.end == UnitRunner::End::Broke) return LinkBroke();
-  if (run.cancelled) return Cancelled();
-  units = scan.Units();
-  return std::nullopt;
 }
 
 // Every unit into DIR: one .dat each, and the inventory.
@@ -534,6 +510,32 @@ CommandResult Report(const CliOptions& options, CliLink* link, const LocalClock&
 
 }  // namespace
 
+bool OnSerial(const CliOptions& options) { return !options.serialDevice.empty(); }
+
+Millis AnswerTimeout(const CliOptions& options, Millis serialDefault) {
+  if (options.timeoutMs > 0) return Millis(options.timeoutMs);
+  return OnSerial(options) ? serialDefault : kSocketAnswerTimeout;
+}
+
+// How the link's unit is named in files and rows: its address, or its host
+// and port; a unit that dialled in by the address it came from.
+UnitName NameOf(const CliOptions& options) {
+  if (!options.tcpHost.empty()) return {-1, options.tcpHost, options.tcpPort, {}};
+  return {options.address, {}, 0, {}};
+}
+
+// The units of the bus that answered a scan; two on one address are refused their rows.
+std::optional<CommandResult> ScanBus(const CliOptions& options, CliLink& link, std::vector<BusUnit>& units) {
+  BusScan scan;
+  scan.Start(options.timeoutMs > 0 ? Millis(options.timeoutMs) : kScanAnswerTimeout);
+  DeviceSettings scratch = Defaults();
+  const OneRun run = RunOne(scan, scratch, link, options);
+  if (run.end == UnitRunner::End::Broke) return LinkBroke();
+  if (run.cancelled) return Cancelled();
+  units = scan.Units();
+  return std::nullopt;
+}
+
 bool NeedsLink(const CliOptions& options) {
   return options.command != "show" && !(options.command == "report" && !options.arguments.empty());
 }
@@ -572,7 +574,7 @@ CommandResult RunOnLink(const CliOptions& options, CliLink& link, const LocalClo
 
 }  // namespace
 
-int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpener& open, const LocalClock& localTime) {
+int RunProgram(const std::vector<std::string_view>& arguments, const Platform& platform) {
   const ParsedArguments parsed = ParseArguments(arguments);
   if (!parsed.options) {
     const bool json = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
@@ -588,10 +590,12 @@ int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpener&
   CommandResult result;
   if (auto refused = Unwritable(options)) {
     result = *refused;
+  } else if (options.command == "watch") {
+    result = Watch(options, platform);
   } else if (!NeedsLink(options)) {
-    result = RunCommand(options, nullptr, localTime);
-  } else if (std::string error; auto link = open(options, error)) {
-    result = RunOnLink(options, *link, localTime);
+    result = RunCommand(options, nullptr, platform.localTime);
+  } else if (std::string error; auto link = platform.open(options, error)) {
+    result = RunOnLink(options, *link, platform.localTime);
   } else {
     result = {kExitLink, {}, error};
   }

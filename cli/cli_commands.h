@@ -3,15 +3,20 @@
 // platform's front end, only for a subcommand that needs one.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
+#include "tools/bus_scan.h"
+#include "tools/history_watch.h"
+#include "tools/unit_files.h"
 #include "tools/unit_job.h"
 
 namespace kelvrix::cli {
@@ -21,6 +26,15 @@ struct CommandResult {
   std::string out;    // standard output
   std::string error;  // one line for standard error, when something failed
 };
+
+// What the subcommands share: whether the link is a serial line, how long a
+// request waits for its answer, how the link's unit is named in files and
+// rows (its address, or its host and port), and the units a scan of the
+// bus found (nothing, or why it could not be scanned).
+bool OnSerial(const CliOptions& options);
+Millis AnswerTimeout(const CliOptions& options, Millis serialDefault);
+UnitName NameOf(const CliOptions& options);
+std::optional<CommandResult> ScanBus(const CliOptions& options, CliLink& link, std::vector<BusUnit>& units);
 
 // Whether the subcommand, as given, talks to a unit: `show` and `report
 // FILE` never do.
@@ -34,9 +48,29 @@ CommandResult RunCommand(const CliOptions& options, CliLink* link, const LocalCl
 // nothing, with `error` saying why, when it cannot be opened.
 using LinkOpener = std::function<std::unique_ptr<CliLink>(const CliOptions& options, std::string& error)>;
 
+// Where watch sends each line beside standard output: the system logger, the
+// Windows Event Log. False when the line could not go.
+class WatchLog {
+ public:
+  virtual ~WatchLog() = default;
+  virtual bool Write(const WatchLine& line, const std::string& json) = 0;
+};
+
+// What the program takes from the platform it runs on.
+struct Platform {
+  LinkOpener open;
+  LocalClock localTime;
+  // watch: --syslog's or --eventlog's log (nothing, with `error`, when it
+  // cannot be had), a pause that Ctrl+C ends, and the computer's clock
+  // (seconds since 1970).
+  std::function<std::unique_ptr<WatchLog>(const CliOptions& options, std::string& error)> openLog;
+  std::function<void(Millis)> pause;
+  std::function<std::int64_t()> epochSeconds;
+};
+
 // The whole program between its arguments and its exit code, printing to
 // standard output and one line to standard error when something failed;
 // with --json, the output is one JSON document whatever happened.
-int RunProgram(const std::vector<std::string_view>& arguments, const LinkOpener& open, const LocalClock& localTime);
+int RunProgram(const std::vector<std::string_view>& arguments, const Platform& platform);
 
 }  // namespace kelvrix::cli

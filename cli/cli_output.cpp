@@ -56,22 +56,6 @@ std::string WholeValue(const ComparedSetting& setting, const DeviceSettings& set
 
 }  // namespace
 
-std::string JsonString(std::string_view text) {
-  std::string json = "\"";
-  for (const char c : ValidUtf8(text)) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      (json += '\\') += c;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      static constexpr char kHex[] = "0123456789abcdef";
-      ((json += "\\u00") += kHex[byte >> 4]) += kHex[byte & 0xF];
-    } else {
-      json += c;
-    }
-  }
-  return json + "\"";
-}
-
 std::string TextTable(const std::vector<std::vector<std::string>>& rows) {
   constexpr std::size_t kWidestColumn = 40;
   std::vector<std::size_t> widths;

@@ -7,15 +7,12 @@
 #include <vector>
 
 #include "model/device_settings.h"
+#include "model/unit_text.h"  // JsonString
 #include "tools/bus_scan.h"
 #include "tools/unit_comparison.h"
 #include "tools/unit_files.h"
 
 namespace kelvrix::cli {
-
-// A JSON string literal of UTF-8 text: quotes, backslashes and control
-// bytes escaped, and a byte that is no UTF-8 as U+FFFD.
-std::string JsonString(std::string_view text);
 
 // Columns padded to their widest cell, two spaces apart; a wide character
 // counts as two columns. A cell wider than a column ought to be (a list of

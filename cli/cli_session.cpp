@@ -15,6 +15,7 @@ constexpr Millis kTakingPause{100};
 }  // namespace
 
 void RequestCancel() { cancelRequested = true; }
+bool CancelRequested() { return cancelRequested; }
 
 void Drive(RunEvents& run, CliLink& link, const std::function<void(std::size_t, const std::string&)>& came) {
   run.Start(link.Now());

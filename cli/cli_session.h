@@ -40,6 +40,7 @@ class CliLink : public UnitConnections {
 // Ctrl+C (SIGINT, SIGTERM): the run under way stops once the request out
 // was answered or timed out. Safe to call from a signal handler.
 void RequestCancel();
+bool CancelRequested();
 
 // Drives `run` on `link` until it and the units that may still come have
 // ended; `came` is told of each unit that dials in, to add it to the run.

@@ -3,6 +3,8 @@
 // is the portable core's.
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +18,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_output.h"
+#include "cli/cli_watch.h"
 #include "link/descriptor_posix.h"
 #include "link/serial_posix.h"
 #include "link/socket_posix.h"
@@ -154,6 +157,60 @@ std::unique_ptr<CliLink> Open(const kelvrix::cli::CliOptions& options, std::stri
   return fd < 0 ? nullptr : std::make_unique<OneLink>(fd, serial);
 }
 
+// The system logger's socket, written as syslog(3) writes it: a datagram a
+// line, facility local0, the severity by the line's weight.
+class SyslogLog : public kelvrix::cli::WatchLog {
+ public:
+  SyslogLog(int fd, const sockaddr_un& to) : fd_(fd), to_(to) {}
+  ~SyslogLog() override { close(fd_); }
+  SyslogLog(const SyslogLog&) = delete;
+  SyslogLog& operator=(const SyslogLog&) = delete;
+
+  bool Write(const kelvrix::WatchLine& line, const std::string& json) override {
+    using Weight = kelvrix::cli::LogKind::Weight;
+    constexpr int kLocal0 = 16;
+    const Weight weight = kelvrix::cli::LogKindOf(line.kind).weight;
+    const int severity = weight == Weight::Error ? 3 : weight == Weight::Warning ? 4 : 6;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%b %e %H:%M:%S", &local);
+    const std::string message = "<" + std::to_string(kLocal0 * 8 + severity) + ">" + stamp + " kelvrix-cli[" +
+                                std::to_string(getpid()) + "]: " + json;
+    return sendto(fd_, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_) ==
+           static_cast<ssize_t>(message.size());
+  }
+
+ private:
+  int fd_;
+  sockaddr_un to_;
+};
+
+std::unique_ptr<kelvrix::cli::WatchLog> OpenLog(const kelvrix::cli::CliOptions& options, std::string& error) {
+  if (options.eventLog) {
+    error = "--eventlog is the Windows Event Log: on Linux, --syslog";
+    return nullptr;
+  }
+  sockaddr_un to{};
+  to.sun_family = AF_UNIX;
+  const bool fits = options.syslogSocket.size() < sizeof to.sun_path;
+  if (fits) options.syslogSocket.copy(to.sun_path, sizeof to.sun_path - 1);
+  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0 || !fits || access(to.sun_path, W_OK) != 0) {
+    if (fd >= 0) close(fd);
+    error = "cannot reach the system logger at " + options.syslogSocket;
+    return nullptr;
+  }
+  return std::make_unique<SyslogLog>(fd, to);
+}
+
+// Ended early by Ctrl+C or SIGTERM, whose handler interrupts the sleep.
+void Pause(Millis wait) {
+  timespec span{static_cast<time_t>(wait.count() / 1000), static_cast<long>(wait.count() % 1000) * 1000000};
+  nanosleep(&span, nullptr);
+}
+
 void OnInterrupt(int) { kelvrix::cli::RequestCancel(); }
 
 std::tm LocalTime() {
@@ -174,5 +231,6 @@ int main(int argc, char** argv) {
   interrupt.sa_flags = SA_RESETHAND;
   sigaction(SIGINT, &interrupt, nullptr);
   sigaction(SIGTERM, &interrupt, nullptr);
-  return kelvrix::cli::RunProgram(std::vector<std::string_view>(argv + 1, argv + argc), Open, LocalTime);
+  const kelvrix::cli::Platform platform{Open, LocalTime, OpenLog, Pause, [] { return static_cast<std::int64_t>(std::time(nullptr)); }};
+  return kelvrix::cli::RunProgram(std::vector<std::string_view>(argv + 1, argv + argc), platform);
 }

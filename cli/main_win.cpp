@@ -17,6 +17,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_output.h"
+#include "cli/cli_watch.h"
 #include "link/serial_port_win.h"
 #include "model/wide_text_win.h"
 
@@ -298,11 +299,53 @@ std::unique_ptr<CliLink> Open(const kelvrix::cli::CliOptions& options, std::stri
                                       : OpenComPort(options.serialDevice, options.handshake, error);
 }
 
+HANDLE cancelled = nullptr;  // set with the request to cancel: it ends a pause between rounds
+
 // Ctrl+C and Ctrl+Break: the run stops once the request out was answered.
 BOOL WINAPI OnConsoleControl(DWORD control) {
   if (control != CTRL_C_EVENT && control != CTRL_BREAK_EVENT) return FALSE;
   kelvrix::cli::RequestCancel();
+  SetEvent(cancelled);
   return TRUE;
+}
+
+void Pause(Millis wait) { WaitForSingleObject(cancelled, static_cast<DWORD>(std::min<Millis::rep>(wait.count(), INFINITE - 1))); }
+
+// The Windows Event Log, source "Kelvrix" (the installer names kelvrix-cli.exe
+// as the holder of its words): an event a line, its type by the line's weight.
+class EventLog : public kelvrix::cli::WatchLog {
+ public:
+  explicit EventLog(HANDLE source) : source_(source) {}
+  ~EventLog() override { DeregisterEventSource(source_); }
+  EventLog(const EventLog&) = delete;
+  EventLog& operator=(const EventLog&) = delete;
+
+  bool Write(const kelvrix::WatchLine& line, const std::string& json) override {
+    using Weight = kelvrix::cli::LogKind::Weight;
+    const kelvrix::cli::LogKind& kind = kelvrix::cli::LogKindOf(line.kind);
+    const WORD type = kind.weight == Weight::Error     ? EVENTLOG_ERROR_TYPE
+                      : kind.weight == Weight::Warning ? EVENTLOG_WARNING_TYPE
+                                                       : EVENTLOG_INFORMATION_TYPE;
+    const std::wstring text = kelvrix::WideFromUtf8(json);
+    const wchar_t* strings[] = {text.c_str()};
+    return ReportEventW(source_, type, 0, static_cast<DWORD>(kind.eventId), nullptr, 1, 0, strings, nullptr) != 0;
+  }
+
+ private:
+  HANDLE source_;
+};
+
+std::unique_ptr<kelvrix::cli::WatchLog> OpenLog(const kelvrix::cli::CliOptions& options, std::string& error) {
+  if (options.syslog) {
+    error = "--syslog is the system logger of Linux: on Windows, --eventlog";
+    return nullptr;
+  }
+  HANDLE source = RegisterEventSourceW(nullptr, L"Kelvrix");
+  if (!source) {
+    error = "cannot write to the Windows Event Log";
+    return nullptr;
+  }
+  return std::make_unique<EventLog>(source);
 }
 
 std::tm LocalTime() {
@@ -322,6 +365,9 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) texts.push_back(kelvrix::Utf8FromWide(argv[i]));
   SetConsoleOutputCP(CP_UTF8);
   _setmode(_fileno(stdout), _O_BINARY);  // a settings file's CR LF as they are
+  cancelled = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-  return kelvrix::cli::RunProgram(std::vector<std::string_view>(texts.begin(), texts.end()), Open, LocalTime);
+  const kelvrix::cli::Platform platform{Open, LocalTime, OpenLog, Pause,
+                                        [] { return static_cast<std::int64_t>(std::time(nullptr)); }};
+  return kelvrix::cli::RunProgram(std::vector<std::string_view>(texts.begin(), texts.end()), platform);
 }

@@ -6,7 +6,7 @@ namespace kelvrix {
 
 std::string CsvCell(std::string_view text, char separator) {
   std::string cell = ValidUtf8(text);
-  if (!cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos) cell.insert(0, "'");
+  if (!cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos) cell.insert(cell.begin(), '\'');
   if (cell.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string::npos) return cell;
   std::string quoted = "\"";
   for (const char c : cell) {

@@ -101,4 +101,20 @@ std::string ValidUtf8(std::string_view text) {
   return valid;
 }
 
+std::string JsonString(std::string_view text) {
+  std::string json = "\"";
+  for (const char c : ValidUtf8(text)) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      (json += '\\') += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      ((json += "\\u00") += kHex[byte >> 4]) += kHex[byte & 0xF];
+    } else {
+      json += c;
+    }
+  }
+  return json + "\"";
+}
+
 }  // namespace kelvrix

@@ -17,4 +17,8 @@ std::string UnitText(std::string_view bytes);
 // sequence as U+FFFD. The writers' last guard: their output is always UTF-8.
 std::string ValidUtf8(std::string_view text);
 
+// `text` as a JSON string, quotes included: valid UTF-8, with quotes,
+// backslashes and control characters escaped.
+std::string JsonString(std::string_view text);
+
 }  // namespace kelvrix

@@ -3,7 +3,7 @@
 ;   makensis -DVERSION=X.Y.Z -DEXE=... -DCLI=... -DGUIDE=... -DNOTICES=... -DSCREENSHOTS=... -DICON=... -DOUTFILE=... installer.nsi
 ; Japanese first (the default), English second; 64-bit like the program.
 ; It installs the program, the operator's guide and a Start menu folder, and
-; registers its uninstaller; the uninstaller removes exactly those and leaves
+; registers its uninstaller and kelvrix-cli's event source; the uninstaller removes exactly those and leaves
 ; kelvrix.ini (in the Windows folder) and the operator's .dat files alone.
 Unicode true
 Target amd64-unicode
@@ -17,6 +17,8 @@ RequestExecutionLevel admin
 !define PRODUCT "Kelvrix"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvrix"
 !define SINGLE_INSTANCE_MUTEX "Kelvrix TCP_X_Mutex"
+; kelvrix-cli watch --eventlog: its events' source, whose words kelvrix-cli.exe holds
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Kelvrix"
 
 Name "Kelvrix コントロールパネル ${VERSION}"
 OutFile "${OUTFILE}"
@@ -145,6 +147,9 @@ Section "Kelvrix"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   SectionGetSize 0 $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\kelvrix-cli.exe"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
 SectionEnd
 
 ; Only what the installer put there: the folder stays when the operator
@@ -164,4 +169,5 @@ Section "Uninstall"
   RMDir "$SMPROGRAMS\Kelvrix"
 
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
 SectionEnd

@@ -35,6 +35,10 @@ SimMode SimMode::Parse(std::string_view text) {
         reply = reply.substr(0, from);
       }
       mode.reply = reply;
+    } else if (line.starts_with("alarms ")) {
+      std::from_chars(line.data() + 7, line.data() + line.size(), mode.alarms);
+    } else if (line.starts_with("video-losses ")) {
+      std::from_chars(line.data() + 13, line.data() + line.size(), mode.videoLosses);
     } else if (line.starts_with("delay ")) {
       std::from_chars(line.data() + 6, line.data() + line.size(), mode.delayMs);
     } else if (line.starts_with("noise ")) {
@@ -90,6 +94,7 @@ std::string Collided(std::string_view address, const std::vector<std::string>& a
 
 std::optional<std::string> SimulatedBus::AnswerFrom(SimulatedUnit& unit, std::string_view command,
                                                     const SimMode& mode) {
+  unit.SeeEvents(mode.alarms, mode.videoLosses);
   std::string answer = unit.Answer(command);
   if (mode.silent) return std::nullopt;
   if (!mode.reply.empty()) answer = mode.reply + "\r\n";

@@ -32,9 +32,10 @@ struct SimMode {
   int repeat = 1;                 // write the answer this many times...
   int repeatGapMs = 0;            // ...this far apart; 0: all in one write
   bool cut = false;               // network: write half the answer, then reset the connection
+  int alarms = -1, videoLosses = -1;  // events every unit has seen: its histories hold the last hundred
 
   // Reads "rs485", "normal", "silent", "silent from 57", "silent unit 5", "reply E3", "reply E3 from 57",
-  // "split 2,5,3", "delay 100", "noise 596", "repeat 40,60" or "cut", one per line;
+  // "split 2,5,3", "delay 100", "noise 596", "repeat 40,60", "cut", "alarms 120" or "video-losses 3", one per line;
   // unknown lines are ignored.
   // Returns the mode after those lines.
   static SimMode Parse(std::string_view text);

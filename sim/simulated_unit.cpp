@@ -1,5 +1,7 @@
 #include "sim/simulated_unit.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <functional>
 #include <map>
@@ -92,9 +94,15 @@ void RememberScreenShown(std::string_view command, DeviceSettings& settings) {
   }
 }
 
+// The last hundred of `count` generated events, oldest first; event k is
+// the same whatever the count, so a count raised adds only new entries.
 void Fill(History& history, int count, int firstChannelOffset) {
-  for (int k = 0; k < kHistoryEntryCount && k < count; ++k) {
-    history[k] = {(k + firstChannelOffset) % kChannelCount + 1, 26, 12, 1 + k % 28, k % 24, k % 60, (7 * k) % 60};
+  const int held = std::min(count, kHistoryEntryCount);
+  for (int entry = 0; entry < kHistoryEntryCount; ++entry) {
+    const int k = count - held + entry;
+    history[entry] = entry >= held ? HistoryRecord{}
+                                   : HistoryRecord{(k + firstChannelOffset) % kChannelCount + 1, 26, 12, 1 + k % 28,
+                                                   k % 24, k % 60, (7 * k) % 60};
   }
 }
 
@@ -154,8 +162,20 @@ void SimulatedUnit::UseOffDefaultSettings() {
   CopyText(s.firmwareVersion, version);
 }
 
-void SimulatedUnit::FillAlarmHistory(int count) { Fill(settings.alarmHistory, count, 0); }
-void SimulatedUnit::FillVideoLossHistory(int count) { Fill(settings.videoLossHistory, count, 5); }
+void SimulatedUnit::FillAlarmHistory(int count) {
+  Fill(settings.alarmHistory, count, 0);
+  alarmsSeen_ = count;
+}
+
+void SimulatedUnit::FillVideoLossHistory(int count) {
+  Fill(settings.videoLossHistory, count, 5);
+  videoLossesSeen_ = count;
+}
+
+void SimulatedUnit::SeeEvents(int alarms, int videoLosses) {
+  if (alarms >= 0 && alarms != alarmsSeen_) FillAlarmHistory(alarms);
+  if (videoLosses >= 0 && videoLosses != videoLossesSeen_) FillVideoLossHistory(videoLosses);
+}
 
 std::string SimulatedUnit::Answer(std::string_view command) {
   while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.remove_suffix(1);

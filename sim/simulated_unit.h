@@ -26,15 +26,19 @@ class SimulatedUnit {
   // default, so a test sees which ones a read really fills.
   void UseOffDefaultSettings();
 
-  // Fills the first `count` entries of a history with generated events.
+  // A history holding the last hundred of `count` generated events.
   void FillAlarmHistory(int count);
   void FillVideoLossHistory(int count);
+  // Events seen since the start, as counts ("alarms 7" in the mode): a
+  // history changes only when its count does, so that one erased stays so.
+  void SeeEvents(int alarms, int videoLosses);
 
   DeviceSettings settings{};
   std::string version = "1.00";
 
  private:
   std::optional<std::string> AnswerRead(std::string_view request);
+  int alarmsSeen_ = 0, videoLossesSeen_ = 0;
   bool Apply(std::string_view command);
 };
 

@@ -54,7 +54,9 @@ TEST(TileGrid, TilesFitTheWindowAndArrowsFollowThePicture) {
     const TileGrid grid = LayTiles(size.width, size.height, 4);
     ASSERT_EQ(grid.tiles.size(), 29u);
     EXPECT_EQ(grid.tiles[size.columns - 1].row, 0) << size.width;
-    if (size.columns < 16) EXPECT_EQ(grid.tiles[size.columns].row, 1) << size.width;
+    if (size.columns < 16) {
+      EXPECT_EQ(grid.tiles[size.columns].row, 1) << size.width;
+    }
     EXPECT_EQ(grid.tiles[16].column, 0) << "the layouts start their own row";
     const TileGrid::Place& last = grid.tiles.back();
     if (size.width > 100) {

@@ -5,6 +5,7 @@ the panel's tools give for the same units.
 """
 import json
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -45,6 +46,24 @@ class CliUnderWineTest(SimulatorCase):
         self.start()
         self.open_file(opened)
         self.assertEqual(self.save_as("again"), read_bytes(SIM_STATE))
+
+    def test_watch_writes_each_line_to_the_event_log(self):
+        """Wine's Event Log keeps nothing: its eventlog channel shows what
+        reached it, each event's id in the call and its text after."""
+        restart_simulator("--alarm-history", "2")
+        fresh_line()
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:  # files: the Wine server keeps pipes open
+            rc = subprocess.run(["wine", CLI, "watch", "--serial", "COM1", "--once", "--all", "--eventlog"],
+                                stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=120,
+                                env=dict(ENV, WINEDEBUG="fixme+advapi,warn+eventlog")).returncode
+            out.seek(0)
+            err.seek(0)
+            lines = [json.loads(line) for line in out.read().decode("utf-8").splitlines()]
+            log = err.read().decode("utf-8", "replace")
+        self.assertEqual(rc, 0)
+        self.assertEqual([(line["kind"], line["channel"]) for line in lines], [("alarm", 1), ("alarm", 2)])
+        self.assertEqual(len(re.findall(r"ReportEventW \(\w+,0x0002,0x0000,0x00000001,", log)), 2, "warnings, event id 1")
+        self.assertIn(json.dumps(lines[0], ensure_ascii=False).replace('"', '\\"'), log)
 
     def test_a_port_the_machine_lacks(self):
         self.assertEqual(cli("read", "--serial", "COM9")[0], 3)

@@ -25,6 +25,7 @@ BUILT_EXE = os.environ["KELVRIX_EXE"]
 INSTALL_DIR = os.path.join(PREFIX, "drive_c", "Program Files", "Kelvrix")
 START_MENU = os.path.join(PREFIX, "drive_c", "ProgramData", "Microsoft", "Windows", "Start Menu", "Programs", "Kelvrix")
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvrix"
+EVENT_SOURCE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Kelvrix"
 ENV = dict(os.environ, WINEDEBUG="-all")
 IDM_ABOUT = 120
 IDC_ABOUT_VERSION = 1200
@@ -128,6 +129,8 @@ class InstallerTest(InstallerCase):
                           "InstallLocation": r"C:\Program Files\Kelvrix",
                           "UninstallString": r'"C:\Program Files\Kelvrix\uninstall.exe"'})
         self.assertGreater(int(keys["EstimatedSize"], 16), 100, "kilobytes, as Apps & features shows them")
+        self.assertEqual(registry(EVENT_SOURCE_KEY)["EventMessageFile"], r"C:\Program Files\Kelvrix\kelvrix-cli.exe",
+                         "watch --eventlog's source, its words in kelvrix-cli.exe")
 
         # The installed program starts, shows its version, and keeps the installer away while it runs.
         panel = subprocess.Popen(["wine", r"C:\Program Files\Kelvrix\kelvrix.exe"], stdin=subprocess.DEVNULL,
@@ -158,6 +161,7 @@ class InstallerTest(InstallerCase):
         self.assertEqual(os.listdir(INSTALL_DIR), ["site.dat"], "only the operator's file is left")
         self.assertFalse(os.path.exists(START_MENU))
         self.assertIsNone(registry(UNINSTALL_KEY))
+        self.assertIsNone(registry(EVENT_SOURCE_KEY))
         self.assertTrue(os.path.isfile(INI), "kelvrix.ini stays")
         os.remove(kept)
         os.rmdir(INSTALL_DIR)
