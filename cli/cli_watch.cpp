@@ -121,7 +121,9 @@ CommandResult Watch(const CliOptions& options, const Platform& platform) {
   const auto interval = std::chrono::seconds(options.intervalSeconds);
   for (auto start = Clock::now();; start += interval) {
     const Round round = ReadRound(options, platform);
-    if (CancelRequested()) return {kExitOk, {}, {}};  // a round cut short says nothing: the state is the last whole round's
+    // A round cut short says nothing: the state is the last whole round's.
+    // A service stopped is no failure; one round asked for and not done is.
+    if (CancelRequested()) return options.once ? CommandResult{kExitDiffers, {}, "cancelled"} : CommandResult{};
     const std::int64_t seen = platform.epochSeconds();
     const auto lines = state->Take(round.readings, seen, options.all, round.absent);
     bool logged = true;

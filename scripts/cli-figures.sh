@@ -10,7 +10,9 @@
 #     as it comes, against one unit alone: as the simulator dials for the
 #     panel (one unit every 20 ms) and as fast as units may (one every 2 ms);
 #   - the same with one unit silent among them: how long after it dialled
-#     in its job ended, against three requests' two time-outs each.
+#     in its job ended, against three requests' two time-outs each;
+#   - a watch round (both histories, 200 requests a unit) of one unit and of
+#     32 units on the bus at 9600 baud, against their wire time.
 # Prints one line per figure; the peak memory is the tool's resident size.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -89,3 +91,23 @@ silent_end=$(calc "$silent - 0.3 - 0.094")
 echo "a silent unit among 96 (4 s time-out): the run took $silent s; the silent unit's job ended" \
      "$silent_end s after it dialled in, against 3 x 2 time-outs = 24 s;" \
      "$(grep -c ',ok$' "$work/silent/inventory.csv") units ok, its row: $(grep -v ',ok$' "$work/silent/inventory.csv" | tail -n 1)"
+
+# watch: a round of both histories, each entry held, on one unit and on 32.
+watch_round() {  # NAME ADDRESSES...: seconds, wire seconds and bytes into $work/NAME.*
+  KELVRIX_SERIAL_TRACE=1 bash "$root/scripts/serial-pair.sh" start "$line" "$sim" --baud 9600 \
+    --alarm-history 100 --video-loss-history 100 "${@:2}"
+  [ $# -gt 1 ] && echo rs485 >"$line/sim.control"
+  local bus=()
+  [ $# -gt 1 ] && bus=(--bus)
+  timed "$work/$1.time" "$cli" watch "${bus[@]}" --serial "$line/com1" --once --all
+  wire_bytes >"$work/$1.bytes"
+}
+watch_round watch-one
+watch_round watch-bus --addresses "$addresses"
+read -r w1 w1_kb <"$work/watch-one.time"
+read -r w32 w32_kb <"$work/watch-bus.time"
+w1_wire=$(calc "$(cat "$work/watch-one.bytes") * 11 / 9600")
+w32_wire=$(calc "$(cat "$work/watch-bus.bytes") * 11 / 9600")
+echo "watch round, both histories full: 1 unit $w1 s ($(ratio "$w1" "$w1_wire") x its wire time $w1_wire s);" \
+     "32 units on the bus $w32 s ($(ratio "$w32" "$w32_wire") x its wire time $w32_wire s, the scan included);" \
+     "peak $w1_kb KB and $w32_kb KB"

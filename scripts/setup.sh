@@ -12,6 +12,7 @@ packages=(
   ansible-core  # the command-line tool's example playbook and its test
   chromium poppler-utils  # render the settings report to PNG and PDF, and its first page back to PNG, in its test
   python3-markdown  # the operator's guide as one HTML page
+  python3-yaml  # the watch examples (Zabbix, Prometheus) read back in their test
 )
 
 missing=()

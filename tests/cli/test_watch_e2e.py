@@ -18,7 +18,11 @@ import tempfile
 import time
 import unittest
 
+import yaml
+
 from test_cli_e2e import CLI, PAIR, SIMULATOR, cli, free_port
+
+EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "examples")
 
 SAMPLE = re.compile(r'([a-z_]+)(?:\{((?:[a-z_]+="[^"\\]*",?)*)\})? ([0-9.]+)')
 
@@ -104,12 +108,32 @@ class BusWatchTest(WatchCase):
             with open(self.prometheus, "rb") as f:
                 self.assertEqual(subprocess.run(["promtool", "check", "metrics"], stdin=f).returncode, 0)
 
+        self.examples_read(news, samples)
+
         self.assertEqual(watch(), [], "a restart reports nothing again")
         self.assertEqual(cli("send", "AHD", "--address", "05", "--serial", device)[0], 0)  # 全消去
         self.assertEqual(brief(watch()), [("history_cleared", "05", "alarm")])
         self.mode("rs485\nalarms 4\nvideo-losses 1\nswap 5 02-00-00-00-09-99")
         self.assertEqual(brief(watch()), [("unit_replaced", "05", "02-00-00-00-01-05"), ("known", "05", None)])
         self.assertEqual(watch(), [])
+
+
+    def examples_read(self, lines, samples):
+        """The examples take what watch writes: the Zabbix items' patterns
+        find the lines of their kinds, the alert rules name its metrics."""
+        with open(os.path.join(EXAMPLES, "kelvrix-zabbix-template.yaml"), encoding="utf-8") as f:
+            template = yaml.safe_load(f)
+        texts = [json.dumps(line, ensure_ascii=False) for line in lines]
+        for item in template["zabbix_export"]["templates"][0]["items"]:
+            pattern = re.search(r',"(.*)",,,skip\]$', item["key"])[1].replace('\\"', '"')
+            self.assertTrue(any(re.search(pattern, text) for text in texts) or "unit_" in pattern, item["name"])
+            self.assertFalse(any(re.search(pattern, t) for t in texts if '"kind": "known"' in t), "no known line matches")
+        with open(os.path.join(EXAMPLES, "kelvrix-alerts.yml"), encoding="utf-8") as f:
+            rules = [rule for group in yaml.safe_load(f)["groups"] for rule in group["rules"]]
+        names = {name for name, _ in samples}
+        for rule in rules:
+            used = set(re.findall(r"kelvrix_[a-z_]+", rule["expr"]))
+            self.assertTrue(used <= names | {"kelvrix_watch_round_seconds"}, rule["alert"])
 
 
 class NetworkWatchTest(WatchCase):
