@@ -90,7 +90,7 @@ read -r silent silent_kb <"$work/silent.time"
 silent_end=$(calc "$silent - 0.3 - 0.094")
 echo "a silent unit among 96 (4 s time-out): the run took $silent s; the silent unit's job ended" \
      "$silent_end s after it dialled in, against 3 x 2 time-outs = 24 s;" \
-     "$(grep -c ',ok$' "$work/silent/inventory.csv") units ok, its row: $(grep -v ',ok$' "$work/silent/inventory.csv" | tail -n 1)"
+     "$(grep -c ',ok$' "$work/silent/inventory.csv") units ok, its row: $(grep -v ',ok$' "$work/silent/inventory.csv" | grep -v '^,,,,,' | tail -n 1)"
 
 # watch: a round of both histories, each entry held, on one unit and on 32.
 watch_round() {  # NAME ADDRESSES...: seconds, wire seconds and bytes into $work/NAME.*
