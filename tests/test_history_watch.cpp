@@ -106,6 +106,19 @@ TEST_F(WatchRounds, PrometheusTextParsesAndCountsEveryEventSinceTheStateBegan) {
       << "units that give one MAC address stay apart:\n" << text;
 }
 
+// A unit that did not give its MAC address on its first round is the same
+// unit once it does: nothing it holds is reported again, and no ghost of it
+// goes down.
+TEST(WatchState, AUnitWhoseMacAddressComesLaterKeepsWhatWasSeen) {
+  UnitReading reading{"05", "", true, {}};
+  reading.alarm[0] = {3, 26, 12, 10, 8, 0, 0};
+  WatchState state;
+  ASSERT_EQ(state.Take({reading}, 1, false).size(), 1u) << "known";
+  reading.mac = "02-00-00-00-01-05";
+  EXPECT_TRUE(state.Take({reading}, 2, false).empty());
+  EXPECT_TRUE(state.Take({reading}, 3, false).empty());
+}
+
 TEST(WatchState, AFileThatIsNoStateIsRefusedAndUnknownLinesAreSkipped) {
   EXPECT_FALSE(WatchState::Parse("unit\tx\n"));
   EXPECT_FALSE(WatchState::Parse(""));

@@ -150,12 +150,20 @@ std::vector<WatchLine> WatchState::Take(const std::vector<UnitReading>& readings
   for (const UnitReading& reading : readings) {
     const std::string key = KeyOf(reading);
     present.push_back(key);
-    // Another unit at this place: the one before is said once, and gone.
+    // Another unit kept at this place: one that never gave its MAC address
+    // is this one, whose address is now known; one that gave another was
+    // swapped for this one, which is said once.
     for (auto other = units_.begin(); other != units_.end();) {
-      const bool swapped = other->first != key && other->second.label == reading.label && !other->second.mac.empty() &&
-                           IsMacAddress(reading.mac);
-      if (swapped) lines.push_back(LineOf("unit_replaced", reading.label, reading.mac, other->second.mac));
-      other = swapped ? units_.erase(other) : std::next(other);
+      if (other->first == key || other->second.label != reading.label || !IsMacAddress(reading.mac)) {
+        ++other;
+        continue;
+      }
+      if (!other->second.mac.empty()) {
+        lines.push_back(LineOf("unit_replaced", reading.label, reading.mac, other->second.mac));
+      } else if (units_.count(key) == 0) {
+        units_[key] = std::move(other->second);
+      }
+      other = units_.erase(other);
     }
     Unit& unit = units_[key];
     unit.label = reading.label;
